@@ -1,0 +1,76 @@
+// A bare 68000 on 16 MB of plain RAM: the test bench for the core.
+//
+// Addresses are 24-bit and memory is big-endian, as on the calculator, but
+// there is no ROM, no ports and no write protection. Odd word and long
+// accesses are address faults exactly as on the calculator's bus.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "cpu/big_endian.h"
+#include "cpu/cpu_state.h"
+
+namespace pellux {
+
+struct FlatMachine {
+  static constexpr std::uint32_t kSize = 1u << 24;
+  static constexpr std::uint32_t kAddressMask = kSize - 1;
+
+  FlatMachine() : memory(new std::uint8_t[kSize]()) {}
+
+  CpuState cpu{};
+  std::unique_ptr<std::uint8_t[]> memory;
+};
+
+inline std::uint32_t ReadByte(FlatMachine& m, std::uint32_t address) {
+  return SignExtend8(m.memory[address & FlatMachine::kAddressMask]);
+}
+
+inline std::uint32_t ReadWord(FlatMachine& m, std::uint32_t address) {
+  if (address & 1) {
+    m.cpu.runState = RunState::AddressFault;
+    return 1;
+  }
+  return SignExtend16(LoadBe16(&m.memory[address & FlatMachine::kAddressMask]));
+}
+
+inline std::uint32_t ReadLong(FlatMachine& m, std::uint32_t address) {
+  if (address & 1) {
+    m.cpu.runState = RunState::AddressFault;
+    return 1;
+  }
+  const std::uint32_t a = address & FlatMachine::kAddressMask;
+  if (a == FlatMachine::kAddressMask - 1) {  // the last word: the long wraps to address 0
+    return LoadBe16(&m.memory[a]) << 16 | LoadBe16(&m.memory[0]);
+  }
+  return LoadBe32(&m.memory[a]);
+}
+
+inline void WriteByte(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
+  m.memory[address & FlatMachine::kAddressMask] = static_cast<std::uint8_t>(value);
+}
+
+inline void WriteWord(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
+  if (address & 1) {
+    m.cpu.runState = RunState::AddressFault;
+    return;
+  }
+  StoreBe16(&m.memory[address & FlatMachine::kAddressMask], value);
+}
+
+inline void WriteLong(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
+  if (address & 1) {
+    m.cpu.runState = RunState::AddressFault;
+    return;
+  }
+  const std::uint32_t a = address & FlatMachine::kAddressMask;
+  if (a == FlatMachine::kAddressMask - 1) {
+    StoreBe16(&m.memory[a], value >> 16);
+    StoreBe16(&m.memory[0], value);
+    return;
+  }
+  StoreBe32(&m.memory[a], value);
+}
+
+}  // namespace pellux

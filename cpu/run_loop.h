@@ -1,0 +1,101 @@
+// Reset, one instruction, and the counted run loop.
+//
+// The core keeps no cycle counts and no prefetch queue: work is counted in
+// instructions. Faults are recorded in runState by the bus and the operand
+// operations while the instruction runs to its end; the loop answers them
+// afterwards. Interrupts are not polled here: they are taken when requested
+// or when SetSR lowers the mask.
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/dispatch.h"
+#include "cpu/exceptions.h"
+#include "cpu/instruction_stream.h"
+#include "debugger/breakpoint_set.h"
+
+namespace pellux {
+
+// Unlike the MC68000, the mask is 0 after reset and every register is cleared.
+template <class M>
+void Reset(M& m) {
+  CpuState& cpu = m.cpu;
+  cpu = CpuState{};
+  cpu.s = 1;
+  cpu.regs[15] = ReadLong(m, 0);
+  cpu.pc = ReadLong(m, 4);
+}
+
+// Fetch, decode and dispatch one opcode.
+template <class M>
+inline void ExecuteInstruction(M& m) {
+  CpuState& cpu = m.cpu;
+  const std::uint32_t op = FetchWord(m) & 0xFFFF;
+  cpu.opcode = static_cast<std::uint16_t>(op);
+  kDispatch<M>[op >> 12][(op >> 6) & 7](m);
+}
+
+// Runs the instruction at pc and settles what it asked for: a refused mode
+// is replayed as an illegal instruction at the opcode, an address fault
+// becomes vector 3 after the instruction. Returns the state the instruction
+// ended in; StopRequest and ProtectFault are for the caller to act on. No
+// trace step: the run loop adds it.
+template <class M>
+inline RunState ExecuteAndSettle(M& m) {
+  CpuState& cpu = m.cpu;
+  cpu.opPc = cpu.pc;
+  ExecuteInstruction(m);
+  const RunState state = cpu.runState;
+  if (state == RunState::Running) return state;
+  if (state == RunState::IllegalOp) {
+    cpu.pc = cpu.opPc;
+    RaiseException(m, kVectorIllegal);
+  } else if (state == RunState::AddressFault) {
+    RaiseException(m, kVectorAddressError);
+  }
+  cpu.runState = RunState::Running;
+  return state;
+}
+
+template <bool kTestBreakpoints, class M>
+inline RunResult RunLoop(M& m, std::uint32_t count, const BreakpointSet* breakpoints) {
+  CpuState& cpu = m.cpu;
+  for (;;) {
+    if constexpr (kTestBreakpoints) {
+      if (breakpoints->Contains(cpu.pc)) return RunResult::BreakpointHit;
+    }
+    switch (ExecuteAndSettle(m)) {
+      case RunState::Running:
+        if (cpu.t) {
+          // The instruction that turned T on is not traced.
+          if (!cpu.traceJustSet) RaiseException(m, kVectorTrace);
+          cpu.traceJustSet = 0;
+        }
+        break;
+      case RunState::StopRequest:
+        return RunResult::Stopped;
+      case RunState::ProtectFault:
+        return RunResult::ProtectViolation;
+      default:  // illegal or address error: counted, never traced
+        break;
+    }
+    if (--count == 0) return RunResult::Completed;
+  }
+}
+
+// One instruction without the trace step, as the conformance vectors expect.
+template <class M>
+RunState StepInstruction(M& m) {
+  return ExecuteAndSettle(m);
+}
+
+// Runs up to count instructions (a count of 0 runs none). With a breakpoint
+// set, the pc is tested before every instruction, the first one included.
+template <class M>
+RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints) {
+  if (count == 0) return RunResult::Completed;
+  if (breakpoints) return RunLoop<true>(m, count, breakpoints);
+  return RunLoop<false>(m, count, nullptr);
+}
+
+}  // namespace pellux

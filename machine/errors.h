@@ -1,0 +1,43 @@
+// Start-up errors and the texts the user sees for them.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+
+namespace pellux {
+
+// String ids of the start-up error texts.
+enum StringId : std::uint32_t {
+  kStrInitErrorCaption = 80,
+  kStrRomOpenFailed = 82,
+  kStrRomReadFailed = 83,
+  kStrOutOfMemory = 84,
+  kStrOutOfResources = 85,
+};
+
+// Message-box flags: an error icon and an OK button.
+constexpr std::uint32_t kMessageBoxError = 16;
+
+// The text of a string id, or an empty text for an unknown id.
+const char* StringText(std::uint32_t id);
+
+// An error to be shown to the user: which text, which caption, which box.
+class ErrMsg : public std::exception {
+ public:
+  ErrMsg(std::uint32_t textId, std::uint32_t captionId, std::uint32_t flags)
+      : textId(textId), captionId(captionId), flags(flags) {}
+
+  const char* what() const noexcept override { return StringText(textId); }
+
+  std::uint32_t textId;
+  std::uint32_t captionId;
+  std::uint32_t flags;
+};
+
+// Thrown by the Calculator's constructor; always captioned "Initialization Error".
+class InitErr : public ErrMsg {
+ public:
+  explicit InitErr(std::uint32_t textId) : ErrMsg(textId, kStrInitErrorCaption, kMessageBoxError) {}
+};
+
+}  // namespace pellux

@@ -1,0 +1,29 @@
+// The 240 x 128 LCD, read straight out of RAM at lcdBase: 128 rows of 30
+// bytes, top row first, most significant bit leftmost, 1 = dark.
+#include <cstring>
+
+#include "machine/calculator.h"
+
+namespace pellux {
+
+void Calculator::GetLcdFrame(std::uint8_t* destination) const {
+  const std::uint32_t base = lcdBase & (kRamSize - 1);
+  const std::uint32_t untilEnd = kRamSize - base;
+  if (untilEnd >= kLcdFrameBytes) {
+    std::memcpy(destination, &ram[base], kLcdFrameBytes);
+  } else {
+    // The frame runs past the end of RAM and continues at its start.
+    std::memcpy(destination, &ram[base], untilEnd);
+    std::memcpy(destination + untilEnd, &ram[0], kLcdFrameBytes - untilEnd);
+  }
+}
+
+void Calculator::RefreshDisplay() {
+  std::uint8_t frame[kLcdFrameBytes];
+  GetLcdFrame(frame);
+  if (std::memcmp(frame, lastFrame.data(), kLcdFrameBytes) == 0) return;
+  std::memcpy(lastFrame.data(), frame, kLcdFrameBytes);
+  window->InvalidateDisplay();
+}
+
+}  // namespace pellux

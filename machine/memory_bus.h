@@ -1,0 +1,127 @@
+// The calculator's memory bus: every access of the processor goes through here.
+//
+// Memory map (a = address AND 0xFFFFFF):
+//   0x000000-0x1FFFFF  RAM, 256 KB seen eight times. Writes below 0x400 are
+//                      dropped (ProtectFault) while port 0x01 bit 2 is set;
+//                      the mirrors of those bytes are not protected.
+//   0x200000-0x3FFFFF  empty: reads 0; writes go to the flash command machine.
+//   0x400000-0x5FFFFF  flash, 2 MB: reads the image (all ones in StatusRead);
+//                      writes go to the flash command machine.
+//   0x600000-0xFFFFFF  the 32 ports, repeated every 32 bytes, one byte at a
+//                      time; writes at 0x700000 and above are ignored.
+// Word and long accesses at odd addresses are address faults: the read
+// yields 1, the write stores nothing. There is no bus error.
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/big_endian.h"
+#include "machine/calculator.h"
+#include "machine/flash.h"
+#include "machine/ports.h"
+
+namespace pellux {
+
+namespace bus {
+constexpr std::uint32_t kAddressMask = 0xFFFFFF;
+constexpr std::uint32_t kEmptyStart = 0x200000;
+constexpr std::uint32_t kFlashStart = 0x400000;
+constexpr std::uint32_t kPortStart = 0x600000;
+constexpr std::uint32_t kRamMask = kRamSize - 1;
+constexpr std::uint32_t kFlashMask = kRomSize - 1;
+constexpr std::uint32_t kProtectedEnd = 0x400;
+
+inline bool AddressFault(Calculator& m, std::uint32_t address) {
+  if (address & 1) {
+    m.cpu.runState = RunState::AddressFault;
+    return true;
+  }
+  return false;
+}
+
+// The write protection of the first 1 KB of RAM (not of its mirrors).
+inline bool WriteProtected(Calculator& m, std::uint32_t a) {
+  if (a < kProtectedEnd && (m.ports[port::kProtection] & 0x04)) {
+    m.cpu.runState = RunState::ProtectFault;
+    return true;
+  }
+  return false;
+}
+}  // namespace bus
+
+inline std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) return SignExtend8(m.ram[a & bus::kRamMask]);
+  if (a < bus::kFlashStart) return 0;
+  if (a < bus::kPortStart) {
+    if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
+    return SignExtend8(m.rom[a & bus::kFlashMask]);
+  }
+  return SignExtend8(PortRead(m, a));
+}
+
+inline std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
+  if (bus::AddressFault(m, address)) return 1;
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) return SignExtend16(LoadBe16(&m.ram[a & bus::kRamMask]));
+  if (a < bus::kFlashStart) return 0;
+  if (a < bus::kPortStart) {
+    if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
+    return SignExtend16(LoadBe16(&m.rom[a & bus::kFlashMask]));
+  }
+  const std::uint32_t high = PortRead(m, a);
+  return SignExtend16(high << 8 | PortRead(m, a + 1));
+}
+
+inline std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
+  if (bus::AddressFault(m, address)) return 1;
+  const std::uint32_t a = address & bus::kAddressMask;
+  // A long at the end of a 64 KB stretch wraps through the mirrors; ports are
+  // read one byte at a time in ascending order.
+  if ((a & 0xFFFF) == 0xFFFE || a >= bus::kPortStart) {
+    const std::uint32_t high = ReadWord(m, address);
+    return high << 16 | (ReadWord(m, address + 2) & 0xFFFF);
+  }
+  if (a < bus::kEmptyStart) return LoadBe32(&m.ram[a & bus::kRamMask]);
+  if (a < bus::kFlashStart) return 0;
+  if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
+  return LoadBe32(&m.rom[a & bus::kFlashMask]);
+}
+
+inline void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value) {
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) {
+    if (!bus::WriteProtected(m, a)) m.ram[a & bus::kRamMask] = static_cast<std::uint8_t>(value);
+  } else if (a < bus::kPortStart) {
+    // The flash sees whole words: a byte is repeated in both halves.
+    FlashWrite(m, a & bus::kFlashMask & ~1u, (value & 0xFF) * 0x0101);
+  } else {
+    PortWrite(m, a, static_cast<std::uint8_t>(value));
+  }
+}
+
+inline void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value) {
+  if (bus::AddressFault(m, address)) return;
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) {
+    if (!bus::WriteProtected(m, a)) StoreBe16(&m.ram[a & bus::kRamMask], value);
+  } else if (a < bus::kPortStart) {
+    FlashWrite(m, a & bus::kFlashMask, value & 0xFFFF);
+  } else {
+    PortWrite(m, a, static_cast<std::uint8_t>(value >> 8));
+    PortWrite(m, a + 1, static_cast<std::uint8_t>(value));
+  }
+}
+
+inline void WriteLong(Calculator& m, std::uint32_t address, std::uint32_t value) {
+  if (bus::AddressFault(m, address)) return;
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart && (a & 0xFFFF) < 0xFFFE) {
+    if (!bus::WriteProtected(m, a)) StoreBe32(&m.ram[a & bus::kRamMask], value);
+    return;
+  }
+  WriteWord(m, address, value >> 16);
+  WriteWord(m, address + 2, value);
+}
+
+}  // namespace pellux

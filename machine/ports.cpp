@@ -1,0 +1,87 @@
+#include "machine/ports.h"
+
+#include "cpu/exceptions.h"
+#include "machine/calculator.h"
+
+namespace pellux {
+
+const std::array<std::uint8_t, 32> kPortStartValues = {
+    0x84, 0x00, 0x14, 0x01, 0x14, 0x01, 0x14, 0x01, 0x14, 0x01, 0x14, 0x01, 0x07, 0x40, 0x10, 0x00,
+    0x14, 0x01, 0x14, 0x01, 0x14, 0x00, 0x14, 0xB2, 0x03, 0xFF, 0x16, 0xFF, 0x14, 0x01, 0x14, 0x01,
+};
+
+namespace {
+constexpr std::uint32_t kPortMask = 0x1F;
+constexpr std::uint32_t kIgnoredWriteBits = 0x900000;  // bits 23 and 20
+constexpr std::uint8_t kContrastValue = 0x40;
+}  // namespace
+
+std::uint8_t PortRead(Calculator& m, std::uint32_t address) {
+  const unsigned n = address & kPortMask;
+  const std::uint8_t value = m.ports[n];
+  if (n == port::kContrast) m.ports[n] = kContrastValue;
+  return value;
+}
+
+void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
+  if (address & kIgnoredWriteBits) return;
+  std::uint8_t* ports = m.ports.data();
+  switch (address & kPortMask) {
+    case 0x00:
+      ports[0x00] = (value & 0xA4) | 0x04;
+      break;
+    case port::kProtection:
+      ports[port::kProtection] = value & 0x05;
+      break;
+    case port::kLowPower:
+      RequestStop(m.cpu);
+      m.wakeMask = (value & 0x1Fu) | 0x20u;
+      break;
+    case 0x0C:
+      ports[0x0C] = value & 0xEF;
+      break;
+    case port::kContrast:
+      ports[port::kContrast] = kContrastValue;
+      break;
+    case 0x0E:
+      ports[0x0E] = value & 0x03;
+      break;
+    case port::kLcdBaseHigh:
+      m.lcdBase = static_cast<std::uint32_t>(value) << 11 | (m.lcdBase & 0x7F8);
+      break;
+    case port::kLcdBaseLow:
+      m.lcdBase = static_cast<std::uint32_t>(value) << 3 | (m.lcdBase & 0x7F800);
+      break;
+    case port::kTimerControl:
+      ports[port::kTimerControl] = value & 0x9F;
+      break;
+    case port::kTimerCount:
+      m.timerReload = value;
+      ports[port::kTimerCount] = value;
+      break;
+    case port::kKeyRowMaskHigh:
+      ports[port::kKeyRowMaskHigh] = value & 0x03;
+      UpdateKeyboardPort(m);
+      break;
+    case port::kKeyRowMask:
+      ports[port::kKeyRowMask] = value;
+      UpdateKeyboardPort(m);
+      break;
+    default:  // the other ports, 0x1A-0x1F included, ignore writes
+      break;
+  }
+}
+
+void UpdateKeyboardPort(Calculator& m) {
+  std::uint8_t columns = 0xFF;
+  const std::uint8_t rows = m.ports[port::kKeyRowMask];
+  for (unsigned i = 0; i < 8; ++i) {
+    if (!(rows & (1u << i))) columns &= m.keyMatrix[i];
+  }
+  const std::uint8_t highRows = m.ports[port::kKeyRowMaskHigh];
+  if (!(highRows & 1)) columns &= m.keyMatrix[8];
+  if (!(highRows & 2)) columns &= m.keyMatrix[9];
+  m.ports[port::kKeyColumns] = columns;
+}
+
+}  // namespace pellux

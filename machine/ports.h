@@ -1,0 +1,24 @@
+// The support chip's 32 byte-wide ports at 0x600000-0x60001F.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace pellux {
+
+class Calculator;
+
+// The port bytes after start-up; ports nothing writes read back 0x14, 0x01.
+extern const std::array<std::uint8_t, 32> kPortStartValues;
+
+// The byte of port (address AND 0x1F), for any address from 0x600000 up.
+std::uint8_t PortRead(Calculator& m, std::uint32_t address);
+
+// Acts on port (address AND 0x1F); addresses with bit 20 or 23 set
+// (0x700000 and up) are ignored.
+void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value);
+
+// Port 0x1B from the keyboard matrix and the row selects in ports 0x18/0x19.
+void UpdateKeyboardPort(Calculator& m);
+
+}  // namespace pellux

@@ -1,0 +1,53 @@
+// The vector reader on real and damaged files.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "tests/conformance/conformance.h"
+#include "tests/test_support.h"
+
+namespace pellux {
+namespace {
+
+using namespace conformance;
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(ConformanceReader, ReadsAVectorFile) {
+  std::vector<VectorTest> tests;
+  std::string error;
+  ASSERT_TRUE(ReadVectorFile(PELLUX_VECTOR_DIR "/NOP.json.bin", tests, error)) << error;
+  ASSERT_EQ(tests.size(), 250u);
+  EXPECT_EQ(tests[0].initial.prefetch[0], 0x4E71u);
+  EXPECT_NE(tests[0].name.find("NOP"), std::string::npos);
+  EXPECT_FALSE(tests[0].initial.ram.empty());
+}
+
+TEST(ConformanceReader, DamagedFilesAreRefusedNotOverrun) {
+  const std::vector<std::uint8_t> good = ReadBytes(PELLUX_VECTOR_DIR "/NOP.json.bin");
+  ASSERT_GT(good.size(), 1000u);
+  std::vector<std::vector<std::uint8_t>> damaged = {
+      {},
+      {good.begin(), good.begin() + 6},
+      {good.begin(), good.begin() + 500},
+      {good.begin(), good.end() - 1},
+  };
+  damaged.push_back(good);
+  damaged.back()[20] ^= 0xFF;  // a block length
+  damaged.push_back(good);
+  damaged.back().push_back(0);
+  for (std::size_t i = 0; i < damaged.size(); ++i) {
+    test::TempFile file(damaged[i]);
+    std::vector<VectorTest> tests;
+    std::string error;
+    EXPECT_FALSE(ReadVectorFile(file.path(), tests, error)) << "case " << i;
+    EXPECT_FALSE(error.empty()) << "case " << i;
+  }
+}
+
+}  // namespace
+}  // namespace pellux

@@ -1,0 +1,123 @@
+#include "tests/test_support.h"
+
+#include <atomic>
+#include <fstream>
+#include <random>
+
+#include "cpu/core.h"
+
+namespace pellux::test {
+
+TempFile::TempFile(const std::vector<std::uint8_t>& bytes) {
+  static std::atomic<int> counter{0};
+  static const unsigned run = std::random_device{}();
+  path_ = std::filesystem::temp_directory_path() /
+          ("pellux-test-" + std::to_string(run) + "-" + std::to_string(counter++) + ".bin");
+  std::ofstream out(path_, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TempFile::~TempFile() {
+  std::error_code ignored;
+  std::filesystem::remove(path_, ignored);
+}
+
+RomBuilder::RomBuilder(std::uint32_t ssp, std::uint32_t pc, std::uint32_t handler)
+    : bytes_(kVectorsOffset + 256 + 0x40000, 0) {
+  for (unsigned i = 0; i < 4; ++i) bytes_[kMarkerOffset + i] = 0xCC;
+  for (unsigned n = 2; n < 64; ++n) Vector(n, handler);
+  Vector(0, ssp);
+  Vector(1, pc);
+}
+
+RomBuilder& RomBuilder::Vector(unsigned n, std::uint32_t value) {
+  const std::uint32_t at = kVectorsOffset + 4 * n;
+  for (unsigned i = 0; i < 4; ++i) bytes_[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  return *this;
+}
+
+RomBuilder& RomBuilder::Code(std::uint32_t address, std::initializer_list<std::uint16_t> words) {
+  std::uint32_t offset = address - kFlashBase;
+  for (const std::uint16_t word : words) {
+    if (bytes_.size() < offset + 2) bytes_.resize(offset + 2, 0);
+    bytes_[offset++] = static_cast<std::uint8_t>(word >> 8);
+    bytes_[offset++] = static_cast<std::uint8_t>(word);
+  }
+  return *this;
+}
+
+RomBuilder& RomBuilder::Byte(std::uint32_t offset, std::uint8_t value) {
+  if (bytes_.size() <= offset) bytes_.resize(offset + 1, 0);
+  bytes_[offset] = value;
+  return *this;
+}
+
+namespace {
+// Counts itself in and out of its host's live resources.
+class CountedResource : public HostResource {
+ public:
+  explicit CountedResource(int& live) : live_(live) { ++live_; }
+  ~CountedResource() override { --live_; }
+
+ private:
+  int& live_;
+};
+}  // namespace
+
+std::unique_ptr<std::uint8_t[]> TestHost::AllocateImage(std::size_t bytes) {
+  if (allocationsBeforeFailure == 0) return nullptr;
+  if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
+  return NullHost::AllocateImage(bytes);
+}
+
+std::unique_ptr<HostResource> TestHost::CreateListingFont() {
+  if (refuseFont) return nullptr;
+  return std::make_unique<CountedResource>(liveResources);
+}
+
+std::unique_ptr<HostResource> TestHost::CreateDisplayBitmap(int, int) {
+  if (refuseBitmap) return nullptr;
+  return std::make_unique<CountedResource>(liveResources);
+}
+
+CalculatorFixture::CalculatorFixture(const RomBuilder& rom)
+    : romFile(rom.bytes()), calc(std::make_unique<Calculator>(romFile.path(), host, clock)) {}
+
+void Poke(FlatMachine& m, std::uint32_t address, std::initializer_list<std::uint16_t> words) {
+  for (const std::uint16_t word : words) {
+    WriteWord(m, address, word);
+    address += 2;
+  }
+}
+
+void PokeLong(FlatMachine& m, std::uint32_t address, std::uint32_t value) { WriteLong(m, address, value); }
+
+std::uint32_t PeekWord(const FlatMachine& m, std::uint32_t address) {
+  return LoadBe16(&m.memory[address & FlatMachine::kAddressMask]);
+}
+
+std::uint32_t PeekLong(const FlatMachine& m, std::uint32_t address) {
+  return LoadBe32(&m.memory[address & FlatMachine::kAddressMask]);
+}
+
+FlatFixture::FlatFixture() {
+  PokeLong(m, 0, kStack);
+  PokeLong(m, 4, kCode);
+  for (unsigned n = 2; n < 256; ++n) {
+    PokeLong(m, 4 * n, HandlerOf(n));
+    Poke(m, HandlerOf(n), {0x4E71, 0x4E71});  // NOPs
+  }
+}
+
+void FlatFixture::Load(std::initializer_list<std::uint16_t> words) {
+  Poke(m, kCode, words);
+  Reset(m);
+}
+
+int FlatFixture::VectorTaken() const {
+  const std::uint32_t pc = m.cpu.pc;
+  if (pc < HandlerOf(0) || pc >= HandlerOf(256) || (pc & 3)) return -1;
+  return static_cast<int>((pc - HandlerOf(0)) / 4);
+}
+
+}  // namespace pellux::test

@@ -1,0 +1,96 @@
+// Shared helpers for the test suite: ROM images built in the test itself,
+// temporary files, hosts that can be made to fail, small 68000 programs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cpu/flat_machine.h"
+#include "machine/calculator.h"
+#include "machine/host.h"
+
+namespace pellux::test {
+
+// A file in the temporary directory, removed when the object goes.
+class TempFile {
+ public:
+  explicit TempFile(const std::vector<std::uint8_t>& bytes);
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A flash image with the vector marker at 0x12000 and the 64 vectors after it.
+// Every vector points at `handler` unless set otherwise; code goes anywhere.
+class RomBuilder {
+ public:
+  static constexpr std::uint32_t kMarkerOffset = 0x12000;
+  static constexpr std::uint32_t kVectorsOffset = kMarkerOffset + 4;
+  static constexpr std::uint32_t kFlashBase = 0x400000;
+
+  RomBuilder(std::uint32_t ssp = 0x3F000, std::uint32_t pc = 0x400000 + 0x20000,
+             std::uint32_t handler = 0x400000 + 0x30000);
+
+  RomBuilder& Vector(unsigned n, std::uint32_t value);
+  // Words of code at a flash address (0x400000 and up).
+  RomBuilder& Code(std::uint32_t address, std::initializer_list<std::uint16_t> words);
+  RomBuilder& Byte(std::uint32_t offset, std::uint8_t value);
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// A host whose resources can be refused, to reach every start-up error.
+class TestHost : public NullHost {
+ public:
+  std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t bytes) override;
+  std::unique_ptr<HostResource> CreateListingFont() override;
+  std::unique_ptr<HostResource> CreateDisplayBitmap(int width, int height) override;
+
+  int allocationsBeforeFailure = -1;  // -1: never fail
+  bool refuseBitmap = false;
+  bool refuseFont = false;
+  int liveResources = 0;  // resources made and not yet released
+};
+
+// A calculator built from a ROM image written to a temporary file.
+struct CalculatorFixture {
+  explicit CalculatorFixture(const RomBuilder& rom = RomBuilder());
+  TestHost host;
+  ManualClock clock;
+  TempFile romFile;
+  std::unique_ptr<Calculator> calc;
+};
+
+// Stores big-endian words in flat memory at an address.
+void Poke(FlatMachine& m, std::uint32_t address, std::initializer_list<std::uint16_t> words);
+void PokeLong(FlatMachine& m, std::uint32_t address, std::uint32_t value);
+std::uint32_t PeekWord(const FlatMachine& m, std::uint32_t address);
+std::uint32_t PeekLong(const FlatMachine& m, std::uint32_t address);
+
+// A flat machine in supervisor state with every vector pointing at its own
+// small handler (vector n at 0x1000 + 4n) so tests can tell which was taken.
+struct FlatFixture {
+  static constexpr std::uint32_t kCode = 0x2000;
+  static constexpr std::uint32_t kStack = 0x8000;
+  static constexpr std::uint32_t HandlerOf(unsigned vector) { return 0x1000 + 4 * vector; }
+
+  FlatFixture();
+  // Loads code at kCode and resets the processor onto it.
+  void Load(std::initializer_list<std::uint16_t> words);
+  // The vector whose handler the PC stands at, or -1.
+  int VectorTaken() const;
+
+  FlatMachine m;
+};
+
+}  // namespace pellux::test
