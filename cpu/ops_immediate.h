@@ -5,9 +5,12 @@
 //              100-111: BTST BCHG BCLR BSET Dx,<ea>; mode 1 is MOVEP
 #pragma once
 
-#include "cpu/add_subtract.h"
+#include <functional>
+
+#include "cpu/alu.h"
 #include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
+#include "cpu/operand_forms.h"
 
 namespace pellux {
 
@@ -21,72 +24,40 @@ inline std::uint32_t FetchImmediate(M& m) {
   }
 }
 
-// The five immediate operations on a data-alterable destination: Apply sets
-// the flags and returns the new value. The logic ones also act on CCR and SR
-// through Combine.
-template <class Derived>
-struct LogicOp {
-  static constexpr bool kLogic = true;
-  template <class S>
-  static std::uint32_t Apply(CpuState& cpu, std::uint32_t operand, std::uint32_t immediate) {
-    const std::uint32_t result = Derived::Combine(operand, immediate);
-    SetLogicFlags<S>(cpu, result);
-    return result;
-  }
-};
-struct OrOp : LogicOp<OrOp> {
-  static std::uint32_t Combine(std::uint32_t a, std::uint32_t b) { return a | b; }
-};
-struct AndOp : LogicOp<AndOp> {
-  static std::uint32_t Combine(std::uint32_t a, std::uint32_t b) { return a & b; }
-};
-struct EorOp : LogicOp<EorOp> {
-  static std::uint32_t Combine(std::uint32_t a, std::uint32_t b) { return a ^ b; }
-};
-template <bool kAdd>
-struct ArithmeticOp {
-  static constexpr bool kLogic = false;
-  template <class S>
-  static std::uint32_t Apply(CpuState& cpu, std::uint32_t operand, std::uint32_t immediate) {
-    const std::uint32_t result =
-        kAdd ? AddSetCvn<S>(cpu, operand, immediate, 0) : SubtractSetCvn<S>(cpu, operand, immediate, 0);
-    cpu.z = result == 0;
-    cpu.x = cpu.c;
-    return result;
-  }
-};
-using SubOp = ArithmeticOp<false>;
-using AddOp = ArithmeticOp<true>;
-
 // ORI, ANDI, EORI to CCR (byte, unprivileged) and to SR (word, privileged:
 // the immediate is fetched before the supervisor test).
-template <class S, class Op, class M>
+template <class S, class Combine, class M>
 void ImmediateToStatus(M& m) {
   CpuState& cpu = m.cpu;
   const std::uint32_t immediate = FetchWord(m);
   if constexpr (S::bytes == 1) {
-    SetCCR(cpu, Op::Combine(GetSR(cpu), immediate));
+    SetCCR(cpu, Combine{}(GetSR(cpu), immediate));
   } else {
     if (!cpu.s) {
       RaisePrivilege(m);
       return;
     }
-    SetSR(m, Op::Combine(GetSR(cpu), immediate));
+    SetSR(m, Combine{}(GetSR(cpu), immediate));
   }
 }
 
-// ORI, ANDI, SUBI, ADDI, EORI #imm,<ea>.
+// ORI, ANDI, SUBI, ADDI, EORI #imm,<ea>: Dn or a memory alterable operand.
 template <class S, class Op, class M>
 void ImmediateOp(M& m) {
-  CpuState& cpu = m.cpu;
-  if constexpr (Op::kLogic && S::bytes != 4) {
-    if (cpu.opMode() == 7 && cpu.opReg() == 4) {
-      ImmediateToStatus<S, Op>(m);
+  const std::uint32_t immediate = FetchImmediate<S>(m);
+  ApplyToDataAlterable<Op, S>(m, immediate);
+}
+
+// ORI, ANDI, EORI, whose byte and word forms on #imm name CCR and SR.
+template <class S, class Combine, class M>
+void ImmediateLogic(M& m) {
+  if constexpr (S::bytes != 4) {
+    if (m.cpu.opMode() == 7 && m.cpu.opReg() == 4) {
+      ImmediateToStatus<S, Combine>(m);
       return;
     }
   }
-  const std::uint32_t immediate = FetchImmediate<S>(m);
-  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return Op::template Apply<S>(cpu, operand, immediate); });
+  ImmediateOp<S, alu::Logic<Combine>>(m);
 }
 
 // CMPI #imm,<ea>: every data mode but an immediate, PC-relative included.
@@ -100,7 +71,7 @@ void Cmpi(M& m) {
   const std::uint32_t immediate = FetchImmediate<S>(m);
   std::uint32_t operand;
   if (!ReadEa<S>(m, cpu.opMode(), operand)) return;
-  cpu.z = SubtractSetCvn<S>(cpu, operand, immediate, 0) == 0;
+  alu::Cmp::Apply<S>(cpu, operand, immediate);
 }
 
 // The single-bit instructions. Only Z changes, from the bit as it was.
@@ -183,8 +154,10 @@ void BitDynamic(M& m) {
 // Bits 8-6 = 000, 001, 010, by bits 11-9.
 template <class S, BitOp StaticBit, class M>
 inline constexpr HandlerRow<M> kLine0SizeGroup = {
-    ImmediateOp<S, OrOp, M>, ImmediateOp<S, AndOp, M>, ImmediateOp<S, SubOp, M>, ImmediateOp<S, AddOp, M>,
-    BitStatic<StaticBit, M>, ImmediateOp<S, EorOp, M>, Cmpi<S, M>,               IllegalEntry<M>};
+    ImmediateLogic<S, std::bit_or<std::uint32_t>, M>,  ImmediateLogic<S, std::bit_and<std::uint32_t>, M>,
+    ImmediateOp<S, alu::Sub, M>,                       ImmediateOp<S, alu::Add, M>,
+    BitStatic<StaticBit, M>,                           ImmediateLogic<S, std::bit_xor<std::uint32_t>, M>,
+    Cmpi<S, M>,                                        IllegalEntry<M>};
 
 template <class S, BitOp StaticBit, class M>
 void Line0SizeGroup(M& m) {

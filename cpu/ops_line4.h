@@ -15,8 +15,7 @@
 
 #include <bit>
 
-#include "cpu/add_subtract.h"
-#include "cpu/bcd.h"
+#include "cpu/alu.h"
 #include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
 #include "cpu/ops_flow.h"
@@ -42,12 +41,7 @@ inline bool WriteDataAlterable(M& m, std::uint32_t value) {
 template <class S, class M>
 void Negx(M& m) {
   CpuState& cpu = m.cpu;
-  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) {
-    const std::uint32_t result = SubtractSetCvn<S>(cpu, 0, operand, cpu.x);
-    if (result) cpu.z = 0;
-    cpu.x = cpu.c;
-    return result;
-  });
+  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return alu::SubX::Apply<S>(cpu, 0, operand); });
 }
 
 template <class S, class M>
@@ -61,12 +55,7 @@ void Clr(M& m) {
 template <class S, class M>
 void Neg(M& m) {
   CpuState& cpu = m.cpu;
-  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) {
-    const std::uint32_t result = SubtractSetCvn<S>(cpu, 0, operand, 0);
-    cpu.z = result == 0;
-    cpu.x = cpu.c;
-    return result;
-  });
+  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return alu::Sub::Apply<S>(cpu, 0, operand); });
 }
 
 template <class S, class M>
@@ -82,12 +71,7 @@ void Not(M& m) {
 template <class M>
 void Nbcd(M& m) {
   CpuState& cpu = m.cpu;
-  ModifyDataAlterable<Byte>(m, [&](std::uint32_t operand) {
-    const BcdResult r = SubtractBcd(0, operand, cpu.x);
-    if (r.value) cpu.z = 0;
-    cpu.c = cpu.x = r.carry;
-    return std::uint32_t{r.value};
-  });
+  ModifyDataAlterable<Byte>(m, [&](std::uint32_t operand) { return alu::Sbcd::Apply<Byte>(cpu, 0, operand); });
 }
 
 // TST reads Dn or a memory alterable operand: PC-relative and #imm are refused.
