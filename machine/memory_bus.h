@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
 #include "machine/calculator.h"
 #include "machine/flash.h"
@@ -31,7 +32,7 @@ constexpr std::uint32_t kRamMask = kRamSize - 1;
 constexpr std::uint32_t kFlashMask = kRomSize - 1;
 constexpr std::uint32_t kProtectedEnd = 0x400;
 
-inline bool AddressFault(Calculator& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE bool AddressFault(Calculator& m, std::uint32_t address) {
   if (address & 1) {
     m.cpu.runState = RunState::AddressFault;
     return true;
@@ -40,7 +41,7 @@ inline bool AddressFault(Calculator& m, std::uint32_t address) {
 }
 
 // The write protection of the first 1 KB of RAM (not of its mirrors).
-inline bool WriteProtected(Calculator& m, std::uint32_t a) {
+PELLUX_ALWAYS_INLINE bool WriteProtected(Calculator& m, std::uint32_t a) {
   if (a < kProtectedEnd && (m.ports[port::kProtection] & 0x04)) {
     m.cpu.runState = RunState::ProtectFault;
     return true;
@@ -49,7 +50,7 @@ inline bool WriteProtected(Calculator& m, std::uint32_t a) {
 }
 }  // namespace bus
 
-inline std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart) return SignExtend8(m.ram[a & bus::kRamMask]);
   if (a < bus::kFlashStart) return 0;
@@ -60,7 +61,7 @@ inline std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
   return SignExtend8(PortRead(m, a));
 }
 
-inline std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
   if (bus::AddressFault(m, address)) return 1;
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart) return SignExtend16(LoadBe16(&m.ram[a & bus::kRamMask]));
@@ -73,7 +74,7 @@ inline std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
   return SignExtend16(high << 8 | PortRead(m, a + 1));
 }
 
-inline std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
   if (bus::AddressFault(m, address)) return 1;
   const std::uint32_t a = address & bus::kAddressMask;
   // A long at the end of a 64 KB stretch wraps through the mirrors; ports are
@@ -88,7 +89,7 @@ inline std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
   return LoadBe32(&m.rom[a & bus::kFlashMask]);
 }
 
-inline void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value) {
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart) {
     if (!bus::WriteProtected(m, a)) m.ram[a & bus::kRamMask] = static_cast<std::uint8_t>(value);
@@ -100,7 +101,7 @@ inline void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value)
   }
 }
 
-inline void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value) {
   if (bus::AddressFault(m, address)) return;
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart) {
@@ -113,7 +114,7 @@ inline void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value)
   }
 }
 
-inline void WriteLong(Calculator& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::uint32_t value) {
   if (bus::AddressFault(m, address)) return;
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart && (a & 0xFFFF) < 0xFFFE) {
