@@ -79,9 +79,13 @@ struct RunReport {
   std::uint64_t instructions = 0;
   double seconds = 0;
   bool stopped = false;
-  // The stopping call's instructions are counted whole: the core does not
-  // say how far into its budget STOP came.
-  std::uint32_t countedWhole = 0;
+};
+
+// What one step of a run did: how many instructions ran, and whether the
+// processor stopped.
+struct Step {
+  std::uint32_t executed;
+  bool stopped;
 };
 
 int UsageError(const std::string& message) {
@@ -215,18 +219,16 @@ void PrintBytes(const Peek& peek, const std::uint8_t* bytes) {
   std::printf("\n");
 }
 
-template <class Step>
-RunReport Measure(std::uint64_t max, std::uint32_t perCall, Step step) {
+template <class Run>
+RunReport Measure(std::uint64_t max, std::uint32_t perCall, Run run) {
   RunReport report;
   const auto start = std::chrono::steady_clock::now();
   while (report.instructions < max) {
     const std::uint64_t left = max - report.instructions;
-    const std::uint32_t budget = left < perCall ? static_cast<std::uint32_t>(left) : perCall;
-    const bool stopped = step(budget);
-    report.instructions += budget;
-    if (stopped) {
+    const Step step = run(left < perCall ? static_cast<std::uint32_t>(left) : perCall);
+    report.instructions += step.executed;
+    if (step.stopped) {
       report.stopped = true;
-      report.countedWhole = budget;
       break;
     }
   }
@@ -234,13 +236,14 @@ RunReport Measure(std::uint64_t max, std::uint32_t perCall, Step step) {
   return report;
 }
 
-void PrintReport(const RunReport& report) {
+// slices: the run was counted in whole run slices, the last one included.
+void PrintReport(const RunReport& report, bool slices) {
   std::printf("instructions: %llu\n", static_cast<unsigned long long>(report.instructions));
   std::printf("seconds: %.6f\n", report.seconds);
   std::printf("MIPS: %.2f\n",
               report.seconds > 0 ? static_cast<double>(report.instructions) / report.seconds / 1e6 : 0.0);
   if (report.stopped) {
-    std::printf("result: stopped (the last %u instructions were counted whole)\n", report.countedWhole);
+    std::printf(slices ? "result: stopped (in the last slice, counted whole)\n" : "result: stopped\n");
   } else {
     std::printf("result: not stopped after %llu instructions\n",
                 static_cast<unsigned long long>(report.instructions));
@@ -261,9 +264,11 @@ int RunFlat(const Options& options) {
 
   std::printf("image: %s (flat memory, %zu bytes)\n", options.image.c_str(), image->size());
   const RunReport report = Measure(options.max, kChunk, [&](std::uint32_t budget) {
-    return RunInstructions(*m, budget, nullptr) == RunResult::Stopped;
+    std::uint32_t executed = 0;
+    const bool stopped = RunInstructions(*m, budget, nullptr, &executed) == RunResult::Stopped;
+    return Step{executed, stopped};
   });
-  PrintReport(report);
+  PrintReport(report, false);
   for (const Peek& peek : options.peeks) PrintBytes(peek, &m->memory[peek.address]);
   return report.stopped ? kExitStopped : kExitNotStopped;
 }
@@ -301,9 +306,11 @@ int RunMachine(const Options& options) {
   const RunReport report = Measure(slices * kSliceInstructions, kSliceInstructions, [&](std::uint32_t) {
     clock.AdvanceTicks(1);
     // Until the run slices land: the same budget straight through the core.
-    return RunInstructions(*calc, kSliceInstructions, nullptr) == RunResult::Stopped;
+    std::uint32_t executed = 0;
+    const bool stopped = RunInstructions(*calc, kSliceInstructions, nullptr, &executed) == RunResult::Stopped;
+    return Step{executed, stopped};
   });
-  PrintReport(report);
+  PrintReport(report, true);
   for (const Peek& peek : options.peeks) PrintBytes(peek, MachineBytes(*calc, peek));
   return report.stopped ? kExitStopped : kExitNotStopped;
 }

@@ -5,7 +5,8 @@
 namespace pellux {
 
 template void Reset<FlatMachine>(FlatMachine&);
-template RunResult RunInstructions<FlatMachine>(FlatMachine&, std::uint32_t, const BreakpointSet*);
+template RunResult RunInstructions<FlatMachine>(FlatMachine&, std::uint32_t, const BreakpointSet*,
+                                                std::uint32_t*);
 template RunState StepInstruction<FlatMachine>(FlatMachine&);
 
 }  // namespace pellux

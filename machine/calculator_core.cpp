@@ -5,7 +5,8 @@
 namespace pellux {
 
 template void Reset<Calculator>(Calculator&);
-template RunResult RunInstructions<Calculator>(Calculator&, std::uint32_t, const BreakpointSet*);
+template RunResult RunInstructions<Calculator>(Calculator&, std::uint32_t, const BreakpointSet*,
+                                               std::uint32_t*);
 template RunState StepInstruction<Calculator>(Calculator&);
 
 }  // namespace pellux

@@ -49,6 +49,27 @@ TEST(RunLoop, BreakpointStopsBeforeTheInstructionEveryTime) {
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 6);
 }
 
+// The count of instructions that ran: the one that stops the run counts, a
+// breakpoint stops before its instruction, an illegal instruction counts.
+TEST(RunLoop, ReportsHowManyInstructionsRan) {
+  FlatFixture f;
+  f.Load({kNop, kNop, 0x4E72, 0x2700, kNop, 0x4AFC});  // ..., STOP #0x2700, NOP, ILLEGAL
+  std::uint32_t executed = 99;
+  EXPECT_EQ(RunInstructions(f.m, 0, nullptr, &executed), RunResult::Completed);
+  EXPECT_EQ(executed, 0u);
+  EXPECT_EQ(RunInstructions(f.m, 1, nullptr, &executed), RunResult::Completed);
+  EXPECT_EQ(executed, 1u);
+  EXPECT_EQ(RunInstructions(f.m, 100, nullptr, &executed), RunResult::Stopped);
+  EXPECT_EQ(executed, 2u);
+  BreakpointSet breakpoints;
+  breakpoints.Toggle(f.m.cpu.pc);
+  EXPECT_EQ(RunInstructions(f.m, 100, &breakpoints, &executed), RunResult::BreakpointHit);
+  EXPECT_EQ(executed, 0u);
+  EXPECT_EQ(RunInstructions(f.m, 2, nullptr, &executed), RunResult::Completed);
+  EXPECT_EQ(executed, 2u);
+  EXPECT_EQ(f.VectorTaken(), static_cast<int>(kVectorIllegal));
+}
+
 // Opcodes that must enter a vector at their own address.
 TEST(RunLoop, UnassignedOpcodesStackTheirOwnAddress) {
   struct Case {
