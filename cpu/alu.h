@@ -19,20 +19,34 @@
 
 namespace pellux::alu {
 
+// The operands are moved to the top of a 32-bit word, so that the host's
+// carry and signed overflow of the 32-bit operation are those of the
+// operation at size S; a carry or borrow in of 0 or 1 is a second step,
+// which can carry at most once (C is the OR of the steps) and overflows
+// twice only when the two cancel (V is the XOR).
+template <class S>
+inline constexpr unsigned kTopShift = 32 - 8 * S::bytes;
+
 // destination + source + carry at size S. Sets C (carry out), V and N; Z and
 // X differ between ADD and ADDX and are left to the caller.
 struct Adding {
   template <class S>
   static std::uint32_t Run(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
                            std::uint32_t carry) {
-    destination &= S::mask;
-    source &= S::mask;
-    const std::uint64_t wide = std::uint64_t{destination} + source + carry;
-    const std::uint32_t result = static_cast<std::uint32_t>(wide) & S::mask;
-    cpu.c = (wide >> (8 * S::bytes)) & 1;
-    cpu.v = (~(destination ^ source) & (destination ^ result) & S::msb) != 0;
-    cpu.n = (result & S::msb) != 0;
-    return result;
+    const std::uint32_t d = destination << kTopShift<S>, s = source << kTopShift<S>;
+    std::uint32_t sum;
+    std::int32_t signedSum;
+    bool c = __builtin_add_overflow(d, s, &sum);
+    bool v = __builtin_add_overflow(static_cast<std::int32_t>(d), static_cast<std::int32_t>(s), &signedSum);
+    if (carry) {
+      const std::uint32_t one = 1u << kTopShift<S>;
+      c |= __builtin_add_overflow(sum, one, &sum);
+      v ^= __builtin_add_overflow(signedSum, static_cast<std::int32_t>(one), &signedSum);
+    }
+    cpu.c = c;
+    cpu.v = v;
+    cpu.n = sum >> 31;
+    return sum >> kTopShift<S>;
   }
   static std::uint32_t OnAddress(std::uint32_t an, std::uint32_t source) { return an + source; }
 };
@@ -42,15 +56,21 @@ struct Subtracting {
   template <class S>
   static std::uint32_t Run(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
                            std::uint32_t borrow) {
-    destination &= S::mask;
-    source &= S::mask;
-    // A borrow wraps the 64-bit difference, which sets every bit above the size.
-    const std::uint64_t wide = std::uint64_t{destination} - source - borrow;
-    const std::uint32_t result = static_cast<std::uint32_t>(wide) & S::mask;
-    cpu.c = (wide >> (8 * S::bytes)) & 1;
-    cpu.v = ((destination ^ source) & (destination ^ result) & S::msb) != 0;
-    cpu.n = (result & S::msb) != 0;
-    return result;
+    const std::uint32_t d = destination << kTopShift<S>, s = source << kTopShift<S>;
+    std::uint32_t difference;
+    std::int32_t signedDifference;
+    bool c = __builtin_sub_overflow(d, s, &difference);
+    bool v = __builtin_sub_overflow(static_cast<std::int32_t>(d), static_cast<std::int32_t>(s),
+                                    &signedDifference);
+    if (borrow) {
+      const std::uint32_t one = 1u << kTopShift<S>;
+      c |= __builtin_sub_overflow(difference, one, &difference);
+      v ^= __builtin_sub_overflow(signedDifference, static_cast<std::int32_t>(one), &signedDifference);
+    }
+    cpu.c = c;
+    cpu.v = v;
+    cpu.n = difference >> 31;
+    return difference >> kTopShift<S>;
   }
   static std::uint32_t OnAddress(std::uint32_t an, std::uint32_t source) { return an - source; }
 };
