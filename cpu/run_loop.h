@@ -34,7 +34,7 @@ PELLUX_ALWAYS_INLINE void ExecuteInstruction(M& m) {
   CpuState& cpu = m.cpu;
   const std::uint32_t op = FetchWord(m) & 0xFFFF;
   cpu.opcode = static_cast<std::uint16_t>(op);
-  kDispatch<M>[op >> 12][(op >> 6) & 7](m);
+  kDispatchTable<M>[kDispatchIndex[op >> 6]](m);
 }
 
 // Settles a fault the instruction recorded: a refused mode is replayed as an
