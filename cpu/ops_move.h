@@ -9,8 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
-#include <utility>
 
 #include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
@@ -80,14 +78,6 @@ void MoveToMemoryFrom(M& m) {
   const std::uint32_t address = MoveDestination<S, kMode>(m);
   WriteSized<S>(m, address, value);
 }
-
-// The eight source modes of one destination, as a row of handlers: make
-// takes the mode as a std::integral_constant and names the handler.
-template <class M, class Make, unsigned... kSource>
-constexpr HandlerRow<M> BySource(Make make, std::integer_sequence<unsigned, kSource...>) {
-  return HandlerRow<M>{make(std::integral_constant<unsigned, kSource>{})...};
-}
-inline constexpr auto kSourceModes = std::make_integer_sequence<unsigned, 8>{};
 
 template <class S, class M>
 inline constexpr HandlerRow<M> kMoveToDataRegisterBySource =
