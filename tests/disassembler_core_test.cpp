@@ -81,6 +81,15 @@ std::string Describe(std::uint16_t op, const test::Disassembled& d) {
   return text.str();
 }
 
+std::string FirstOf(const std::vector<std::string>& disagreements) {
+  std::ostringstream text;
+  text << disagreements.size() << " opcodes disagree, the first:";
+  for (std::size_t i = 0; i < std::min<std::size_t>(disagreements.size(), 40); ++i) {
+    text << "\n  " << disagreements[i];
+  }
+  return text.str();
+}
+
 // Where the two sides differ on purpose, with the reason. Cases that look
 // like departures but are not, in the setup below:
 // - privileged instructions (MOVE to SR, STOP, RTE, RESET, MOVE USP, the SR
@@ -127,10 +136,7 @@ TEST(DisassemblerAgainstCore, InvalidExactlyWhereTheCoreRefuses) {
     }
   }
   EXPECT_EQ(departuresSeen.size(), std::size(kValidityDepartures)) << "a listed departure no longer differs";
-  EXPECT_TRUE(disagreements.empty())
-      << disagreements.size() << " opcodes disagree, the first:\n"
-      << ::testing::PrintToString(std::vector<std::string>(
-             disagreements.begin(), disagreements.begin() + std::min<std::size_t>(disagreements.size(), 40)));
+  EXPECT_TRUE(disagreements.empty()) << FirstOf(disagreements);
 }
 
 // What transfers control or traps, so the PC does not show the length.
@@ -186,10 +192,7 @@ TEST(DisassemblerAgainstCore, LengthIsHowFarTheCoreMovesThePC) {
     }
   }
   EXPECT_GT(checked, 40000) << "most opcodes are valid instructions";
-  EXPECT_TRUE(disagreements.empty())
-      << disagreements.size() << " opcodes disagree, the first:\n"
-      << ::testing::PrintToString(std::vector<std::string>(
-             disagreements.begin(), disagreements.begin() + std::min<std::size_t>(disagreements.size(), 40)));
+  EXPECT_TRUE(disagreements.empty()) << FirstOf(disagreements);
 }
 
 }  // namespace
