@@ -525,24 +525,25 @@ std::string OperandText(Operand operand, unsigned op, OpSize size, std::uint16_t
       return FormatEa(reader, size, (op >> 6) & 7, x);
     case Imm:
       return ReadImmediate(reader, size);
+    // Register operands print as the effective address of their mode.
     case Dx:
-      return Format("d%u", x);
+      return FormatEa(reader, size, 0, x);
     case Dy:
-      return Format("d%u", y);
+      return FormatEa(reader, size, 0, y);
     case Ax:
-      return Format("a%u", x);
+      return FormatEa(reader, size, 1, x);
     case Ay:
-      return Format("a%u", y);
+      return FormatEa(reader, size, 1, y);
     case AxPostinc:
-      return Format("(a%u)+", x);
+      return FormatEa(reader, size, 3, x);
     case AyPostinc:
-      return Format("(a%u)+", y);
+      return FormatEa(reader, size, 3, y);
     case AxPredec:
-      return Format("-(a%u)", x);
+      return FormatEa(reader, size, 4, x);
     case AyPredec:
-      return Format("-(a%u)", y);
+      return FormatEa(reader, size, 4, y);
     case AyDisp:
-      return Format("%d(a%u)", Signed16(reader.ReadExtensionWord()), y);
+      return FormatEa(reader, size, 5, y);
     case Ccr:
       return "ccr";
     case Sr:
