@@ -84,7 +84,8 @@ class Calculator {
   int TimerTick();
 
   // The keyboard. Each answers whether the emulation should run again before
-  // the host handles its next message.
+  // the host handles its next message. Codes that name no key (not 0..79,
+  // not the ON key) are ignored and answer 0.
   std::uint32_t KeyDown(unsigned code);
   std::uint32_t KeyUp(unsigned code);
   std::uint32_t ReleaseAllKeys();

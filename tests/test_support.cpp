@@ -65,6 +65,8 @@ RomBuilder NopRom(std::uint32_t ssp) {
   return rom;
 }
 
+std::uint32_t StackedPc(const Calculator& m) { return LoadBe32(&m.ram[(m.cpu.a(7) + 2) & (kRamSize - 1)]); }
+
 RomBuilder& RomBuilder::Byte(std::uint32_t offset, std::uint8_t value) {
   if (bytes_.size() <= offset) bytes_.resize(offset + 1, 0);
   bytes_[offset] = value;

@@ -62,6 +62,9 @@ constexpr std::uint32_t LevelHandler(unsigned level) { return 0x440000 + 0x2000 
 // instructions stays on known ground. Tests write their programs over it.
 RomBuilder NopRom(std::uint32_t ssp = RomBuilder::kDefaultSsp);
 
+// The PC of the exception frame on top of the supervisor stack.
+std::uint32_t StackedPc(const Calculator& m);
+
 // A host whose resources can be refused, to reach every start-up error.
 class TestHost : public NullHost {
  public:

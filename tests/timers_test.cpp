@@ -18,6 +18,7 @@ using test::CalculatorFixture;
 using test::LevelHandler;
 using test::NopRom;
 using test::RomBuilder;
+using test::StackedPc;
 
 constexpr std::uint32_t kMain = RomBuilder::kDefaultPc;
 constexpr std::int64_t kCountsPerTick = ManualClock::kDefaultFrequency / 1024;
@@ -36,8 +37,6 @@ unsigned TakeRequests(Calculator& m) {
   m.cpu.pendingInts = 0;
   return levels;
 }
-
-std::uint32_t StackedPc(Calculator& m) { return LoadBe32(&m.ram[(m.cpu.a(7) + 2) & (kRamSize - 1)]); }
 
 class Timers : public ::testing::Test {
  protected:
