@@ -39,7 +39,8 @@ constexpr int kExitLoad = 3;
 constexpr std::uint64_t kDefaultMax = 10'000'000'000;
 // Instructions per RunInstructions call on the flat memory: a run slice's worth.
 constexpr std::uint32_t kChunk = 1024;
-constexpr std::uint32_t kSliceInstructions = 1024;
+constexpr std::uint32_t kSliceInstructions = 1024;  // what one RunSlice runs
+constexpr int kSliceAsleep = 1;  // RunSlice's answer when the processor sleeps and no tick woke it
 constexpr std::uint64_t kMaxPeek = 4096;
 
 constexpr const char* kUsage =
@@ -305,10 +306,7 @@ int RunMachine(const Options& options) {
   const std::uint64_t slices = (options.max + kSliceInstructions - 1) / kSliceInstructions;
   const RunReport report = Measure(slices * kSliceInstructions, kSliceInstructions, [&](std::uint32_t) {
     clock.AdvanceTicks(1);
-    // Until the run slices land: the same budget straight through the core.
-    std::uint32_t executed = 0;
-    const bool stopped = RunInstructions(*calc, kSliceInstructions, nullptr, &executed) == RunResult::Stopped;
-    return Step{executed, stopped};
+    return Step{kSliceInstructions, calc->RunSlice() == kSliceAsleep};
   });
   PrintReport(report, true);
   for (const Peek& peek : options.peeks) PrintBytes(peek, MachineBytes(*calc, peek));
