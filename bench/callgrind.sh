@@ -9,7 +9,7 @@
 # that start-up, loading and reporting cancel out. Does this for the flat
 # memory and for the calculator (--machine), and prints the ratio of the two.
 # Both lengths must end before the workload does (its default run is about
-# 100 million instructions). --keep DIR keeps the callgrind files for
+# 170 million instructions). --keep DIR keeps the callgrind files for
 # callgrind_annotate; options after -- go to valgrind (e.g. --dump-instr=yes).
 set -euo pipefail
 
