@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <cmath>
 #include <new>
 
 #include "host/debugger_hook.h"
@@ -155,20 +156,41 @@ void MainWindow::CopyScreenshot() {
 void MainWindow::PaintDisplay() {
   if (!calc_) return;
   auto* bitmap = dynamic_cast<DisplayBitmap*>(calc_->displayBitmap.get());
-  const int zoom = calc_->zoom;
-  if (!bitmap || bitmap->image.width() != ScaledWidth(zoom) || bitmap->image.height() != ScaledHeight(zoom) ||
-      static_cast<std::size_t>(bitmap->image.bytesPerLine()) != ScaledStride(zoom)) {
-    return;
-  }
+  if (!bitmap) return;
   std::uint8_t frame[kLcdFrameBytes];
   calc_->GetLcdFrame(frame);
-  QImage& image = bitmap->image;
-  image.fill(0);
-  ScaleFrame(frame, image.bits(), zoom);
-  // Logical pixels: with an integral device pixel ratio (the application
-  // rounds it) every LCD pixel stays a square of whole device pixels.
   QPainter painter(this);
-  painter.drawImage(QRect(0, 0, image.width(), image.height()), image);
+  DrawLcd(painter, frame, calc_->zoom, devicePixelRatioF(), bitmap->image);
+}
+
+void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled) {
+  const qreal devicePerLcdPixel = zoom * ratio;
+  if (devicePerLcdPixel == std::floor(devicePerLcdPixel)) {
+    if (scaled.width() != ScaledWidth(zoom) || scaled.height() != ScaledHeight(zoom) ||
+        static_cast<std::size_t>(scaled.bytesPerLine()) != ScaledStride(zoom)) {
+      return;
+    }
+    scaled.fill(0);
+    ScaleFrame(frame, scaled.bits(), zoom);
+    // A whole number of device pixels per logical one (the application
+    // rounds the screen's scale): Qt's nearest-pixel scaling keeps squares.
+    painter.drawImage(QRect(0, 0, scaled.width(), scaled.height()), scaled);
+    return;
+  }
+  // A fractional scale the user forced: squares of as many whole device
+  // pixels as fit, drawn one to one and centred on white.
+  const int side = std::max(1, static_cast<int>(devicePerLcdPixel));
+  QImage device(ScaledWidth(side), ScaledHeight(side), QImage::Format_Mono);
+  if (device.isNull() || static_cast<std::size_t>(device.bytesPerLine()) != ScaledStride(side)) return;
+  device.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  device.fill(0);
+  ScaleFrame(frame, device.bits(), side);
+  device.setDevicePixelRatio(ratio);
+  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
+  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
+  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
+                             std::floor((area.height() * ratio - device.height()) / 2));
+  painter.drawImage(deviceOffset / ratio, device);
 }
 
 void MainWindow::paintEvent(QPaintEvent*) { PaintDisplay(); }

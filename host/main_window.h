@@ -12,11 +12,19 @@
 #include "machine/host.h"
 
 class QAction;
+class QImage;
 class QMenu;
+class QPainter;
 
 namespace pellux {
 
 class Calculator;
+
+// Paints a 3840-byte LCD frame over a client area of 240 x 128 times the zoom
+// (logical pixels) on a device of `ratio` device pixels per logical pixel,
+// each LCD pixel an exact square of device pixels. `scaled` is the display
+// bitmap: a 1-bit image of the zoom's size, refilled here.
+void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled);
 
 class MainWindow : public QWidget, public Host {
  public:

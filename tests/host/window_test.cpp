@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QTimer>
 
 #include "host/main_window.h"
@@ -164,6 +165,37 @@ TEST(Window, PaintsEveryLcdPixelAsASquareAtEveryZoom) {
                                   ? qRgb(0, 0, 0)
                                   : qRgb(255, 255, 255);
         ASSERT_EQ(shot.pixel(x, y) & 0xFFFFFF, expected & 0xFFFFFF) << "zoom " << zoom << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(DrawLcd, EveryLcdPixelIsASquareOfWholeDevicePixelsAtAnyScreenScale) {
+  std::vector<std::uint8_t> frame(kLcdFrameBytes);
+  for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>((i * 37) ^ (i >> 3) ^ 0x5A);
+  auto dark = [&](int x, int y) { return (frame[static_cast<std::size_t>(y * 30 + x / 8)] & (0x80 >> (x % 8))) != 0; };
+  for (const qreal ratio : {1.0, 1.25, 1.5, 1.75, 2.0}) {
+    for (const int zoom : {1, 3}) {
+      SCOPED_TRACE(testing::Message() << "ratio " << ratio << " zoom " << zoom);
+      const int width = static_cast<int>(240 * zoom * ratio), height = static_cast<int>(128 * zoom * ratio);
+      QImage device(width, height, QImage::Format_RGB32);
+      device.fill(Qt::red);
+      device.setDevicePixelRatio(ratio);
+      QImage scaled(240 * zoom, 128 * zoom, QImage::Format_Mono);
+      scaled.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+      {
+        QPainter painter(&device);
+        DrawLcd(painter, frame.data(), zoom, ratio, scaled);
+      }
+      const int side = static_cast<int>(zoom * ratio);
+      const int left = (width - 240 * side) / 2, top = (height - 128 * side) / 2;
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const int lx = x - left, ly = y - top;
+          const bool inside = lx >= 0 && ly >= 0 && lx < 240 * side && ly < 128 * side;
+          const QRgb expected = inside && dark(lx / side, ly / side) ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+          ASSERT_EQ(device.pixel(x, y), expected) << x << "," << y;
+        }
       }
     }
   }
