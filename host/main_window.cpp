@@ -18,7 +18,10 @@
 #include "machine/calculator.h"
 
 #ifdef Q_OS_WIN
+#define NOMINMAX
 #include <windows.h>
+
+#include <cstring>
 #endif
 
 namespace pellux {

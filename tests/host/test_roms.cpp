@@ -8,7 +8,7 @@ namespace {
 
 constexpr std::uint32_t kStack = 0x3F000;
 constexpr std::uint32_t kStart = 0x420000;
-constexpr std::uint32_t kSleep = 0x430000;
+constexpr std::uint32_t kSleep = kSleepingRomSleep;
 constexpr std::uint32_t kEcho = 0x440000;
 constexpr std::uint32_t kLcd = 0x4C00;
 constexpr std::uint32_t kLcdRowBytes = 30;

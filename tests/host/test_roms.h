@@ -15,6 +15,9 @@ namespace pellux::test {
 // stripe in every 8-pixel column group (A: the sixth pixel, 0: the third).
 std::vector<std::uint8_t> SleepingRom(bool echoKeys);
 
+// Where every interrupt without a handler of its own goes back to sleep.
+constexpr std::uint32_t kSleepingRomSleep = 0x430000;
+
 // The dark pixels of the LCD the ROM shows once it has run, with the row-9
 // column byte `row9` in the upper half (0xFF: no key down).
 bool SleepingRomPixel(unsigned x, unsigned y, std::uint8_t row9);

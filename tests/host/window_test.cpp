@@ -371,6 +371,20 @@ TEST(MainLoop, ASleepingMachineIdlesAndAKeyWakesIt) {
   EXPECT_EQ(f.shell().mode(), Shell::Mode::Running) << "the key's resume flag";
 }
 
+TEST(MainLoop, ABreakpointMetWhileIdleIsReachedThroughARunSlice) {
+  ShellFixture f(test::SleepingRom(false));
+  ASSERT_TRUE(f.created);
+  for (int pass = 0; pass < 20 && f.shell().mode() == Shell::Mode::Running; ++pass) f.shell().Pass();
+  ASSERT_EQ(f.shell().mode(), Shell::Mode::Idle);
+  // The next wake-up interrupt enters the sleep code, in a burst of the idle
+  // catch-up; the debugger opens from the run slice that follows.
+  f.calc().breakpoints.Toggle(test::kSleepingRomSleep);
+  for (int pass = 0; pass < 1000 && f.debuggerOpened == 0; ++pass) f.shell().Pass();
+  EXPECT_EQ(f.debuggerOpened, 1);
+  EXPECT_EQ(f.calc().cpu.pc, test::kSleepingRomSleep);
+  EXPECT_EQ(f.shell().mode(), Shell::Mode::Running);
+}
+
 TEST(MainLoop, ClosingTheWindowEndsTheLoopAndReleasesWindowThenMachine) {
   ShellFixture f(test::SleepingRom(false));
   ASSERT_TRUE(f.created);
