@@ -47,6 +47,7 @@ SECTIONS
     . = ALIGN(4);
     __data_end = .;
   } > RAM AT > FLASH
+  __rom_code_end = LOADADDR(.data) + SIZEOF(.data);
 
   .vectors : {
     KEEP(*(.vectors))

@@ -45,21 +45,22 @@ static void AddHistory(const char* expression, const char* result) {
 
 static int IsOperator(char c) { return c == '+' || c == '-' || c == '*' || c == '/'; }
 
-int CalcInput(char c) {
+enum CalcChange CalcInput(char c) {
   char* entry = gCalc.entry;
   const int length = StrLen(entry);
   if (c == 'C') {
-    if (length == 0) gCalc.lines = 0;  // a second clear empties the history
     entry[0] = 0;
-    return 1;
+    if (length > 0) return kCalcEntryChanged;
+    gCalc.lines = 0;  // a second clear empties the history
+    return kCalcAllChanged;
   }
   if (c == '\b') {
-    if (length == 0) return 0;
+    if (length == 0) return kCalcUnchanged;
     entry[length - 1] = 0;
-    return 1;
+    return kCalcEntryChanged;
   }
   if (c == '\n') {
-    if (length == 0) return 0;
+    if (length == 0) return kCalcUnchanged;
     int32_t value;
     const char* error = CalcEvaluate(entry, &value);
     char text[24];
@@ -72,17 +73,17 @@ int CalcInput(char c) {
     }
     AddHistory(entry, text);
     entry[0] = 0;
-    return 1;
+    return kCalcAllChanged;
   }
   // An operator on an empty line continues from the last answer.
   if (length == 0 && IsOperator(c) && c != '-' && gCalc.hasAnswer) {
     FormatInt(entry, gCalc.answer);
   }
   const int used = StrLen(entry);
-  if (used >= kEntryCapacity - 1) return 0;
+  if (used >= kEntryCapacity - 1) return kCalcUnchanged;
   entry[used] = c;
   entry[used + 1] = 0;
-  return 1;
+  return kCalcEntryChanged;
 }
 
 // Recursive descent over the expression, in 32-bit signed arithmetic with

@@ -7,7 +7,7 @@
 uint16_t FlashEraseBlock(volatile uint16_t* block);
 uint16_t FlashProgram(volatile uint16_t* dest, const uint16_t* src, uint32_t words);
 
-extern const uint8_t __image_end[];  // end of the ROM image, from the linker
+extern const uint8_t __rom_code_end[];  // end of the code and data images, from the linker
 
 struct FlashCheck gFlashCheck;
 
@@ -17,9 +17,10 @@ static uint16_t pattern[kPatternWords];  // in RAM: the flash is unreadable whil
 // The last block of the chip, far from the ROM's own code.
 #define CHECK_BLOCK (FLASH_BASE + FLASH_SIZE - FLASH_BLOCK)
 
+// A checksum of the ROM's code and data, to show the check left them alone.
 static uint32_t RomChecksum(void) {
   uint32_t sum = 0;
-  for (const uint16_t* p = (const uint16_t*)FLASH_BASE; p < (const uint16_t*)__image_end; ++p) {
+  for (const uint32_t* p = (const uint32_t*)FLASH_BASE; p < (const uint32_t*)__rom_code_end; ++p) {
     sum = (sum << 1 | sum >> 31) ^ *p;
   }
   return sum;
@@ -33,11 +34,14 @@ static int Fail(enum FlashCheckStep step, const volatile uint16_t* at, uint16_t 
   return 0;
 }
 
-// Every word from..to (exclusive) must read as the value.
-static int ExpectFill(const volatile uint16_t* from, const volatile uint16_t* to, uint16_t value,
-                      enum FlashCheckStep step) {
-  for (; from < to; ++from) {
-    if (*from != value) return Fail(step, from, value);
+// Every word from..to (exclusive, both on long boundaries) must be 0xFFFF.
+static int ExpectErased(const volatile uint16_t* from, const volatile uint16_t* to, enum FlashCheckStep step) {
+  const volatile uint32_t* p = (const volatile uint32_t*)from;
+  for (; p < (const volatile uint32_t*)to; ++p) {
+    if (*p != 0xFFFFFFFFu) {
+      const volatile uint16_t* word = (const volatile uint16_t*)p;
+      return Fail(step, word[0] != 0xFFFF ? word : word + 1, 0xFFFF);
+    }
   }
   return 1;
 }
@@ -48,7 +52,7 @@ static int Check(void) {
   const uint32_t romBefore = RomChecksum();
 
   FlashEraseBlock(block);
-  if (!ExpectFill(block, blockEnd, 0xFFFF, kFlashEraseFailed)) return 0;
+  if (!ExpectErased(block, blockEnd, kFlashEraseFailed)) return 0;
 
   // A pattern that differs from word to word and in both bytes.
   uint16_t seed = 0xACE1;
@@ -61,7 +65,7 @@ static int Check(void) {
   for (int i = 0; i < kPatternWords; ++i) {
     if (block[i] != pattern[i]) return Fail(kFlashProgramFailed, &block[i], pattern[i]);
   }
-  if (!ExpectFill(block + kPatternWords, blockEnd, 0xFFFF, kFlashProgramFailed)) return 0;
+  if (!ExpectErased(block + kPatternWords, blockEnd, kFlashProgramFailed)) return 0;
 
   // Programming only clears bits: 0xFF00 then 0x0FF0 leave 0x0F00.
   static uint16_t over[2] = {0xFF00, 0x0FF0};  // in RAM, like the pattern

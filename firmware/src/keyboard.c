@@ -4,6 +4,7 @@
 #include "system.h"
 
 volatile uint8_t gKeysDown[10];
+static volatile uint8_t anyDown;  // some byte of gKeysDown is not 0
 
 enum { kQueueSize = 32 };
 static volatile uint16_t queue[kQueueSize];
@@ -25,7 +26,7 @@ static void SelectRow(int row) {
 }
 
 void KeyboardScan(void) {
-  uint8_t shifted = 0;
+  uint8_t shifted = 0, any = 0;
   for (int row = 0; row < 10; ++row) {
     SelectRow(row);
     const uint8_t down = (uint8_t)~PORT(kPortKeyColumns);
@@ -41,16 +42,13 @@ void KeyboardScan(void) {
       }
     }
     gKeysDown[row] = down;
+    any |= down;
   }
+  anyDown = any;
   *(volatile uint16_t*)(0x600000 + kPortKeyRowsHigh) = 0x03FF;  // no row selected
 }
 
-int KeyboardAnyDown(void) {
-  for (int row = 0; row < 10; ++row) {
-    if (gKeysDown[row]) return 1;
-  }
-  return 0;
-}
+int KeyboardAnyDown(void) { return anyDown; }
 
 int KeyboardHasEvent(void) { return queueHead != queueTail; }
 

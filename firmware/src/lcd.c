@@ -17,25 +17,38 @@ void LcdClear(void) { memset(gLcd, 0, LCD_BYTES); }
 
 static uint8_t* Row(int y) { return gLcd + (y << 5) - (y << 1); }
 
-// Applies the ink (or an inversion) to the pixels x0..x1-1 of one row.
+// Applies the ink (or an inversion) to the pixels x0..x1-1 of one row:
+// a partial byte at each end, whole bytes between.
 enum SpanOp { kSpanLight, kSpanDark, kSpanInvert };
 
-static void Span(uint8_t* row, int x0, int x1, enum SpanOp op) {
-  while (x0 < x1) {
-    const int bit = x0 & 7;
-    int n = 8 - bit;
-    if (n > x1 - x0) n = x1 - x0;
-    const uint8_t mask = (uint8_t)((0xFF >> bit) & ~(0xFF >> (bit + n)));
-    uint8_t* p = row + (x0 >> 3);
-    if (op == kSpanDark) {
-      *p |= mask;
-    } else if (op == kSpanLight) {
-      *p &= (uint8_t)~mask;
-    } else {
-      *p ^= mask;
-    }
-    x0 += n;
+static void ApplyMask(uint8_t* p, uint8_t mask, enum SpanOp op) {
+  if (op == kSpanDark) {
+    *p |= mask;
+  } else if (op == kSpanLight) {
+    *p &= (uint8_t)~mask;
+  } else {
+    *p ^= mask;
   }
+}
+
+static void Span(uint8_t* row, int x0, int x1, enum SpanOp op) {
+  if (x0 >= x1) return;
+  uint8_t* p = row + (x0 >> 3);
+  uint8_t* const last = row + ((x1 - 1) >> 3);
+  const uint8_t head = (uint8_t)(0xFF >> (x0 & 7));
+  const uint8_t tail = (uint8_t)(0xFF << (7 - ((x1 - 1) & 7)));
+  if (p == last) {
+    ApplyMask(p, head & tail, op);
+    return;
+  }
+  ApplyMask(p++, head, op);
+  if (op == kSpanInvert) {
+    for (; p < last; ++p) *p = (uint8_t)~*p;
+  } else {
+    const uint8_t fill = op == kSpanDark ? 0xFF : 0x00;
+    for (; p < last; ++p) *p = fill;
+  }
+  ApplyMask(last, tail, op);
 }
 
 static void RectOp(int x, int y, int w, int h, enum SpanOp op) {
@@ -44,6 +57,12 @@ static void RectOp(int x, int y, int w, int h, enum SpanOp op) {
   if (y < 0) y = 0;
   if (x1 > LCD_WIDTH) x1 = LCD_WIDTH;
   if (y1 > LCD_HEIGHT) y1 = LCD_HEIGHT;
+  if (x >= x1 || y >= y1) return;
+  if (x == 0 && x1 == LCD_WIDTH && op != kSpanInvert) {
+    // Whole rows lie one after another.
+    memset(Row(y), op == kSpanDark ? 0xFF : 0x00, (size_t)(Row(y1) - Row(y)));
+    return;
+  }
   for (; y < y1; ++y) Span(Row(y), x, x1, op);
 }
 

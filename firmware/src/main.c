@@ -34,7 +34,9 @@ static int HandleKey(int event) {
   NoteKey(event);
   if (gScreen == kScreenCalc) {
     const char c = CalcKeyChar(event);
-    if (c && CalcInput(c)) DrawCalc(shownBlink);
+    const enum CalcChange change = c ? CalcInput(c) : kCalcUnchanged;
+    if (change == kCalcAllChanged) DrawCalc(shownBlink);
+    if (change == kCalcEntryChanged) DrawCalcEntry(shownBlink);
   }
   return 1;
 }
@@ -63,9 +65,9 @@ static void DoWork(void) {
 }
 
 int main(void) {
+  TimersInit();
   FontInit();
   LcdInit();
-  TimersInit();
   IrqEnable();
 
   DrawScreen();  // the title, with the self-check still running

@@ -154,8 +154,8 @@ void DrawKeys(void) {
     for (int col = 0; col < 8; ++col) {
       const int x = kGridX + col * kCellW, y = kGridY + row * kCellH;
       FrameRect(x, y, kCellW + 1, kCellH + 1);
+      if (row * 8 + col == lastKey) FrameRect(x + 1, y + 1, kCellW - 1, kCellH - 1);
       if (down & (1u << col)) FillRect(x + 2, y + 2, kCellW - 3, kCellH - 3, kInkDark);
-      if (row * 8 + col == lastKey) InvertRect(x + 1, y + 1, kCellW - 1, kCellH - 1);
     }
   }
   DrawText(kGridX, kGridY + 10 * kCellH + 3, "rows 0-9", 1, kInkDark);

@@ -21,10 +21,11 @@ void DrawKeys(void);
 // Remembers a key press (not a release) for the keys screen.
 void NoteKey(int event);
 
-// Shows the exception that stopped the ROM and halts; entered from crt0.S.
+// Shows the exception that stopped the ROM and halts; entered from crt0.S
+// with the vector number pushed above the processor's exception frame.
 struct FaultFrame {
   uint16_t vector;
   uint16_t sr;
   uint32_t pc;
-} __attribute__((packed));
+};
 void ShowFault(const struct FaultFrame* frame) __attribute__((noreturn));

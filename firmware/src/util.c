@@ -2,7 +2,22 @@
 
 void* memset(void* dest, int value, size_t count) {
   uint8_t* p = dest;
-  while (count--) *p++ = (uint8_t)value;
+  const uint8_t byte = (uint8_t)value;
+  if ((uintptr_t)p & 1 && count) {
+    *p++ = byte;
+    --count;
+  }
+  // Long stores for the bulk: the address is even now.
+  uint32_t fill = byte * 0x01010101u;
+  uint32_t* q = (uint32_t*)p;
+  for (; count >= 16; count -= 16) {
+    *q++ = fill;
+    *q++ = fill;
+    *q++ = fill;
+    *q++ = fill;
+  }
+  p = (uint8_t*)q;
+  while (count--) *p++ = byte;
   return dest;
 }
 
