@@ -116,7 +116,7 @@ void DrawCalc(int cursorOn) {
   }
   HLine(4, 86, LCD_WIDTH - 8);
   DrawCalcEntry(cursorOn);
-  DrawText(4, 104, "0-9 + - * / ( )  also SHIFT = 8 9 0", 1, kInkDark);
+  DrawText(4, 104, "PC: + is Shift =, * is Shift 8 or X", 1, kInkDark);
 }
 
 // --- Keys -----------------------------------------------------------------
