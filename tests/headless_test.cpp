@@ -28,7 +28,9 @@ TEST(KeyNames, NamesAndCodesTranslateBothWays) {
   }
   // Every name leads back to its own code.
   for (unsigned code = 0; code < 80; ++code) {
-    if (const char* name = KeyNameOf(code)) EXPECT_EQ(KeyCodeFromName(name), code) << name;
+    if (const char* name = KeyNameOf(code)) {
+      EXPECT_EQ(KeyCodeFromName(name), code) << name;
+    }
   }
   EXPECT_EQ(KeyNameOf(8), nullptr);
   EXPECT_STREQ(KeyNameOf(128), "ON");

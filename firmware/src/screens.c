@@ -76,14 +76,23 @@ static void DrawHome(void) {
   DrawTextRight(kRight - 10, 80, summary, 1, passed ? kInkLight : kInkDark);
 
   char line[41], number[12];
-  StrCopy(line, "block ", sizeof line);
-  StrAppend(line, FormatHex(number, gFlashCheck.block, 6), sizeof line);
-  if (gFlashCheck.step == kFlashNotRun || passed) {
-    StrAppend(line, ": erase, program ", sizeof line);
+  if (gFlashCheck.step == kFlashNotRun) {
+    StrCopy(line, "erasing, programming, reading back", sizeof line);
+  } else if (passed) {
+    StrCopy(line, "erased ", sizeof line);
+    StrAppend(line, FormatHex(number, gFlashCheck.block, 6), sizeof line);
+    StrAppend(line, ", wrote ", sizeof line);
     StrAppend(line, FormatInt(number, (int32_t)gFlashCheck.words), sizeof line);
+    StrAppend(line, " words", sizeof line);
+  } else if (gFlashCheck.step == kFlashRomChanged) {
+    StrCopy(line, "the ROM's own code or data changed", sizeof line);
   } else {
-    StrAppend(line, ", at ", sizeof line);
+    StrCopy(line, "at ", sizeof line);
     StrAppend(line, FormatHex(number, gFlashCheck.address, 6), sizeof line);
+    StrAppend(line, ": read ", sizeof line);
+    StrAppend(line, FormatHex(number, gFlashCheck.found, 4), sizeof line);
+    StrAppend(line, ", not ", sizeof line);
+    StrAppend(line, FormatHex(number, gFlashCheck.expected, 4), sizeof line);
   }
   DrawText(14, 91, line, 1, kInkDark);
 }
