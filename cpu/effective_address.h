@@ -201,4 +201,22 @@ inline bool ReadEaLongAny(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEaAny<Long>(m, mode, value);
 }
 
+// Read-modify-write of a data-alterable operand: the low bits of Dn, or the
+// operand at a memory alterable address computed once (so (An)+ and -(An)
+// step once). op takes the value sign-extended and returns the new value.
+// An and the modes EaAddress refuses are refused.
+template <class S, class M, class Op>
+inline void ModifyDataAlterable(M& m, Op op) {
+  CpuState& cpu = m.cpu;
+  const unsigned mode = cpu.opMode();
+  if (mode == 0) {
+    std::uint32_t& reg = cpu.d(cpu.opReg());
+    SetLow<S>(reg, op(S::Extend(reg)));
+    return;
+  }
+  std::uint32_t address;
+  if (!EaAddress<S>(m, mode, address)) return;
+  WriteSized<S>(m, address, op(ReadSized<S>(m, address)));
+}
+
 }  // namespace pellux

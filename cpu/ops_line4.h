@@ -1,26 +1,245 @@
 // Line 4 operand instructions, and the decoding of the whole line.
+//
+//   bits 11-9 \ 8-6   000     001          010              011
+//   000 (0x4000)      NEGX.B  NEGX.W       NEGX.L           MOVE from SR
+//   001 (0x4200)      CLR.B   CLR.W        CLR.L            -
+//   010 (0x4400)      NEG.B   NEG.W        NEG.L            MOVE to CCR
+//   011 (0x4600)      NOT.B   NOT.W        NOT.L            MOVE to SR
+//   100 (0x4800)      NBCD    SWAP / PEA   EXT.W / MOVEM.W  EXT.L / MOVEM.L   (registers to memory)
+//   101 (0x4A00)      TST.B   TST.W        TST.L            TAS
+//   110 (0x4C00)      -       -            MOVEM.W          MOVEM.L           (memory to registers)
+//   111 (0x4E00)      -       0x4E40 group JSR              JMP
+//
+// Bits 8-6 = 100 and 101 are nothing, 110 is CHK.W Dn, 111 is LEA An.
 #pragma once
 
+#include <bit>
+
+#include "cpu/alu.h"
 #include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
 #include "cpu/ops_flow.h"
 
 namespace pellux {
 
-// Line 4, bits 8-6 = 001, by bits 11-9.
-template <class M>
-inline constexpr HandlerRow<M> kLine4WordGroup = {
-    IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>,
-    IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>, Group4E40<M>};
+// Writes a value to Dn's low bits or a memory alterable address, without
+// reading it first. Returns false when the mode is refused.
+template <class S, class M>
+inline bool WriteDataAlterable(M& m, std::uint32_t value) {
+  CpuState& cpu = m.cpu;
+  const unsigned mode = cpu.opMode();
+  if (mode == 0) {
+    SetLow<S>(cpu.d(cpu.opReg()), value);
+    return true;
+  }
+  std::uint32_t address;
+  if (!EaAddress<S>(m, mode, address)) return false;
+  WriteSized<S>(m, address, value);
+  return true;
+}
 
+template <class S, class M>
+void Negx(M& m) {
+  CpuState& cpu = m.cpu;
+  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return alu::SubX::Apply<S>(cpu, 0, operand); });
+}
+
+template <class S, class M>
+void Clr(M& m) {
+  CpuState& cpu = m.cpu;
+  if (!WriteDataAlterable<S>(m, 0)) return;
+  cpu.n = cpu.v = cpu.c = 0;
+  cpu.z = 1;
+}
+
+template <class S, class M>
+void Neg(M& m) {
+  CpuState& cpu = m.cpu;
+  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return alu::Sub::Apply<S>(cpu, 0, operand); });
+}
+
+template <class S, class M>
+void Not(M& m) {
+  CpuState& cpu = m.cpu;
+  ModifyDataAlterable<S>(m, [&](std::uint32_t operand) {
+    SetLogicFlags<S>(cpu, ~operand);
+    return ~operand;
+  });
+}
+
+// NBCD: the decimal 0 - operand - X, with the flags of SBCD.
 template <class M>
-void Line4Word(M& m) {
-  kLine4WordGroup<M>[m.cpu.opReg2()](m);
+void Nbcd(M& m) {
+  CpuState& cpu = m.cpu;
+  ModifyDataAlterable<Byte>(m, [&](std::uint32_t operand) { return alu::Sbcd::Apply<Byte>(cpu, 0, operand); });
+}
+
+// TST reads Dn or a memory alterable operand: PC-relative and #imm are refused.
+template <class S, class M>
+void Tst(M& m) {
+  CpuState& cpu = m.cpu;
+  const unsigned mode = cpu.opMode();
+  std::uint32_t value;
+  if (mode == 0) {
+    value = cpu.d(cpu.opReg());
+  } else {
+    std::uint32_t address;
+    if (!EaAddress<S>(m, mode, address)) return;
+    value = ReadSized<S>(m, address);
+  }
+  SetLogicFlags<S>(cpu, value);
+}
+
+// TAS: flags from the byte, then the byte written back with bit 7 set. Its
+// immediate form is 0x4AFC, ILLEGAL, refused with the other modes.
+template <class M>
+void Tas(M& m) {
+  CpuState& cpu = m.cpu;
+  ModifyDataAlterable<Byte>(m, [&](std::uint32_t operand) {
+    SetLogicFlags<Byte>(cpu, operand);
+    return operand | 0x80;
+  });
+}
+
+// 0x4840: SWAP Dn on mode 0, otherwise PEA <control>.
+template <class M>
+void SwapOrPea(M& m) {
+  CpuState& cpu = m.cpu;
+  if (cpu.opMode() == 0) {
+    std::uint32_t& reg = cpu.d(cpu.opReg());
+    reg = reg << 16 | reg >> 16;
+    SetLogicFlags<Long>(cpu, reg);
+    return;
+  }
+  std::uint32_t address;
+  if (!EaControlAddress(m, cpu.opMode(), address)) return;
+  cpu.a(7) -= 4;
+  WriteLong(m, cpu.a(7), address);
+}
+
+// EXT.W (S = Word) and EXT.L (S = Long): the next smaller size sign-extended.
+template <class S>
+inline void Ext(CpuState& cpu) {
+  std::uint32_t& reg = cpu.d(cpu.opReg());
+  const std::uint32_t value = S::bytes == 2 ? SignExtend8(reg) : SignExtend16(reg);
+  SetLow<S>(reg, value);
+  SetLogicFlags<S>(cpu, value);
+}
+
+// MOVEM registers to memory, or EXT on mode 0. The mask is the first
+// extension word. In the -(An) form mask bit 0 is A7 and bit 15 D0, and every
+// register goes out with its value from before the instruction: An changes
+// only at the end.
+template <class S, class M>
+void ExtOrMovemToMemory(M& m) {
+  CpuState& cpu = m.cpu;
+  const unsigned mode = cpu.opMode();
+  if (mode == 0) {
+    Ext<S>(cpu);
+    return;
+  }
+  if (mode == 1 || mode == 3) {
+    RaiseIllegal(m);
+    return;
+  }
+  const std::uint32_t mask = FetchWord(m) & 0xFFFF;
+  if (mode == 4) {
+    std::uint32_t address = cpu.a(cpu.opReg());
+    for (std::uint32_t bits = mask; bits; bits &= bits - 1) {
+      address -= S::bytes;
+      WriteSized<S>(m, address, cpu.regs[15 - std::countr_zero(bits)]);
+    }
+    cpu.a(cpu.opReg()) = address;
+    return;
+  }
+  std::uint32_t address;
+  if (!EaAddress<S>(m, mode, address)) return;
+  for (std::uint32_t bits = mask; bits; bits &= bits - 1) {
+    WriteSized<S>(m, address, cpu.regs[std::countr_zero(bits)]);
+    address += S::bytes;
+  }
+}
+
+// MOVEM memory to registers: (An)+ or a control address. Words are
+// sign-extended into data registers too. (An)+ leaves An past the last
+// operand whatever was loaded into it.
+template <class S, class M>
+void MovemToRegisters(M& m) {
+  CpuState& cpu = m.cpu;
+  const unsigned mode = cpu.opMode();
+  const std::uint32_t mask = FetchWord(m) & 0xFFFF;
+  std::uint32_t address;
+  if (mode == 3) {
+    address = cpu.a(cpu.opReg());
+  } else if (!EaControlAddress(m, mode, address)) {
+    return;
+  }
+  for (std::uint32_t bits = mask; bits; bits &= bits - 1) {
+    cpu.regs[std::countr_zero(bits)] = ReadSized<S>(m, address);
+    address += S::bytes;
+  }
+  if (mode == 3) cpu.a(cpu.opReg()) = address;
+}
+
+// MOVE from SR is not privileged on the MC68000.
+template <class M>
+void MoveFromSr(M& m) {
+  WriteDataAlterable<Word>(m, GetSR(m.cpu));
 }
 
 template <class M>
-inline constexpr HandlerRow<M> kLine4Row = {
-    IllegalEntry<M>, Line4Word<M>,    IllegalEntry<M>, IllegalEntry<M>,
-    IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>};
+void MoveToCcr(M& m) {
+  std::uint32_t value;
+  if (!ReadEa<Word>(m, m.cpu.opMode(), value)) return;
+  SetCCR(m.cpu, value);
+}
+
+// CHK.W <ea>,Dn: vector 6 when Dn.w < 0 (N = 1) or Dn.w > bound (N = 0),
+// both signed. Z, V and C never change.
+template <class M>
+void Chk(M& m) {
+  CpuState& cpu = m.cpu;
+  std::uint32_t bound;
+  if (!ReadEa<Word>(m, cpu.opMode(), bound)) return;
+  const auto value = static_cast<std::int16_t>(cpu.d(cpu.opReg2()));
+  if (value < 0) {
+    cpu.n = 1;
+  } else if (value > static_cast<std::int16_t>(bound)) {
+    cpu.n = 0;
+  } else {
+    return;
+  }
+  RaiseException(m, kVectorChk);
+}
+
+template <class M>
+void Lea(M& m) {
+  std::uint32_t address;
+  if (!EaControlAddress(m, m.cpu.opMode(), address)) return;
+  m.cpu.a(m.cpu.opReg2()) = address;
+}
+
+// Bits 8-6 = 000 to 011, each by bits 11-9.
+template <class M>
+inline constexpr std::array<HandlerRow<M>, 4> kLine4Groups = {{
+    {Negx<Byte, M>, Clr<Byte, M>, Neg<Byte, M>, Not<Byte, M>, Nbcd<M>, Tst<Byte, M>, IllegalEntry<M>,
+     IllegalEntry<M>},
+    {Negx<Word, M>, Clr<Word, M>, Neg<Word, M>, Not<Word, M>, SwapOrPea<M>, Tst<Word, M>, IllegalEntry<M>,
+     Group4E40<M>},
+    {Negx<Long, M>, Clr<Long, M>, Neg<Long, M>, Not<Long, M>, ExtOrMovemToMemory<Word, M>, Tst<Long, M>,
+     MovemToRegisters<Word, M>, Jsr<M>},
+    {MoveFromSr<M>, IllegalEntry<M>, MoveToCcr<M>, MoveToSr<M>, ExtOrMovemToMemory<Long, M>, Tas<M>,
+     MovemToRegisters<Long, M>, Jmp<M>},
+}};
+
+template <unsigned Column, class M>
+void Line4Group(M& m) {
+  kLine4Groups<M>[Column][m.cpu.opReg2()](m);
+}
+
+template <class M>
+inline constexpr HandlerRow<M> kLine4Row = {Line4Group<0, M>, Line4Group<1, M>, Line4Group<2, M>,
+                                            Line4Group<3, M>, IllegalEntry<M>,  IllegalEntry<M>,
+                                            Chk<M>,           Lea<M>};
 
 }  // namespace pellux

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "cpu/core.h"
+#include "debugger/disassembler.h"
 
 namespace pellux::test {
 
@@ -98,6 +99,22 @@ std::uint32_t PeekWord(const FlatMachine& m, std::uint32_t address) {
 
 std::uint32_t PeekLong(const FlatMachine& m, std::uint32_t address) {
   return LoadBe32(&m.memory[address & FlatMachine::kAddressMask]);
+}
+
+std::vector<std::uint8_t> WordBytes(std::initializer_list<std::uint16_t> words) {
+  std::vector<std::uint8_t> bytes;
+  for (const std::uint16_t word : words) {
+    bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+    bytes.push_back(static_cast<std::uint8_t>(word));
+  }
+  return bytes;
+}
+
+Disassembled DisassembleBytes(std::span<const std::uint8_t> code, std::uint32_t address) {
+  char mnemonic[kMnemonicCapacity];
+  char operands[64];
+  const std::uint32_t length = Disassemble(code, address, mnemonic, operands);
+  return {mnemonic, operands, length};
 }
 
 FlatFixture::FlatFixture() {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,17 @@ void Poke(FlatMachine& m, std::uint32_t address, std::initializer_list<std::uint
 void PokeLong(FlatMachine& m, std::uint32_t address, std::uint32_t value);
 std::uint32_t PeekWord(const FlatMachine& m, std::uint32_t address);
 std::uint32_t PeekLong(const FlatMachine& m, std::uint32_t address);
+
+// The big-endian bytes of 16-bit words, as they stand in memory.
+std::vector<std::uint8_t> WordBytes(std::initializer_list<std::uint16_t> words);
+
+// Disassemble with the listing's 64-byte operand buffer, as plain strings.
+struct Disassembled {
+  std::string mnemonic;
+  std::string operands;
+  std::uint32_t length;
+};
+Disassembled DisassembleBytes(std::span<const std::uint8_t> code, std::uint32_t address);
 
 // A flat machine in supervisor state with every vector pointing at its own
 // small handler (vector n at 0x1000 + 4n) so tests can tell which was taken.

@@ -21,6 +21,7 @@ bool IsDivuOrDivs(unsigned op) { return (op & 0xF1C0) == 0x80C0 || (op & 0xF1C0)
 bool IsChk(unsigned op) { return (op & 0xF1C0) == 0x4180; }
 bool IsDbcc(unsigned op) { return (op & 0xF0F8) == 0x50C8; }
 bool IsStop(unsigned op) { return op == 0x4E72; }
+bool IsUnlkA7(unsigned op) { return op == 0x4E5F; }
 
 // MOVE to SR, ANDI/EORI/ORI to SR, RTE and STOP.
 bool WritesSr(unsigned op) {
@@ -77,6 +78,9 @@ const char* SkipReason(const VectorTest& t) {
   }
   if ((t.initial.sr & kSrT) && (t.initial.sr & kSrS) && WritesSr(op)) {
     return "trace of an instruction that loads SR with T set";
+  }
+  if (IsUnlkA7(op)) {
+    return "UNLK A7 leaves A7 4 above where it was; the data loads A7 from the stack";
   }
   if (IsSbcd(op) && SbcdOperandsDisagree(t)) {
     return "SBCD on operands that are not BCD follows this core's decimal rule";

@@ -1,0 +1,144 @@
+#include "tests/fuzz/machine_fuzz.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "cpu/core.h"
+#include "cpu/exceptions.h"
+#include "machine/calculator.h"
+#include "machine/host.h"
+#include "machine/memory_bus.h"
+#include "tests/test_support.h"
+
+namespace pellux::fuzz {
+
+namespace {
+
+constexpr std::uint32_t kFlashBase = 0x400000;
+
+// The processor state every instruction must leave behind it.
+std::string CheckState(const CpuState& cpu) {
+  const std::array<std::pair<const char*, std::uint8_t>, 8> bits = {{{"c", cpu.c},
+                                                                     {"v", cpu.v},
+                                                                     {"z", cpu.z},
+                                                                     {"n", cpu.n},
+                                                                     {"x", cpu.x},
+                                                                     {"s", cpu.s},
+                                                                     {"t", cpu.t},
+                                                                     {"traceJustSet", cpu.traceJustSet}}};
+  for (const auto& [name, value] : bits) {
+    if (value > 1) return std::string(name) + " holds " + std::to_string(value);
+  }
+  if (cpu.intMask > 7) return "intMask " + std::to_string(cpu.intMask);
+  if (cpu.pendingInts & 1) return "level 0 pending";
+  // An exception entered between instructions (trace, interrupt) whose frame
+  // faults or hits a port leaves its state for the next instruction to
+  // settle; a refused mode never outlives its instruction.
+  if (cpu.runState == RunState::IllegalOp || cpu.runState > RunState::ProtectFault) {
+    return "runState left at " + std::to_string(static_cast<int>(cpu.runState));
+  }
+  return {};
+}
+
+class Session {
+ public:
+  explicit Session(const test::TempFile& emptyImage) : calc(emptyImage.path(), host, clock) {}
+
+  // Runs up to count instructions of the budget, answering the run's result
+  // as the machine's callers do.
+  std::string Run(std::uint32_t count) {
+    count = std::min(count, budget);
+    if (count == 0) return {};
+    const RunResult result = RunInstructions(calc, count, ActiveBreakpoints(calc.breakpoints));
+    switch (result) {
+      case RunResult::Completed:
+      case RunResult::Stopped:
+        break;
+      case RunResult::ProtectViolation:
+        RequestInterrupt(calc, 7);
+        break;
+      case RunResult::BreakpointHit:
+        if (!calc.breakpoints.Contains(calc.cpu.pc)) return "a breakpoint hit away from any breakpoint";
+        // Step over it as the debugger's Step does.
+        RunInstructions(calc, 1, nullptr);
+        break;
+    }
+    // A budget is charged in full: a stop or a breakpoint ends a slice early.
+    budget -= count;
+    return CheckState(calc.cpu);
+  }
+
+  NullHost host;
+  ManualClock clock;
+  Calculator calc;
+  std::uint32_t budget = kInstructionBudget;
+};
+
+const test::TempFile& EmptyImage() {
+  static const test::TempFile image(std::vector<std::uint8_t>{});
+  return image;
+}
+
+}  // namespace
+
+std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size) {
+  const std::uint8_t start = size > 0 ? data[0] : 0;
+  const std::size_t scriptLength = size > 1 ? std::min<std::size_t>(data[1], size - 2) : 0;
+  const std::uint8_t* script = data + std::min<std::size_t>(size, 2);
+  const std::uint8_t* image = script + scriptLength;
+  const std::size_t imageSize = size - std::min(size, 2 + scriptLength);
+
+  Session session(EmptyImage());
+  Calculator& calc = session.calc;
+  std::memcpy(calc.rom.get(), image, std::min<std::size_t>(imageSize, kRomSize));
+  std::memcpy(calc.ram.get(), image, std::min<std::size_t>(imageSize, kRamSize));
+  Reset(calc);
+  switch (start & 3) {
+    case 1:
+      calc.cpu.pc = kFlashBase;
+      break;
+    case 2:
+      calc.cpu.pc = 0x400;
+      break;
+    case 3:
+      calc.cpu.pc = 0;
+      break;
+    default:
+      break;
+  }
+  if (start & 4) SetSR(calc, 0);
+
+  for (std::size_t i = 0; i < scriptLength && session.budget > 0; ++i) {
+    const unsigned kind = script[i] >> 5, argument = script[i] & 31;
+    std::string trouble;
+    switch (kind) {
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+        trouble = session.Run((argument + 1) * 64);
+        break;
+      case 4:
+        RequestInterrupt(calc, argument & 7);
+        trouble = CheckState(calc.cpu);
+        break;
+      case 5:
+        calc.breakpoints.Toggle(calc.cpu.pc + 2 * argument);
+        break;
+      default:
+        trouble = session.Run(1);
+        break;
+    }
+    if (!trouble.empty()) return trouble;
+  }
+  if (std::string trouble = session.Run(session.budget); !trouble.empty()) return trouble;
+
+  std::array<std::uint8_t, kLcdFrameBytes> frame;
+  calc.GetLcdFrame(frame.data());
+  calc.RefreshDisplay();
+  return {};
+}
+
+}  // namespace pellux::fuzz
