@@ -48,6 +48,23 @@ constexpr unsigned kKeyColumns = 0x1B;      // columns of the selected rows, 0 =
 // Calculator key codes: 0..79 name a matrix key (row = code / 8, column = code % 8).
 constexpr unsigned kOnKeyCode = 128;
 
+// The interrupt level of each of the machine's sources.
+namespace level {
+constexpr unsigned kPeriodic = 1;  // every 4th timer tick; ten times after a key release
+constexpr unsigned kKeyboard = 2;  // a key goes down; odd ticks while one is held
+constexpr unsigned kTimer = 5;     // the programmable timer overflows
+constexpr unsigned kOnKey = 6;     // ON goes down
+constexpr unsigned kProtect = 7;   // a write into protected low RAM
+}  // namespace level
+
+// Bits of wakeMask: which tick sources end the processor's sleep.
+namespace wake {
+constexpr std::uint32_t kPeriodic = 0x01;  // level 1
+constexpr std::uint32_t kKeyboard = 0x02;  // level 2
+constexpr std::uint32_t kTimer = 0x10;     // level 5
+constexpr std::uint32_t kAll = 0x3F;       // what every run slice starts from
+}  // namespace wake
+
 class Calculator {
  public:
   // Loads the ROM image at romPath and starts the machine. Throws InitErr:
@@ -67,7 +84,8 @@ class Calculator {
   int TimerTick();
 
   // The keyboard. Each answers whether the emulation should run again before
-  // the host handles its next message.
+  // the host handles its next message. Codes that name no key (not 0..79,
+  // not the ON key) are ignored and answer 0.
   std::uint32_t KeyDown(unsigned code);
   std::uint32_t KeyUp(unsigned code);
   std::uint32_t ReleaseAllKeys();

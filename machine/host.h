@@ -68,7 +68,8 @@ class SteadyClock : public HostClock {
 class ManualClock : public HostClock {
  public:
   // The default frequency makes one tick exactly 1000 counts.
-  explicit ManualClock(std::int64_t frequency = 1'024'000) : frequency(frequency) {}
+  static constexpr std::int64_t kDefaultFrequency = 1'024'000;
+  explicit ManualClock(std::int64_t frequency = kDefaultFrequency) : frequency(frequency) {}
 
   std::int64_t PerfFrequency() override { return frequency; }
   std::int64_t PerfCounter() override { return counter; }

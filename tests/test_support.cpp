@@ -47,6 +47,27 @@ RomBuilder& RomBuilder::Code(std::uint32_t address, std::initializer_list<std::u
   return *this;
 }
 
+RomBuilder& RomBuilder::Fill(std::uint32_t address, std::uint32_t count, std::uint16_t word) {
+  const std::uint32_t offset = address - kFlashBase;
+  if (bytes_.size() < offset + 2 * count) bytes_.resize(offset + 2 * count, 0);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    bytes_[offset + 2 * i] = static_cast<std::uint8_t>(word >> 8);
+    bytes_[offset + 2 * i + 1] = static_cast<std::uint8_t>(word);
+  }
+  return *this;
+}
+
+RomBuilder NopRom(std::uint32_t ssp) {
+  constexpr std::uint16_t kNop = 0x4E71;
+  constexpr std::uint32_t kEnd = 0x460000;
+  RomBuilder rom(ssp);
+  rom.Fill(RomBuilder::kDefaultPc, (kEnd - RomBuilder::kDefaultPc) / 2, kNop);
+  for (unsigned level = 1; level <= 7; ++level) rom.Vector(24 + level, LevelHandler(level));
+  return rom;
+}
+
+std::uint32_t StackedPc(const Calculator& m) { return LoadBe32(&m.ram[(m.cpu.a(7) + 2) & (kRamSize - 1)]); }
+
 RomBuilder& RomBuilder::Byte(std::uint32_t offset, std::uint8_t value) {
   if (bytes_.size() <= offset) bytes_.resize(offset + 1, 0);
   bytes_[offset] = value;
@@ -81,8 +102,10 @@ std::unique_ptr<HostResource> TestHost::CreateDisplayBitmap(int, int) {
   return std::make_unique<CountedResource>(liveResources);
 }
 
-CalculatorFixture::CalculatorFixture(const RomBuilder& rom)
-    : romFile(rom.bytes()), calc(std::make_unique<Calculator>(romFile.path(), host, clock)) {}
+CalculatorFixture::CalculatorFixture(const RomBuilder& rom, std::int64_t clockFrequency)
+    : clock(clockFrequency),
+      romFile(rom.bytes()),
+      calc(std::make_unique<Calculator>(romFile.path(), host, clock)) {}
 
 void Poke(FlatMachine& m, std::uint32_t address, std::initializer_list<std::uint16_t> words) {
   for (const std::uint16_t word : words) {

@@ -36,19 +36,35 @@ class RomBuilder {
   static constexpr std::uint32_t kMarkerOffset = 0x12000;
   static constexpr std::uint32_t kVectorsOffset = kMarkerOffset + 4;
   static constexpr std::uint32_t kFlashBase = 0x400000;
+  static constexpr std::uint32_t kDefaultSsp = 0x3F000;
+  static constexpr std::uint32_t kDefaultPc = kFlashBase + 0x20000;
+  static constexpr std::uint32_t kDefaultHandler = kFlashBase + 0x30000;
 
-  RomBuilder(std::uint32_t ssp = 0x3F000, std::uint32_t pc = 0x400000 + 0x20000,
-             std::uint32_t handler = 0x400000 + 0x30000);
+  RomBuilder(std::uint32_t ssp = kDefaultSsp, std::uint32_t pc = kDefaultPc,
+             std::uint32_t handler = kDefaultHandler);
 
   RomBuilder& Vector(unsigned n, std::uint32_t value);
   // Words of code at a flash address (0x400000 and up).
   RomBuilder& Code(std::uint32_t address, std::initializer_list<std::uint16_t> words);
+  // count copies of one word from a flash address on.
+  RomBuilder& Fill(std::uint32_t address, std::uint32_t count, std::uint16_t word);
   RomBuilder& Byte(std::uint32_t offset, std::uint8_t value);
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
  private:
   std::vector<std::uint8_t> bytes_;
 };
+
+// Interrupt level n (1..7) enters its own handler at LevelHandler(n).
+constexpr std::uint32_t LevelHandler(unsigned level) { return 0x440000 + 0x2000 * level; }
+
+// A machine that runs on forever: flash from the start PC to 0x460000 holds
+// NOPs (the level handlers included), so any run of a few thousand
+// instructions stays on known ground. Tests write their programs over it.
+RomBuilder NopRom(std::uint32_t ssp = RomBuilder::kDefaultSsp);
+
+// The PC of the exception frame on top of the supervisor stack.
+std::uint32_t StackedPc(const Calculator& m);
 
 // A host whose resources can be refused, to reach every start-up error.
 class TestHost : public NullHost {
@@ -65,7 +81,8 @@ class TestHost : public NullHost {
 
 // A calculator built from a ROM image written to a temporary file.
 struct CalculatorFixture {
-  explicit CalculatorFixture(const RomBuilder& rom = RomBuilder());
+  explicit CalculatorFixture(const RomBuilder& rom = RomBuilder(),
+                             std::int64_t clockFrequency = ManualClock::kDefaultFrequency);
   TestHost host;
   ManualClock clock;
   TempFile romFile;

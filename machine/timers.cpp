@@ -1,0 +1,171 @@
+// Time: run slices paced to the host clock, and the timer tick that drives
+// the periodic, programmable-timer and keyboard interrupts.
+//
+// Real time enters only as ticks of 1/1024 s. A slice of 1024 instructions
+// charges at most one tick however long it took, so on a slow host the
+// calculator's clock runs slow rather than catching up; a pass of the host's
+// idle loop, while the processor sleeps, charges at most 40.
+#include <cstdint>
+#include <limits>
+
+#include "cpu/core.h"
+#include "cpu/exceptions.h"
+#include "machine/calculator.h"
+#include "machine/memory_bus.h"
+
+namespace pellux {
+
+namespace {
+
+constexpr unsigned kTickBits = 10;  // 1024 ticks per second
+constexpr std::uint32_t kSliceInstructions = 1024;
+constexpr std::uint32_t kBurstInstructions = 300;
+constexpr std::int64_t kIdleTickCap = 40;  // about 39 ms of host time
+
+// Port 0x15.
+constexpr std::uint8_t kTicksRun = 0x01;
+constexpr std::uint8_t kTimerCounts = 0x08;
+
+// What RunSlice, RunBurst and IdleCatchUp answer.
+constexpr int kRunning = 0;
+constexpr int kAsleep = 1;
+constexpr int kBreakpoint = 2;
+
+constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int64_t>::max();
+
+// Whole ticks between two counter readings: ((now - last) * 1024) / frequency
+// in signed 64-bit arithmetic, truncated toward zero. A clock that jumps by
+// ages would overflow that product; here the result stays exact and is
+// saturated only where it does not fit itself.
+std::int64_t TicksBetween(std::int64_t last, std::int64_t now, std::int64_t frequency) {
+  const bool backwards = now < last;
+  // The distance as a magnitude, exact over the whole signed range.
+  const std::uint64_t counts = backwards ? static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(now)
+                                         : static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(last);
+  const auto perSecond = static_cast<std::uint64_t>(frequency);
+  constexpr std::uint64_t kMaxWhole = static_cast<std::uint64_t>(kMaxTicks) >> kTickBits;
+  std::uint64_t ticks;
+  if (counts <= kMaxWhole) {
+    ticks = (counts << kTickBits) / perSecond;
+  } else {
+    // Whole seconds first, then the fraction a bit at a time; the remainder
+    // stays below the frequency (< 2^63), so doubling it cannot overflow.
+    ticks = counts / perSecond;
+    if (ticks > kMaxWhole) return backwards ? -kMaxTicks : kMaxTicks;
+    std::uint64_t rest = counts % perSecond;
+    for (unsigned bit = 0; bit < kTickBits; ++bit) {
+      rest <<= 1;
+      ticks <<= 1;
+      if (rest >= perSecond) {
+        rest -= perSecond;
+        ticks |= 1;
+      }
+    }
+  }
+  const auto signedTicks = static_cast<std::int64_t>(ticks);
+  return backwards ? -signedTicks : signedTicks;
+}
+
+// Runs a budget of instructions. A protected write becomes interrupt level 7
+// once the run has ended, and the run then counts as completed.
+RunResult RunSettled(Calculator& m, std::uint32_t count) {
+  const RunResult result = RunInstructions(m, count, ActiveBreakpoints(m.breakpoints));
+  if (result != RunResult::ProtectViolation) return result;
+  RequestInterrupt(m, level::kProtect);
+  return RunResult::Completed;
+}
+
+}  // namespace
+
+int Calculator::RunSlice() {
+  wakeMask = wake::kAll;
+  const RunResult result = RunSettled(*this, kSliceInstructions);
+  if (result == RunResult::BreakpointHit) return kBreakpoint;  // no time is charged
+  const bool stopped = result == RunResult::Stopped;
+
+  // One tick at most, however long the slice took; a fraction of a tick
+  // carries over to the next slice.
+  if (hasPerfCounter) {
+    const std::int64_t now = clock->PerfCounter();
+    if (TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency) == 0) {
+      return stopped ? kAsleep : kRunning;
+    }
+    lastCount = static_cast<std::uint64_t>(now);
+  } else {
+    const std::uint32_t now = clock->TickCountMs();
+    if (now == static_cast<std::uint32_t>(lastCount)) return stopped ? kAsleep : kRunning;
+    lastCount = now;
+  }
+  const bool woken = TimerTick() != 0;
+  return stopped && !woken ? kAsleep : kRunning;
+}
+
+int Calculator::RunBurst() {
+  switch (RunSettled(*this, kBurstInstructions)) {
+    case RunResult::BreakpointHit:
+      return kBreakpoint;
+    case RunResult::Stopped:
+      return kAsleep;
+    default:
+      return kRunning;
+  }
+}
+
+int Calculator::IdleCatchUp() {
+  // Without a high-resolution counter every pass stands for one tick.
+  std::int64_t ticks = 1;
+  if (hasPerfCounter) {
+    const std::int64_t now = clock->PerfCounter();
+    ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency);
+    // A counter that went back, or a long pause, is charged the cap; the
+    // fraction of a tick is dropped.
+    if (ticks < 0 || ticks >= kIdleTickCap) ticks = kIdleTickCap;
+    lastCount = static_cast<std::uint64_t>(now);
+  }
+
+  // The processor runs only in short bursts after ticks that wake it.
+  int result = kAsleep;
+  for (; ticks > 0; --ticks) {
+    if (!TimerTick()) {
+      result = kAsleep;
+      continue;
+    }
+    result = RunBurst();
+    if (result == kBreakpoint) return kBreakpoint;
+  }
+  return result;
+}
+
+int Calculator::TimerTick() {
+  const std::uint8_t control = ports[port::kTimerControl];
+  if (!(control & kTicksRun)) return 0;  // not counted, no display check
+  ++tickCount;
+  bool woken = false;
+
+  // 256 times a second; every fourth of those, the display check first.
+  if (tickCount % 4 == 0) {
+    if (tickCount % 16 == 0) RefreshDisplay();
+    RequestInterrupt(*this, level::kPeriodic);
+    woken |= (wakeMask & wake::kPeriodic) != 0;
+  }
+
+  // The programmable timer counts up and interrupts when it wraps to 0.
+  if (control & kTimerCounts) {
+    std::uint8_t& count = ports[port::kTimerCount];
+    count = static_cast<std::uint8_t>(count + 1);
+    if (count == 0) {
+      count = static_cast<std::uint8_t>(timerReload);
+      RequestInterrupt(*this, level::kTimer);
+      woken |= (wakeMask & wake::kTimer) != 0;
+    }
+  }
+
+  // 512 times a second while a matrix key is held.
+  if ((tickCount & 1) && anyKeyDown) {
+    RequestInterrupt(*this, level::kKeyboard);
+    woken |= (wakeMask & wake::kKeyboard) != 0;
+  }
+  return woken ? 1 : 0;
+}
+
+}  // namespace pellux
