@@ -63,8 +63,10 @@ TEST(RunLoop, CountsTheInstructionsItExecutes) {
   EXPECT_EQ(f.m.cpu.instructionCount, 2u);
   RunInstructions(f.m, 2, nullptr);  // a NOP, then the line-A opcode that faults
   EXPECT_EQ(f.m.cpu.instructionCount, 4u);
-  f.Load({kNop});
+  f.Load({kNop, 0x4E72, 0x2700, kNop});  // STOP ends the run and counts
   EXPECT_EQ(f.m.cpu.instructionCount, 0u) << "reset clears it";
+  EXPECT_EQ(RunInstructions(f.m, 10, nullptr), RunResult::Stopped);
+  EXPECT_EQ(f.m.cpu.instructionCount, 2u);
 }
 
 // Opcodes that must enter a vector at their own address.
