@@ -17,6 +17,13 @@ namespace pellux::fuzz {
 namespace {
 
 constexpr std::uint32_t kFlashBase = 0x400000;
+constexpr std::uint32_t kSliceInstructions = 1024;
+constexpr std::uint32_t kBurstInstructions = 300;
+constexpr std::uint32_t kMostIdleTicks = 40;
+constexpr std::uint32_t kReleaseBursts = 10;
+
+// Key codes 0..79 name matrix keys; 128 is ON.
+unsigned KeyCode(unsigned argument) { return argument == 31 ? kOnKeyCode : argument * 79 / 30; }
 
 // The processor state every instruction must leave behind it.
 std::string CheckState(const CpuState& cpu) {
@@ -70,6 +77,17 @@ class Session {
     return CheckState(calc.cpu);
   }
 
+  // The machine's own paced operations, charged at the most they may run.
+  // A breakpoint they report is stepped over as the debugger's Step would.
+  template <class Operation>
+  std::string Paced(std::uint32_t mostInstructions, Operation operation) {
+    if (budget < mostInstructions) return Run(budget);
+    budget -= mostInstructions;
+    operation();
+    if (calc.breakpoints.Contains(calc.cpu.pc)) RunInstructions(calc, 1, nullptr);
+    return CheckState(calc.cpu);
+  }
+
   NullHost host;
   ManualClock clock;
   Calculator calc;
@@ -116,9 +134,15 @@ std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size) {
     switch (kind) {
       case 0:
       case 1:
-      case 2:
-      case 3:
         trouble = session.Run((argument + 1) * 64);
+        break;
+      case 2:
+        session.clock.AdvanceTicks(argument + 1);
+        trouble = session.Paced(kSliceInstructions, [&] { return calc.RunSlice(); });
+        break;
+      case 3:
+        session.clock.AdvanceTicks(argument + 1);
+        trouble = session.Paced(kMostIdleTicks * kBurstInstructions, [&] { return calc.IdleCatchUp(); });
         break;
       case 4:
         RequestInterrupt(calc, argument & 7);
@@ -127,8 +151,14 @@ std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size) {
       case 5:
         calc.breakpoints.Toggle(calc.cpu.pc + 2 * argument);
         break;
+      case 6:
+        calc.KeyDown(KeyCode(argument));
+        trouble = CheckState(calc.cpu);
+        break;
       default:
-        trouble = session.Run(1);
+        trouble = session.Paced(kReleaseBursts * kBurstInstructions, [&] {
+          return static_cast<int>(argument == 31 ? calc.ReleaseAllKeys() : calc.KeyUp(KeyCode(argument)));
+        });
         break;
     }
     if (!trouble.empty()) return trouble;

@@ -22,10 +22,13 @@ constexpr std::uint32_t kInstructionBudget = 20'000;
 //             bit 2 start in user state
 //   byte 1    n, the length of the event script
 //   n bytes   the script, one event a byte: bits 7-5 the kind, 4-0 an argument
-//               0-3  run (argument + 1) x 64 instructions
+//               0, 1 run (argument + 1) x 64 instructions
+//               2    the clock moves on (argument + 1) ticks, then RunSlice
+//               3    the clock moves on (argument + 1) ticks, then IdleCatchUp
 //               4    RequestInterrupt(argument & 7)
 //               5    toggle a breakpoint at the PC + 2 x argument
-//               6, 7 run one instruction
+//               6    KeyDown of a key code from the argument (ON included)
+//               7    KeyUp of that key code; argument 31: ReleaseAllKeys
 //   the rest  the image, copied to RAM and to flash, both from offset 0
 std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size);
 
