@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
   gcc-m68k-linux-gnu binutils-m68k-linux-gnu
+  libxcb1-dev
   xvfb xdotool x11-apps
   valgrind
 )

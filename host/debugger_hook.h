@@ -1,0 +1,17 @@
+// The way into the debugger from the window: F11, the context menu, a
+// breakpoint reached in a run slice, and a key press with break-on-keypress.
+#pragma once
+
+#include <cstdint>
+
+class QWidget;
+
+namespace pellux {
+
+class Calculator;
+
+// Runs the Debug dialog modally over owner and returns when the user chooses
+// Go. breakOnKeypress is the window's flag, which the dialog shows and sets.
+void OpenDebugger(QWidget* owner, Calculator& calc, std::uint32_t& breakOnKeypress);
+
+}  // namespace pellux

@@ -1,0 +1,32 @@
+// From Qt key events to the virtual-key codes of the host key table. A key
+// is named by where it sits on the keyboard, not by the character it types,
+// so Shift+1 is Shift and 1 and its release matches its press.
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+class QKeyEvent;
+
+namespace pellux {
+
+// Which native field of a key event names the physical key.
+enum class NativeKeys {
+  None,               // neither: go by key() (offscreen tests, other platforms)
+  X11Keycode,         // nativeScanCode() is the X keycode (evdev code + 8): X11 and Wayland
+  WindowsVirtualKey,  // nativeVirtualKey() is already the virtual-key code
+};
+
+NativeKeys NativeKeysOfPlatform(const QString& platformName);
+
+// Each answers 0 for a key it does not know.
+unsigned VirtualKeyFromX11Keycode(unsigned keycode);
+// Keys that Shift changes on a US layout go back to their own key ('!' is 1);
+// the keypad modifier picks the keypad's digits and operators.
+unsigned VirtualKeyFromQtKey(int key, Qt::KeyboardModifiers modifiers);
+
+// The virtual key of an event; key() decides when both native fields are 0
+// or the native code is unknown.
+unsigned VirtualKeyOf(const QKeyEvent& event, NativeKeys native);
+
+}  // namespace pellux

@@ -1,0 +1,84 @@
+// The application window: shows the LCD at the chosen zoom, takes the PC
+// keyboard for the calculator, and carries the context menu.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "host/input_queue.h"
+#include "host/key_translation.h"
+#include "machine/host.h"
+
+class QAction;
+class QImage;
+class QMenu;
+class QPainter;
+
+namespace pellux {
+
+class Calculator;
+
+// Paints a 3840-byte LCD frame over a client area of 240 x 128 times the zoom
+// (logical pixels) on a device of `ratio` device pixels per logical pixel,
+// each LCD pixel an exact square of device pixels. `scaled` is the display
+// bitmap: a 1-bit image of the zoom's size, refilled here.
+void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled);
+
+class MainWindow : public QWidget, public Host {
+ public:
+  MainWindow();
+  ~MainWindow() override;
+
+  std::unique_ptr<HostResource> CreateListingFont() override;
+  std::unique_ptr<HostResource> CreateDisplayBitmap(int width, int height) override;
+  void InvalidateDisplay() override;
+
+  // Takes the machine once it is built (it is the window's until the window
+  // goes) and sets the start zoom, 3X.
+  void Attach(Calculator* calc);
+
+  // A display bitmap for the zoom; false, with nothing changed, when it
+  // cannot be had.
+  bool SetDisplayScale(int zoom);
+  // The Size menu: the new scale, the window resized to it and the item checked.
+  void ChangeZoom(int zoom);
+  // The unscaled LCD on the clipboard, black on white.
+  void CopyScreenshot();
+
+  // Hands the queued keyboard input to the machine in order and stops after
+  // the first one that asks the machine to run before the next: answers
+  // whether one did (the resume flag).
+  bool HandleInput();
+
+  // The user closed the window: the main loop ends.
+  bool CloseRequested() const { return closeRequested_; }
+  QMenu* ContextMenu() const { return contextMenu_; }
+
+  // Set by the Debug dialog's "Break on keypress".
+  std::uint32_t breakOnKeypress = 0;
+  // What F11, the menu item and a breakpoint open; the Debug dialog by default.
+  std::function<void()> openDebugger;
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void QueueKey(const QKeyEvent& event);
+  void PaintDisplay();
+  void CheckZoomItem(int zoom);
+
+  Calculator* calc_ = nullptr;
+  NativeKeys nativeKeys_;
+  InputQueue input_;
+  QMenu* contextMenu_;
+  std::array<QAction*, 5> zoomItems_{};
+  bool closeRequested_ = false;
+};
+
+}  // namespace pellux

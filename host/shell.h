@@ -1,0 +1,67 @@
+// The program around the window: builds the window and the Calculator, runs
+// the main loop that interleaves the machine with the host's events, and
+// tears both down when the window closes.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "machine/host.h"
+
+class QWidget;
+
+namespace pellux {
+
+class Calculator;
+class ErrMsg;
+class MainWindow;
+
+struct ShellOptions {
+  std::filesystem::path romPath = "ti92p.rom";  // relative to the working directory
+  // How a start-up error reaches the user; the message box by default.
+  std::function<void(const ErrMsg&, QWidget* owner)> showError;
+};
+
+class Shell {
+ public:
+  // Running: run slices back to back. Idle: the processor sleeps; the loop
+  // sleeps too and charges the time that passed in one catch-up per pass.
+  enum class Mode { Running, Idle };
+
+  explicit Shell(ShellOptions options = {});
+  ~Shell();
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+
+  // Makes the window and the Calculator. After a start-up error, already
+  // shown to the user, there is neither and the answer is false.
+  bool Create();
+  // The main loop, until the window is closed; then the window goes, then
+  // the Calculator. Answers the exit code.
+  int Run();
+  // One pass of the main loop: the machine, then the host's events.
+  void Pass();
+
+  MainWindow* window() const { return window_.get(); }
+  Calculator* calculator() const { return calc_.get(); }
+  Mode mode() const { return mode_; }
+
+ private:
+  // Lets Qt deliver what is pending, then hands the queued keys to the
+  // machine; true when one of them asked the machine to run first.
+  bool PumpHostInput();
+
+  ShellOptions options_;
+  SteadyClock clock_;
+  std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
+  std::unique_ptr<MainWindow> window_;
+  Mode mode_ = Mode::Running;
+  std::chrono::steady_clock::time_point lastPump_{};
+};
+
+// The whole program: the window on ti92p.rom, or a start-up error and 1.
+int RunPellux(ShellOptions options = {});
+
+}  // namespace pellux

@@ -1,0 +1,114 @@
+// Start-up errors: the message box with the texts of the error's ids, and
+// the exit code 1.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "host/shell.h"
+#include "host/show_error.h"
+#include "machine/errors.h"
+
+namespace pellux {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An empty directory of its own, made the working directory while it lives.
+class EmptyWorkingDirectory {
+ public:
+  EmptyWorkingDirectory() : previous_(fs::current_path()) {
+    char name[] = "/tmp/pellux-startup-XXXXXX";
+    path_ = mkdtemp(name) ? fs::path(name) : fs::path();
+    fs::current_path(path_);
+  }
+  ~EmptyWorkingDirectory() {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path previous_;
+  fs::path path_;
+};
+
+struct ShownBox {
+  QString caption;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  int shown = 0;
+};
+
+// Closes the next message box as soon as it is up, noting what it said.
+void CloseTheNextBox(ShownBox& seen) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, &seen] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    seen.caption = box->windowTitle();
+    seen.text = box->text();
+    seen.icon = box->icon();
+    seen.buttons = box->standardButtons();
+    ++seen.shown;
+    box->accept();
+    poll->deleteLater();
+  });
+  poll->start(10);
+}
+
+TEST(StartupError, AMissingRomShowsTheBoxAndExitsWith1) {
+  EmptyWorkingDirectory dir;
+  ShownBox seen;
+  CloseTheNextBox(seen);
+  EXPECT_EQ(RunPellux(), 1);  // ti92p.rom in the working directory, the real message box
+  EXPECT_EQ(seen.shown, 1);
+  EXPECT_EQ(seen.caption, "Initialization Error");
+  EXPECT_EQ(seen.text, "ROM image file could not be opened.");
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+  EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "nothing of the window is left";
+}
+
+TEST(StartupError, EveryBadRomPathGivesTheOpenErrorAndNoWindow) {
+  EmptyWorkingDirectory dir;
+  fs::create_directory(dir.path() / "ti92p.rom");  // a directory where the image should be
+  std::vector<std::uint32_t> shown;
+  for (const fs::path& rom : {dir.path() / "ti92p.rom", dir.path() / "missing.rom", fs::path()}) {
+    Shell shell(ShellOptions{rom, [&](const ErrMsg& error, QWidget*) {
+                               shown.push_back(error.textId);
+                               EXPECT_EQ(error.captionId, kStrInitErrorCaption);
+                               EXPECT_EQ(error.flags, kMessageBoxError);
+                             }});
+    EXPECT_FALSE(shell.Create()) << rom;
+    EXPECT_EQ(shell.window(), nullptr);
+    EXPECT_EQ(shell.calculator(), nullptr);
+  }
+  EXPECT_EQ(shown, (std::vector<std::uint32_t>{kStrRomOpenFailed, kStrRomOpenFailed, kStrRomOpenFailed}));
+}
+
+TEST(StartupError, TheBoxShowsTheTextOfEachError) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {kStrRomOpenFailed, "ROM image file could not be opened."},
+      {kStrRomReadFailed, "ROM image file could not be read."},
+      {kStrOutOfMemory, "Not enough free memory."},
+      {kStrOutOfResources, "Not enough free system resources."},
+  };
+  for (const auto& [id, text] : cases) {
+    ShownBox seen;
+    CloseTheNextBox(seen);
+    ShowError(InitErr(id), nullptr);
+    EXPECT_EQ(seen.shown, 1);
+    EXPECT_EQ(seen.caption, "Initialization Error");
+    EXPECT_EQ(seen.text, text);
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  }
+}
+
+}  // namespace
+}  // namespace pellux
