@@ -57,14 +57,18 @@ inline RunState ExecuteAndSettle(M& m) {
   return state;
 }
 
+// Runs until `left` reaches 0 or something ends the run; every instruction
+// executed, the last one included, is taken off `left`.
 template <bool kTestBreakpoints, class M>
-inline RunResult RunLoop(M& m, std::uint32_t count, const BreakpointSet* breakpoints) {
+inline RunResult RunLoop(M& m, std::uint32_t& left, const BreakpointSet* breakpoints) {
   CpuState& cpu = m.cpu;
   for (;;) {
     if constexpr (kTestBreakpoints) {
       if (breakpoints->Contains(cpu.pc)) return RunResult::BreakpointHit;
     }
-    switch (ExecuteAndSettle(m)) {
+    const RunState state = ExecuteAndSettle(m);
+    --left;
+    switch (state) {
       case RunState::Running:
         if (cpu.t) {
           // The instruction that turned T on is not traced.
@@ -79,7 +83,7 @@ inline RunResult RunLoop(M& m, std::uint32_t count, const BreakpointSet* breakpo
       default:  // illegal or address error: counted, never traced
         break;
     }
-    if (--count == 0) return RunResult::Completed;
+    if (left == 0) return RunResult::Completed;
   }
 }
 
@@ -94,8 +98,11 @@ RunState StepInstruction(M& m) {
 template <class M>
 RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints) {
   if (count == 0) return RunResult::Completed;
-  if (breakpoints) return RunLoop<true>(m, count, breakpoints);
-  return RunLoop<false>(m, count, nullptr);
+  std::uint32_t left = count;
+  const RunResult result =
+      breakpoints ? RunLoop<true>(m, left, breakpoints) : RunLoop<false>(m, left, nullptr);
+  m.cpu.instructionCount += count - left;
+  return result;
 }
 
 }  // namespace pellux
