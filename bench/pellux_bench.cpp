@@ -265,9 +265,9 @@ int RunFlat(const Options& options) {
 
   std::printf("image: %s (flat memory, %zu bytes)\n", options.image.c_str(), image->size());
   const RunReport report = Measure(options.max, kChunk, [&](std::uint32_t budget) {
-    std::uint32_t executed = 0;
-    const bool stopped = RunInstructions(*m, budget, nullptr, &executed) == RunResult::Stopped;
-    return Step{executed, stopped};
+    const std::uint64_t before = m->cpu.instructionCount;
+    const bool stopped = RunInstructions(*m, budget, nullptr) == RunResult::Stopped;
+    return Step{static_cast<std::uint32_t>(m->cpu.instructionCount - before), stopped};
   });
   PrintReport(report, false);
   for (const Peek& peek : options.peeks) PrintBytes(peek, &m->memory[peek.address]);

@@ -23,12 +23,9 @@ void Reset(M& m);
 
 // Runs up to count instructions; stops early on STOP or the low-power port
 // (Stopped), a protected write (ProtectViolation) or a breakpoint found
-// before an instruction (BreakpointHit). breakpoints may be null. executed,
-// when given, receives how many instructions ran, the one that stopped the
-// run included (a breakpoint stops the run before its instruction).
+// before an instruction (BreakpointHit). breakpoints may be null.
 template <class M>
-RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints,
-                          std::uint32_t* executed = nullptr);
+RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints);
 
 // One instruction with its faults settled but no trace step.
 template <class M>

@@ -46,6 +46,10 @@ struct CpuState {
   std::uint8_t intMask;      // 0..7
   std::uint8_t pendingInts;  // bit n: level n was requested while masked
 
+  // Instructions executed by RunInstructions since reset (faulting ones
+  // included), for the tools' statistics.
+  std::uint64_t instructionCount;
+
   std::uint32_t& d(unsigned n) { return regs[n]; }
   std::uint32_t& a(unsigned n) { return regs[8 + n]; }
   std::uint32_t d(unsigned n) const { return regs[n]; }

@@ -5,8 +5,7 @@
 namespace pellux {
 
 template void Reset<FlatMachine>(FlatMachine&);
-template RunResult RunInstructions<FlatMachine>(FlatMachine&, std::uint32_t, const BreakpointSet*,
-                                                std::uint32_t*);
+template RunResult RunInstructions<FlatMachine>(FlatMachine&, std::uint32_t, const BreakpointSet*);
 template RunState StepInstruction<FlatMachine>(FlatMachine&);
 
 }  // namespace pellux

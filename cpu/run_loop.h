@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "cpu/always_inline.h"
-#include "cpu/core.h"
 #include "cpu/dispatch.h"
 #include "cpu/exceptions.h"
 #include "cpu/instruction_stream.h"
@@ -87,10 +86,10 @@ template <class M>
   }
 }
 
-// Runs until the budget in count is spent or something ends the run; count
-// is left at what was not spent (an instruction that ends the run is spent).
+// Runs until `left` reaches 0 or something ends the run; every instruction
+// executed, the last one included, is taken off `left`.
 template <bool kTestBreakpoints, class M>
-PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& count, const BreakpointSet* breakpoints) {
+PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& left, const BreakpointSet* breakpoints) {
   CpuState& cpu = m.cpu;
   for (;;) {
     if constexpr (kTestBreakpoints) {
@@ -102,11 +101,11 @@ PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& count, const Breakpo
     if ((static_cast<unsigned>(cpu.runState) | cpu.t) != 0) [[unlikely]] {
       const RunResult result = AfterUnusualInstruction(m);
       if (result != RunResult::Completed) {
-        --count;
+        --left;
         return result;
       }
     }
-    if (--count == 0) return RunResult::Completed;
+    if (--left == 0) return RunResult::Completed;
   }
 }
 
@@ -119,14 +118,12 @@ RunState StepInstruction(M& m) {
 // Runs up to count instructions (a count of 0 runs none). With a breakpoint
 // set, the pc is tested before every instruction, the first one included.
 template <class M>
-RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints,
-                          std::uint32_t* executed) {
+RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints) {
+  if (count == 0) return RunResult::Completed;
   std::uint32_t left = count;
-  RunResult result = RunResult::Completed;
-  if (left != 0) {
-    result = breakpoints ? RunLoop<true>(m, left, breakpoints) : RunLoop<false>(m, left, nullptr);
-  }
-  if (executed) *executed = count - left;
+  const RunResult result =
+      breakpoints ? RunLoop<true>(m, left, breakpoints) : RunLoop<false>(m, left, nullptr);
+  m.cpu.instructionCount += count - left;
   return result;
 }
 

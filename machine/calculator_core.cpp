@@ -5,8 +5,7 @@
 namespace pellux {
 
 template void Reset<Calculator>(Calculator&);
-template RunResult RunInstructions<Calculator>(Calculator&, std::uint32_t, const BreakpointSet*,
-                                               std::uint32_t*);
+template RunResult RunInstructions<Calculator>(Calculator&, std::uint32_t, const BreakpointSet*);
 template RunState StepInstruction<Calculator>(Calculator&);
 
 }  // namespace pellux

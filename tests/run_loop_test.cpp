@@ -49,25 +49,24 @@ TEST(RunLoop, BreakpointStopsBeforeTheInstructionEveryTime) {
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 6);
 }
 
-// The count of instructions that ran: the one that stops the run counts, a
-// breakpoint stops before its instruction, an illegal instruction counts.
-TEST(RunLoop, ReportsHowManyInstructionsRan) {
+// The counter behind the tools' statistics: every executed instruction, the
+// one that ends a run included; nothing for a breakpoint met before one.
+TEST(RunLoop, CountsTheInstructionsItExecutes) {
   FlatFixture f;
-  f.Load({kNop, kNop, 0x4E72, 0x2700, kNop, 0x4AFC});  // ..., STOP #0x2700, NOP, ILLEGAL
-  std::uint32_t executed = 99;
-  EXPECT_EQ(RunInstructions(f.m, 0, nullptr, &executed), RunResult::Completed);
-  EXPECT_EQ(executed, 0u);
-  EXPECT_EQ(RunInstructions(f.m, 1, nullptr, &executed), RunResult::Completed);
-  EXPECT_EQ(executed, 1u);
-  EXPECT_EQ(RunInstructions(f.m, 100, nullptr, &executed), RunResult::Stopped);
-  EXPECT_EQ(executed, 2u);
+  f.Load({kNop, kNop, kNop, 0xA000});
+  EXPECT_EQ(f.m.cpu.instructionCount, 0u);
+  RunInstructions(f.m, 2, nullptr);
+  EXPECT_EQ(f.m.cpu.instructionCount, 2u);
   BreakpointSet breakpoints;
-  breakpoints.Toggle(f.m.cpu.pc);
-  EXPECT_EQ(RunInstructions(f.m, 100, &breakpoints, &executed), RunResult::BreakpointHit);
-  EXPECT_EQ(executed, 0u);
-  EXPECT_EQ(RunInstructions(f.m, 2, nullptr, &executed), RunResult::Completed);
-  EXPECT_EQ(executed, 2u);
-  EXPECT_EQ(f.VectorTaken(), static_cast<int>(kVectorIllegal));
+  breakpoints.Toggle(FlatFixture::kCode + 4);
+  EXPECT_EQ(RunInstructions(f.m, 5, &breakpoints), RunResult::BreakpointHit);
+  EXPECT_EQ(f.m.cpu.instructionCount, 2u);
+  RunInstructions(f.m, 2, nullptr);  // a NOP, then the line-A opcode that faults
+  EXPECT_EQ(f.m.cpu.instructionCount, 4u);
+  f.Load({kNop, 0x4E72, 0x2700, kNop});  // STOP ends the run and counts
+  EXPECT_EQ(f.m.cpu.instructionCount, 0u) << "reset clears it";
+  EXPECT_EQ(RunInstructions(f.m, 10, nullptr), RunResult::Stopped);
+  EXPECT_EQ(f.m.cpu.instructionCount, 2u);
 }
 
 // Opcodes that must enter a vector at their own address.

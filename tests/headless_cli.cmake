@@ -1,0 +1,38 @@
+# pellux-headless from the command line: exit codes, messages and files.
+# Usage: cmake -DHEADLESS=... -DROM=<demo ROM or empty> -DWORK=<scratch dir> -P headless_cli.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+file(WRITE ${WORK}/good.keys "1.0 tap ON\n+0.2 type 12*34\n+0.1 tap ENTER\n")
+file(WRITE ${WORK}/bad.keys "# line 1\n1.0 tap ON\n2.0 tap NOSUCHKEY\n")
+
+set(failures 0)
+# expect(exit-code output-regex args...)
+function(expect code pattern)
+  execute_process(COMMAND ${HEADLESS} ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT result EQUAL code OR NOT "${out}${err}" MATCHES "${pattern}")
+    message(SEND_ERROR "pellux-headless ${ARGN}\n  exit ${result}, wanted ${code}; output:\n${out}${err}")
+  endif()
+endfunction()
+
+expect(0 "Usage: pellux-headless ROM.*Key scripts.*ENTER" --help)
+expect(2 "no ROM image given.*--help")
+expect(2 "unknown option '--frames'" some.rom --frames 3)
+expect(2 "--seconds wants a number" some.rom --seconds soon)
+expect(1 "ROM image file could not be opened" ${WORK}/missing.rom)
+expect(1 "ROM image file could not be opened" ${WORK})
+expect(1 "cannot read the key script" ${WORK}/missing.rom --keys ${WORK}/missing.keys)
+
+if(ROM)
+  expect(2 "bad.keys:3: unknown key 'NOSUCHKEY'" ${ROM} --keys ${WORK}/bad.keys)
+  expect(0 "3.000 s of emulated time.*instructions run +[1-9][0-9]*.*timer ticks +[1-9].*asleep +[0-9.]+%"
+         ${ROM} --seconds 3 --keys ${WORK}/good.keys --png ${WORK}/out.png --pbm ${WORK}/out.pbm)
+  file(READ ${WORK}/out.png signature LIMIT 8 HEX)
+  if(NOT signature STREQUAL "89504e470d0a1a0a")
+    message(SEND_ERROR "out.png is not a PNG (starts ${signature})")
+  endif()
+  file(SIZE ${WORK}/out.pbm size)
+  if(NOT size EQUAL 3851)
+    message(SEND_ERROR "out.pbm has ${size} bytes, not 11 + 3840")
+  endif()
+  expect(1 "cannot write" ${ROM} --seconds 0 --png ${WORK}/no/such/dir/out.png)
+endif()

@@ -1,0 +1,94 @@
+// The headless runner's machine: the same Calculator, run slices and idle
+// catch-up as the window's main loop, driven by a clock that either moves
+// one tick per pass (manual pacing: deterministic, as fast as the host
+// allows) or is the host's own (real-time pacing, sleeping 3 ms per idle
+// pass like the window).
+//
+// Manual pacing, precisely: in running mode each pass advances the clock by
+// one tick of 1/1024 s and calls RunSlice, so a slice of 1024 instructions
+// is charged exactly one tick; in idle mode each pass advances it by one
+// tick and calls IdleCatchUp, which then charges that one tick.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "machine/calculator.h"
+#include "machine/host.h"
+#include "tools/key_script.h"
+
+namespace pellux {
+
+enum class Pacing { Manual, Realtime };
+
+enum class StopReason { TimeUp, Breakpoint };
+
+struct RunStats {
+  std::uint64_t slices = 0;      // RunSlice calls
+  std::uint64_t idlePasses = 0;  // IdleCatchUp calls
+  std::int64_t runningCounts = 0;  // clock counts spent in running mode
+  std::int64_t idleCounts = 0;     // and in idle mode, the processor asleep
+  double AsleepShare() const;
+};
+
+class HeadlessSession {
+ public:
+  // Boots the ROM image; throws InitErr when the machine cannot be built.
+  HeadlessSession(const std::filesystem::path& rom, Pacing pacing);
+
+  Calculator& calculator() { return *calc_; }
+  const RunStats& stats() const { return stats_; }
+
+  // Emulated time since boot, in ticks of 1/1024 s.
+  std::int64_t Now() const;
+
+  // Queues key events; those already due are applied before the next pass.
+  void ScheduleKeys(std::span<const KeyEvent> events);
+
+  // Runs the main loop until Now() reaches the tick, or a run slice stops
+  // at a breakpoint (the PC is then on it).
+  StopReason RunUntil(std::int64_t tick);
+
+  std::array<std::uint8_t, kLcdFrameBytes> Frame() const;
+
+ private:
+  void ApplyDueKeys();
+
+  NullHost host_;
+  ManualClock manualClock_;
+  SteadyClock steadyClock_;
+  HostClock* clock_;
+  Pacing pacing_;
+  std::int64_t startCount_ = 0;
+  std::unique_ptr<Calculator> calc_;
+  bool running_ = true;  // the main loop's mode
+  std::vector<KeyEvent> keys_;  // pending, in time order
+  std::size_t nextKey_ = 0;
+  RunStats stats_;
+};
+
+// Command line of pellux-headless.
+struct HeadlessOptions {
+  std::filesystem::path rom;
+  double seconds = 2.0;
+  std::optional<std::filesystem::path> keys, png, pbm;
+  bool realtime = false;
+  bool help = false;
+};
+
+struct ParsedArguments {
+  HeadlessOptions options;
+  std::string error;  // empty when the arguments are good
+};
+
+ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments);
+
+std::string HeadlessUsage();
+
+}  // namespace pellux

@@ -1,0 +1,120 @@
+#include "tools/lcd_image.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "machine/calculator.h"
+
+namespace pellux {
+
+namespace {
+
+constexpr std::uint32_t kRowBytes = kLcdWidth / 8;
+constexpr std::string_view kPbmHeader = "P4\n240 128\n";
+
+void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// One chunk: length, type, data, and the CRC of type and data.
+void PutChunk(std::vector<std::uint8_t>& out, const char (&type)[5], std::span<const std::uint8_t> data) {
+  PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
+  const std::size_t typeAt = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  PutBigEndian(out, Crc32(std::span(out).subspan(typeAt)));
+}
+
+}  // namespace
+
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  crc = ~crc;
+  for (const std::uint8_t byte : bytes) crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+std::uint32_t Adler32(std::span<const std::uint8_t> bytes) {
+  std::uint32_t a = 1, b = 0;
+  for (const std::uint8_t byte : bytes) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  return b << 16 | a;
+}
+
+std::vector<std::uint8_t> EncodePbm(LcdFrameView frame) {
+  // P4 stores 1 for black, as the LCD stores 1 for a dark pixel.
+  std::vector<std::uint8_t> out(kPbmHeader.size() + frame.size());
+  std::copy(kPbmHeader.begin(), kPbmHeader.end(), out.begin());
+  std::copy(frame.begin(), frame.end(), out.begin() + static_cast<std::ptrdiff_t>(kPbmHeader.size()));
+  return out;
+}
+
+std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file) {
+  const std::size_t header = kPbmHeader.size();
+  if (file.size() != header + kLcdFrameBytes || !std::equal(kPbmHeader.begin(), kPbmHeader.end(), file.begin())) {
+    return {};
+  }
+  return {file.begin() + static_cast<std::ptrdiff_t>(header), file.end()};
+}
+
+std::vector<std::uint8_t> EncodePng(LcdFrameView frame) {
+  // Scanlines: filter byte 0, then the row; PNG grey at depth 1 has 0 = black.
+  std::vector<std::uint8_t> raw;
+  raw.reserve(kLcdHeight * (1 + kRowBytes));
+  for (std::uint32_t y = 0; y < kLcdHeight; ++y) {
+    raw.push_back(0);
+    for (std::uint32_t x = 0; x < kRowBytes; ++x) raw.push_back(static_cast<std::uint8_t>(~frame[y * kRowBytes + x]));
+  }
+
+  // A zlib stream of stored deflate blocks of at most 65535 bytes.
+  std::vector<std::uint8_t> z = {0x78, 0x01};
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
+    const bool last = at + length == raw.size();
+    z.push_back(last ? 1 : 0);
+    z.push_back(static_cast<std::uint8_t>(length));
+    z.push_back(static_cast<std::uint8_t>(length >> 8));
+    z.push_back(static_cast<std::uint8_t>(~length));
+    z.push_back(static_cast<std::uint8_t>(~length >> 8));
+    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+             raw.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+  }
+  PutBigEndian(z, Adler32(raw));
+
+  std::vector<std::uint8_t> header;
+  PutBigEndian(header, kLcdWidth);
+  PutBigEndian(header, kLcdHeight);
+  header.insert(header.end(), {1, 0, 0, 0, 0});  // depth 1, greyscale, deflate, no filter, no interlace
+
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", z);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+bool WriteFileBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.string().c_str(), "wb"));
+  if (!file) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace pellux

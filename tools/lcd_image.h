@@ -1,0 +1,31 @@
+// The LCD frame as image files: PBM (P4) and PNG, both 240 x 128 with dark
+// pixels black on white. The PNG is written by hand (stored deflate blocks,
+// CRC-32, Adler-32), so no image library is needed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "machine/calculator.h"
+
+namespace pellux {
+
+// The 3840-byte LCD frame: 30 bytes a row, MSB leftmost, 1 = dark.
+using LcdFrameView = std::span<const std::uint8_t, kLcdFrameBytes>;
+
+std::vector<std::uint8_t> EncodePbm(LcdFrameView frame);
+std::vector<std::uint8_t> EncodePng(LcdFrameView frame);
+
+// The frame of a P4 file of 240 x 128 pixels; empty when the bytes are not one.
+std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file);
+
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc = 0);
+std::uint32_t Adler32(std::span<const std::uint8_t> bytes);
+
+// Writes the bytes to the file; false when it cannot be written completely.
+bool WriteFileBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace pellux
