@@ -19,20 +19,41 @@
 
 namespace pellux::alu {
 
+// The arithmetic of ADD and SUB at size S, with a carry or borrow in of 0
+// or 1: op is the host's checked add or subtract. The operands are moved to
+// the top of a 32-bit word, so that the host's carry and signed overflow of
+// the 32-bit operation are those of the operation at size S. The carry in is
+// a second step, which can carry at most once (C is the OR of the steps) and
+// overflows twice only when the two overflows cancel (V is the XOR). Sets C,
+// V and N and returns the result in the low bits.
+template <class S, class Op>
+inline std::uint32_t AtTopOfWord(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
+                                 std::uint32_t in, Op op) {
+  constexpr unsigned kShift = 32 - 8 * S::bytes;
+  const std::uint32_t d = destination << kShift, s = source << kShift;
+  std::uint32_t result;
+  std::int32_t signedResult;
+  bool c = op(d, s, &result);
+  bool v = op(static_cast<std::int32_t>(d), static_cast<std::int32_t>(s), &signedResult);
+  if (in) {
+    const std::uint32_t one = 1u << kShift;
+    c |= op(result, one, &result);
+    v ^= op(signedResult, static_cast<std::int32_t>(one), &signedResult);
+  }
+  cpu.c = c;
+  cpu.v = v;
+  cpu.n = result >> 31;
+  return result >> kShift;
+}
+
 // destination + source + carry at size S. Sets C (carry out), V and N; Z and
 // X differ between ADD and ADDX and are left to the caller.
 struct Adding {
   template <class S>
   static std::uint32_t Run(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
                            std::uint32_t carry) {
-    destination &= S::mask;
-    source &= S::mask;
-    const std::uint64_t wide = std::uint64_t{destination} + source + carry;
-    const std::uint32_t result = static_cast<std::uint32_t>(wide) & S::mask;
-    cpu.c = (wide >> (8 * S::bytes)) & 1;
-    cpu.v = (~(destination ^ source) & (destination ^ result) & S::msb) != 0;
-    cpu.n = (result & S::msb) != 0;
-    return result;
+    return AtTopOfWord<S>(cpu, destination, source, carry,
+                          [](auto a, auto b, auto* sum) { return __builtin_add_overflow(a, b, sum); });
   }
   static std::uint32_t OnAddress(std::uint32_t an, std::uint32_t source) { return an + source; }
 };
@@ -42,15 +63,9 @@ struct Subtracting {
   template <class S>
   static std::uint32_t Run(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
                            std::uint32_t borrow) {
-    destination &= S::mask;
-    source &= S::mask;
-    // A borrow wraps the 64-bit difference, which sets every bit above the size.
-    const std::uint64_t wide = std::uint64_t{destination} - source - borrow;
-    const std::uint32_t result = static_cast<std::uint32_t>(wide) & S::mask;
-    cpu.c = (wide >> (8 * S::bytes)) & 1;
-    cpu.v = ((destination ^ source) & (destination ^ result) & S::msb) != 0;
-    cpu.n = (result & S::msb) != 0;
-    return result;
+    return AtTopOfWord<S>(cpu, destination, source, borrow, [](auto a, auto b, auto* difference) {
+      return __builtin_sub_overflow(a, b, difference);
+    });
   }
   static std::uint32_t OnAddress(std::uint32_t an, std::uint32_t source) { return an - source; }
 };

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "cpu/dispatch_types.h"
 #include "cpu/ops_arith.h"
@@ -45,5 +46,20 @@ inline constexpr std::array<HandlerRow<M>, 16> kDispatch = {
     kLineERow<M>,     // E: shifts and rotates
     kLineFRow<M>,     // F: line-F trap
 };
+
+// The same 128 entries in one array, at line x 8 + bits 8-6, and that index
+// for every value of opcode bits 15-6: one byte load finds the entry.
+template <class M>
+inline constexpr std::array<Handler<M>, 128> kDispatchTable = [] {
+  std::array<Handler<M>, 128> table{};
+  for (unsigned i = 0; i < 128; ++i) table[i] = kDispatch<M>[i >> 3][i & 7];
+  return table;
+}();
+
+inline constexpr std::array<std::uint8_t, 1024> kDispatchIndex = [] {
+  std::array<std::uint8_t, 1024> index{};
+  for (unsigned i = 0; i < 1024; ++i) index[i] = static_cast<std::uint8_t>((i >> 6) * 8 + (i & 7));
+  return index;
+}();
 
 }  // namespace pellux

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 
+#include "cpu/always_inline.h"
 #include "cpu/cpu_state.h"
 #include "cpu/instruction_stream.h"
 #include "cpu/operand_size.h"
@@ -25,20 +26,20 @@ namespace pellux {
 // The index of a brief extension word: register (bits 15-12, D0..A7), word or
 // long index (bit 11), plus the signed 8-bit displacement. Bits 10-8 (the
 // scale of later processors) are ignored.
-inline std::uint32_t BriefIndex(const CpuState& cpu, std::uint32_t ext) {
+PELLUX_ALWAYS_INLINE std::uint32_t BriefIndex(const CpuState& cpu, std::uint32_t ext) {
   const std::uint32_t reg = cpu.regs[(ext >> 12) & 15];
   const std::uint32_t index = (ext & 0x800) ? reg : SignExtend16(reg);
   return index + SignExtend8(ext);
 }
 
-inline bool Refuse(CpuState& cpu) {
+PELLUX_ALWAYS_INLINE bool Refuse(CpuState& cpu) {
   cpu.runState = RunState::IllegalOp;
   return false;
 }
 
 // d16(PC) and d8(PC,Xn): the base is the address of the extension word.
 template <class M>
-inline bool PcRelativeAddress(M& m, unsigned reg, std::uint32_t& address) {
+PELLUX_ALWAYS_INLINE bool PcRelativeAddress(M& m, unsigned reg, std::uint32_t& address) {
   const std::uint32_t base = m.cpu.pc;
   if (reg == 2) {
     address = base + FetchWord(m);
@@ -51,7 +52,7 @@ inline bool PcRelativeAddress(M& m, unsigned reg, std::uint32_t& address) {
 
 // The memory alterable modes: (An), (An)+, -(An), d16(An), d8(An,Xn), abs.W, abs.L.
 template <class S, class M>
-inline bool EaAddress(M& m, unsigned mode, std::uint32_t& address) {
+PELLUX_ALWAYS_INLINE bool EaAddress(M& m, unsigned mode, std::uint32_t& address) {
   CpuState& cpu = m.cpu;
   const unsigned reg = cpu.opReg();
   switch (mode) {
@@ -92,22 +93,22 @@ inline bool EaAddress(M& m, unsigned mode, std::uint32_t& address) {
 }
 
 template <class M>
-inline bool EaAddressByte(M& m, unsigned mode, std::uint32_t& address) {
+PELLUX_ALWAYS_INLINE bool EaAddressByte(M& m, unsigned mode, std::uint32_t& address) {
   return EaAddress<Byte>(m, mode, address);
 }
 template <class M>
-inline bool EaAddressWord(M& m, unsigned mode, std::uint32_t& address) {
+PELLUX_ALWAYS_INLINE bool EaAddressWord(M& m, unsigned mode, std::uint32_t& address) {
   return EaAddress<Word>(m, mode, address);
 }
 template <class M>
-inline bool EaAddressLong(M& m, unsigned mode, std::uint32_t& address) {
+PELLUX_ALWAYS_INLINE bool EaAddressLong(M& m, unsigned mode, std::uint32_t& address) {
   return EaAddress<Long>(m, mode, address);
 }
 
 // The control modes, with no register step: (An), d16(An), d8(An,Xn), abs.W,
 // abs.L, d16(PC), d8(PC,Xn). Used by LEA, PEA, JMP, JSR and MOVEM.
 template <class M>
-inline bool EaControlAddress(M& m, unsigned mode, std::uint32_t& address) {
+PELLUX_ALWAYS_INLINE bool EaControlAddress(M& m, unsigned mode, std::uint32_t& address) {
   const unsigned reg = m.cpu.opReg();
   switch (mode) {
     case 2:
@@ -126,7 +127,7 @@ inline bool EaControlAddress(M& m, unsigned mode, std::uint32_t& address) {
 // An operand value, sign-extended to 32 bits. AllowAn admits mode 1 (the
 // "Any" reads of words and longs); a byte read never does.
 template <class S, bool AllowAn, class M>
-inline bool ReadEaValue(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaValue(M& m, unsigned mode, std::uint32_t& value) {
   CpuState& cpu = m.cpu;
   const unsigned reg = cpu.opReg();
   switch (mode) {
@@ -171,33 +172,33 @@ inline bool ReadEaValue(M& m, unsigned mode, std::uint32_t& value) {
 }
 
 template <class S, class M>
-inline bool ReadEa(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEa(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEaValue<S, false>(m, mode, value);
 }
 
 template <class S, class M>
-inline bool ReadEaAny(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaAny(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEaValue<S, true>(m, mode, value);
 }
 
 template <class M>
-inline bool ReadEaByte(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaByte(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEa<Byte>(m, mode, value);
 }
 template <class M>
-inline bool ReadEaWord(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaWord(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEa<Word>(m, mode, value);
 }
 template <class M>
-inline bool ReadEaLong(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaLong(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEa<Long>(m, mode, value);
 }
 template <class M>
-inline bool ReadEaWordAny(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaWordAny(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEaAny<Word>(m, mode, value);
 }
 template <class M>
-inline bool ReadEaLongAny(M& m, unsigned mode, std::uint32_t& value) {
+PELLUX_ALWAYS_INLINE bool ReadEaLongAny(M& m, unsigned mode, std::uint32_t& value) {
   return ReadEaAny<Long>(m, mode, value);
 }
 
@@ -206,7 +207,7 @@ inline bool ReadEaLongAny(M& m, unsigned mode, std::uint32_t& value) {
 // step once). op takes the value sign-extended and returns the new value.
 // An and the modes EaAddress refuses are refused.
 template <class S, class M, class Op>
-inline void ModifyDataAlterable(M& m, Op op) {
+PELLUX_ALWAYS_INLINE void ModifyDataAlterable(M& m, Op op) {
   CpuState& cpu = m.cpu;
   const unsigned mode = cpu.opMode();
   if (mode == 0) {

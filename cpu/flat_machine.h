@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
 #include "cpu/cpu_state.h"
 
@@ -23,11 +24,11 @@ struct FlatMachine {
   std::unique_ptr<std::uint8_t[]> memory;
 };
 
-inline std::uint32_t ReadByte(FlatMachine& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadByte(FlatMachine& m, std::uint32_t address) {
   return SignExtend8(m.memory[address & FlatMachine::kAddressMask]);
 }
 
-inline std::uint32_t ReadWord(FlatMachine& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(FlatMachine& m, std::uint32_t address) {
   if (address & 1) {
     m.cpu.runState = RunState::AddressFault;
     return 1;
@@ -35,7 +36,7 @@ inline std::uint32_t ReadWord(FlatMachine& m, std::uint32_t address) {
   return SignExtend16(LoadBe16(&m.memory[address & FlatMachine::kAddressMask]));
 }
 
-inline std::uint32_t ReadLong(FlatMachine& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadLong(FlatMachine& m, std::uint32_t address) {
   if (address & 1) {
     m.cpu.runState = RunState::AddressFault;
     return 1;
@@ -47,11 +48,11 @@ inline std::uint32_t ReadLong(FlatMachine& m, std::uint32_t address) {
   return LoadBe32(&m.memory[a]);
 }
 
-inline void WriteByte(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteByte(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
   m.memory[address & FlatMachine::kAddressMask] = static_cast<std::uint8_t>(value);
 }
 
-inline void WriteWord(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteWord(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
   if (address & 1) {
     m.cpu.runState = RunState::AddressFault;
     return;
@@ -59,7 +60,7 @@ inline void WriteWord(FlatMachine& m, std::uint32_t address, std::uint32_t value
   StoreBe16(&m.memory[address & FlatMachine::kAddressMask], value);
 }
 
-inline void WriteLong(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteLong(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
   if (address & 1) {
     m.cpu.runState = RunState::AddressFault;
     return;

@@ -8,34 +8,55 @@
 //   -(Ay),-(Ax)  both predecremented, the source (Ay) first
 //
 // Every refusal comes from the operand operation, before any side effect.
+// The ea,Dn and ea,An forms, the commonest, go on through a row by source
+// mode (BySource), so that the source's addressing is straight-line code.
 #pragma once
 
 #include <cstdint>
 
 #include "cpu/alu.h"
+#include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
 
 namespace pellux {
 
-template <class Op, class S, class M>
-void EaToDataRegister(M& m) {
+template <class Op, class S, unsigned kSource, class M>
+void EaToDataRegisterFrom(M& m) {
   CpuState& cpu = m.cpu;
   std::uint32_t source;
-  if (!ReadEaValue<S, Op::kAcceptsAn>(m, cpu.opMode(), source)) return;
+  if (!ReadEaValue<S, Op::kAcceptsAn>(m, kSource, source)) return;
   std::uint32_t& dn = cpu.d(cpu.opReg2());
   const std::uint32_t result = Op::template Apply<S>(cpu, dn, source);
   if constexpr (Op::kWritesResult) SetLow<S>(dn, result);
 }
 
+template <class Op, class S, class M>
+inline constexpr HandlerRow<M> kEaToDataRegisterBySource =
+    BySource<M>([](auto source) { return &EaToDataRegisterFrom<Op, S, source(), M>; }, kSourceModes);
+
+template <class Op, class S, class M>
+void EaToDataRegister(M& m) {
+  kEaToDataRegisterBySource<Op, S, M>[m.cpu.opMode()](m);
+}
+
 // ADDA, SUBA, CMPA: a word source is used sign-extended. When the source is
 // (An)+ or -(An) of the same register, the operation sees the stepped value.
-template <class Op, class S, class M>
-void EaToAddressRegister(M& m) {
+template <class Op, class S, unsigned kSource, class M>
+void EaToAddressRegisterFrom(M& m) {
   CpuState& cpu = m.cpu;
   std::uint32_t source;
-  if (!ReadEaAny<S>(m, cpu.opMode(), source)) return;
+  if (!ReadEaAny<S>(m, kSource, source)) return;
   std::uint32_t& an = cpu.a(cpu.opReg2());
   an = Op::ApplyToAddress(cpu, an, source);
+}
+
+template <class Op, class S, class M>
+inline constexpr HandlerRow<M> kEaToAddressRegisterBySource =
+    BySource<M>([](auto source) { return &EaToAddressRegisterFrom<Op, S, source(), M>; }, kSourceModes);
+
+template <class Op, class S, class M>
+void EaToAddressRegister(M& m) {
+  kEaToAddressRegisterBySource<Op, S, M>[m.cpu.opMode()](m);
 }
 
 // The memory alterable operand of bits 5-0, addressed once, read, combined

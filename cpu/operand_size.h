@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
 #include "cpu/cpu_state.h"
 
@@ -12,32 +13,32 @@ struct Byte {
   static constexpr unsigned bytes = 1;
   static constexpr std::uint32_t mask = 0xFF;
   static constexpr std::uint32_t msb = 0x80;
-  static std::uint32_t Extend(std::uint32_t value) { return SignExtend8(value); }
+  PELLUX_ALWAYS_INLINE static std::uint32_t Extend(std::uint32_t value) { return SignExtend8(value); }
 };
 
 struct Word {
   static constexpr unsigned bytes = 2;
   static constexpr std::uint32_t mask = 0xFFFF;
   static constexpr std::uint32_t msb = 0x8000;
-  static std::uint32_t Extend(std::uint32_t value) { return SignExtend16(value); }
+  PELLUX_ALWAYS_INLINE static std::uint32_t Extend(std::uint32_t value) { return SignExtend16(value); }
 };
 
 struct Long {
   static constexpr unsigned bytes = 4;
   static constexpr std::uint32_t mask = 0xFFFFFFFF;
   static constexpr std::uint32_t msb = 0x80000000;
-  static std::uint32_t Extend(std::uint32_t value) { return value; }
+  PELLUX_ALWAYS_INLINE static std::uint32_t Extend(std::uint32_t value) { return value; }
 };
 
 // Replaces the low 8, 16 or 32 bits of a register, keeping the rest.
 template <class S>
-inline void SetLow(std::uint32_t& reg, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void SetLow(std::uint32_t& reg, std::uint32_t value) {
   reg = (reg & ~S::mask) | (value & S::mask);
 }
 
 // How far (An)+ and -(An) move An: a byte on A7 moves it by 2 to keep the stack even.
 template <class S>
-inline std::uint32_t AddressStep(unsigned reg) {
+PELLUX_ALWAYS_INLINE std::uint32_t AddressStep(unsigned reg) {
   if constexpr (S::bytes == 1) {
     return reg == 7 ? 2 : 1;
   } else {
@@ -46,7 +47,7 @@ inline std::uint32_t AddressStep(unsigned reg) {
 }
 
 template <class S, class M>
-inline std::uint32_t ReadSized(M& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadSized(M& m, std::uint32_t address) {
   if constexpr (S::bytes == 1) {
     return ReadByte(m, address);
   } else if constexpr (S::bytes == 2) {
@@ -57,7 +58,7 @@ inline std::uint32_t ReadSized(M& m, std::uint32_t address) {
 }
 
 template <class S, class M>
-inline void WriteSized(M& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteSized(M& m, std::uint32_t address, std::uint32_t value) {
   if constexpr (S::bytes == 1) {
     WriteByte(m, address, value);
   } else if constexpr (S::bytes == 2) {
@@ -69,14 +70,14 @@ inline void WriteSized(M& m, std::uint32_t address, std::uint32_t value) {
 
 // N and Z from a result at the operand size.
 template <class S>
-inline void SetNZ(CpuState& cpu, std::uint32_t result) {
+PELLUX_ALWAYS_INLINE void SetNZ(CpuState& cpu, std::uint32_t result) {
   cpu.n = (result & S::msb) != 0;
   cpu.z = (result & S::mask) == 0;
 }
 
 // The flags of MOVE and the logic instructions: N, Z from the result, V = C = 0.
 template <class S>
-inline void SetLogicFlags(CpuState& cpu, std::uint32_t result) {
+PELLUX_ALWAYS_INLINE void SetLogicFlags(CpuState& cpu, std::uint32_t result) {
   SetNZ<S>(cpu, result);
   cpu.v = 0;
   cpu.c = 0;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "cpu/always_inline.h"
 #include "cpu/dispatch.h"
 #include "cpu/exceptions.h"
 #include "cpu/instruction_stream.h"
@@ -28,25 +29,21 @@ void Reset(M& m) {
 
 // Fetch, decode and dispatch one opcode.
 template <class M>
-inline void ExecuteInstruction(M& m) {
+PELLUX_ALWAYS_INLINE void ExecuteInstruction(M& m) {
   CpuState& cpu = m.cpu;
   const std::uint32_t op = FetchWord(m) & 0xFFFF;
   cpu.opcode = static_cast<std::uint16_t>(op);
-  kDispatch<M>[op >> 12][(op >> 6) & 7](m);
+  kDispatchTable<M>[kDispatchIndex[op >> 6]](m);
 }
 
-// Runs the instruction at pc and settles what it asked for: a refused mode
-// is replayed as an illegal instruction at the opcode, an address fault
-// becomes vector 3 after the instruction. Returns the state the instruction
-// ended in; StopRequest and ProtectFault are for the caller to act on. No
-// trace step: the run loop adds it.
+// Settles a fault the instruction recorded: a refused mode is replayed as an
+// illegal instruction at the opcode, an address fault becomes vector 3 after
+// the instruction. StopRequest and ProtectFault are for the caller to act
+// on. Returns the state the instruction ended in; runState is Running again.
 template <class M>
-inline RunState ExecuteAndSettle(M& m) {
+[[gnu::noinline]] RunState SettleFault(M& m) {
   CpuState& cpu = m.cpu;
-  cpu.opPc = cpu.pc;
-  ExecuteInstruction(m);
   const RunState state = cpu.runState;
-  if (state == RunState::Running) return state;
   if (state == RunState::IllegalOp) {
     cpu.pc = cpu.opPc;
     RaiseException(m, kVectorIllegal);
@@ -57,33 +54,58 @@ inline RunState ExecuteAndSettle(M& m) {
   return state;
 }
 
+// Runs the instruction at pc and settles what it asked for. No trace step:
+// the run loop adds it.
+template <class M>
+PELLUX_ALWAYS_INLINE RunState ExecuteAndSettle(M& m) {
+  CpuState& cpu = m.cpu;
+  cpu.opPc = cpu.pc;
+  ExecuteInstruction(m);
+  if (cpu.runState != RunState::Running) return SettleFault(m);
+  return RunState::Running;
+}
+
+// What follows an instruction that left a fault or a stop behind, or ran
+// with T set. Answers the result that ends the run, or Completed to go on.
+template <class M>
+[[gnu::noinline]] RunResult AfterUnusualInstruction(M& m) {
+  CpuState& cpu = m.cpu;
+  if (cpu.runState == RunState::Running) {
+    // The instruction that turned T on is not traced.
+    if (!cpu.traceJustSet) RaiseException(m, kVectorTrace);
+    cpu.traceJustSet = 0;
+    return RunResult::Completed;
+  }
+  switch (SettleFault(m)) {  // illegal or address error: counted, never traced
+    case RunState::StopRequest:
+      return RunResult::Stopped;
+    case RunState::ProtectFault:
+      return RunResult::ProtectViolation;
+    default:
+      return RunResult::Completed;
+  }
+}
+
 // Runs until `left` reaches 0 or something ends the run; every instruction
 // executed, the last one included, is taken off `left`.
 template <bool kTestBreakpoints, class M>
-inline RunResult RunLoop(M& m, std::uint32_t& left, const BreakpointSet* breakpoints) {
+PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& left, const BreakpointSet* breakpoints) {
   CpuState& cpu = m.cpu;
   for (;;) {
     if constexpr (kTestBreakpoints) {
       if (breakpoints->Contains(cpu.pc)) return RunResult::BreakpointHit;
     }
-    const RunState state = ExecuteAndSettle(m);
-    --left;
-    switch (state) {
-      case RunState::Running:
-        if (cpu.t) {
-          // The instruction that turned T on is not traced.
-          if (!cpu.traceJustSet) RaiseException(m, kVectorTrace);
-          cpu.traceJustSet = 0;
-        }
-        break;
-      case RunState::StopRequest:
-        return RunResult::Stopped;
-      case RunState::ProtectFault:
-        return RunResult::ProtectViolation;
-      default:  // illegal or address error: counted, never traced
-        break;
+    cpu.opPc = cpu.pc;
+    ExecuteInstruction(m);
+    // One test for both a recorded fault and the trace flag.
+    if ((static_cast<unsigned>(cpu.runState) | cpu.t) != 0) [[unlikely]] {
+      const RunResult result = AfterUnusualInstruction(m);
+      if (result != RunResult::Completed) {
+        --left;
+        return result;
+      }
     }
-    if (left == 0) return RunResult::Completed;
+    if (--left == 0) return RunResult::Completed;
   }
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
 #include "machine/calculator.h"
 #include "machine/flash.h"
@@ -31,8 +32,8 @@ constexpr std::uint32_t kRamMask = kRamSize - 1;
 constexpr std::uint32_t kFlashMask = kRomSize - 1;
 constexpr std::uint32_t kProtectedEnd = 0x400;
 
-inline bool AddressFault(Calculator& m, std::uint32_t address) {
-  if (address & 1) {
+PELLUX_ALWAYS_INLINE bool AddressFault(Calculator& m, std::uint32_t address) {
+  if (address & 1) [[unlikely]] {
     m.cpu.runState = RunState::AddressFault;
     return true;
   }
@@ -40,7 +41,7 @@ inline bool AddressFault(Calculator& m, std::uint32_t address) {
 }
 
 // The write protection of the first 1 KB of RAM (not of its mirrors).
-inline bool WriteProtected(Calculator& m, std::uint32_t a) {
+PELLUX_ALWAYS_INLINE bool WriteProtected(Calculator& m, std::uint32_t a) {
   if (a < kProtectedEnd && (m.ports[port::kProtection] & 0x04)) {
     m.cpu.runState = RunState::ProtectFault;
     return true;
@@ -49,79 +50,81 @@ inline bool WriteProtected(Calculator& m, std::uint32_t a) {
 }
 }  // namespace bus
 
-inline std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) return SignExtend8(m.ram[a & bus::kRamMask]);
-  if (a < bus::kFlashStart) return 0;
-  if (a < bus::kPortStart) {
-    if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
-    return SignExtend8(m.rom[a & bus::kFlashMask]);
-  }
-  return SignExtend8(PortRead(m, a));
+// Each access decodes plain RAM and readable flash inline, as one or two
+// range tests; the empty region, the status mode, the ports, protected
+// writes, flash commands and longs that wrap go to the out-of-line rest.
+namespace bus {
+std::uint32_t ReadByteRest(Calculator& m, std::uint32_t a);
+std::uint32_t ReadWordRest(Calculator& m, std::uint32_t a);
+std::uint32_t ReadLongRest(Calculator& m, std::uint32_t address);
+void WriteByteRest(Calculator& m, std::uint32_t a, std::uint32_t value);
+void WriteWordRest(Calculator& m, std::uint32_t a, std::uint32_t value);
+void WriteLongRest(Calculator& m, std::uint32_t address, std::uint32_t value);
+
+// Flash that reads its contents (not in the status mode), a = address AND 0xFFFFFF.
+PELLUX_ALWAYS_INLINE bool ReadableFlash(const Calculator& m, std::uint32_t a) {
+  return a - kFlashStart < kRomSize && m.flashState != FlashState::StatusRead;
 }
 
-inline std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
+// RAM that takes writes without the protection test: past the first 1 KB.
+PELLUX_ALWAYS_INLINE bool PlainRam(std::uint32_t a) {
+  return a - kProtectedEnd < kEmptyStart - kProtectedEnd;
+}
+}  // namespace bus
+
+PELLUX_ALWAYS_INLINE std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) return SignExtend8(m.ram[a & bus::kRamMask]);
+  if (bus::ReadableFlash(m, a)) return SignExtend8(m.rom[a & bus::kFlashMask]);
+  return bus::ReadByteRest(m, a);
+}
+
+PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
   if (bus::AddressFault(m, address)) return 1;
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart) return SignExtend16(LoadBe16(&m.ram[a & bus::kRamMask]));
-  if (a < bus::kFlashStart) return 0;
-  if (a < bus::kPortStart) {
-    if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
-    return SignExtend16(LoadBe16(&m.rom[a & bus::kFlashMask]));
-  }
-  const std::uint32_t high = PortRead(m, a);
-  return SignExtend16(high << 8 | PortRead(m, a + 1));
+  if (bus::ReadableFlash(m, a)) return SignExtend16(LoadBe16(&m.rom[a & bus::kFlashMask]));
+  return bus::ReadWordRest(m, a);
 }
 
-inline std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
+PELLUX_ALWAYS_INLINE std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
   if (bus::AddressFault(m, address)) return 1;
   const std::uint32_t a = address & bus::kAddressMask;
-  // A long at the end of a 64 KB stretch wraps through the mirrors; ports are
-  // read one byte at a time in ascending order.
-  if ((a & 0xFFFF) == 0xFFFE || a >= bus::kPortStart) {
-    const std::uint32_t high = ReadWord(m, address);
-    return high << 16 | (ReadWord(m, address + 2) & 0xFFFF);
+  // A long at the end of a 64 KB stretch wraps through the mirrors: the rest.
+  if ((a & 0xFFFF) != 0xFFFE) {
+    if (a < bus::kEmptyStart) return LoadBe32(&m.ram[a & bus::kRamMask]);
+    if (bus::ReadableFlash(m, a)) return LoadBe32(&m.rom[a & bus::kFlashMask]);
   }
-  if (a < bus::kEmptyStart) return LoadBe32(&m.ram[a & bus::kRamMask]);
-  if (a < bus::kFlashStart) return 0;
-  if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
-  return LoadBe32(&m.rom[a & bus::kFlashMask]);
+  return bus::ReadLongRest(m, address);
 }
 
-inline void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value) {
+PELLUX_ALWAYS_INLINE void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value) {
   const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) {
-    if (!bus::WriteProtected(m, a)) m.ram[a & bus::kRamMask] = static_cast<std::uint8_t>(value);
-  } else if (a < bus::kPortStart) {
-    // The flash sees whole words: a byte is repeated in both halves.
-    FlashWrite(m, a & bus::kFlashMask & ~1u, (value & 0xFF) * 0x0101);
-  } else {
-    PortWrite(m, a, static_cast<std::uint8_t>(value));
-  }
-}
-
-inline void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value) {
-  if (bus::AddressFault(m, address)) return;
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) {
-    if (!bus::WriteProtected(m, a)) StoreBe16(&m.ram[a & bus::kRamMask], value);
-  } else if (a < bus::kPortStart) {
-    FlashWrite(m, a & bus::kFlashMask, value & 0xFFFF);
-  } else {
-    PortWrite(m, a, static_cast<std::uint8_t>(value >> 8));
-    PortWrite(m, a + 1, static_cast<std::uint8_t>(value));
-  }
-}
-
-inline void WriteLong(Calculator& m, std::uint32_t address, std::uint32_t value) {
-  if (bus::AddressFault(m, address)) return;
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart && (a & 0xFFFF) < 0xFFFE) {
-    if (!bus::WriteProtected(m, a)) StoreBe32(&m.ram[a & bus::kRamMask], value);
+  if (bus::PlainRam(a)) {
+    m.ram[a & bus::kRamMask] = static_cast<std::uint8_t>(value);
     return;
   }
-  WriteWord(m, address, value >> 16);
-  WriteWord(m, address + 2, value);
+  bus::WriteByteRest(m, a, value);
+}
+
+PELLUX_ALWAYS_INLINE void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value) {
+  if (bus::AddressFault(m, address)) return;
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (bus::PlainRam(a)) {
+    StoreBe16(&m.ram[a & bus::kRamMask], value);
+    return;
+  }
+  bus::WriteWordRest(m, a, value);
+}
+
+PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::uint32_t value) {
+  if (bus::AddressFault(m, address)) return;
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (bus::PlainRam(a) && (a & 0xFFFF) < 0xFFFE) {
+    StoreBe32(&m.ram[a & bus::kRamMask], value);
+    return;
+  }
+  bus::WriteLongRest(m, address, value);
 }
 
 }  // namespace pellux

@@ -26,6 +26,8 @@ TEST_F(MemoryBus, ReadsAcrossTheMap) {
   m.ram[0x12345] = 0x01;
   m.ram[0x3FFFE] = 0xAB;
   m.ram[0x3FFFF] = 0xCD;
+  const std::uint8_t flashAcross64K[] = {0x55, 0x66, 0x77, 0x88};
+  std::memcpy(&m.rom[0xFFFE], flashAcross64K, 4);
   struct Case {
     const char* what;
     std::uint32_t (*read)(Calculator&, std::uint32_t);
@@ -41,6 +43,8 @@ TEST_F(MemoryBus, ReadsAcrossTheMap) {
       {"empty region", ReadWord, 0x240000, 0},
       {"empty region long", ReadLong, 0x3FFFFC, 0},
       {"flash", ReadWord, 0x400100, 0x1234},
+      {"flash long", ReadLong, 0x400100, 0x12340000 | LoadBe16(&m.rom[0x102])},
+      {"flash long across a 64 KB boundary", ReadLong, 0x40FFFE, 0x55667788},
       {"flash last byte", ReadByte, 0x5FFFFF, 0x77},
       {"port 0x00 byte", ReadByte, 0x600000, 0xFFFFFF84},
       {"port word", ReadWord, 0x600002, 0x1401},

@@ -1,0 +1,327 @@
+// pellux-bench: runs a 68000 program as fast as the core goes and says how
+// fast that was.
+//
+//   pellux-bench [--max N] [--peek ADDR:LEN]... IMAGE
+//       IMAGE is raw 68000 code and data loaded at address 0 of the flat
+//       16 MB memory; the processor resets from its vector table (SSP at 0,
+//       PC at 4) and runs until it executes STOP or has run N instructions.
+//   pellux-bench [--max N] [--peek ADDR:LEN]... --machine ROM
+//       boots a calculator flash image on the calculator's own bus and runs
+//       it in run slices of 1024 instructions, with a manual clock moved one
+//       tick per slice, until the processor sleeps or N instructions.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cpu/core.h"
+#include "cpu/flat_machine.h"
+#include "machine/calculator.h"
+#include "machine/errors.h"
+#include "machine/host.h"
+
+namespace {
+
+using namespace pellux;
+
+constexpr int kExitStopped = 0;
+constexpr int kExitNotStopped = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitLoad = 3;
+
+constexpr std::uint64_t kDefaultMax = 10'000'000'000;
+// Instructions per RunInstructions call on the flat memory: a run slice's worth.
+constexpr std::uint32_t kChunk = 1024;
+constexpr std::uint32_t kSliceInstructions = 1024;  // what one RunSlice runs
+constexpr int kSliceAsleep = 1;  // RunSlice's answer when the processor sleeps and no tick woke it
+constexpr std::uint64_t kMaxPeek = 4096;
+
+constexpr const char* kUsage =
+    "usage: pellux-bench [--max N] [--peek ADDR:LEN]... IMAGE\n"
+    "       pellux-bench [--max N] [--peek ADDR:LEN]... --machine ROM\n"
+    "\n"
+    "Runs a 68000 program and reports the instructions run, the seconds, the\n"
+    "emulated MIPS and the bytes asked for.\n"
+    "\n"
+    "  IMAGE           raw 68000 image loaded at address 0 of a flat 16 MB memory;\n"
+    "                  the processor resets from the longs at 0 (SSP) and 4 (PC)\n"
+    "  --machine ROM   boot a calculator flash image instead, run slice by run slice\n"
+    "                  (1024 instructions each, a manual clock moved one tick per slice)\n"
+    "  --max N         stop after N instructions (default 10G); k, M and G multiply\n"
+    "                  by a thousand, a million and a billion; with --machine the\n"
+    "                  count is rounded up to whole slices\n"
+    "  --peek ADDR:LEN print LEN bytes (at most 4096) from hexadecimal address ADDR\n"
+    "                  after the run; with --machine, RAM (below 0x200000) or flash\n"
+    "                  (0x400000-0x5FFFFF)\n"
+    "\n"
+    "Exit status: 0 when the processor stopped, 1 when the budget ran out first,\n"
+    "2 for a bad command line, 3 when the image cannot be loaded.\n";
+
+struct Peek {
+  std::uint32_t address;
+  std::uint32_t length;
+};
+
+struct Options {
+  std::uint64_t max = kDefaultMax;
+  std::vector<Peek> peeks;
+  std::string image;
+  bool machine = false;
+};
+
+struct RunReport {
+  std::uint64_t instructions = 0;
+  double seconds = 0;
+  bool stopped = false;
+};
+
+// What one step of a run did: how many instructions ran, and whether the
+// processor stopped.
+struct Step {
+  std::uint32_t executed;
+  bool stopped;
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "pellux-bench: %s\n(pellux-bench --help tells how to use it)\n", message.c_str());
+  return kExitUsage;
+}
+
+// A decimal count, or hexadecimal after 0x, with an optional k, M or G.
+std::optional<std::uint64_t> ParseCount(std::string_view text) {
+  std::uint64_t scale = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'k':
+        scale = 1'000;
+        break;
+      case 'M':
+        scale = 1'000'000;
+        break;
+      case 'G':
+        scale = 1'000'000'000;
+        break;
+    }
+    if (scale != 1) text.remove_suffix(1);
+  }
+  unsigned base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty() || text.size() > 16) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char ch : text) {
+    unsigned digit;
+    if (ch >= '0' && ch <= '9') {
+      digit = static_cast<unsigned>(ch - '0');
+    } else if (base == 16 && ch >= 'a' && ch <= 'f') {
+      digit = static_cast<unsigned>(ch - 'a' + 10);
+    } else if (base == 16 && ch >= 'A' && ch <= 'F') {
+      digit = static_cast<unsigned>(ch - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    value = value * base + digit;
+  }
+  if (value > UINT64_MAX / scale) return std::nullopt;
+  return value * scale;
+}
+
+// ADDR:LEN, the address hexadecimal (0x optional), the length a count.
+std::optional<Peek> ParsePeek(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  std::string address(text.substr(0, colon));
+  if (address.rfind("0x", 0) != 0 && address.rfind("0X", 0) != 0) address = "0x" + address;
+  const auto a = ParseCount(address);
+  const auto n = ParseCount(text.substr(colon + 1));
+  if (!a || !n || *a > 0xFFFFFFFFu || *n == 0 || *n > kMaxPeek) return std::nullopt;
+  return Peek{static_cast<std::uint32_t>(*a), static_cast<std::uint32_t>(*n)};
+}
+
+// Parses the command line; returns an exit status when the run must not go on.
+std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return kExitStopped;
+    }
+    const bool takesValue = arg == "--max" || arg == "--peek" || arg == "--machine";
+    if (takesValue && i + 1 >= argc) return UsageError(std::string(arg) + " needs a value");
+    if (arg == "--max") {
+      const auto n = ParseCount(argv[++i]);
+      if (!n || *n == 0) return UsageError("--max wants a positive count, not '" + std::string(argv[i]) + "'");
+      options.max = *n;
+    } else if (arg == "--peek") {
+      const auto peek = ParsePeek(argv[++i]);
+      if (!peek) {
+        return UsageError("--peek wants ADDR:LEN (hexadecimal address, 1 to 4096 bytes), not '" +
+                          std::string(argv[i]) + "'");
+      }
+      options.peeks.push_back(*peek);
+    } else if (arg == "--machine") {
+      if (options.machine) return UsageError("--machine given twice");
+      options.machine = true;
+      positional.emplace_back(argv[++i]);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option '" + std::string(arg) + "'");
+    } else {
+      positional.emplace_back(arg);
+    }
+  }
+  if (positional.empty()) return UsageError("no image given");
+  if (positional.size() > 1) {
+    return UsageError(options.machine ? "--machine runs a ROM; no other image may be given"
+                                      : "only one image can be run at a time");
+  }
+  options.image = positional.front();
+  return std::nullopt;
+}
+
+// Reads the whole file if it fits in limit bytes.
+std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std::uint64_t limit) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) {
+    std::fprintf(stderr, "pellux-bench: cannot open '%s'\n", path.c_str());
+    return std::nullopt;
+  }
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<std::uint64_t>(size) > limit) {
+    std::fprintf(stderr, "pellux-bench: '%s' is larger than the %llu bytes of memory\n", path.c_str(),
+                 static_cast<unsigned long long>(limit));
+    return std::nullopt;
+  }
+  if (size == 0) {
+    std::fprintf(stderr, "pellux-bench: '%s' is empty\n", path.c_str());
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    std::fprintf(stderr, "pellux-bench: cannot read '%s'\n", path.c_str());
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+void PrintBytes(const Peek& peek, const std::uint8_t* bytes) {
+  std::printf("peek %06x:", peek.address);
+  for (std::uint32_t i = 0; i < peek.length; ++i) std::printf(" %02x", bytes[i]);
+  std::printf("\n");
+}
+
+template <class Run>
+RunReport Measure(std::uint64_t max, std::uint32_t perCall, Run run) {
+  RunReport report;
+  const auto start = std::chrono::steady_clock::now();
+  while (report.instructions < max) {
+    const std::uint64_t left = max - report.instructions;
+    const Step step = run(left < perCall ? static_cast<std::uint32_t>(left) : perCall);
+    report.instructions += step.executed;
+    if (step.stopped) {
+      report.stopped = true;
+      break;
+    }
+  }
+  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return report;
+}
+
+// slices: the run was counted in whole run slices, the last one included.
+void PrintReport(const RunReport& report, bool slices) {
+  std::printf("instructions: %llu\n", static_cast<unsigned long long>(report.instructions));
+  std::printf("seconds: %.6f\n", report.seconds);
+  std::printf("MIPS: %.2f\n",
+              report.seconds > 0 ? static_cast<double>(report.instructions) / report.seconds / 1e6 : 0.0);
+  if (report.stopped) {
+    std::printf(slices ? "result: stopped (in the last slice, counted whole)\n" : "result: stopped\n");
+  } else {
+    std::printf("result: not stopped after %llu instructions\n",
+                static_cast<unsigned long long>(report.instructions));
+  }
+}
+
+int RunFlat(const Options& options) {
+  for (const Peek& peek : options.peeks) {
+    if (std::uint64_t{peek.address} + peek.length > FlatMachine::kSize) {
+      return UsageError("--peek reaches past the 16 MB memory");
+    }
+  }
+  const auto image = ReadImage(options.image, FlatMachine::kSize);
+  if (!image) return kExitLoad;
+  auto m = std::make_unique<FlatMachine>();
+  std::memcpy(m->memory.get(), image->data(), image->size());
+  Reset(*m);
+
+  std::printf("image: %s (flat memory, %zu bytes)\n", options.image.c_str(), image->size());
+  const RunReport report = Measure(options.max, kChunk, [&](std::uint32_t budget) {
+    const std::uint64_t before = m->cpu.instructionCount;
+    const bool stopped = RunInstructions(*m, budget, nullptr) == RunResult::Stopped;
+    return Step{static_cast<std::uint32_t>(m->cpu.instructionCount - before), stopped};
+  });
+  PrintReport(report, false);
+  for (const Peek& peek : options.peeks) PrintBytes(peek, &m->memory[peek.address]);
+  return report.stopped ? kExitStopped : kExitNotStopped;
+}
+
+// The calculator images a peek may read, without the bus's side effects.
+const std::uint8_t* MachineBytes(const Calculator& calc, const Peek& peek) {
+  const std::uint64_t end = std::uint64_t{peek.address} + peek.length;
+  if (end <= 0x200000) {
+    const std::uint32_t offset = peek.address & (kRamSize - 1);
+    return offset + peek.length <= kRamSize ? &calc.ram[offset] : nullptr;
+  }
+  if (peek.address >= 0x400000 && end <= 0x600000) return &calc.rom[peek.address - 0x400000];
+  return nullptr;
+}
+
+int RunMachine(const Options& options) {
+  NullHost host;
+  ManualClock clock;
+  std::unique_ptr<Calculator> calc;
+  try {
+    calc = std::make_unique<Calculator>(options.image, host, clock);
+  } catch (const ErrMsg& error) {
+    std::fprintf(stderr, "pellux-bench: %s: %s\n", options.image.c_str(), StringText(error.textId));
+    return kExitLoad;
+  }
+  for (const Peek& peek : options.peeks) {
+    if (!MachineBytes(*calc, peek)) {
+      return UsageError("--peek with --machine reads one stretch of RAM (below 0x200000, not across a "
+                        "256 KB mirror) or of flash (0x400000-0x5FFFFF)");
+    }
+  }
+
+  std::printf("image: %s (calculator, run slices of %u)\n", options.image.c_str(), kSliceInstructions);
+  const std::uint64_t slices = (options.max + kSliceInstructions - 1) / kSliceInstructions;
+  const RunReport report = Measure(slices * kSliceInstructions, kSliceInstructions, [&](std::uint32_t) {
+    clock.AdvanceTicks(1);
+    return Step{kSliceInstructions, calc->RunSlice() == kSliceAsleep};
+  });
+  PrintReport(report, true);
+  for (const Peek& peek : options.peeks) PrintBytes(peek, MachineBytes(*calc, peek));
+  return report.stopped ? kExitStopped : kExitNotStopped;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const auto exit = ParseArguments(argc, argv, options)) return *exit;
+  try {
+    return options.machine ? RunMachine(options) : RunFlat(options);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "pellux-bench: %s\n", error.what());
+    return kExitLoad;
+  }
+}

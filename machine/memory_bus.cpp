@@ -1,0 +1,76 @@
+// The calculator bus's out-of-line decoding. The inline accesses of
+// memory_bus.h take plain RAM and readable flash themselves and hand every
+// other address here; these functions decode any address completely.
+// Addresses named a are already masked to 24 bits.
+#include "machine/memory_bus.h"
+
+namespace pellux::bus {
+
+std::uint32_t ReadByteRest(Calculator& m, std::uint32_t a) {
+  if (a < kEmptyStart) return SignExtend8(m.ram[a & kRamMask]);
+  if (a < kFlashStart) return 0;
+  if (a < kPortStart) {
+    if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
+    return SignExtend8(m.rom[a & kFlashMask]);
+  }
+  return SignExtend8(PortRead(m, a));
+}
+
+std::uint32_t ReadWordRest(Calculator& m, std::uint32_t a) {
+  if (a < kEmptyStart) return SignExtend16(LoadBe16(&m.ram[a & kRamMask]));
+  if (a < kFlashStart) return 0;
+  if (a < kPortStart) {
+    if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
+    return SignExtend16(LoadBe16(&m.rom[a & kFlashMask]));
+  }
+  const std::uint32_t high = PortRead(m, a);
+  return SignExtend16(high << 8 | PortRead(m, a + 1));
+}
+
+std::uint32_t ReadLongRest(Calculator& m, std::uint32_t address) {
+  const std::uint32_t a = address & kAddressMask;
+  // A long at the end of a 64 KB stretch wraps through the mirrors; ports are
+  // read one byte at a time in ascending order.
+  if ((a & 0xFFFF) == 0xFFFE || a >= kPortStart) {
+    const std::uint32_t high = ReadWord(m, address);
+    return high << 16 | (ReadWord(m, address + 2) & 0xFFFF);
+  }
+  if (a < kEmptyStart) return LoadBe32(&m.ram[a & kRamMask]);
+  if (a < kFlashStart) return 0;
+  if (m.flashState == FlashState::StatusRead) return 0xFFFFFFFF;
+  return LoadBe32(&m.rom[a & kFlashMask]);
+}
+
+void WriteByteRest(Calculator& m, std::uint32_t a, std::uint32_t value) {
+  if (a < kEmptyStart) {
+    if (!WriteProtected(m, a)) m.ram[a & kRamMask] = static_cast<std::uint8_t>(value);
+  } else if (a < kPortStart) {
+    // The flash sees whole words: a byte is repeated in both halves.
+    FlashWrite(m, a & kFlashMask & ~1u, (value & 0xFF) * 0x0101);
+  } else {
+    PortWrite(m, a, static_cast<std::uint8_t>(value));
+  }
+}
+
+void WriteWordRest(Calculator& m, std::uint32_t a, std::uint32_t value) {
+  if (a < kEmptyStart) {
+    if (!WriteProtected(m, a)) StoreBe16(&m.ram[a & kRamMask], value);
+  } else if (a < kPortStart) {
+    FlashWrite(m, a & kFlashMask, value & 0xFFFF);
+  } else {
+    PortWrite(m, a, static_cast<std::uint8_t>(value >> 8));
+    PortWrite(m, a + 1, static_cast<std::uint8_t>(value));
+  }
+}
+
+void WriteLongRest(Calculator& m, std::uint32_t address, std::uint32_t value) {
+  const std::uint32_t a = address & kAddressMask;
+  if (a < kEmptyStart && (a & 0xFFFF) < 0xFFFE) {
+    if (!WriteProtected(m, a)) StoreBe32(&m.ram[a & kRamMask], value);
+    return;
+  }
+  WriteWord(m, address, value >> 16);
+  WriteWord(m, address + 2, value);
+}
+
+}  // namespace pellux::bus
