@@ -66,7 +66,8 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress)
   // The listing holds exactly the lines that fit and clips long ones.
   listing_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   listing_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  listing_->setMinimumWidth(QFontMetrics(listFont_).horizontalAdvance(QString(kListingColumns, QLatin1Char('0'))));
+  listing_->setMinimumWidth(
+      QFontMetrics(listFont_).horizontalAdvance(QString(kListingColumns, QLatin1Char('0'))));
   listing_->addItem(QStringLiteral("0"));
   itemHeight_ = std::max(1, listing_->sizeHintForRow(0));
   listing_->clear();
@@ -113,7 +114,8 @@ void DebugDialog::RefreshViews() {
 }
 
 void DebugDialog::FillListing() {
-  const std::size_t lines = static_cast<std::size_t>(std::max(0, listing_->viewport()->height() / itemHeight_));
+  const std::size_t lines =
+      static_cast<std::size_t>(std::max(0, listing_->viewport()->height() / itemHeight_));
   listing_->clear();
   const std::span<const std::uint8_t> ram(calc_.ram.get(), kRamSize);
   const std::span<const std::uint8_t> flash(calc_.rom.get(), kRomSize);
@@ -144,7 +146,8 @@ void DebugDialog::keyPressEvent(QKeyEvent* event) {
 void DebugDialog::Step() {
   // One instruction, breakpoints not consulted; a protected write is
   // answered as a run slice answers it.
-  if (RunInstructions(calc_, 1, nullptr) == RunResult::ProtectViolation) RequestInterrupt(calc_, level::kProtect);
+  const RunResult result = RunInstructions(calc_, 1, nullptr);
+  if (result == RunResult::ProtectViolation) RequestInterrupt(calc_, level::kProtect);
   RefreshViews();
 }
 

@@ -114,7 +114,8 @@ void ShowAndSettle(QWidget& dialog) {
 // timer, while the code under test sits in the dialog's exec().
 class ModalDriver {
  public:
-  ModalDriver(QString title, std::function<void(QDialog&)> act) : title_(std::move(title)), act_(std::move(act)) {
+  ModalDriver(QString title, std::function<void(QDialog&)> act)
+      : title_(std::move(title)), act_(std::move(act)) {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
       if (!dialog || dialog->windowTitle() != title_ || dialog->property("driven").toBool()) return;
@@ -169,7 +170,8 @@ TEST(DebugDialog, ListsFromThePcOutOfTheRamAndFlashImages) {
     ShowAndSettle(dialog);
     const QStringList lines = Lines(Listing(dialog));
     ASSERT_GE(lines.size(), static_cast<qsizetype>(c.first.size()));
-    for (std::size_t i = 0; i < c.first.size(); ++i) EXPECT_EQ(lines[static_cast<int>(i)].toStdString(), c.first[i]);
+    for (std::size_t i = 0; i < c.first.size(); ++i)
+      EXPECT_EQ(lines[static_cast<int>(i)].toStdString(), c.first[i]);
     EXPECT_EQ(lines.size(), c.lines < 0 ? RoomForLines(Listing(dialog)) : c.lines);
     EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^!"))).size(), c.pc == kFlashCode ? 1 : 0);
   }
@@ -274,9 +276,7 @@ TEST(DebugDialog, EnterPressesOnlyTheFocusedButton) {
     bool stillOpen;
   };
   const Case cases[] = {
-      {"listing", kRamCode, true},
-      {"registers", kRamCode, true},
-      {"breakOnKeypress", kRamCode, true},
+      {"listing", kRamCode, true},  {"registers", kRamCode, true}, {"breakOnKeypress", kRamCode, true},
       {"step", kRamCode + 4, true},  // twice: Return, then Enter
       {"go", kRamCode, false},
   };
@@ -329,7 +329,8 @@ TEST(DebugDialog, LayoutHasTheListingWideOnTheLeftAndTheControlsBelow) {
   EXPECT_EQ(Child<QCheckBox>(dialog, "breakOnKeypress").text(), "Break on &keypress");
   EXPECT_GT(box.top(), listing.bottom());
   int left = -1;
-  for (const auto& [name, text] : {std::pair{"step", "&Step"}, {"breakpoint", "&Breakpoint"}, {"go", "&Go"}}) {
+  for (const auto& [name, text] :
+       {std::pair{"step", "&Step"}, {"breakpoint", "&Breakpoint"}, {"go", "&Go"}}) {
     const QPushButton& button = Button(dialog, name);
     EXPECT_EQ(button.text(), text);
     EXPECT_GT(button.geometry().top(), box.bottom()) << name;
@@ -354,13 +355,14 @@ TEST(OpenDebugger, TheCheckBoxIsWrittenBackHoweverTheDialogEnds) {
     std::uint32_t after;
   };
   const Case cases[] = {
-      {0, true, End::Go, 1},       {1, true, End::Go, 0},       {0, true, End::Esc, 1},
-      {1, true, End::Esc, 0},      {0, true, End::CloseBox, 1}, {1, false, End::Esc, 1},
+      {0, true, End::Go, 1},        {1, true, End::Go, 0},       {0, true, End::Esc, 1},
+      {1, true, End::Esc, 0},       {0, true, End::CloseBox, 1}, {1, false, End::Esc, 1},
       {0, false, End::CloseBox, 0},
   };
   DebugFixture f;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.before << (c.click ? " clicked" : "") << " end " << static_cast<int>(c.end));
+    SCOPED_TRACE(testing::Message() << c.before << (c.click ? " clicked" : "") << " end "
+                                    << static_cast<int>(c.end));
     bool shownChecked = false;
     ModalDriver driver(QStringLiteral("Debug"), [&](QDialog& dialog) {
       auto& box = Child<QCheckBox>(dialog, "breakOnKeypress");
@@ -474,7 +476,8 @@ TEST(BreakpointsDialog, AddSelectAndRemoveRoundTrips) {
   for (const char* address : {"3000", "1000", "402000", "1"}) rig.Enter(QString::fromLatin1(address));
   ASSERT_EQ(Lines(rig.list()), (QStringList{"00000001", "00001000", "00003000", "00402000"}));
   for (int row = 0; row < rig.list().count(); ++row) {
-    EXPECT_EQ(rig.list().item(row)->data(Qt::UserRole).toUInt(), rig.Addresses()[static_cast<std::size_t>(row)]);
+    EXPECT_EQ(rig.list().item(row)->data(Qt::UserRole).toUInt(),
+              rig.Addresses()[static_cast<std::size_t>(row)]);
   }
 
   // Clicking a line fills the edit; Enter then removes exactly that address.

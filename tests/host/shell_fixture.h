@@ -17,7 +17,8 @@ class ShellFixture {
  public:
   // Counts each opening of the debugger; with realDebugger the Debug dialog
   // then opens too, else nothing does.
-  explicit ShellFixture(const std::vector<std::uint8_t>& rom = RomBuilder().bytes(), bool realDebugger = false)
+  explicit ShellFixture(const std::vector<std::uint8_t>& rom = RomBuilder().bytes(),
+                        bool realDebugger = false)
       : romFile_(rom), shell_(ShellOptions{romFile_.path(), [](const ErrMsg& error, QWidget*) {
                                              ADD_FAILURE() << "start-up error " << error.textId;
                                            }}) {
