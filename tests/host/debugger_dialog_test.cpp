@@ -97,10 +97,7 @@ QPushButton& Button(const QWidget& d, const char* name) { return Child<QPushButt
 
 // The number of whole listing lines the box has room for.
 int RoomForLines(const QListWidget& list) {
-  QListWidget probe;
-  probe.setFont(list.font());
-  probe.addItem(QStringLiteral("0"));
-  return list.viewport()->height() / probe.sizeHintForRow(0);
+  return list.count() ? list.viewport()->height() / list.sizeHintForRow(0) : -1;
 }
 
 // Shows the dialog and lets it lay itself out.
