@@ -1,8 +1,14 @@
 #include "host/debugger_hook.h"
 
+#include "host/debug_dialog.h"
+
 namespace pellux {
 
-// The Debug dialog is not built yet: the machine just goes on.
-void OpenDebugger(QWidget*, Calculator&, std::uint32_t&) {}
+void OpenDebugger(QWidget* owner, Calculator& calc, std::uint32_t& breakOnKeypress) {
+  DebugDialog dialog(owner, calc, breakOnKeypress != 0);
+  dialog.exec();
+  // Go, Esc and the close box all end it here, and all keep the check box.
+  breakOnKeypress = dialog.BreakOnKeypress() ? 1 : 0;
+}
 
 }  // namespace pellux

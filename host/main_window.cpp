@@ -3,7 +3,6 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -99,9 +98,7 @@ MainWindow::MainWindow()
 MainWindow::~MainWindow() = default;
 
 std::unique_ptr<HostResource> MainWindow::CreateListingFont() {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPointSize(10);
-  return std::make_unique<ListingFont>(font);
+  return std::make_unique<ListingFont>(FixedListingFont());
 }
 
 std::unique_ptr<HostResource> MainWindow::CreateDisplayBitmap(int width, int height) {

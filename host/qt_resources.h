@@ -2,11 +2,20 @@
 #pragma once
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QImage>
 
 #include "machine/host.h"
 
 namespace pellux {
+
+// The platform's fixed-pitch font at 10 points, so that the debugger's
+// columns line up; every system Qt runs on has one.
+inline QFont FixedListingFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPointSize(10);
+  return font;
+}
 
 // The debugger's fixed-pitch listing font.
 class ListingFont : public HostResource {

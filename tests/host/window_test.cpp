@@ -16,35 +16,14 @@
 #include "host/shell.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "tests/host/shell_fixture.h"
 #include "tests/host/test_roms.h"
 #include "tests/test_support.h"
 
 namespace pellux {
 namespace {
 
-// A shell on a ROM of the test's own, with the window as the machine's host.
-class ShellFixture {
- public:
-  explicit ShellFixture(const std::vector<std::uint8_t>& rom = test::RomBuilder().bytes())
-      : romFile_(rom), shell_(ShellOptions{romFile_.path(), [](const ErrMsg& error, QWidget*) {
-                                             ADD_FAILURE() << "start-up error " << error.textId;
-                                           }}) {
-    created = shell_.Create();
-    if (created) {
-      window().openDebugger = [this] { ++debuggerOpened; };
-    }
-  }
-  Shell& shell() { return shell_; }
-  MainWindow& window() { return *shell_.window(); }
-  Calculator& calc() { return *shell_.calculator(); }
-
-  bool created = false;
-  int debuggerOpened = 0;
-
- private:
-  test::TempFile romFile_;
-  Shell shell_;
-};
+using test::ShellFixture;
 
 QAction* FindItem(const QMenu* menu, const QString& text) {
   for (QAction* action : menu->actions()) {

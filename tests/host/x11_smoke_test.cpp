@@ -200,6 +200,13 @@ class XvfbSmoke : public ::testing::Test {
 
   Env X() const { return {{"DISPLAY", display_}}; }
 
+  // The test ROM that shows keyboard row 9, as ti92p.rom in the working directory.
+  void WriteKeysRom() {
+    const auto rom = test::SleepingRom(true);
+    std::ofstream(dir_ / "ti92p.rom", std::ios::binary)
+        .write(reinterpret_cast<const char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
+  }
+
   void StartPellux() {
     pellux_ = std::make_unique<Process>(std::vector<std::string>{PELLUX_BINARY},
                                         Env{{"DISPLAY", display_}, {"QT_QPA_PLATFORM", "xcb"}}, dir_);
@@ -270,11 +277,7 @@ Process* XvfbSmoke::server_ = nullptr;
 std::string XvfbSmoke::display_;
 
 TEST_F(XvfbSmoke, TheWindowShowsTheLcdTakesKeysZoomsAndCloses) {
-  {
-    const auto rom = test::SleepingRom(true);
-    std::ofstream(dir_ / "ti92p.rom", std::ios::binary)
-        .write(reinterpret_cast<const char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
-  }
+  WriteKeysRom();
   StartPellux();
   const std::string window = FindWindow("Pellux");
   ASSERT_FALSE(window.empty()) << "no window titled Pellux";
@@ -314,6 +317,38 @@ TEST_F(XvfbSmoke, TheWindowShowsTheLcdTakesKeysZoomsAndCloses) {
 
   SendDeleteWindow(window);
   EXPECT_EQ(pellux_->Wait(20s), 0) << "closing the window ends the program with code 0";
+}
+
+// F11 stops the machine in the modal Debug dialog; the window cannot be
+// closed under it; Esc resumes and the window closes as usual.
+TEST_F(XvfbSmoke, F11OpensTheDebugDialogAndEscResumes) {
+  WriteKeysRom();
+  StartPellux();
+  const std::string window = FindWindow("Pellux");
+  ASSERT_FALSE(window.empty());
+  WaitForPicture(window, "before-debug", [](const QImage& s) { return PixelsOff(s, 3, 0xFF) == 0; });
+  ASSERT_TRUE(Succeeds({"xdotool", "windowfocus", window}, X()));
+  ASSERT_TRUE(Succeeds({"xdotool", "key", "F11"}, X()));
+  const std::string debug = FindWindow("Debug");
+  ASSERT_FALSE(debug.empty()) << "no Debug dialog";
+  const QImage shot = WaitForPicture(debug, "debug", [](const QImage& s) { return !s.isNull(); });
+  EXPECT_GT(shot.width(), 400);
+
+  SendDeleteWindow(window);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(pellux_->Wait(0ms)) << "the window stays while the dialog is up";
+
+  ASSERT_TRUE(Succeeds({"xdotool", "windowfocus", debug}, X()));
+  ASSERT_TRUE(Succeeds({"xdotool", "key", "Escape"}, X()));
+  bool gone = false;
+  for (auto end = std::chrono::steady_clock::now() + 10s; !gone && std::chrono::steady_clock::now() < end;) {
+    const auto out = Output({"xdotool", "search", "--onlyvisible", "--name", "^Debug$"}, X());
+    gone = !out || out->empty();  // xdotool fails when it finds nothing
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_TRUE(gone) << "Esc ends the dialog";
+  SendDeleteWindow(window);
+  EXPECT_EQ(pellux_->Wait(20s), 0);
 }
 
 TEST_F(XvfbSmoke, WithoutARomTheErrorBoxAppearsAndTheExitCodeIs1) {

@@ -1,0 +1,45 @@
+// A shell on a ROM of the test's own, with the window as the machine's host.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/main_window.h"
+#include "host/shell.h"
+#include "machine/calculator.h"
+#include "machine/errors.h"
+#include "tests/test_support.h"
+
+namespace pellux::test {
+
+class ShellFixture {
+ public:
+  // Counts each opening of the debugger; with realDebugger the Debug dialog
+  // then opens too, else nothing does.
+  explicit ShellFixture(const std::vector<std::uint8_t>& rom = RomBuilder().bytes(),
+                        bool realDebugger = false)
+      : romFile_(rom), shell_(ShellOptions{romFile_.path(), [](const ErrMsg& error, QWidget*) {
+                                             ADD_FAILURE() << "start-up error " << error.textId;
+                                           }}) {
+    created = shell_.Create();
+    if (created) {
+      window().openDebugger = [this, realDebugger, open = window().openDebugger] {
+        ++debuggerOpened;
+        if (realDebugger) open();
+      };
+    }
+  }
+  Shell& shell() { return shell_; }
+  MainWindow& window() { return *shell_.window(); }
+  Calculator& calc() { return *shell_.calculator(); }
+
+  bool created = false;
+  int debuggerOpened = 0;
+
+ private:
+  TempFile romFile_;
+  Shell shell_;
+};
+
+}  // namespace pellux::test
