@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 
 namespace pellux {
 

@@ -13,7 +13,7 @@
 #include "cpu/dispatch.h"
 #include "cpu/exceptions.h"
 #include "cpu/instruction_stream.h"
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 
 namespace pellux {
 

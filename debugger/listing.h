@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 
 namespace pellux {
 

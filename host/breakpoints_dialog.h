@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 
 class QFont;
 class QLineEdit;

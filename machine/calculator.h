@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "cpu/cpu_state.h"
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 #include "machine/host.h"
 
 namespace pellux {

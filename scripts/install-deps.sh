@@ -12,6 +12,7 @@ packages=(
   libxcb1-dev
   xvfb xdotool x11-apps
   valgrind
+  gdb-multiarch
 )
 
 missing=()

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 
 namespace pellux {
 namespace {

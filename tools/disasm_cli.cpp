@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "debugger/breakpoint_set.h"
+#include "cpu/breakpoint_set.h"
 #include "debugger/listing.h"
 
 namespace pellux {
