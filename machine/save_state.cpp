@@ -276,13 +276,14 @@ std::optional<std::string> ImpossibleValue(const Calculator& m, const Pacing& p)
   return std::nullopt;
 }
 
-// A section of the file and where its bytes go: an image of the machine
-// (exactly its size), or a buffer of fields (at most its size).
+// A section as the table of the file gives it: an image of the machine
+// (exactly `size` bytes) or a list of fields (at most `size` bytes).
 struct Section {
   SectionId id;
-  std::span<std::uint8_t> bytes;
+  std::size_t size;
   bool fields;
-  bool seen = false;
+  Encoding encoding = Encoding::Stored;
+  std::span<const std::uint8_t> stored = {};  // empty until the section is met
 };
 constexpr std::size_t kMostFieldBytes = 128;
 
@@ -357,66 +358,69 @@ std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom,
 LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected, HostClock& clock) {
   if (auto trouble = HeaderTrouble(bytes, expected)) return Failure(*std::move(trouble));
 
-  LoadStateResult result;
-  result.machine = BlankMachine(clock);
-  Calculator& m = *result.machine;
-
-  // Images decode straight into the new machine; field sections into small
-  // buffers, read once every section is in.
-  std::array<std::uint8_t, kMostFieldBytes> processor{}, chips{}, pacingFields{};
+  // The section table first, so that no machine is built for a state whose
+  // layout is wrong.
   std::array<Section, kSectionCount> sections = {{
-      {SectionId::Processor, processor, true},
-      {SectionId::Chips, chips, true},
-      {SectionId::Ram, RamImage(m), false},
-      {SectionId::Flash, FlashImage(m), false},
-      {SectionId::LcdCopy, m.lastFrame, false},
-      {SectionId::Pacing, pacingFields, true},
+      {SectionId::Processor, kMostFieldBytes, true},
+      {SectionId::Chips, kMostFieldBytes, true},
+      {SectionId::Ram, kRamSize, false},
+      {SectionId::Flash, kRomSize, false},
+      {SectionId::LcdCopy, kLcdFrameBytes, false},
+      {SectionId::Pacing, kMostFieldBytes, true},
   }};
-
   const std::size_t end = bytes.size() - kChecksumBytes;
   std::size_t at = kHeaderBytes;
   for (std::size_t n = 0; n < kSectionCount; ++n) {
     if (end - at < kSectionHeaderBytes) return Failure("the saved state ends inside a section header");
     const auto id = static_cast<SectionId>(GetLe(bytes, at, 2));
-    const auto encoding = static_cast<Encoding>(bytes[at + 2]);
-    const std::uint64_t rawLength = GetLe(bytes, at + 4, 4);
-    const std::uint64_t storedLength = GetLe(bytes, at + 8, 4);
-    at += kSectionHeaderBytes;
-
     const auto section = std::find_if(sections.begin(), sections.end(), [&](const Section& s) { return s.id == id; });
     if (section == sections.end()) {
       return Failure("the saved state has a section of unknown kind " + std::to_string(static_cast<unsigned>(id)));
     }
     const std::string name = SectionName(id);
-    if (section->seen) return Failure("the saved state has its " + name + " section twice");
-    section->seen = true;
+    if (!section->stored.empty()) return Failure("the saved state has its " + name + " section twice");
+    section->encoding = static_cast<Encoding>(bytes[at + 2]);
+    const std::uint64_t rawLength = GetLe(bytes, at + 4, 4);
+    const std::uint64_t storedLength = GetLe(bytes, at + 8, 4);
+    at += kSectionHeaderBytes;
     if (storedLength > end - at) return Failure("the " + name + " section runs past the end of the saved state");
-    const bool sizeFits = section->fields ? rawLength <= section->bytes.size() : rawLength == section->bytes.size();
-    if (!sizeFits) return Failure("the " + name + " section has the wrong size");
-    section->bytes = section->bytes.first(static_cast<std::size_t>(rawLength));
-
-    const std::span<const std::uint8_t> stored = bytes.subspan(at, static_cast<std::size_t>(storedLength));
-    at += stored.size();
-    switch (encoding) {
-      case Encoding::Stored:
-        if (stored.size() != section->bytes.size()) return Failure("the " + name + " section has the wrong size");
-        std::copy(stored.begin(), stored.end(), section->bytes.begin());
-        break;
-      case Encoding::RunLength:
-        if (!DecodeRunLength(stored, section->bytes)) return Failure("the " + name + " section is garbled");
-        break;
-      default:
-        return Failure("the " + name + " section has an unknown encoding");
+    const bool sizeFits = section->fields ? rawLength <= section->size : rawLength == section->size;
+    if (!sizeFits || rawLength == 0 || storedLength == 0) return Failure("the " + name + " section has the wrong size");
+    if (section->encoding != Encoding::Stored && section->encoding != Encoding::RunLength) {
+      return Failure("the " + name + " section has an unknown encoding");
     }
+    if (section->encoding == Encoding::Stored && storedLength != rawLength) {
+      return Failure("the " + name + " section has the wrong size");
+    }
+    section->size = static_cast<std::size_t>(rawLength);
+    section->stored = bytes.subspan(at, static_cast<std::size_t>(storedLength));
+    at += section->stored.size();
   }
   if (at != end) return Failure("the saved state has unexpected bytes after its sections");
 
-  FieldReader processorReader(sections[0].bytes);
+  // Images decode straight into the new machine, fields into small buffers.
+  LoadStateResult result;
+  result.machine = BlankMachine(clock);
+  Calculator& m = *result.machine;
+  std::array<std::uint8_t, kMostFieldBytes> processor{}, chips{}, pacingFields{};
+  const std::array<std::span<std::uint8_t>, kSectionCount> targets = {
+      processor, chips, RamImage(m), FlashImage(m), m.lastFrame, pacingFields};
+  for (std::size_t n = 0; n < kSectionCount; ++n) {
+    const Section& section = sections[n];
+    const std::span<std::uint8_t> target = targets[n].first(section.size);
+    if (section.encoding == Encoding::Stored) {
+      std::copy(section.stored.begin(), section.stored.end(), target.begin());
+    } else if (!DecodeRunLength(section.stored, target)) {
+      return Failure(std::string("the ") + SectionName(section.id) + " section is garbled");
+    }
+  }
+
+  FieldReader processorReader(targets[0].first(sections[0].size));
   ProcessorFields(processorReader, m.cpu);
-  FieldReader chipReader(sections[1].bytes);
+  FieldReader chipReader(targets[1].first(sections[1].size));
   ChipFields(chipReader, m);
   Pacing pacing;
-  FieldReader pacingReader(sections[5].bytes);
+  FieldReader pacingReader(targets[5].first(sections[5].size));
   PacingFields(pacingReader, pacing);
   for (const auto& [reader, id] : {std::pair{&processorReader, SectionId::Processor},
                                    std::pair{&chipReader, SectionId::Chips}, std::pair{&pacingReader, SectionId::Pacing}}) {

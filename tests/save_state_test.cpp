@@ -141,7 +141,7 @@ class SaveStateSplits : public ::testing::TestWithParam<ClockPair> {};
 
 TEST_P(SaveStateSplits, SaveAndLoadAnywhereGoesOnAsTheWholeRun) {
   const ClockPair clocks = GetParam();
-  const RomBuilder rom = NopRom();
+  const RomBuilder rom;  // code and handlers go to RAM
   const RomIdentity identity = IdentifyRom(rom.bytes());
 
   CalculatorFixture whole(rom, clocks.saverFrequency);
