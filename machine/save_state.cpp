@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <limits>
 #include <optional>
 #include <type_traits>
 
@@ -53,8 +52,8 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 // A rate above this is not a clock (and could overflow the conversion).
 constexpr std::int64_t kFastestClock = std::int64_t{1} << 62;
 
-// The field lists, one per fixed section, walked by the writer, the reader
-// and the sizer alike, so the three cannot disagree.
+// The field lists, one per field section, walked alike by the writer and
+// the reader, so the two cannot disagree.
 template <class Fields, class Cpu>
 void ProcessorFields(Fields& f, Cpu& cpu) {
   f(cpu.opcode);

@@ -111,16 +111,14 @@ TEST(SaveStateInput, FlippedBitsAreCaught) {
   for (std::size_t at = 8; at < state.size(); at += (at < 256 ? 1 : 4001)) positions.push_back(at);
   positions.push_back(state.size() - 1);
   for (const std::size_t at : positions) {
-    {
-      std::vector<std::uint8_t> flipped = state;
-      flipped[at] ^= static_cast<std::uint8_t>(1u << (at % 8));
-      const std::string error = LoadError(flipped);
-      // The length field names its own trouble; everything else is damage.
-      const bool named = error.find("damaged") != std::string::npos || error.find("cut short") != std::string::npos ||
-                         error.find("after its end") != std::string::npos ||
-                         error.find("format version") != std::string::npos;
-      EXPECT_TRUE(named) << "byte " << at << ": " << error;
-    }
+    std::vector<std::uint8_t> flipped = state;
+    flipped[at] ^= static_cast<std::uint8_t>(1u << (at % 8));
+    const std::string error = LoadError(flipped);
+    // The length field names its own trouble; everything else is damage.
+    const bool named = error.find("damaged") != std::string::npos || error.find("cut short") != std::string::npos ||
+                       error.find("after its end") != std::string::npos ||
+                       error.find("format version") != std::string::npos;
+    EXPECT_TRUE(named) << "byte " << at << ": " << error;
   }
 }
 
