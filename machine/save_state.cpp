@@ -12,6 +12,7 @@
 
 #include "machine/checksums.h"
 #include "machine/files.h"
+#include "machine/little_endian.h"
 #include "machine/run_length.h"
 
 namespace pellux {
@@ -156,14 +157,15 @@ const char* SectionName(SectionId id) {
   return "unknown";
 }
 
-void PutLe(std::uint8_t* at, std::uint64_t value, std::size_t bytes) {
-  for (std::size_t i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+// Header fields.
+constexpr std::size_t kVersionAt = 8;
+constexpr std::size_t kSectionCountAt = 12;
+constexpr std::size_t kLengthAt = 16;
+constexpr std::size_t kRomAt = 24;
 
+// The caller has checked that the field lies inside the bytes.
 std::uint64_t GetLe(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t count) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < count; ++i) value |= std::uint64_t{bytes[at + i]} << (8 * i);
-  return value;
+  return LoadLe(bytes.data() + at, count);
 }
 
 // Appends a section: the run-length code when it is shorter, else the bytes.
@@ -178,11 +180,11 @@ void AppendSection(std::vector<std::uint8_t>& out, SectionId id, std::span<const
     encoding = Encoding::Stored;
   }
   std::uint8_t* h = out.data() + header;
-  PutLe(h, static_cast<std::uint16_t>(id), 2);
+  StoreLe(h, static_cast<std::uint16_t>(id), 2);
   h[2] = static_cast<std::uint8_t>(encoding);
   h[3] = 0;
-  PutLe(h + 4, raw.size(), 4);
-  PutLe(h + 8, out.size() - header - kSectionHeaderBytes, 4);
+  StoreLe(h + 4, raw.size(), 4);
+  StoreLe(h + 8, out.size() - header - kSectionHeaderBytes, 4);
 }
 
 template <class Walk>
@@ -301,12 +303,12 @@ std::optional<std::string> HeaderTrouble(std::span<const std::uint8_t> bytes, co
     return "this is not a Pellux saved state";
   }
   if (bytes.size() < kHeaderBytes + kChecksumBytes) return "the saved state is cut short";
-  const auto version = static_cast<std::uint32_t>(GetLe(bytes, 8, 4));
+  const auto version = static_cast<std::uint32_t>(GetLe(bytes, kVersionAt, 4));
   if (version != kFormatVersion) {
     return "the saved state has format version " + std::to_string(version) + ", but this program reads version " +
            std::to_string(kFormatVersion) + (version > kFormatVersion ? " (it was saved by a newer Pellux)" : "");
   }
-  const std::uint64_t total = GetLe(bytes, 16, 8);
+  const std::uint64_t total = GetLe(bytes, kLengthAt, 8);
   if (total > bytes.size()) {
     return "the saved state is cut short: it has " + std::to_string(bytes.size()) + " of its " +
            std::to_string(total) + " bytes";
@@ -316,8 +318,8 @@ std::optional<std::string> HeaderTrouble(std::span<const std::uint8_t> bytes, co
   if (Crc32(bytes.first(body)) != GetLe(bytes, body, kChecksumBytes)) {
     return "the saved state is damaged (its checksum does not match)";
   }
-  if (GetLe(bytes, 24, 8) != expected.hash) return "this state was made from another ROM image";
-  if (GetLe(bytes, 12, 4) != kSectionCount) return "the saved state has the wrong number of sections";
+  if (GetLe(bytes, kRomAt, 8) != expected.hash) return "this state was made from another ROM image";
+  if (GetLe(bytes, kSectionCountAt, 4) != kSectionCount) return "the saved state has the wrong number of sections";
   return std::nullopt;
 }
 
@@ -331,13 +333,25 @@ std::string RomIdentityText(const RomIdentity& rom) {
   return text;
 }
 
+void SealState(std::span<std::uint8_t> state) {
+  if (state.size() < kHeaderBytes + kChecksumBytes) return;
+  StoreLe(&state[kLengthAt], state.size(), 8);
+  const std::size_t body = state.size() - kChecksumBytes;
+  StoreLe(&state[body], Crc32(state.first(body)), kChecksumBytes);
+}
+
+std::optional<RomIdentity> StateRomIdentity(std::span<const std::uint8_t> state) {
+  if (state.size() < kHeaderBytes) return std::nullopt;
+  return RomIdentity{GetLe(state, kRomAt, 8)};
+}
+
 std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom, HostClock& clock, LoopMode mode) {
   std::vector<std::uint8_t> out(kHeaderBytes);
   out.reserve(1u << 16);
   std::copy(kMagic.begin(), kMagic.end(), out.begin());
-  PutLe(&out[8], kFormatVersion, 4);
-  PutLe(&out[12], kSectionCount, 4);
-  PutLe(&out[24], rom.hash, 8);
+  StoreLe(&out[kVersionAt], kFormatVersion, 4);
+  StoreLe(&out[kSectionCountAt], kSectionCount, 4);
+  StoreLe(&out[kRomAt], rom.hash, 8);
 
   AppendFieldSection(out, SectionId::Processor, [&](FieldWriter& w) { ProcessorFields(w, m.cpu); });
   AppendFieldSection(out, SectionId::Chips, [&](FieldWriter& w) { ChipFields(w, m); });
@@ -347,10 +361,8 @@ std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom,
   const Pacing pacing = PendingTime(m, clock, mode);
   AppendFieldSection(out, SectionId::Pacing, [&](FieldWriter& w) { PacingFields(w, pacing); });
 
-  PutLe(&out[16], out.size() + kChecksumBytes, 8);
-  const std::uint32_t crc = Crc32(out);
   out.resize(out.size() + kChecksumBytes);
-  PutLe(&out[out.size() - kChecksumBytes], crc, kChecksumBytes);
+  SealState(out);
   return out;
 }
 

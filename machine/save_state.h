@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,6 +41,15 @@ enum class LoopMode : std::uint8_t { Running = 0, Idle = 1 };
 // is measured on `clock`, the clock m is paced by.
 std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom, HostClock& clock,
                                     LoopMode mode = LoopMode::Running);
+
+// The ROM identity a state names in its header, checksum or not; none when
+// the bytes are too short to hold one.
+std::optional<RomIdentity> StateRomIdentity(std::span<const std::uint8_t> state);
+
+// Sets a state's length and checksum fields to fit its bytes as they stand
+// (SaveState's last step; tools that edit states use it too). Bytes too
+// short to be a state are left alone.
+void SealState(std::span<std::uint8_t> state);
 
 struct LoadStateResult {
   bool ok() const { return machine != nullptr; }

@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "machine/checksums.h"
+#include "machine/little_endian.h"
 #include "machine/run_length.h"
 #include "machine/save_state.h"
 #include "tests/test_support.h"
@@ -40,21 +40,11 @@ std::vector<std::uint8_t> RealState() {
 }
 
 std::uint64_t GetLe(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t count) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < count; ++i) value |= std::uint64_t{bytes[at + i]} << (8 * i);
-  return value;
+  return LoadLe(&std::span(bytes).subspan(at, count)[0], count);
 }
 
 void PutLe(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// After an edit: the length and checksum made right again, so that the
-// edit itself is what the loader meets.
-void Reseal(std::vector<std::uint8_t>& bytes) {
-  PutLe(bytes, 16, bytes.size(), 8);
-  const std::size_t body = bytes.size() - 4;
-  PutLe(bytes, body, Crc32(std::span(bytes).first(body)), 4);
+  StoreLe(&std::span(bytes).subspan(at, count)[0], value, count);
 }
 
 // Where the section of the given id starts (its header).
@@ -130,8 +120,8 @@ TEST(SaveStateInput, WrongHeadersAreNamed) {
   EXPECT_EQ(LoadError(std::vector<std::uint8_t>{'G', 'I', 'F'}), "this is not a Pellux saved state");
 
   std::vector<std::uint8_t> newer = state;
-  PutLe(newer, 8, 2, 4);
-  Reseal(newer);
+  newer.at(8) = 2;  // the format version, little-endian
+  SealState(newer);
   EXPECT_EQ(LoadError(newer),
             "the saved state has format version 2, but this program reads version 1 (it was saved by a newer Pellux)");
 
@@ -178,7 +168,7 @@ TEST(SaveStateInput, ForgedSectionsAreRefused) {
   for (const Forgery& forgery : forgeries) {
     std::vector<std::uint8_t> bytes = state;
     forgery.edit(bytes);
-    Reseal(bytes);
+    SealState(bytes);
     EXPECT_EQ(LoadError(bytes), forgery.error) << forgery.what;
   }
 }

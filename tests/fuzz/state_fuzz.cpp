@@ -1,9 +1,7 @@
 #include "tests/fuzz/state_fuzz.h"
 
-#include <span>
 #include <vector>
 
-#include "machine/checksums.h"
 #include "machine/save_state.h"
 #include "tests/machine_compare.h"
 
@@ -11,36 +9,16 @@ namespace pellux::fuzz {
 
 namespace {
 
-// Where the header keeps the total length and the ROM identity.
-constexpr std::size_t kLengthAt = 16;
-constexpr std::size_t kRomAt = 24;
-constexpr std::size_t kHeaderBytes = 32;
-constexpr std::size_t kChecksumBytes = 4;
 constexpr RomIdentity kUnnamedRom{0x5EED5EED5EED5EEDull};
 constexpr int kSlices = 8;
-
-void PutLe(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint64_t GetLe(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t count) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < count; ++i) value |= std::uint64_t{bytes[at + i]} << (8 * i);
-  return value;
-}
 
 }  // namespace
 
 std::string LoadStateFromBytes(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t options = size > 0 ? data[0] : 0;
   std::vector<std::uint8_t> state(data + (size > 0 ? 1 : 0), data + size);
-  const bool longEnough = state.size() >= kHeaderBytes + kChecksumBytes;
-  if ((options & 1) && longEnough) {
-    PutLe(state, kLengthAt, state.size(), 8);
-    const std::size_t body = state.size() - kChecksumBytes;
-    PutLe(state, body, Crc32(std::span(state).first(body)), kChecksumBytes);
-  }
-  const RomIdentity expected = (options & 2) && longEnough ? RomIdentity{GetLe(state, kRomAt, 8)} : kUnnamedRom;
+  if (options & 1) SealState(state);
+  const RomIdentity expected = (options & 2) ? StateRomIdentity(state).value_or(kUnnamedRom) : kUnnamedRom;
 
   ManualClock clock;
   LoadStateResult loaded = LoadState(state, expected, clock);
