@@ -7,14 +7,14 @@ double DriverStats::AsleepShare() const {
   return total > 0 ? static_cast<double>(idleCounts) / static_cast<double>(total) : 0.0;
 }
 
-Driver::Driver(Calculator& machine, HostClock& clock) : machine_(&machine), clock_(&clock) {
-  machine_->StartPacing(*clock_);
+Driver::Driver(Calculator& machine, HostClock& clock, Mode mode, ClockStart start) : clock_(&clock) {
+  Attach(machine, mode, start);
 }
 
-void Driver::Attach(Calculator& machine) {
+void Driver::Attach(Calculator& machine, Mode mode, ClockStart start) {
   machine_ = &machine;
-  machine_->StartPacing(*clock_);
-  mode_ = Mode::Running;
+  if (start == ClockStart::Now) machine_->StartPacing(*clock_);
+  mode_ = mode;
 }
 
 RunOutcome Driver::Pass() {

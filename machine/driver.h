@@ -25,17 +25,21 @@ struct DriverStats {
 class Driver {
  public:
   enum class Mode { Running, Idle };
+  // Where time is charged from: the clock's present reading, or the point
+  // the machine already holds (one restored from a saved state on this
+  // clock keeps the part of a tick it had pending).
+  enum class ClockStart { Now, Kept };
 
-  // Drives the machine on the clock from the clock's present reading on.
-  Driver(Calculator& machine, HostClock& clock);
+  // Drives the machine on the clock, starting in the given mode (a restored
+  // machine may be asleep).
+  Driver(Calculator& machine, HostClock& clock, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
 
   // One pass of the loop. Breakpoint: the PC stands on one, before the
   // instruction there has run, and the loop runs again when next asked.
   RunOutcome Pass();
 
-  // Another machine from now on (a restored state, a fresh boot), paced from
-  // the clock's present reading; the loop starts running.
-  void Attach(Calculator& machine);
+  // Another machine from now on: a restored state, a fresh boot.
+  void Attach(Calculator& machine, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
 
   // The keyboard, through the machine: a key that asks to run wakes the loop.
   bool KeyDown(unsigned code);
