@@ -40,18 +40,19 @@ constexpr std::size_t kSectionCount = 6;
 
 enum class Encoding : std::uint8_t { Stored = 0, RunLength = 1 };
 
-// The pending part of a tick: host-clock counts since time was last
-// charged, at a known rate, and the host loop's mode.
+// The time pending since it was last charged to the timers, in 1/1024 of a
+// host-clock count, at a known rate; and the driver's mode.
 struct Pacing {
-  std::int64_t pendingCounts = 0;
+  std::int64_t pendingParts = 0;
   std::int64_t countsPerSecond = 1;
-  LoopMode mode = LoopMode::Running;
+  std::uint8_t mode = 0;  // 0 running, 1 idle
 };
 
+constexpr unsigned kPartBits = 10;  // the machine keeps its charged point to 1/1024 count
 // Millisecond tick counts, for hosts without a high-resolution counter.
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
-// A rate above this is not a clock (and could overflow the conversion).
-constexpr std::int64_t kFastestClock = std::int64_t{1} << 62;
+// A rate above this is not a clock (and a second of its parts would not fit).
+constexpr std::int64_t kFastestClock = std::int64_t{1} << 52;
 
 // The field lists, one per field section, walked alike by the writer and
 // the reader, so the two cannot disagree.
@@ -75,7 +76,7 @@ void ChipFields(Fields& f, M& m) {
 
 template <class Fields, class P>
 void PacingFields(Fields& f, P& p) {
-  f(p.pendingCounts), f(p.countsPerSecond), f(p.mode);
+  f(p.pendingParts), f(p.countsPerSecond), f(p.mode);
 }
 
 // Enumerations travel as their underlying integers.
@@ -128,16 +129,13 @@ class FieldReader {
 };
 
 // The images, wherever the machine keeps them.
-std::span<const std::uint8_t> RamImage(const Calculator& m) { return {m.ram.get(), kRamSize}; }
-std::span<std::uint8_t> RamImage(Calculator& m) { return {m.ram.get(), kRamSize}; }
-std::span<const std::uint8_t> FlashImage(const Calculator& m) { return {m.rom.get(), kRomSize}; }
-std::span<std::uint8_t> FlashImage(Calculator& m) { return {m.rom.get(), kRomSize}; }
+std::span<const std::uint8_t> RamImage(const Calculator& m) { return m.ram; }
+std::span<std::uint8_t> RamImage(Calculator& m) { return m.ram; }
+std::span<const std::uint8_t> FlashImage(const Calculator& m) { return m.rom; }
+std::span<std::uint8_t> FlashImage(Calculator& m) { return m.rom; }
 
 // A machine to load into. Every field a state covers is overwritten.
-std::unique_ptr<Calculator> BlankMachine(HostClock& clock) {
-  static NullHost host;  // the program that shows the machine points `window` at itself
-  return std::make_unique<Calculator>("/dev/null", host, clock);
-}
+std::unique_ptr<Calculator> BlankMachine() { return std::make_unique<Calculator>(std::span<const std::uint8_t>{}); }
 
 const char* SectionName(SectionId id) {
   switch (id) {
@@ -195,21 +193,22 @@ void AppendFieldSection(std::vector<std::uint8_t>& out, SectionId id, Walk walk)
   AppendSection(out, id, raw);
 }
 
-// The distance from a clock reading to the last charged one, at most a
-// second either way: the machine charges at most 40 ticks at once, so
-// anything beyond behaves the same.
-Pacing PendingTime(const Calculator& m, HostClock& clock, LoopMode mode) {
+// The distance from a clock reading to the charged point, at most a second
+// either way: the machine charges at most 40 ticks at once, so anything
+// beyond behaves the same.
+Pacing PendingTime(const Calculator& m, HostClock& clock, Driver::Mode mode) {
   Pacing p;
-  p.mode = mode;
+  p.mode = mode == Driver::Mode::Idle ? 1 : 0;
+  std::int64_t counts;
   if (m.hasPerfCounter) {
-    p.countsPerSecond = m.perfFrequency;
-    p.pendingCounts = static_cast<std::int64_t>(static_cast<std::uint64_t>(clock.PerfCounter()) - m.lastCount);
+    p.countsPerSecond = std::min(m.perfFrequency, kFastestClock);
+    counts = static_cast<std::int64_t>(static_cast<std::uint64_t>(clock.PerfCounter()) - m.lastCount);
   } else {
     p.countsPerSecond = kMillisecondsPerSecond;
-    p.pendingCounts =
-        static_cast<std::int32_t>(clock.TickCountMs() - static_cast<std::uint32_t>(m.lastCount));
+    counts = static_cast<std::int32_t>(clock.TickCountMs() - static_cast<std::uint32_t>(m.lastCount));
   }
-  p.pendingCounts = std::clamp(p.pendingCounts, -p.countsPerSecond, p.countsPerSecond);
+  counts = std::clamp(counts, -p.countsPerSecond, p.countsPerSecond);
+  p.pendingParts = counts * (std::int64_t{1} << kPartBits) - (m.hasPerfCounter ? m.lastCountFraction : 0);
   return p;
 }
 
@@ -229,27 +228,29 @@ std::uint64_t MulDivBelow(std::uint64_t r, std::uint64_t b, std::uint64_t c) {
   return result;
 }
 
-// The pending counts at another rate, truncated toward zero.
-std::int64_t PendingAt(const Pacing& p, std::int64_t countsPerSecond) {
-  if (p.countsPerSecond == countsPerSecond) return p.pendingCounts;
+// The pending parts at another rate, truncated toward zero.
+std::int64_t PendingPartsAt(const Pacing& p, std::int64_t countsPerSecond) {
+  if (p.countsPerSecond == countsPerSecond) return p.pendingParts;
   const auto from = static_cast<std::uint64_t>(p.countsPerSecond);
   const auto to = static_cast<std::uint64_t>(countsPerSecond);
   const std::uint64_t magnitude =
-      p.pendingCounts < 0 ? 0 - static_cast<std::uint64_t>(p.pendingCounts) : static_cast<std::uint64_t>(p.pendingCounts);
-  const std::uint64_t converted = magnitude / from * to + MulDivBelow(magnitude % from, to, from);
-  const auto signedValue = static_cast<std::int64_t>(std::min<std::uint64_t>(converted, kFastestClock));
-  return p.pendingCounts < 0 ? -signedValue : signedValue;
+      p.pendingParts < 0 ? 0 - static_cast<std::uint64_t>(p.pendingParts) : static_cast<std::uint64_t>(p.pendingParts);
+  const auto converted = static_cast<std::int64_t>(magnitude / from * to + MulDivBelow(magnitude % from, to, from));
+  return p.pendingParts < 0 ? -converted : converted;
 }
 
-// The loader's clock with the same part of a tick pending.
+// The loader's clock with the same time pending: the charged point is the
+// reading less the pending parts, a whole count and a fraction above it.
 void SetPendingTime(Calculator& m, HostClock& clock, const Pacing& p) {
-  const std::int64_t frequency = std::min(clock.PerfFrequency(), kFastestClock);
-  m.hasPerfCounter = frequency > 0;
-  m.perfFrequency = frequency;
+  m.StartPacing(clock);
+  const std::int64_t frequency = std::min(m.perfFrequency, kFastestClock);
+  const std::int64_t parts = PendingPartsAt(p, m.hasPerfCounter ? frequency : kMillisecondsPerSecond);
+  const std::int64_t wholeCounts = (parts + (std::int64_t{1} << kPartBits) - 1) >> kPartBits;  // rounded up
+  m.lastCount -= static_cast<std::uint64_t>(wholeCounts);
   if (m.hasPerfCounter) {
-    m.lastCount = static_cast<std::uint64_t>(clock.PerfCounter()) - static_cast<std::uint64_t>(PendingAt(p, frequency));
+    m.lastCountFraction = static_cast<std::uint32_t>((wholeCounts << kPartBits) - parts);
   } else {
-    m.lastCount = clock.TickCountMs() - static_cast<std::uint32_t>(PendingAt(p, kMillisecondsPerSecond));
+    m.lastCount &= 0xFFFFFFFFu;  // a millisecond count lives in the low half
   }
 }
 
@@ -270,10 +271,9 @@ std::optional<std::string> ImpossibleValue(const Calculator& m, const Pacing& p)
   const bool keyHeld = std::any_of(m.keyMatrix.begin(), m.keyMatrix.end(), [](std::uint8_t r) { return r != 0xFF; });
   if (m.anyKeyDown != (keyHeld ? 1u : 0u)) return "the keyboard matrix disagrees with its key-down flag";
   if (p.countsPerSecond <= 0 || p.countsPerSecond > kFastestClock) return "the clock rate is impossible";
-  if (p.pendingCounts < -p.countsPerSecond || p.pendingCounts > p.countsPerSecond) {
-    return "the pending time is out of range";
-  }
-  if (p.mode != LoopMode::Running && p.mode != LoopMode::Idle) return "the host loop's mode is unknown";
+  const std::int64_t mostParts = p.countsPerSecond << kPartBits;
+  if (p.pendingParts < -mostParts || p.pendingParts > mostParts) return "the pending time is out of range";
+  if (p.mode > 1) return "the host loop's mode is unknown";
   return std::nullopt;
 }
 
@@ -345,7 +345,8 @@ std::optional<RomIdentity> StateRomIdentity(std::span<const std::uint8_t> state)
   return RomIdentity{GetLe(state, kRomAt, 8)};
 }
 
-std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom, HostClock& clock, LoopMode mode) {
+std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom, HostClock& clock,
+                                    Driver::Mode mode) {
   std::vector<std::uint8_t> out(kHeaderBytes);
   out.reserve(1u << 16);
   std::copy(kMagic.begin(), kMagic.end(), out.begin());
@@ -411,7 +412,7 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
 
   // Images decode straight into the new machine, fields into small buffers.
   LoadStateResult result;
-  result.machine = BlankMachine(clock);
+  result.machine = BlankMachine();
   Calculator& m = *result.machine;
   std::array<std::uint8_t, kMostFieldBytes> processor{}, chips{}, pacingFields{};
   const std::array<std::span<std::uint8_t>, kSectionCount> targets = {
@@ -440,12 +441,12 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
   if (auto trouble = ImpossibleValue(m, pacing)) return Failure("the saved state is impossible: " + *trouble);
 
   SetPendingTime(m, clock, pacing);
-  result.mode = pacing.mode;
+  result.mode = pacing.mode == 1 ? Driver::Mode::Idle : Driver::Mode::Running;
   return result;
 }
 
 std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
-                          HostClock& clock, LoopMode mode) {
+                          HostClock& clock, Driver::Mode mode) {
   const std::vector<std::uint8_t> bytes = SaveState(m, rom, clock, mode);
   const std::string reason = WriteFileAtomically(path, bytes);
   return reason.empty() ? reason : DescribeFileError(path, reason);

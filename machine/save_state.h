@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "machine/calculator.h"
-#include "machine/host.h"
+#include "machine/clock.h"
+#include "machine/driver.h"
 
 namespace pellux {
 
@@ -32,15 +33,11 @@ RomIdentity IdentifyRom(std::span<const std::uint8_t> romImage);
 // The identity as 16 lower-case hex digits, for file names.
 std::string RomIdentityText(const RomIdentity& rom);
 
-// Whether the host loop was running the processor or idling while it slept.
-// A sleeping processor resumes only on a tick, so the loop's mode belongs
-// with the state.
-enum class LoopMode : std::uint8_t { Running = 0, Idle = 1 };
-
 // The state of m, built from the ROM image `rom`. The pending part of a tick
-// is measured on `clock`, the clock m is paced by.
+// is measured on `clock`, the clock m is paced by. `mode` is the driver's:
+// a sleeping processor resumes only on a tick, so it belongs with the state.
 std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom, HostClock& clock,
-                                    LoopMode mode = LoopMode::Running);
+                                    Driver::Mode mode = Driver::Mode::Running);
 
 // The ROM identity a state names in its header, checksum or not; none when
 // the bytes are too short to hold one.
@@ -55,13 +52,14 @@ struct LoadStateResult {
   bool ok() const { return machine != nullptr; }
 
   std::unique_ptr<Calculator> machine;  // a new machine, or null when the load failed
-  LoopMode mode = LoopMode::Running;
+  Driver::Mode mode = Driver::Mode::Running;  // for Driver(..., mode, Driver::ClockStart::Kept)
   std::string error;  // why the load failed, for the user
 };
 
 // Builds a new machine from a state made from the ROM image `expected`,
 // paced by `clock` with the same part of a tick pending as when it was
-// saved. Anything wrong with the bytes gives an error and no machine.
+// saved (drive it with ClockStart::Kept). Anything wrong with the bytes
+// gives an error and no machine.
 LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected, HostClock& clock);
 
 // The largest file LoadStateFile reads; a state is never near it.
@@ -70,7 +68,7 @@ constexpr std::size_t kMostStateFileBytes = 8u << 20;
 // Writes the state atomically (the old file stays whole until the new one is
 // complete). Answers an empty string or "PATH: reason".
 std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
-                          HostClock& clock, LoopMode mode = LoopMode::Running);
+                          HostClock& clock, Driver::Mode mode = Driver::Mode::Running);
 
 // LoadState on a file's bytes; errors read "PATH: reason".
 LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected, HostClock& clock);

@@ -83,8 +83,8 @@ std::string MachineDifference(const Calculator& a, const Calculator& b) {
       .Field("lcdBase", a.lcdBase, b.lcdBase)
       .Field("wakeMask", a.wakeMask, b.wakeMask)
       .Bytes("lastFrame", a.lastFrame, b.lastFrame)
-      .Bytes("RAM", {a.ram.get(), kRamSize}, {b.ram.get(), kRamSize})
-      .Bytes("flash", {a.rom.get(), kRomSize}, {b.rom.get(), kRomSize});
+      .Bytes("RAM", a.ram, b.ram)
+      .Bytes("flash", a.rom, b.rom);
   return c.difference();
 }
 

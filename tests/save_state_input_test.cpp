@@ -34,7 +34,7 @@ std::vector<std::uint8_t> RealState() {
   f.calc->ports[port::kTimerControl] = 0x01;
   for (int i = 0; i < 20; ++i) {
     f.clock.AdvanceTicks(1);
-    f.calc->RunSlice();
+    f.calc->RunSlice(f.clock);
   }
   return SaveState(*f.calc, kRom, f.clock);
 }

@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "machine/driver.h"
 #include "machine/save_state.h"
 #include "tests/machine_compare.h"
 #include "tests/test_support.h"
@@ -88,48 +89,49 @@ void LoadBusyProgram(Calculator& m) {
 constexpr int kSteps = 110;
 constexpr int kKeyDownStep = 30, kKeyUpStep = 47, kOnDownStep = 70, kOnUpStep = 73;
 
-// The host loop on a manual clock: a run slice after 3/8 of a tick, or an
-// idle pass after 3 1/4 ticks, with key events at fixed steps. Time is kept
-// as counts at the default rate since the run began and shown on the clock
-// from a base reading, at the clock's own rate.
-struct Runner {
-  Calculator& m;
-  ManualClock& clock;
-  std::int64_t base = 0;
-  std::int64_t elapsed = 0;
-  LoopMode mode = LoopMode::Running;
+// A clock for the driver: a run slice starts 3/8 of a tick after the last,
+// an idle pass waits 3 1/4 ticks. Time is kept as counts at the default rate
+// since the run began and shown from a base reading, at the clock's own rate.
+class SteppedClock : public ManualClock {
+ public:
+  SteppedClock(std::int64_t frequency, std::int64_t base, std::int64_t elapsed)
+      : ManualClock(frequency), base_(base), elapsed_(elapsed) {
+    Show();
+  }
+  void SliceStarting() override { Move(3 * kCountsPerTick / 8); }
+  void WaitIdle() override { Move(13 * kCountsPerTick / 4); }
+  std::int64_t elapsed() const { return elapsed_; }
 
+ private:
+  void Move(std::int64_t counts) {
+    elapsed_ += counts;
+    Show();
+  }
   void Show() {
-    clock.counter = base + elapsed * clock.frequency / ManualClock::kDefaultFrequency;
-    clock.tickMs = static_cast<std::uint32_t>(base + elapsed * 1000 / ManualClock::kDefaultFrequency);
+    counter = base_ + elapsed_ * frequency / kDefaultFrequency;
+    tickMs = static_cast<std::uint32_t>(base_ + elapsed_ * 1000 / kDefaultFrequency);
   }
-  void Resume(std::uint32_t again) {
-    if (again) mode = LoopMode::Running;
-  }
-  void Step(int i) {
-    if (i == kKeyDownStep) Resume(m.KeyDown(0));
-    if (i == kKeyUpStep) Resume(m.KeyUp(0));
-    if (i == kOnDownStep) Resume(m.KeyDown(kOnKeyCode));
-    if (i == kOnUpStep) Resume(m.KeyUp(kOnKeyCode));
-    if (mode == LoopMode::Running) {
-      elapsed += 3 * kCountsPerTick / 8;
-      Show();
-      mode = m.RunSlice() == 1 ? LoopMode::Idle : LoopMode::Running;
-    } else {
-      elapsed += 13 * kCountsPerTick / 4;
-      Show();
-      mode = m.IdleCatchUp() == 0 ? LoopMode::Running : LoopMode::Idle;
-    }
-  }
-  void Run(int from, int to) {
-    for (int i = from; i < to; ++i) Step(i);
-  }
-  // Counts since time was last charged, at the default rate.
-  std::int64_t Pending() const {
-    if (!m.hasPerfCounter) return static_cast<std::int32_t>(clock.tickMs - static_cast<std::uint32_t>(m.lastCount));
-    return (clock.counter - static_cast<std::int64_t>(m.lastCount)) * ManualClock::kDefaultFrequency / clock.frequency;
-  }
+  std::int64_t base_;
+  std::int64_t elapsed_;
 };
+
+// The driver's passes with key events at fixed passes.
+void RunPasses(Driver& driver, int from, int to) {
+  for (int i = from; i < to; ++i) {
+    if (i == kKeyDownStep) driver.KeyDown(0);
+    if (i == kKeyUpStep) driver.KeyUp(0);
+    if (i == kOnDownStep) driver.KeyDown(kOnKeyCode);
+    if (i == kOnUpStep) driver.KeyUp(kOnKeyCode);
+    driver.Pass();
+  }
+}
+
+// Time since the charged point, in 1/1024 counts at the default rate.
+std::int64_t PendingParts(const Calculator& m, const ManualClock& clock) {
+  if (!m.hasPerfCounter) return std::int64_t{static_cast<std::int32_t>(clock.tickMs - static_cast<std::uint32_t>(m.lastCount))} * 1024;
+  const std::int64_t parts = (clock.counter - static_cast<std::int64_t>(m.lastCount)) * 1024 - m.lastCountFraction;
+  return parts * ManualClock::kDefaultFrequency / clock.frequency;
+}
 
 struct ClockPair {
   const char* name;
@@ -144,35 +146,35 @@ TEST_P(SaveStateSplits, SaveAndLoadAnywhereGoesOnAsTheWholeRun) {
   const RomBuilder rom;  // code and handlers go to RAM
   const RomIdentity identity = IdentifyRom(rom.bytes());
 
-  CalculatorFixture whole(rom, clocks.saverFrequency);
-  LoadBusyProgram(*whole.calc);
-  Runner wholeRun{*whole.calc, whole.clock};
-  wholeRun.Run(0, kSteps);
+  Calculator whole(rom.bytes());
+  LoadBusyProgram(whole);
+  SteppedClock wholeClock(clocks.saverFrequency, 0, 0);
+  Driver wholeDriver(whole, wholeClock);
+  RunPasses(wholeDriver, 0, kSteps);
 
-  CalculatorFixture cut(rom, clocks.saverFrequency);
-  LoadBusyProgram(*cut.calc);
-  Runner cutRun{*cut.calc, cut.clock};
+  Calculator cut(rom.bytes());
+  LoadBusyProgram(cut);
+  SteppedClock cutClock(clocks.saverFrequency, 0, 0);
+  Driver cutDriver(cut, cutClock);
   std::set<FlashState> flashStatesCut;
-  std::set<LoopMode> modesCut;
+  std::set<Driver::Mode> modesCut;
   bool cutWithKeyHeld = false;
   for (int split = 1; split < kSteps; ++split) {
-    cutRun.Step(split - 1);
-    flashStatesCut.insert(cut.calc->flashState);
-    modesCut.insert(cutRun.mode);
-    cutWithKeyHeld |= cut.calc->anyKeyDown != 0;
+    RunPasses(cutDriver, split - 1, split);
+    flashStatesCut.insert(cut.flashState);
+    modesCut.insert(cutDriver.mode());
+    cutWithKeyHeld |= cut.anyKeyDown != 0;
 
-    const std::vector<std::uint8_t> state = SaveState(*cut.calc, identity, cut.clock, cutRun.mode);
-    ManualClock loaderClock(clocks.loaderFrequency);
-    Runner resumed{*cut.calc, loaderClock, 7'654'321 + split, cutRun.elapsed};
-    resumed.Show();
-    LoadStateResult loaded = LoadState(state, identity, loaderClock);
+    const std::vector<std::uint8_t> state = SaveState(cut, identity, cutClock, cutDriver.mode());
+    SteppedClock restClock(clocks.loaderFrequency, 7'654'321 + split, cutClock.elapsed());
+    LoadStateResult loaded = LoadState(state, identity, restClock);
     ASSERT_TRUE(loaded.ok()) << loaded.error;
-    Runner rest{*loaded.machine, loaderClock, resumed.base, resumed.elapsed, loaded.mode};
-    EXPECT_EQ(rest.Pending(), cutRun.Pending()) << "split at step " << split;
-    rest.Run(split, kSteps);
-    EXPECT_EQ(MachineDifference(*whole.calc, *loaded.machine), "") << "split at step " << split;
-    EXPECT_EQ(rest.Pending(), wholeRun.Pending()) << "split at step " << split;
-    EXPECT_EQ(rest.mode, wholeRun.mode) << "split at step " << split;
+    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(cut, cutClock)) << "split at pass " << split;
+    Driver rest(*loaded.machine, restClock, loaded.mode, Driver::ClockStart::Kept);
+    RunPasses(rest, split, kSteps);
+    EXPECT_EQ(MachineDifference(whole, *loaded.machine), "") << "split at pass " << split;
+    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(whole, wholeClock)) << "split at pass " << split;
+    EXPECT_EQ(rest.mode(), wholeDriver.mode()) << "split at pass " << split;
   }
   // The run was cut at every stage of the flash commands, with a key held
   // and while the processor slept.
@@ -180,10 +182,10 @@ TEST_P(SaveStateSplits, SaveAndLoadAnywhereGoesOnAsTheWholeRun) {
                                                    FlashState::EraseSetup, FlashState::ProgramSetup}));
   EXPECT_TRUE(cutWithKeyHeld);
   EXPECT_EQ(modesCut.size(), 2u);
-  EXPECT_GT(whole.calc->cpu.d(7), 0u) << "the programmable timer interrupted";
-  EXPECT_EQ(whole.calc->ram[0x2000], 0xFE) << "level 2 saw key 0 down";
-  EXPECT_EQ(whole.calc->cpu.d(4), 1u) << "ON was pressed once";
-  EXPECT_EQ(whole.calc->rom[0x70100], static_cast<std::uint8_t>(whole.calc->cpu.d(0) >> 8)) << "flash programmed";
+  EXPECT_GT(whole.cpu.d(7), 0u) << "the programmable timer interrupted";
+  EXPECT_EQ(whole.ram[0x2000], 0xFE) << "level 2 saw key 0 down";
+  EXPECT_EQ(whole.cpu.d(4), 1u) << "ON was pressed once";
+  EXPECT_EQ(whole.rom[0x70100], static_cast<std::uint8_t>(whole.cpu.d(0) >> 8)) << "flash programmed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Clocks, SaveStateSplits,
@@ -228,18 +230,18 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   f.clock.counter += 600;  // 0.6 of a tick pending
 
   const RomIdentity identity{0x0123456789ABCDEFull};
-  const std::vector<std::uint8_t> state = SaveState(m, identity, f.clock, LoopMode::Idle);
+  const std::vector<std::uint8_t> state = SaveState(m, identity, f.clock, Driver::Mode::Idle);
   ManualClock later;
   later.counter = 1'000'000'000;
   LoadStateResult loaded = LoadState(state, identity, later);
   ASSERT_TRUE(loaded.ok()) << loaded.error;
   EXPECT_EQ(MachineDifference(m, *loaded.machine), "");
-  EXPECT_EQ(loaded.mode, LoopMode::Idle);
+  EXPECT_EQ(loaded.mode, Driver::Mode::Idle);
   EXPECT_EQ(later.counter - static_cast<std::int64_t>(loaded.machine->lastCount),
             f.clock.counter - static_cast<std::int64_t>(m.lastCount));
   EXPECT_TRUE(loaded.machine->breakpoints.empty());
   // Saving the loaded machine gives the same bytes.
-  EXPECT_EQ(SaveState(*loaded.machine, identity, later, LoopMode::Idle), state);
+  EXPECT_EQ(SaveState(*loaded.machine, identity, later, Driver::Mode::Idle), state);
 }
 
 // The pending part of a tick decides when the next slice charges one.
@@ -248,7 +250,7 @@ TEST(SaveState, ThePendingPartOfATickCarriesOver) {
   Calculator& m = *f.calc;
   m.ports[port::kTimerControl] = 0x01;
   f.clock.counter += 7 * kCountsPerTick / 10;
-  EXPECT_EQ(m.RunSlice(), 0);
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
   EXPECT_EQ(m.tickCount, 0u);
   const std::vector<std::uint8_t> state = SaveState(m, RomIdentity{}, f.clock);
 
@@ -258,10 +260,10 @@ TEST(SaveState, ThePendingPartOfATickCarriesOver) {
   ASSERT_TRUE(loaded.ok()) << loaded.error;
   Calculator& resumed = *loaded.machine;
   other.counter += 3 * 2 * kCountsPerTick / 10;  // 0.9 of a tick now
-  resumed.RunSlice();
+  resumed.RunSlice(other);
   EXPECT_EQ(resumed.tickCount, 0u);
   other.counter += 3 * kCountsPerTick / 10;  // 1.2
-  resumed.RunSlice();
+  resumed.RunSlice(other);
   EXPECT_EQ(resumed.tickCount, 1u);
 }
 

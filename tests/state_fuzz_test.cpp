@@ -24,7 +24,7 @@ std::vector<std::uint8_t> Seed(std::uint8_t options) {
   f.calc->ports[port::kTimerControl] = 0x09;
   for (int i = 0; i < 10; ++i) {
     f.clock.AdvanceTicks(1);
-    f.calc->RunSlice();
+    f.calc->RunSlice(f.clock);
   }
   f.calc->KeyDown(12);
   std::vector<std::uint8_t> input{options};

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "machine/driver.h"
 #include "machine/save_state.h"
 #include "tests/machine_compare.h"
 
@@ -10,7 +11,7 @@ namespace pellux::fuzz {
 namespace {
 
 constexpr RomIdentity kUnnamedRom{0x5EED5EED5EED5EEDull};
-constexpr int kSlices = 8;
+constexpr int kPasses = 8;
 
 }  // namespace
 
@@ -34,10 +35,9 @@ std::string LoadStateFromBytes(const std::uint8_t* data, std::size_t size) {
   if (reloaded.mode != loaded.mode) return "saving and loading again changed the loop's mode";
 
   // The loaded machine runs like any other.
-  for (int i = 0; i < kSlices; ++i) {
-    clock.AdvanceTicks(1);
-    if (m.RunSlice() == 1) m.IdleCatchUp();
-  }
+  clock.passTicks = 1;
+  Driver driver(m, clock, loaded.mode, Driver::ClockStart::Kept);
+  for (int i = 0; i < kPasses; ++i) driver.Pass();
   std::uint8_t frame[kLcdFrameBytes];
   m.GetLcdFrame(frame);
   return {};
