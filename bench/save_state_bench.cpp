@@ -20,9 +20,11 @@ class StateBench {
   StateBench() : calc(std::make_unique<Calculator>(std::span<const std::uint8_t>{})) {
     std::mt19937 rng(92);
     // Code-like bytes: mostly varied, with the short runs compiled code has.
-    for (std::uint32_t i = 0; i < kRomSize / 2; ++i) calc->rom[i] = static_cast<std::uint8_t>(rng() % 5 ? rng() : 0);
+    for (std::uint32_t i = 0; i < kRomSize / 2; ++i)
+      calc->rom[i] = static_cast<std::uint8_t>(rng() % 5 ? rng() : 0);
     for (std::uint32_t i = kRomSize / 2; i < kRomSize; ++i) calc->rom[i] = 0xFF;
-    for (std::uint32_t i = 0; i < kRamSize / 4; ++i) calc->ram[i] = static_cast<std::uint8_t>(rng() % 3 ? 0 : rng());
+    for (std::uint32_t i = 0; i < kRamSize / 4; ++i)
+      calc->ram[i] = static_cast<std::uint8_t>(rng() % 3 ? 0 : rng());
   }
   ManualClock clock;
   std::unique_ptr<Calculator> calc;

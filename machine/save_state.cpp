@@ -85,7 +85,7 @@ struct StoredAs {
   using type = T;
 };
 template <class T>
-  requires std::is_enum_v<T>
+requires std::is_enum_v<T>
 struct StoredAs<T> {
   using type = std::underlying_type_t<T>;
 };
@@ -135,7 +135,9 @@ std::span<const std::uint8_t> FlashImage(const Calculator& m) { return m.rom; }
 std::span<std::uint8_t> FlashImage(Calculator& m) { return m.rom; }
 
 // A machine to load into. Every field a state covers is overwritten.
-std::unique_ptr<Calculator> BlankMachine() { return std::make_unique<Calculator>(std::span<const std::uint8_t>{}); }
+std::unique_ptr<Calculator> BlankMachine() {
+  return std::make_unique<Calculator>(std::span<const std::uint8_t>{});
+}
 
 const char* SectionName(SectionId id) {
   switch (id) {
@@ -233,9 +235,10 @@ std::int64_t PendingPartsAt(const Pacing& p, std::int64_t countsPerSecond) {
   if (p.countsPerSecond == countsPerSecond) return p.pendingParts;
   const auto from = static_cast<std::uint64_t>(p.countsPerSecond);
   const auto to = static_cast<std::uint64_t>(countsPerSecond);
-  const std::uint64_t magnitude =
-      p.pendingParts < 0 ? 0 - static_cast<std::uint64_t>(p.pendingParts) : static_cast<std::uint64_t>(p.pendingParts);
-  const auto converted = static_cast<std::int64_t>(magnitude / from * to + MulDivBelow(magnitude % from, to, from));
+  const std::uint64_t magnitude = p.pendingParts < 0 ? 0 - static_cast<std::uint64_t>(p.pendingParts)
+                                                     : static_cast<std::uint64_t>(p.pendingParts);
+  const auto converted =
+      static_cast<std::int64_t>(magnitude / from * to + MulDivBelow(magnitude % from, to, from));
   return p.pendingParts < 0 ? -converted : converted;
 }
 
@@ -268,7 +271,8 @@ std::optional<std::string> ImpossibleValue(const Calculator& m, const Pacing& p)
   if (static_cast<std::uint32_t>(m.flashState) > static_cast<std::uint32_t>(FlashState::ProgramSetup)) {
     return "the flash command state is unknown";
   }
-  const bool keyHeld = std::any_of(m.keyMatrix.begin(), m.keyMatrix.end(), [](std::uint8_t r) { return r != 0xFF; });
+  const bool keyHeld =
+      std::any_of(m.keyMatrix.begin(), m.keyMatrix.end(), [](std::uint8_t r) { return r != 0xFF; });
   if (m.anyKeyDown != (keyHeld ? 1u : 0u)) return "the keyboard matrix disagrees with its key-down flag";
   if (p.countsPerSecond <= 0 || p.countsPerSecond > kFastestClock) return "the clock rate is impossible";
   const std::int64_t mostParts = p.countsPerSecond << kPartBits;
@@ -305,8 +309,9 @@ std::optional<std::string> HeaderTrouble(std::span<const std::uint8_t> bytes, co
   if (bytes.size() < kHeaderBytes + kChecksumBytes) return "the saved state is cut short";
   const auto version = static_cast<std::uint32_t>(GetLe(bytes, kVersionAt, 4));
   if (version != kFormatVersion) {
-    return "the saved state has format version " + std::to_string(version) + ", but this program reads version " +
-           std::to_string(kFormatVersion) + (version > kFormatVersion ? " (it was saved by a newer Pellux)" : "");
+    return "the saved state has format version " + std::to_string(version) +
+           ", but this program reads version " + std::to_string(kFormatVersion) +
+           (version > kFormatVersion ? " (it was saved by a newer Pellux)" : "");
   }
   const std::uint64_t total = GetLe(bytes, kLengthAt, 8);
   if (total > bytes.size()) {
@@ -319,7 +324,8 @@ std::optional<std::string> HeaderTrouble(std::span<const std::uint8_t> bytes, co
     return "the saved state is damaged (its checksum does not match)";
   }
   if (GetLe(bytes, kRomAt, 8) != expected.hash) return "this state was made from another ROM image";
-  if (GetLe(bytes, kSectionCountAt, 4) != kSectionCount) return "the saved state has the wrong number of sections";
+  if (GetLe(bytes, kSectionCountAt, 4) != kSectionCount)
+    return "the saved state has the wrong number of sections";
   return std::nullopt;
 }
 
@@ -367,7 +373,8 @@ std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom,
   return out;
 }
 
-LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected, HostClock& clock) {
+LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected,
+                          HostClock& clock) {
   if (auto trouble = HeaderTrouble(bytes, expected)) return Failure(*std::move(trouble));
 
   // The section table first, so that no machine is built for a state whose
@@ -385,9 +392,11 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
   for (std::size_t n = 0; n < kSectionCount; ++n) {
     if (end - at < kSectionHeaderBytes) return Failure("the saved state ends inside a section header");
     const auto id = static_cast<SectionId>(GetLe(bytes, at, 2));
-    const auto section = std::find_if(sections.begin(), sections.end(), [&](const Section& s) { return s.id == id; });
+    const auto section =
+        std::find_if(sections.begin(), sections.end(), [&](const Section& s) { return s.id == id; });
     if (section == sections.end()) {
-      return Failure("the saved state has a section of unknown kind " + std::to_string(static_cast<unsigned>(id)));
+      return Failure("the saved state has a section of unknown kind " +
+                     std::to_string(static_cast<unsigned>(id)));
     }
     const std::string name = SectionName(id);
     if (!section->stored.empty()) return Failure("the saved state has its " + name + " section twice");
@@ -395,9 +404,11 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
     const std::uint64_t rawLength = GetLe(bytes, at + 4, 4);
     const std::uint64_t storedLength = GetLe(bytes, at + 8, 4);
     at += kSectionHeaderBytes;
-    if (storedLength > end - at) return Failure("the " + name + " section runs past the end of the saved state");
+    if (storedLength > end - at)
+      return Failure("the " + name + " section runs past the end of the saved state");
     const bool sizeFits = section->fields ? rawLength <= section->size : rawLength == section->size;
-    if (!sizeFits || rawLength == 0 || storedLength == 0) return Failure("the " + name + " section has the wrong size");
+    if (!sizeFits || rawLength == 0 || storedLength == 0)
+      return Failure("the " + name + " section has the wrong size");
     if (section->encoding != Encoding::Stored && section->encoding != Encoding::RunLength) {
       return Failure("the " + name + " section has an unknown encoding");
     }
@@ -434,9 +445,11 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
   Pacing pacing;
   FieldReader pacingReader(targets[5].first(sections[5].size));
   PacingFields(pacingReader, pacing);
-  for (const auto& [reader, id] : {std::pair{&processorReader, SectionId::Processor},
-                                   std::pair{&chipReader, SectionId::Chips}, std::pair{&pacingReader, SectionId::Pacing}}) {
-    if (!reader->exact()) return Failure(std::string("the ") + SectionName(id) + " section has the wrong size");
+  for (const auto& [reader, id] :
+       {std::pair{&processorReader, SectionId::Processor}, std::pair{&chipReader, SectionId::Chips},
+        std::pair{&pacingReader, SectionId::Pacing}}) {
+    if (!reader->exact())
+      return Failure(std::string("the ") + SectionName(id) + " section has the wrong size");
   }
   if (auto trouble = ImpossibleValue(m, pacing)) return Failure("the saved state is impossible: " + *trouble);
 
@@ -452,9 +465,11 @@ std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m
   return reason.empty() ? reason : DescribeFileError(path, reason);
 }
 
-LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected, HostClock& clock) {
+LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected,
+                              HostClock& clock) {
   InputFile file = ReadInputFile(path, kMostStateFileBytes, OverLimit::Refuse);
-  if (file.error == FileError::TooLarge) return Failure(DescribeFileError(path, "too large to be a saved state"));
+  if (file.error == FileError::TooLarge)
+    return Failure(DescribeFileError(path, "too large to be a saved state"));
   if (!file.ok()) return Failure(DescribeFileError(path, file.reason));
   LoadStateResult result = LoadState(file.bytes, expected, clock);
   if (!result.ok()) result.error = DescribeFileError(path, result.error);

@@ -51,9 +51,9 @@ void SealState(std::span<std::uint8_t> state);
 struct LoadStateResult {
   bool ok() const { return machine != nullptr; }
 
-  std::unique_ptr<Calculator> machine;  // a new machine, or null when the load failed
+  std::unique_ptr<Calculator> machine;        // a new machine, or null when the load failed
   Driver::Mode mode = Driver::Mode::Running;  // for Driver(..., mode, Driver::ClockStart::Kept)
-  std::string error;  // why the load failed, for the user
+  std::string error;                          // why the load failed, for the user
 };
 
 // Builds a new machine from a state made from the ROM image `expected`,
@@ -71,6 +71,7 @@ std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m
                           HostClock& clock, Driver::Mode mode = Driver::Mode::Running);
 
 // LoadState on a file's bytes; errors read "PATH: reason".
-LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected, HostClock& clock);
+LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected,
+                              HostClock& clock);
 
 }  // namespace pellux

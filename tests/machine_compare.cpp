@@ -56,7 +56,7 @@ std::string MachineDifference(const Calculator& a, const Calculator& b) {
   const CpuState& y = b.cpu;
   Comparison c;
   static constexpr const char* kRegisterNames[16] = {"D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
-                                                      "A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7"};
+                                                     "A0", "A1", "A2", "A3", "A4", "A5", "A6", "A7"};
   for (unsigned r = 0; r < 16; ++r) c.Field(kRegisterNames[r], x.regs[r], y.regs[r]);
   c.Field("pc", x.pc, y.pc)
       .Field("opPc", x.opPc, y.opPc)

@@ -1,4 +1,6 @@
 // The run-length code of memory images, and the checksums of saved states.
+#include "machine/run_length.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "machine/checksums.h"
-#include "machine/run_length.h"
 
 namespace pellux {
 namespace {
@@ -22,12 +23,19 @@ std::vector<std::uint8_t> Decoded(const std::vector<std::uint8_t>& code, std::si
 
 TEST(RunLength, ImagesComeBackExactly) {
   std::vector<std::vector<std::uint8_t>> images = {
-      {}, {7}, Bytes("abc"), Bytes("aaa"), Bytes("aaaa"), Bytes("xaaaay"), Bytes("abcdddddddddefg"),
+      {},
+      {7},
+      Bytes("abc"),
+      Bytes("aaa"),
+      Bytes("aaaa"),
+      Bytes("xaaaay"),
+      Bytes("abcdddddddddefg"),
       std::vector<std::uint8_t>(0x200000, 0xFF),
   };
   std::vector<std::uint8_t> mixed(100000);
   std::mt19937 rng(5);
-  for (std::size_t i = 0; i < mixed.size(); ++i) mixed[i] = (i / 700) % 2 ? 0 : static_cast<std::uint8_t>(rng() % 3);
+  for (std::size_t i = 0; i < mixed.size(); ++i)
+    mixed[i] = (i / 700) % 2 ? 0 : static_cast<std::uint8_t>(rng() % 3);
   images.push_back(mixed);
   for (const auto& image : images) {
     std::vector<std::uint8_t> code;

@@ -2,6 +2,7 @@
 // machine, never a crash or an allocation the file asked for. Files are read
 // and written through the same checks.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -9,8 +10,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "machine/little_endian.h"
 #include "machine/run_length.h"
@@ -56,7 +55,8 @@ std::size_t SectionAt(const std::vector<std::uint8_t>& bytes, std::uint16_t id) 
 
 // Rewrites a section as stored bytes (whatever its encoding) and sets one
 // of them: a field at its offset in the section.
-void SetFieldByte(std::vector<std::uint8_t>& bytes, std::uint16_t id, std::size_t offset, std::uint8_t value) {
+void SetFieldByte(std::vector<std::uint8_t>& bytes, std::uint16_t id, std::size_t offset,
+                  std::uint8_t value) {
   const std::size_t at = SectionAt(bytes, id);
   const std::size_t storedLength = GetLe(bytes, at + 8, 4);
   const auto stored = std::span(bytes).subspan(at + kSectionHeader, storedLength);
@@ -105,9 +105,9 @@ TEST(SaveStateInput, FlippedBitsAreCaught) {
     flipped[at] ^= static_cast<std::uint8_t>(1u << (at % 8));
     const std::string error = LoadError(flipped);
     // The length field names its own trouble; everything else is damage.
-    const bool named = error.find("damaged") != std::string::npos || error.find("cut short") != std::string::npos ||
-                       error.find("after its end") != std::string::npos ||
-                       error.find("format version") != std::string::npos;
+    const bool named =
+        error.find("damaged") != std::string::npos || error.find("cut short") != std::string::npos ||
+        error.find("after its end") != std::string::npos || error.find("format version") != std::string::npos;
     EXPECT_TRUE(named) << "byte " << at << ": " << error;
   }
 }
@@ -123,7 +123,8 @@ TEST(SaveStateInput, WrongHeadersAreNamed) {
   newer.at(8) = 2;  // the format version, little-endian
   SealState(newer);
   EXPECT_EQ(LoadError(newer),
-            "the saved state has format version 2, but this program reads version 1 (it was saved by a newer Pellux)");
+            "the saved state has format version 2, but this program reads version 1 (it was saved by a newer "
+            "Pellux)");
 
   EXPECT_EQ(LoadError(state, RomIdentity{kRom.hash + 1}), "this state was made from another ROM image");
 }
@@ -138,21 +139,23 @@ TEST(SaveStateInput, ForgedSectionsAreRefused) {
     const char* error;
   };
   const Forgery forgeries[] = {
-      {"stored length past the end",
-       [&](auto& b) { PutLe(b, SectionAt(b, kFlash) + 8, 0xFFFFFFFF, 4); },
+      {"stored length past the end", [&](auto& b) { PutLe(b, SectionAt(b, kFlash) + 8, 0xFFFFFFFF, 4); },
        "the flash section runs past the end of the saved state"},
       {"RAM of 4 GB", [&](auto& b) { PutLe(b, SectionAt(b, kRam) + 4, 0xFFFFFFFF, 4); },
        "the RAM section has the wrong size"},
-      {"fields section longer than its fields", [&](auto& b) { PutLe(b, SectionAt(b, kChips) + 4, 0x7FFFFFFF, 4); },
+      {"fields section longer than its fields",
+       [&](auto& b) { PutLe(b, SectionAt(b, kChips) + 4, 0x7FFFFFFF, 4); },
        "the ports and timers section has the wrong size"},
       {"unknown section", [&](auto& b) { PutLe(b, SectionAt(b, kRam), 99, 2); },
        "the saved state has a section of unknown kind 99"},
       {"a section twice", [&](auto& b) { PutLe(b, SectionAt(b, kFlash), kRam, 2); },
        "the saved state has its RAM section twice"},
-      {"unknown encoding", [&](auto& b) { b[SectionAt(b, kRam) + 2] = 7; }, "the RAM section has an unknown encoding"},
+      {"unknown encoding", [&](auto& b) { b[SectionAt(b, kRam) + 2] = 7; },
+       "the RAM section has an unknown encoding"},
       {"garbled run-length code", [&](auto& b) { b[SectionAt(b, kRam) + kSectionHeader] = 0; },
        "the RAM section is garbled"},
-      {"too many sections", [&](auto& b) { PutLe(b, 12, 7, 4); }, "the saved state has the wrong number of sections"},
+      {"too many sections", [&](auto& b) { PutLe(b, 12, 7, 4); },
+       "the saved state has the wrong number of sections"},
       // Field offsets: the processor's opcode (2), flags (8), registers
       // (64), three addresses (12), then the run state and the mask; the
       // chips' flash state (4), ports (32), key matrix (10), key-down flag.
@@ -204,7 +207,8 @@ TEST(SaveStateFile, FilesThatCannotBeReadOrWritten) {
   // A file far larger than any state is refused without being read whole.
   const TempFile huge({});
   std::filesystem::resize_file(huge.path(), 64u << 20);
-  EXPECT_EQ(LoadStateFile(huge.path(), kRom, clock).error, huge.path().string() + ": too large to be a saved state");
+  EXPECT_EQ(LoadStateFile(huge.path(), kRom, clock).error,
+            huge.path().string() + ": too large to be a saved state");
 }
 
 TEST(SaveStateFile, NoPermission) {

@@ -3,6 +3,8 @@
 // exactly as one that was never stopped, wherever the run is cut: inside a
 // flash erase, while a key is held, while the processor sleeps, with part
 // of a timer tick pending, on a clock at another reading or rate.
+#include "machine/save_state.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "machine/driver.h"
-#include "machine/save_state.h"
 #include "tests/machine_compare.h"
 #include "tests/test_support.h"
 
@@ -41,7 +42,8 @@ void StoreCode(Calculator& m, std::uint32_t address, const std::vector<std::uint
 // until an interrupt. Levels 1, 5 and 6 (ON) count in D6, D7 and D4; level 2
 // scans key row 0 into RAM 0x2000.
 std::vector<std::uint16_t> BusyProgram() {
-  const std::vector<std::uint16_t> pause = {0x323C, 1000, 0x5341, 0x66FC};  // move.w #1000,d1; 1: subq.w #1,d1; bne 1b
+  const std::vector<std::uint16_t> pause = {0x323C, 1000, 0x5341,
+                                            0x66FC};  // move.w #1000,d1; 1: subq.w #1,d1; bne 1b
   std::vector<std::uint16_t> code = {
       0x13FC, 0x0009, 0x0060, 0x0015,  // move.b #9,$600015: ticks run, the timer counts
       0x13FC, 0x00F0, 0x0060, 0x0017,  // move.b #$F0,$600017: level 5 every 16 ticks
@@ -72,16 +74,18 @@ std::vector<std::uint16_t> BusyProgram() {
 void LoadBusyProgram(Calculator& m) {
   StoreCode(m, kMain, BusyProgram());
   StoreCode(m, RamHandler(1), {0x5286, 0x4E73});  // addq.l #1,d6; rte
-  StoreCode(m, RamHandler(2), {0x13FC, 0x00FE, 0x0060, 0x0019,  // move.b #$FE,$600019: row 0
-                               0x1A39, 0x0060, 0x001B,          // move.b $60001B,d5
-                               0x13C5, 0x0000, 0x2000,          // move.b d5,$2000
-                               0x4E73});
+  StoreCode(m, RamHandler(2),
+            {0x13FC, 0x00FE, 0x0060, 0x0019,  // move.b #$FE,$600019: row 0
+             0x1A39, 0x0060, 0x001B,          // move.b $60001B,d5
+             0x13C5, 0x0000, 0x2000,          // move.b d5,$2000
+             0x4E73});
   StoreCode(m, RamHandler(5), {0x5287, 0x4E73});  // addq.l #1,d7; rte
   StoreCode(m, RamHandler(6), {0x5284, 0x4E73});  // addq.l #1,d4; rte
   StoreCode(m, RamHandler(7), {0x4E73});
   for (unsigned level = 1; level <= 7; ++level) {
     const std::uint32_t handler = RamHandler(level);
-    StoreCode(m, 4 * (24 + level), {static_cast<std::uint16_t>(handler >> 16), static_cast<std::uint16_t>(handler)});
+    StoreCode(m, 4 * (24 + level),
+              {static_cast<std::uint16_t>(handler >> 16), static_cast<std::uint16_t>(handler)});
   }
   m.cpu.pc = kMain;
 }
@@ -128,8 +132,11 @@ void RunPasses(Driver& driver, int from, int to) {
 
 // Time since the charged point, in 1/1024 counts at the default rate.
 std::int64_t PendingParts(const Calculator& m, const ManualClock& clock) {
-  if (!m.hasPerfCounter) return std::int64_t{static_cast<std::int32_t>(clock.tickMs - static_cast<std::uint32_t>(m.lastCount))} * 1024;
-  const std::int64_t parts = (clock.counter - static_cast<std::int64_t>(m.lastCount)) * 1024 - m.lastCountFraction;
+  if (!m.hasPerfCounter)
+    return std::int64_t{static_cast<std::int32_t>(clock.tickMs - static_cast<std::uint32_t>(m.lastCount))} *
+           1024;
+  const std::int64_t parts =
+      (clock.counter - static_cast<std::int64_t>(m.lastCount)) * 1024 - m.lastCountFraction;
   return parts * ManualClock::kDefaultFrequency / clock.frequency;
 }
 
@@ -169,17 +176,19 @@ TEST_P(SaveStateSplits, SaveAndLoadAnywhereGoesOnAsTheWholeRun) {
     SteppedClock restClock(clocks.loaderFrequency, 7'654'321 + split, cutClock.elapsed());
     LoadStateResult loaded = LoadState(state, identity, restClock);
     ASSERT_TRUE(loaded.ok()) << loaded.error;
-    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(cut, cutClock)) << "split at pass " << split;
+    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(cut, cutClock))
+        << "split at pass " << split;
     Driver rest(*loaded.machine, restClock, loaded.mode, Driver::ClockStart::Kept);
     RunPasses(rest, split, kSteps);
     EXPECT_EQ(MachineDifference(whole, *loaded.machine), "") << "split at pass " << split;
-    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(whole, wholeClock)) << "split at pass " << split;
+    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(whole, wholeClock))
+        << "split at pass " << split;
     EXPECT_EQ(rest.mode(), wholeDriver.mode()) << "split at pass " << split;
   }
   // The run was cut at every stage of the flash commands, with a key held
   // and while the processor slept.
   EXPECT_EQ(flashStatesCut, (std::set<FlashState>{FlashState::StatusRead, FlashState::CommandReady,
-                                                   FlashState::EraseSetup, FlashState::ProgramSetup}));
+                                                  FlashState::EraseSetup, FlashState::ProgramSetup}));
   EXPECT_TRUE(cutWithKeyHeld);
   EXPECT_EQ(modesCut.size(), 2u);
   EXPECT_GT(whole.cpu.d(7), 0u) << "the programmable timer interrupted";

@@ -2,13 +2,14 @@
 // random edits, cut, or named for another ROM. Under the sanitizer build
 // this is the suite's check that no saved state makes the loader or the
 // loaded machine touch memory outside its buffers.
+#include "tests/fuzz/state_fuzz.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "machine/save_state.h"
-#include "tests/fuzz/state_fuzz.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -54,7 +55,8 @@ TEST(StateFuzz, SeedsAndTheirMutationsPassEveryCheck) {
   }
   ASSERT_LT(seed.size(), 2000u);
   for (std::size_t length = 0; length < seed.size(); ++length) {
-    EXPECT_EQ(LoadInput({seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(length)}), "") << length << " bytes";
+    EXPECT_EQ(LoadInput({seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(length)}), "")
+        << length << " bytes";
   }
 }
 
