@@ -62,16 +62,19 @@ void CloseTheNextBox(ShownBox& seen) {
   poll->start(10);
 }
 
-TEST(StartupError, AMissingRomShowsTheBoxAndExitsWith1) {
+// Offscreen nobody could close a box: the program says why on standard
+// error and ends at once.
+TEST(StartupError, AMissingRomOffscreenIsSaidOnStandardErrorAndExitsWith1) {
+  ASSERT_FALSE(PlatformShowsWindows()) << "the host tests run on the offscreen platform";
   EmptyWorkingDirectory dir;
   ShownBox seen;
   CloseTheNextBox(seen);
-  EXPECT_EQ(RunPellux(), 1);  // ti92p.rom in the working directory, the real message box
-  EXPECT_EQ(seen.shown, 1);
-  EXPECT_EQ(seen.caption, "Initialization Error");
-  EXPECT_EQ(seen.text, "ROM image file could not be opened.");
-  EXPECT_EQ(seen.icon, QMessageBox::Critical);
-  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+  testing::internal::CaptureStderr();
+  const int status = RunPellux();  // ti92p.rom in the working directory, the real ShowError
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(seen.shown, 0) << "no box waits for a click";
+  EXPECT_EQ(said, "pellux: Initialization Error: ROM image file could not be opened.\n");
   EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "nothing of the window is left";
 }
 
@@ -102,11 +105,13 @@ TEST(StartupError, TheBoxShowsTheTextOfEachError) {
   for (const auto& [id, text] : cases) {
     ShownBox seen;
     CloseTheNextBox(seen);
-    ShowError(InitErr(id), nullptr);
+    MakeErrorBox(InitErr(id), nullptr)->exec();
     EXPECT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.caption, "Initialization Error");
     EXPECT_EQ(seen.text, text);
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+    EXPECT_EQ(ErrorText(InitErr(id)), std::string("pellux: Initialization Error: ") + text);
   }
 }
 
