@@ -53,22 +53,28 @@ fs::path TemporaryNameBeside(const fs::path& path) {
   return name;
 }
 
-// Why a file of this type is not read, or null when it is: a FIFO would block
-// until a writer came, a directory or socket holds no bytes to read.
-const char* RefusedInputType(fs::file_type type) {
+// Why a file of this type is neither read nor written: a FIFO would block
+// until the other end came, a directory or socket holds no bytes, and a
+// rename over a device would remove it.
+const char* NotAFile(fs::file_type type) {
   switch (type) {
-    case fs::file_type::regular:
-    case fs::file_type::character:
-      return nullptr;
     case fs::file_type::directory:
       return "is a directory, not a file";
     case fs::file_type::fifo:
       return "is a FIFO, not a file";
     case fs::file_type::socket:
       return "is a socket, not a file";
+    case fs::file_type::character:
+    case fs::file_type::block:
+      return "is a device, not a file";
     default:
       return "is not a regular file";
   }
+}
+
+// Why a file of this type is not read, or null when it is.
+const char* RefusedInputType(fs::file_type type) {
+  return type == fs::file_type::regular || type == fs::file_type::character ? nullptr : NotAFile(type);
 }
 
 // Opens without blocking, then looks again at what was opened: the name may
@@ -109,22 +115,8 @@ std::string ResolveOutput(const fs::path& path, fs::path& target) {
     if (error) return error.message();
   }
   const fs::file_status status = fs::status(target, error);
-  switch (status.type()) {
-    case fs::file_type::not_found:
-    case fs::file_type::regular:
-      return {};
-    case fs::file_type::directory:
-      return "is a directory";
-    case fs::file_type::fifo:
-      return "is a FIFO, not a regular file";
-    case fs::file_type::socket:
-      return "is a socket, not a regular file";
-    case fs::file_type::character:
-    case fs::file_type::block:
-      return "is a device, not a regular file";
-    default:
-      return error ? error.message() : "is not a regular file";
-  }
+  if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular) return {};
+  return error ? error.message() : NotAFile(status.type());
 }
 
 }  // namespace

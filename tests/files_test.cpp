@@ -109,11 +109,11 @@ TEST(OutputFiles, RefusedBeforeAndAtTheWriteWithTheReasonLeavingNothing) {
   };
   const Case cases[] = {
       {dir.path() / "no" / "such" / "out.png", "No such file or directory"},
-      {dir.path() / "folder", "is a directory"},
-      {dir.path() / "link-to-folder", "is a directory"},
-      {dir.path() / "fifo", "is a FIFO, not a regular file"},
-      {dir.path() / "socket", "is a socket, not a regular file"},
-      {"/dev/null", "is a device, not a regular file"},
+      {dir.path() / "folder", "is a directory, not a file"},
+      {dir.path() / "link-to-folder", "is a directory, not a file"},
+      {dir.path() / "fifo", "is a FIFO, not a file"},
+      {dir.path() / "socket", "is a socket, not a file"},
+      {"/dev/null", "is a device, not a file"},
   };
   const std::uint8_t bytes[] = {1, 2, 3};
   for (const Case& c : cases) {

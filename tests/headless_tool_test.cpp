@@ -89,7 +89,7 @@ TEST_F(HeadlessTool, RefusesBeforeRunningAndSaysWhy) {
        "--png and --pbm name the same file '" + In("./a.png") + "'"},
       {{rom_, "--seconds", "600", "--png", In("no/x.png")}, 1,
        "cannot write '" + In("no/x.png") + "': No such file or directory"},
-      {{rom_, "--png", fifo_}, 1, "cannot write '" + fifo_ + "': is a FIFO, not a regular file"},
+      {{rom_, "--png", fifo_}, 1, "cannot write '" + fifo_ + "': is a FIFO, not a file"},
       {{rom_, "--keys", dir_.path().string()}, 1,
        "cannot read the key script '" + dir_.path().string() + "': is a directory, not a file"},
       {{rom_, "--keys", fifo_}, 1, "cannot read the key script '" + fifo_ + "': is a FIFO, not a file"},
