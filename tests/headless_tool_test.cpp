@@ -128,5 +128,36 @@ TEST_F(HeadlessTool, WritesEachImageWholeAndLeavesNothingElse) {
   EXPECT_EQ(names, (std::vector<std::string>{"a.png", "fifo", "k.keys", "old.pbm", "v.rom"}));
 }
 
+// Any bytes boot, as on the calculator, but what looks wrong is said; what
+// cannot be read is refused with the system's reason, without waiting.
+TEST_F(HeadlessTool, SaysWhatIsWrongWithTheRom) {
+  const std::string empty = dir_.Write("empty.rom", "").string();
+  const std::string zeros = dir_.Write("zeros.rom", std::string(1024, '\0')).string();
+  const std::string text = dir_.Write("text.rom", "not a calculator image").string();
+  const std::string big = dir_.Write("big.rom", std::string(3 << 20, 'N')).string();
+  struct Case {
+    std::string rom;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {empty, 0, "warning: '" + empty + "': the image is empty: the machine starts with nothing to run"},
+      {zeros, 0, "warning: '" + zeros + "': the image holds only zero bytes: the machine has nothing to run"},
+      {text, 0, "warning: '" + text + "': no vector table marker found: the image is probably not a calculator ROM"},
+      {big, 0, "warning: '" + big + "': only the first 2 MB of a 3.0 MB file are used"},
+      {fifo_, 1, "Initialization Error: ROM image file could not be opened.\n" + fifo_ + ": is a FIFO, not a file\n"},
+      {In("missing.rom"), 1,
+       "Initialization Error: ROM image file could not be opened.\n" + In("missing.rom") +
+           ": No such file or directory\n"},
+      {"/proc/self/mem", 1, "Initialization Error: ROM image file could not be read.\n/proc/self/mem: Input/output error\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = RunTool({c.rom, "--seconds", "0.01"});
+    EXPECT_EQ(outcome.status, c.status) << c.rom;
+    EXPECT_NE(outcome.err.find("pellux-headless: " + c.message), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out.empty(), c.status != 0) << "it runs exactly when it reads: " << c.rom;
+  }
+}
+
 }  // namespace
 }  // namespace pellux

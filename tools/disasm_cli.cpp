@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -161,10 +162,11 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
 
   const BreakpointSet noBreakpoints;
   std::uint32_t address = start;
-  ListInstructions({}, image.bytes, start, maxLines, noBreakpoints, [&](const ListingLine& line) {
-    out << LineText(line, std::span(image.bytes).subspan(address - kFlashBase), address) << '\n';
-    address += line.length;
-  });
+  ListInstructions(std::span<const std::uint8_t>(image.bytes).subspan(start - kFlashBase), start, maxLines,
+                   noBreakpoints, [&](const ListingLine& line) {
+                     out << LineText(line, std::span(image.bytes).subspan(address - kFlashBase), address) << '\n';
+                     address += line.length;
+                   });
   out.flush();
   if (!out) {
     err << "pellux-disasm: cannot write the listing\n";

@@ -9,6 +9,7 @@
 #include "cpu/exceptions.h"
 #include "machine/errors.h"
 #include "machine/files.h"
+#include "machine/rom_file.h"
 #include "tools/arguments.h"
 #include "tools/headless_session.h"
 #include "tools/lcd_image.h"
@@ -131,10 +132,14 @@ int Runner::Run(std::span<const std::string> arguments) {
 
   std::unique_ptr<HeadlessSession> session;
   try {
-    session = std::make_unique<HeadlessSession>(options.rom, options.realtime ? Pacing::Realtime : Pacing::Manual);
+    const RomFile rom = ReadRomFile(options.rom);
+    for (const std::string& warning : rom.warnings) {
+      std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(), warning.c_str());
+    }
+    session = std::make_unique<HeadlessSession>(rom.bytes, options.realtime ? Pacing::Realtime : Pacing::Manual);
   } catch (const ErrMsg& error) {
-    return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) + " (" +
-                               Describe(options.rom) + ")");
+    return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) +
+                               (error.detail.empty() ? "" : "\n" + error.detail));
   }
   session->ScheduleKeys(keys);
   const auto ticks = static_cast<std::int64_t>(std::llround(options.seconds * kTicksPerSecond));
@@ -154,7 +159,7 @@ int Runner::Run(std::span<const std::string> arguments) {
 
 void Runner::Report(const HeadlessOptions& options, HeadlessSession& session, StopReason reason) {
   const Calculator& calc = session.calculator();
-  const RunStats& stats = session.stats();
+  const DriverStats& stats = session.stats();
   const std::int64_t now = session.Now();
   std::fprintf(out_, "%s: %.3f s of emulated time (%" PRId64 " ticks of 1/1024 s)%s\n", options.rom.string().c_str(),
                static_cast<double>(now) / kTicksPerSecond, now, options.realtime ? ", real time" : "");
