@@ -24,8 +24,8 @@
 #include "cpu/core.h"
 #include "cpu/flat_machine.h"
 #include "machine/calculator.h"
-#include "machine/errors.h"
 #include "machine/driver.h"
+#include "machine/errors.h"
 #include "machine/files.h"
 #include "machine/memory_bus.h"
 #include "machine/rom_file.h"
@@ -208,8 +208,8 @@ std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std:
     return std::nullopt;
   }
   if (!file.ok()) {
-    std::fprintf(stderr, "pellux-bench: cannot %s %s: %s\n", file.error == FileError::ReadFailed ? "read" : "open",
-                 shown.c_str(), file.reason.c_str());
+    std::fprintf(stderr, "pellux-bench: cannot %s %s: %s\n",
+                 file.error == FileError::ReadFailed ? "read" : "open", shown.c_str(), file.reason.c_str());
     return std::nullopt;
   }
   if (file.bytes.empty()) {

@@ -78,28 +78,38 @@ const char* RefusedInputType(fs::file_type type) {
 }
 
 // Opens without blocking, then looks again at what was opened: the name may
-// have come to stand for a FIFO since it was looked at. error is the
-// system's error number, or -1 for a file that is not of a type to read.
-FilePtr OpenForReading(const fs::path& path, int& error) {
+// have come to stand for a FIFO since it was looked at. Answers the file, or
+// null and the reason.
+FilePtr OpenForReading(const fs::path& path, std::string& reason) {
 #if defined(__unix__) || defined(__APPLE__)
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    error = errno;
+    reason = SystemReason(errno);
     return nullptr;
   }
   struct stat info {};
-  const bool readable = ::fstat(fd, &info) == 0 && (S_ISREG(info.st_mode) || S_ISCHR(info.st_mode));
-  const int flags = ::fcntl(fd, F_GETFL);
-  std::FILE* file = readable && flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, "rb") : nullptr;
-  if (!file) {
-    error = readable ? errno : -1;
-    ::close(fd);
+  if (::fstat(fd, &info) != 0) {
+    reason = SystemReason(errno);
+  } else if (S_ISFIFO(info.st_mode)) {
+    reason = RefusedInputType(fs::file_type::fifo);
+  } else if (S_ISDIR(info.st_mode)) {
+    reason = RefusedInputType(fs::file_type::directory);
+  } else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode)) {
+    reason = RefusedInputType(fs::file_type::unknown);
+  } else {
+    // Reads block as usual from here on; only the open had to not wait.
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file =
+        flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (file) return FilePtr(file);
+    reason = SystemReason(errno);
   }
-  return FilePtr(file);
+  ::close(fd);
+  return nullptr;
 #else
   errno = 0;
   FilePtr file(std::fopen(path.string().c_str(), "rb"));
-  error = file ? 0 : (errno ? errno : EACCES);
+  if (!file) reason = SystemReason(errno ? errno : EACCES);
   return file;
 #endif
 }
@@ -127,11 +137,9 @@ InputFile ReadInputFile(const fs::path& path, std::size_t limit, OverLimit overL
   if (error) return Failure(FileError::OpenFailed, SystemReason(error.value()));
   if (const char* refusal = RefusedInputType(status.type())) return Failure(FileError::OpenFailed, refusal);
 
-  int openError = 0;
-  FilePtr file = OpenForReading(path, openError);
-  if (!file) {
-    return Failure(FileError::OpenFailed, openError < 0 ? RefusedInputType(fs::file_type::fifo) : SystemReason(openError));
-  }
+  std::string reason;
+  FilePtr file = OpenForReading(path, reason);
+  if (!file) return Failure(FileError::OpenFailed, reason);
 
   // One byte past the limit tells whether there was more.
   InputFile result;

@@ -1,11 +1,11 @@
 // The tools' command-line pieces: options and their values, counts that
 // overflow, and the user's text quoted for messages.
+#include "tools/arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "tools/arguments.h"
 
 namespace pellux {
 namespace {
@@ -84,7 +84,8 @@ TEST(CommandLine, QuotesTheUsersTextReadably) {
       {std::string(50, 'x'), "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx'... (50 bytes)"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(Quoted(text), expected);
-  EXPECT_EQ(Quoted("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "'\xC3\xA9\xC3\xA9'... (6 bytes)") << "whole characters are kept";
+  EXPECT_EQ(Quoted("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "'\xC3\xA9\xC3\xA9'... (6 bytes)")
+      << "whole characters are kept";
 }
 
 }  // namespace

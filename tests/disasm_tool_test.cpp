@@ -145,7 +145,8 @@ TEST(DisasmTool, BadArgumentsSayWhatIsWrong) {
   for (const Case& c : cases) {
     const Outcome outcome = RunTool(c.args);
     EXPECT_EQ(outcome.code, 2) << c.message;
-    EXPECT_TRUE(outcome.err.starts_with(std::string("pellux-disasm: ") + c.message + "\nusage:")) << outcome.err;
+    EXPECT_TRUE(outcome.err.starts_with(std::string("pellux-disasm: ") + c.message + "\nusage:"))
+        << outcome.err;
   }
 }
 
@@ -156,7 +157,8 @@ TEST(DisasmTool, AnInstructionCutOffByTheEndOfTheFileIsMarked) {
     std::vector<std::string> lines;
   };
   const Case cases[] = {
-      {WordBytes({0x4EF9, 0x0040}), {" 400000: 4ef9 0040        jmp      <cut off: the file ends after 4 of its 6 bytes>"}},
+      {WordBytes({0x4EF9, 0x0040}),
+       {" 400000: 4ef9 0040        jmp      <cut off: the file ends after 4 of its 6 bytes>"}},
       {WordBytes({0x4E71, 0x0C80}),
        {" 400000: 4e71             nop      ",
         " 400002: 0c80             cmpi.l   <cut off: the file ends after 2 of its 6 bytes>"}},

@@ -1,5 +1,7 @@
 // Reading and writing the user's files: what is refused and why, without
 // ever blocking, and outputs that replace a file whole or not at all.
+#include "machine/files.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -11,7 +13,6 @@
 #include <iterator>
 #include <string>
 
-#include "machine/files.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -71,9 +72,10 @@ TEST(ReadInputFile, ReadsWhatIsAFileAndRefusesTheRestWithTheReason) {
       {dir.path(), 16, OverLimit::Cut, FileError::OpenFailed, "is a directory", 0, false},
       {dir.path() / "fifo", 16, OverLimit::Cut, FileError::OpenFailed, "is a FIFO", 0, false},
       {dir.path() / "socket", 16, OverLimit::Cut, FileError::OpenFailed, "is a socket", 0, false},
-      {dir.path() / "missing", 16, OverLimit::Cut, FileError::OpenFailed, "No such file or directory", 0, false},
-      {dir.path() / "loop-a", 16, OverLimit::Cut, FileError::OpenFailed, "Too many levels of symbolic links", 0,
+      {dir.path() / "missing", 16, OverLimit::Cut, FileError::OpenFailed, "No such file or directory", 0,
        false},
+      {dir.path() / "loop-a", 16, OverLimit::Cut, FileError::OpenFailed, "Too many levels of symbolic links",
+       0, false},
       {"/proc/self/mem", 16, OverLimit::Cut, FileError::ReadFailed, "Input/output error", 0, false},
   };
   for (const Case& c : cases) {
@@ -143,7 +145,8 @@ TEST(OutputFiles, ReplaceTheFileWholeThroughLinksKeepingItsPermissions) {
   EXPECT_EQ(WriteFileAtomically(dir.path() / "link.png", bytes), "");
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.png")) << "the link stays a link";
   EXPECT_EQ(Contents(old), text);
-  EXPECT_EQ(fs::status(old).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(fs::status(old).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 3u) << "no temporary file is left";

@@ -110,11 +110,16 @@ TEST(KeyScript, ALongBadWordIsCutInTheMessage) {
 }
 
 TEST(KeyScript, AByteOrderMarkStartsTheFileUnseen) {
-  const KeyScript script = ParseKeyScript("\xEF\xBB\xBF" "1 press ON\n");
+  const KeyScript script = ParseKeyScript(
+      "\xEF\xBB\xBF"
+      "1 press ON\n");
   ASSERT_FALSE(script.error) << script.error->message;
   ASSERT_EQ(script.events.size(), 1u);
   EXPECT_EQ(script.events[0].code, 128u);
-  EXPECT_TRUE(ParseKeyScript("1 press ON\n\xEF\xBB\xBF" "2 press ON\n").error) << "only at the start";
+  EXPECT_TRUE(ParseKeyScript("1 press ON\n\xEF\xBB\xBF"
+                             "2 press ON\n")
+                  .error)
+      << "only at the start";
 }
 
 TEST(HeadlessArguments, AcceptsTheDocumentedForms) {

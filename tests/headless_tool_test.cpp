@@ -75,7 +75,10 @@ class HeadlessTool : public ::testing::Test {
 
 TEST_F(HeadlessTool, RefusesBeforeRunningAndSaysWhy) {
   fs::create_hard_link(rom_, In("hard-link.rom"));
-  const std::string badKeys = dir_.Write("bad.keys", "\xEF\xBB\xBF" "1 tap ON\n2 tap A\x01\n").string();
+  const std::string badKeys = dir_.Write("bad.keys",
+                                         "\xEF\xBB\xBF"
+                                         "1 tap ON\n2 tap A\x01\n")
+                                  .string();
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -84,17 +87,26 @@ TEST_F(HeadlessTool, RefusesBeforeRunningAndSaysWhy) {
   const Case cases[] = {
       {{rom_, "--png", rom_}, 2, "--png '" + rom_ + "' is the ROM image; it is not overwritten"},
       {{rom_, "--png", In("hard-link.rom")}, 2, "is the ROM image; it is not overwritten"},
-      {{rom_, "--keys", keys_, "--pbm", keys_}, 2, "--pbm '" + keys_ + "' is the key script; it is not overwritten"},
-      {{rom_, "--png", In("a.png"), "--pbm", In("./a.png")}, 2,
+      {{rom_, "--keys", keys_, "--pbm", keys_},
+       2,
+       "--pbm '" + keys_ + "' is the key script; it is not overwritten"},
+      {{rom_, "--png", In("a.png"), "--pbm", In("./a.png")},
+       2,
        "--png and --pbm name the same file '" + In("./a.png") + "'"},
-      {{rom_, "--seconds", "600", "--png", In("no/x.png")}, 1,
+      {{rom_, "--seconds", "600", "--png", In("no/x.png")},
+       1,
        "cannot write '" + In("no/x.png") + "': No such file or directory"},
       {{rom_, "--png", fifo_}, 1, "cannot write '" + fifo_ + "': is a FIFO, not a file"},
-      {{rom_, "--keys", dir_.path().string()}, 1,
+      {{rom_, "--keys", dir_.path().string()},
+       1,
        "cannot read the key script '" + dir_.path().string() + "': is a directory, not a file"},
       {{rom_, "--keys", fifo_}, 1, "cannot read the key script '" + fifo_ + "': is a FIFO, not a file"},
-      {{rom_, "--keys", "/dev/zero"}, 1, "cannot read the key script '/dev/zero': is larger than 16777216 bytes"},
-      {{rom_, "--keys", "/proc/self/mem"}, 1, "cannot read the key script '/proc/self/mem': Input/output error"},
+      {{rom_, "--keys", "/dev/zero"},
+       1,
+       "cannot read the key script '/dev/zero': is larger than 16777216 bytes"},
+      {{rom_, "--keys", "/proc/self/mem"},
+       1,
+       "cannot read the key script '/proc/self/mem': Input/output error"},
       {{rom_, "--keys", badKeys}, 2, badKeys + ":2: unknown key 'A\\x01'"},
       {{rom_, "--realtime=1"}, 2, "option '--realtime' takes no value"},
       {{"--help=x"}, 2, "option '--help' takes no value"},
@@ -116,14 +128,16 @@ TEST_F(HeadlessTool, RefusesBeforeRunningAndSaysWhy) {
 
 TEST_F(HeadlessTool, WritesEachImageWholeAndLeavesNothingElse) {
   const std::string oldPbm = dir_.Write("old.pbm", "an older picture").string();
-  const Outcome outcome = RunTool({rom_, "--seconds", "0.01", "--keys", keys_, "--png", In("a.png"), "--pbm", oldPbm});
+  const Outcome outcome =
+      RunTool({rom_, "--seconds", "0.01", "--keys", keys_, "--png", In("a.png"), "--pbm", oldPbm});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.err, "");
   EXPECT_TRUE(outcome.out.starts_with(rom_ + ": 0.010 s of emulated time")) << outcome.out;
   EXPECT_TRUE(Contents(In("a.png")).starts_with("\x89PNG\r\n\x1A\n"));
   EXPECT_EQ(Contents(oldPbm).size(), 11u + 3840u);
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir_.path())) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(dir_.path()))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a.png", "fifo", "k.keys", "old.pbm", "v.rom"}));
 }
@@ -143,13 +157,16 @@ TEST_F(HeadlessTool, SaysWhatIsWrongWithTheRom) {
   const Case cases[] = {
       {empty, 0, "warning: '" + empty + "': the image is empty: the machine starts with nothing to run"},
       {zeros, 0, "warning: '" + zeros + "': the image holds only zero bytes: the machine has nothing to run"},
-      {text, 0, "warning: '" + text + "': no vector table marker found: the image is probably not a calculator ROM"},
+      {text, 0,
+       "warning: '" + text + "': no vector table marker found: the image is probably not a calculator ROM"},
       {big, 0, "warning: '" + big + "': only the first 2 MB of a 3.0 MB file are used"},
-      {fifo_, 1, "Initialization Error: ROM image file could not be opened.\n" + fifo_ + ": is a FIFO, not a file\n"},
+      {fifo_, 1,
+       "Initialization Error: ROM image file could not be opened.\n" + fifo_ + ": is a FIFO, not a file\n"},
       {In("missing.rom"), 1,
        "Initialization Error: ROM image file could not be opened.\n" + In("missing.rom") +
            ": No such file or directory\n"},
-      {"/proc/self/mem", 1, "Initialization Error: ROM image file could not be read.\n/proc/self/mem: Input/output error\n"},
+      {"/proc/self/mem", 1,
+       "Initialization Error: ROM image file could not be read.\n/proc/self/mem: Input/output error\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = RunTool({c.rom, "--seconds", "0.01"});

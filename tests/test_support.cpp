@@ -1,10 +1,10 @@
 #include "tests/test_support.h"
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <fstream>
 #include <random>
-
-#include <stdlib.h>
 
 #include "cpu/core.h"
 #include "debugger/disassembler.h"

@@ -7,7 +7,8 @@ namespace pellux {
 namespace {
 
 const OptionSpec* FindOption(std::span<const OptionSpec> options, std::string_view name) {
-  const auto found = std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) { return o.name == name; });
+  const auto found =
+      std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) { return o.name == name; });
   return found == options.end() ? nullptr : &*found;
 }
 

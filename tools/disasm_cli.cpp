@@ -82,8 +82,8 @@ std::string LineText(const ListingLine& line, std::span<const std::uint8_t> rest
   Disassemble(rest, address, cutMnemonic, cutOperands);
   const std::size_t tail = std::max<std::size_t>(8, std::strlen(cutMnemonic)) + 1 + std::strlen(cutOperands);
   char note[96];
-  std::snprintf(note, sizeof note, "%-8s <cut off: the file ends after %zu of its %u bytes>", mnemonic, rest.size(),
-                static_cast<unsigned>(whole));
+  std::snprintf(note, sizeof note, "%-8s <cut off: the file ends after %zu of its %u bytes>", mnemonic,
+                rest.size(), static_cast<unsigned>(whole));
   return line.text.substr(0, line.text.size() - std::min(tail, line.text.size())) + note;
 }
 
@@ -147,8 +147,8 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
 
   const std::uint32_t end = kFlashBase + static_cast<std::uint32_t>(image.bytes.size());
   if (start < kFlashBase || start >= end) {
-    err << "pellux-disasm: address " << Hex(start) << " lies outside " << Quoted(path, 200) << ", which spans "
-        << Hex(kFlashBase) << "-" << Hex(end - 1) << "\n";
+    err << "pellux-disasm: address " << Hex(start) << " lies outside " << Quoted(path, 200)
+        << ", which spans " << Hex(kFlashBase) << "-" << Hex(end - 1) << "\n";
     return kCannotList;
   }
   if (start & 1) {
@@ -156,7 +156,8 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
     return kCannotList;
   }
   if (end - start < 2) {
-    err << "pellux-disasm: " << Quoted(path, 200) << " holds no whole instruction word at " << Hex(start) << "\n";
+    err << "pellux-disasm: " << Quoted(path, 200) << " holds no whole instruction word at " << Hex(start)
+        << "\n";
     return kCannotList;
   }
 
@@ -164,7 +165,8 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
   std::uint32_t address = start;
   ListInstructions(std::span<const std::uint8_t>(image.bytes).subspan(start - kFlashBase), start, maxLines,
                    noBreakpoints, [&](const ListingLine& line) {
-                     out << LineText(line, std::span(image.bytes).subspan(address - kFlashBase), address) << '\n';
+                     out << LineText(line, std::span(image.bytes).subspan(address - kFlashBase), address)
+                         << '\n';
                      address += line.length;
                    });
   out.flush();

@@ -29,8 +29,8 @@ constexpr double kLongestRun = 24 * 3600.0;  // seconds
 constexpr std::size_t kLargestKeyScript = 16 << 20;
 
 constexpr OptionSpec kOptions[] = {
-    {"-h", false},       {"--help", false},  {"--realtime", false}, {"--seconds", true},
-    {"--keys", true},    {"--png", true},    {"--pbm", true},
+    {"-h", false},    {"--help", false}, {"--realtime", false}, {"--seconds", true},
+    {"--keys", true}, {"--png", true},   {"--pbm", true},
 };
 
 // A file the run writes at its end, and what goes in it.
@@ -77,19 +77,20 @@ class Runner {
   std::FILE* err_;
 };
 
-std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs, const std::vector<Input>& inputs) {
+std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs,
+                                        const std::vector<Input>& inputs) {
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const Output& output = outputs[i];
     for (const Input& input : inputs) {
       if (SameFile(output.path, input.path)) {
-        return Fail(kExitUsage, std::string(output.option) + " " + Describe(output.path) + " is " + input.what +
-                                    "; it is not overwritten");
+        return Fail(kExitUsage, std::string(output.option) + " " + Describe(output.path) + " is " +
+                                    input.what + "; it is not overwritten");
       }
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (SameDestination(outputs[j].path, output.path)) {
-        return Fail(kExitUsage, std::string(outputs[j].option) + " and " + output.option + " name the same file " +
-                                    Describe(output.path));
+        return Fail(kExitUsage, std::string(outputs[j].option) + " and " + output.option +
+                                    " name the same file " + Describe(output.path));
       }
     }
   }
@@ -120,12 +121,13 @@ int Runner::Run(std::span<const std::string> arguments) {
   std::vector<KeyEvent> keys;
   if (options.keys) {
     const InputFile file = ReadInputFile(*options.keys, kLargestKeyScript, OverLimit::Refuse);
-    if (!file.ok()) return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.reason);
+    if (!file.ok())
+      return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.reason);
     const KeyScript script =
         ParseKeyScript(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
     if (script.error) {
-      return Fail(kExitUsage,
-                  options.keys->string() + ":" + std::to_string(script.error->line) + ": " + script.error->message);
+      return Fail(kExitUsage, options.keys->string() + ":" + std::to_string(script.error->line) + ": " +
+                                  script.error->message);
     }
     keys = script.events;
   }
@@ -134,9 +136,11 @@ int Runner::Run(std::span<const std::string> arguments) {
   try {
     const RomFile rom = ReadRomFile(options.rom);
     for (const std::string& warning : rom.warnings) {
-      std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(), warning.c_str());
+      std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(),
+                   warning.c_str());
     }
-    session = std::make_unique<HeadlessSession>(rom.bytes, options.realtime ? Pacing::Realtime : Pacing::Manual);
+    session =
+        std::make_unique<HeadlessSession>(rom.bytes, options.realtime ? Pacing::Realtime : Pacing::Manual);
   } catch (const ErrMsg& error) {
     return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) +
                                (error.detail.empty() ? "" : "\n" + error.detail));
@@ -148,7 +152,8 @@ int Runner::Run(std::span<const std::string> arguments) {
   const auto frame = session->Frame();
   bool written = true;
   for (const Output& output : outputs) {
-    if (const std::string problem = WriteFileAtomically(output.path, output.encode(frame)); !problem.empty()) {
+    if (const std::string problem = WriteFileAtomically(output.path, output.encode(frame));
+        !problem.empty()) {
       Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);
       written = false;
     }
@@ -161,12 +166,15 @@ void Runner::Report(const HeadlessOptions& options, HeadlessSession& session, St
   const Calculator& calc = session.calculator();
   const DriverStats& stats = session.stats();
   const std::int64_t now = session.Now();
-  std::fprintf(out_, "%s: %.3f s of emulated time (%" PRId64 " ticks of 1/1024 s)%s\n", options.rom.string().c_str(),
-               static_cast<double>(now) / kTicksPerSecond, now, options.realtime ? ", real time" : "");
-  if (reason == StopReason::Breakpoint) std::fprintf(out_, "  stopped at a breakpoint, PC %06x\n", calc.cpu.pc);
+  std::fprintf(out_, "%s: %.3f s of emulated time (%" PRId64 " ticks of 1/1024 s)%s\n",
+               options.rom.string().c_str(), static_cast<double>(now) / kTicksPerSecond, now,
+               options.realtime ? ", real time" : "");
+  if (reason == StopReason::Breakpoint)
+    std::fprintf(out_, "  stopped at a breakpoint, PC %06x\n", calc.cpu.pc);
   std::fprintf(out_, "  instructions run   %" PRIu64 "\n", calc.cpu.instructionCount);
   std::fprintf(out_, "  timer ticks        %u\n", calc.tickCount);
-  std::fprintf(out_, "  asleep             %.1f%% of the time (%" PRIu64 " run slices, %" PRIu64 " idle passes)\n",
+  std::fprintf(out_,
+               "  asleep             %.1f%% of the time (%" PRIu64 " run slices, %" PRIu64 " idle passes)\n",
                100.0 * stats.AsleepShare(), stats.slices, stats.idlePasses);
   std::fprintf(out_, "  PC %06x, SR %04x\n", calc.cpu.pc, static_cast<unsigned>(GetSR(calc.cpu)));
 }
@@ -191,8 +199,8 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
     } else if (argument.option == "--seconds") {
       double seconds = 0;
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-      if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) || seconds < 0 ||
-          seconds > kLongestRun) {
+      if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) ||
+          seconds < 0 || seconds > kLongestRun) {
         parsed.error = "--seconds wants a number of seconds from 0 to 86400, not " + Quoted(value);
         return parsed;
       }
@@ -204,7 +212,8 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
     } else if (argument.option == "--pbm") {
       options.pbm = value;
     } else if (haveRom) {
-      parsed.error = "more than one ROM image given (" + Quoted(options.rom.string()) + ", " + Quoted(value) + ")";
+      parsed.error =
+          "more than one ROM image given (" + Quoted(options.rom.string()) + ", " + Quoted(value) + ")";
       return parsed;
     } else {
       options.rom = value;

@@ -1,7 +1,7 @@
 // pellux-conformance: runs MC68000 single-instruction test vector files on
 // the flat-memory core and reports per file, then in total.
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
           ++skipped;
           break;
         case Verdict::Failed:
-          if (static_cast<std::uint64_t>(failed++) < show) std::printf("  FAIL %s: %s\n", test.name.c_str(), outcome.detail.c_str());
+          if (static_cast<std::uint64_t>(failed++) < show)
+            std::printf("  FAIL %s: %s\n", test.name.c_str(), outcome.detail.c_str());
           break;
       }
     }

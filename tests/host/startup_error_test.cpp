@@ -73,8 +73,9 @@ TEST(StartupError, AMissingRomOffscreenIsSaidOnStandardErrorAndExitsWith1) {
   const int status = RunPellux();
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(status, 1);
-  EXPECT_TRUE(said.starts_with("pellux: Initialization Error: ROM image file could not be opened.\n"
-                               "ti92p.rom: No such file or directory\n"))
+  EXPECT_TRUE(
+      said.starts_with("pellux: Initialization Error: ROM image file could not be opened.\n"
+                       "ti92p.rom: No such file or directory\n"))
       << said;
   EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "nothing of the window is left";
 }
