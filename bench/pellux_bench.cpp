@@ -9,12 +9,12 @@
 //       boots a calculator flash image on the calculator's own bus and runs
 //       it in run slices of 1024 instructions, with a manual clock moved one
 //       tick per slice, until the processor sleeps or N instructions.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,10 +24,12 @@
 #include "cpu/core.h"
 #include "cpu/flat_machine.h"
 #include "machine/calculator.h"
-#include "machine/errors.h"
 #include "machine/driver.h"
+#include "machine/errors.h"
+#include "machine/files.h"
 #include "machine/memory_bus.h"
 #include "machine/rom_file.h"
+#include "tools/arguments.h"
 
 namespace {
 
@@ -95,8 +97,10 @@ int UsageError(const std::string& message) {
   return kExitUsage;
 }
 
-// A decimal count, or hexadecimal after 0x, with an optional k, M or G.
-std::optional<std::uint64_t> ParseCount(std::string_view text) {
+// A decimal count, or hexadecimal after 0x, with an optional k, M or G;
+// a message when it is neither or does not fit in 64 bits.
+std::optional<std::uint64_t> ParseCount(std::string_view text, std::string& problem) {
+  const std::string shown = Quoted(text);
   std::uint64_t scale = 1;
   if (!text.empty()) {
     switch (text.back()) {
@@ -117,67 +121,73 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     base = 16;
     text.remove_prefix(2);
   }
-  if (text.empty() || text.size() > 16) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char ch : text) {
-    unsigned digit;
-    if (ch >= '0' && ch <= '9') {
-      digit = static_cast<unsigned>(ch - '0');
-    } else if (base == 16 && ch >= 'a' && ch <= 'f') {
-      digit = static_cast<unsigned>(ch - 'a' + 10);
-    } else if (base == 16 && ch >= 'A' && ch <= 'F') {
-      digit = static_cast<unsigned>(ch - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value * base + digit;
+  const ParsedNumber number = ParseUnsigned(text, base);
+  if (number.error == NumberError::NotANumber) {
+    problem = "is not a count: " + shown;
+    return std::nullopt;
   }
-  if (value > UINT64_MAX / scale) return std::nullopt;
-  return value * scale;
+  if (number.error == NumberError::TooLarge || number.value > UINT64_MAX / scale) {
+    problem = "is too large: " + shown + " (at most 18446744073709551615)";
+    return std::nullopt;
+  }
+  return number.value * scale;
 }
 
 // ADDR:LEN, the address hexadecimal (0x optional), the length a count.
-std::optional<Peek> ParsePeek(std::string_view text) {
+std::optional<Peek> ParsePeek(std::string_view text, std::string& problem) {
   const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  std::string address(text.substr(0, colon));
-  if (address.rfind("0x", 0) != 0 && address.rfind("0X", 0) != 0) address = "0x" + address;
-  const auto a = ParseCount(address);
-  const auto n = ParseCount(text.substr(colon + 1));
-  if (!a || !n || *a > 0xFFFFFFFFu || *n == 0 || *n > kMaxPeek) return std::nullopt;
-  return Peek{static_cast<std::uint32_t>(*a), static_cast<std::uint32_t>(*n)};
+  if (colon == std::string_view::npos) {
+    problem = "--peek wants ADDR:LEN, not " + Quoted(text);
+    return std::nullopt;
+  }
+  std::string_view address = text.substr(0, colon);
+  if (address.starts_with("0x") || address.starts_with("0X")) address.remove_prefix(2);
+  const ParsedNumber a = ParseUnsigned(address, 16, UINT32_MAX);
+  if (a.error != NumberError::None) {
+    problem = "--peek address " + Quoted(text.substr(0, colon)) +
+              (a.error == NumberError::TooLarge ? " is too large: at most ffffffff" : " is not hexadecimal");
+    return std::nullopt;
+  }
+  std::string countProblem;
+  const auto n = ParseCount(text.substr(colon + 1), countProblem);
+  if (!n || *n == 0 || *n > kMaxPeek) {
+    problem = "--peek length wants 1 to 4096 bytes, not " + Quoted(text.substr(colon + 1));
+    return std::nullopt;
+  }
+  return Peek{static_cast<std::uint32_t>(a.value), static_cast<std::uint32_t>(*n)};
 }
+
+constexpr OptionSpec kOptions[] = {
+    {"-h", false}, {"--help", false}, {"--max", true}, {"--peek", true}, {"--machine", true},
+};
 
 // Parses the command line; returns an exit status when the run must not go on.
 std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const SplitArguments split = SplitCommandLine(arguments, kOptions);
+  if (!split.error.empty()) return UsageError(split.error);
   std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
+  for (const Argument& argument : split.items) {
+    const std::string& value = argument.value;
+    std::string problem;
+    if (argument.option == "-h" || argument.option == "--help") {
       std::fputs(kUsage, stdout);
       return kExitStopped;
-    }
-    const bool takesValue = arg == "--max" || arg == "--peek" || arg == "--machine";
-    if (takesValue && i + 1 >= argc) return UsageError(std::string(arg) + " needs a value");
-    if (arg == "--max") {
-      const auto n = ParseCount(argv[++i]);
-      if (!n || *n == 0) return UsageError("--max wants a positive count, not '" + std::string(argv[i]) + "'");
+    } else if (argument.option == "--max") {
+      const auto n = ParseCount(value, problem);
+      if (!n) return UsageError("--max " + problem);
+      if (*n == 0) return UsageError("--max wants a positive count, not " + Quoted(value));
       options.max = *n;
-    } else if (arg == "--peek") {
-      const auto peek = ParsePeek(argv[++i]);
-      if (!peek) {
-        return UsageError("--peek wants ADDR:LEN (hexadecimal address, 1 to 4096 bytes), not '" +
-                          std::string(argv[i]) + "'");
-      }
+    } else if (argument.option == "--peek") {
+      const auto peek = ParsePeek(value, problem);
+      if (!peek) return UsageError(problem);
       options.peeks.push_back(*peek);
-    } else if (arg == "--machine") {
+    } else if (argument.option == "--machine") {
       if (options.machine) return UsageError("--machine given twice");
       options.machine = true;
-      positional.emplace_back(argv[++i]);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option '" + std::string(arg) + "'");
+      positional.push_back(value);
     } else {
-      positional.emplace_back(arg);
+      positional.push_back(value);
     }
   }
   if (positional.empty()) return UsageError("no image given");
@@ -190,29 +200,23 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 }
 
 // Reads the whole file if it fits in limit bytes.
-std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std::uint64_t limit) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
-    std::fprintf(stderr, "pellux-bench: cannot open '%s'\n", path.c_str());
+std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std::size_t limit) {
+  InputFile file = ReadInputFile(path, limit, OverLimit::Refuse);
+  const std::string shown = Quoted(path, 200);
+  if (file.error == FileError::TooLarge) {
+    std::fprintf(stderr, "pellux-bench: %s is larger than the %zu bytes of memory\n", shown.c_str(), limit);
     return std::nullopt;
   }
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<std::uint64_t>(size) > limit) {
-    std::fprintf(stderr, "pellux-bench: '%s' is larger than the %llu bytes of memory\n", path.c_str(),
-                 static_cast<unsigned long long>(limit));
+  if (!file.ok()) {
+    std::fprintf(stderr, "pellux-bench: cannot %s %s: %s\n",
+                 file.error == FileError::ReadFailed ? "read" : "open", shown.c_str(), file.reason.c_str());
     return std::nullopt;
   }
-  if (size == 0) {
-    std::fprintf(stderr, "pellux-bench: '%s' is empty\n", path.c_str());
+  if (file.bytes.empty()) {
+    std::fprintf(stderr, "pellux-bench: %s is empty\n", shown.c_str());
     return std::nullopt;
   }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-    std::fprintf(stderr, "pellux-bench: cannot read '%s'\n", path.c_str());
-    return std::nullopt;
-  }
-  return bytes;
+  return std::move(file.bytes);
 }
 
 void PrintBytes(const Peek& peek, const std::uint8_t* bytes) {
@@ -300,8 +304,10 @@ int RunMachine(const Options& options) {
   clock.passTicks = 1;
   Driver driver(*calc, clock);
   std::printf("image: %s (calculator, run slices of %u)\n", options.image.c_str(), kSliceInstructions);
-  const std::uint64_t slices = (options.max + kSliceInstructions - 1) / kSliceInstructions;
-  const RunReport report = Measure(slices * kSliceInstructions, kSliceInstructions, [&](std::uint32_t) {
+  // Whole slices, rounded up; the largest counts stay within 64 bits.
+  const std::uint64_t slices = options.max / kSliceInstructions + (options.max % kSliceInstructions != 0);
+  const std::uint64_t budget = std::min(slices, UINT64_MAX / kSliceInstructions) * kSliceInstructions;
+  const RunReport report = Measure(budget, kSliceInstructions, [&](std::uint32_t) {
     return Step{kSliceInstructions, driver.Pass() == RunOutcome::Asleep};
   });
   PrintReport(report, true);

@@ -4,11 +4,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <system_error>
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -50,33 +53,97 @@ fs::path TemporaryNameBeside(const fs::path& path) {
   return name;
 }
 
+// Why a file of this type is neither read nor written: a FIFO would block
+// until the other end came, a directory or socket holds no bytes, and a
+// rename over a device would remove it.
+const char* NotAFile(fs::file_type type) {
+  switch (type) {
+    case fs::file_type::directory:
+      return "is a directory, not a file";
+    case fs::file_type::fifo:
+      return "is a FIFO, not a file";
+    case fs::file_type::socket:
+      return "is a socket, not a file";
+    case fs::file_type::character:
+    case fs::file_type::block:
+      return "is a device, not a file";
+    default:
+      return "is not a regular file";
+  }
+}
+
+// Why a file of this type is not read, or null when it is.
+const char* RefusedInputType(fs::file_type type) {
+  return type == fs::file_type::regular || type == fs::file_type::character ? nullptr : NotAFile(type);
+}
+
+// Opens without blocking, then looks again at what was opened: the name may
+// have come to stand for a FIFO since it was looked at. Answers the file, or
+// null and the reason.
+FilePtr OpenForReading(const fs::path& path, std::string& reason) {
+#if defined(__unix__) || defined(__APPLE__)
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    reason = SystemReason(errno);
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    reason = SystemReason(errno);
+  } else if (S_ISFIFO(info.st_mode)) {
+    reason = RefusedInputType(fs::file_type::fifo);
+  } else if (S_ISDIR(info.st_mode)) {
+    reason = RefusedInputType(fs::file_type::directory);
+  } else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode)) {
+    reason = RefusedInputType(fs::file_type::unknown);
+  } else {
+    // Reads block as usual from here on; only the open had to not wait.
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file =
+        flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (file) return FilePtr(file);
+    reason = SystemReason(errno);
+  }
+  ::close(fd);
+  return nullptr;
+#else
+  errno = 0;
+  FilePtr file(std::fopen(path.string().c_str(), "rb"));
+  if (!file) reason = SystemReason(errno ? errno : EACCES);
+  return file;
+#endif
+}
+
+// Where an output lands: a symbolic link is followed, so that the file it
+// names is replaced and the link stays. Existing outputs must be regular
+// files: renaming over a FIFO, a device or a socket would remove it.
+std::string ResolveOutput(const fs::path& path, fs::path& target) {
+  std::error_code error;
+  target = path;
+  if (fs::is_symlink(fs::symlink_status(path, error))) {
+    target = fs::weakly_canonical(path, error);
+    if (error) return error.message();
+  }
+  const fs::file_status status = fs::status(target, error);
+  if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular) return {};
+  return error ? error.message() : NotAFile(status.type());
+}
+
 }  // namespace
 
 InputFile ReadInputFile(const fs::path& path, std::size_t limit, OverLimit overLimit) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
   if (error) return Failure(FileError::OpenFailed, SystemReason(error.value()));
-  switch (status.type()) {
-    case fs::file_type::regular:
-    case fs::file_type::character:
-      break;
-    case fs::file_type::directory:
-      return Failure(FileError::OpenFailed, "is a directory, not a file");
-    case fs::file_type::fifo:
-      return Failure(FileError::OpenFailed, "is a FIFO, not a file");
-    case fs::file_type::socket:
-      return Failure(FileError::OpenFailed, "is a socket, not a file");
-    default:
-      return Failure(FileError::OpenFailed, "is not a regular file");
-  }
+  if (const char* refusal = RefusedInputType(status.type())) return Failure(FileError::OpenFailed, refusal);
 
-  errno = 0;
-  FilePtr file(std::fopen(path.string().c_str(), "rb"));
-  if (!file) return Failure(FileError::OpenFailed, SystemReason(errno ? errno : EACCES));
+  std::string reason;
+  FilePtr file = OpenForReading(path, reason);
+  if (!file) return Failure(FileError::OpenFailed, reason);
 
   // One byte past the limit tells whether there was more.
   InputFile result;
-  const std::size_t want = limit + 1;
+  const std::size_t want = limit < SIZE_MAX ? limit + 1 : limit;
   std::size_t total = 0;
   constexpr std::size_t kChunk = 1 << 16;
   while (total < want) {
@@ -104,9 +171,10 @@ std::string DescribeFileError(const fs::path& path, const std::string& reason) {
 }
 
 std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes) {
+  fs::path target;
+  if (std::string refusal = ResolveOutput(path, target); !refusal.empty()) return refusal;
   std::error_code error;
-  if (fs::is_directory(path, error)) return "is a directory";
-  const fs::path temporary = TemporaryNameBeside(path);
+  const fs::path temporary = TemporaryNameBeside(target);
   errno = 0;
   FilePtr file(std::fopen(temporary.string().c_str(), "wb"));
   if (!file) return SystemReason(errno ? errno : EACCES);
@@ -120,7 +188,10 @@ std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8
     const int reason = !written ? writeError : flushError;
     return SystemReason(reason ? reason : EIO);
   }
-  fs::rename(temporary, path, error);
+  // A file replaced keeps who may read and write it.
+  const fs::file_status old = fs::status(target, error);
+  if (!error && fs::is_regular_file(old)) fs::permissions(temporary, old.permissions(), error);
+  fs::rename(temporary, target, error);
   if (error) {
     std::error_code ignored;
     fs::remove(temporary, ignored);
@@ -130,9 +201,10 @@ std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8
 }
 
 std::string CheckOutputPath(const fs::path& path) {
+  fs::path target;
+  if (std::string refusal = ResolveOutput(path, target); !refusal.empty()) return refusal;
   std::error_code error;
-  if (fs::is_directory(path, error)) return "is a directory";
-  const fs::path temporary = TemporaryNameBeside(path);
+  const fs::path temporary = TemporaryNameBeside(target);
   errno = 0;
   FilePtr file(std::fopen(temporary.string().c_str(), "wb"));
   if (!file) return SystemReason(errno ? errno : EACCES);

@@ -42,13 +42,17 @@ std::string DescribeFileError(const std::filesystem::path& path, const std::stri
 
 // Writes the bytes to a temporary file in the destination's folder, flushes
 // it to the disk and renames it over the destination: a crash or a full disk
-// leaves either the old file or the new one. Answers an empty string, or the
-// reason it failed (nothing is left behind then).
+// leaves either the old file or the new one. A symbolic link is followed (the
+// file it names is replaced, with its permissions kept); an existing
+// destination that is not a regular file (a FIFO, a device) is refused.
+// Answers an empty string, or the reason it failed (nothing is left behind
+// then).
 std::string WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // Whether a file could be written at path, checked before a long run: the
-// folder exists and takes a new file, and path is not a directory. Answers an
-// empty string or the reason. Nothing is left behind.
+// folder exists and takes a new file, and path is not a directory or any
+// other file that WriteFileAtomically refuses. Answers an empty string or the
+// reason. Nothing is left behind.
 std::string CheckOutputPath(const std::filesystem::path& path);
 
 // Whether two paths name the same file (same device and inode), whatever

@@ -1,5 +1,6 @@
 // The vector reader on real and damaged files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -46,6 +47,28 @@ TEST(ConformanceReader, DamagedFilesAreRefusedNotOverrun) {
     std::string error;
     EXPECT_FALSE(ReadVectorFile(file.path(), tests, error)) << "case " << i;
     EXPECT_FALSE(error.empty()) << "case " << i;
+    EXPECT_EQ(error.find(file.path().string()), std::string::npos) << "the caller names the file: " << error;
+  }
+}
+
+// Whatever the name stands for, the reader answers with the reason: no
+// exception, no endless read, no wait for a writer.
+TEST(ConformanceReader, WhatIsNoFileIsRefusedWithTheReason) {
+  const test::TempDir dir;
+  const std::string fifo = (dir.path() / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, const char*> cases[] = {
+      {dir.path().string(), "is a directory, not a file"},
+      {fifo, "is a FIFO, not a file"},
+      {(dir.path() / "missing").string(), "No such file or directory"},
+      {"/proc/self/mem", "cannot be read: Input/output error"},
+      {"/dev/zero", "is larger than 67108864 bytes"},
+  };
+  for (const auto& [path, reason] : cases) {
+    std::vector<VectorTest> tests;
+    std::string error;
+    EXPECT_FALSE(ReadVectorFile(path, tests, error)) << path;
+    EXPECT_EQ(error, reason) << path;
   }
 }
 

@@ -1,5 +1,6 @@
 // pellux-disasm: its arguments, its files, and its listing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -93,14 +94,22 @@ TEST(DisasmTool, FilesAndAddressesThatCannotBeListed) {
   const TempFile file(kProgram);  // 400000-400007
   const TempFile empty(std::vector<std::uint8_t>{});
   const TempFile oneByte(std::vector<std::uint8_t>{0x4E});
-  const std::string missing = (std::filesystem::temp_directory_path() / "pellux-no-such-rom.bin").string();
+  const test::TempDir dir;
+  const std::string missing = (dir.path() / "missing.bin").string();
+  const std::string fifo = (dir.path() / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string loop = (dir.path() / "loop").string();
+  std::filesystem::create_symlink("loop", loop);
   struct Case {
     std::vector<std::string> args;
-    const char* message;
+    std::string message;
   };
   const Case cases[] = {
-      {{missing}, "no such file"},
-      {{std::filesystem::temp_directory_path().string()}, "is a directory"},
+      {{missing}, "cannot open '" + missing + "': No such file or directory"},
+      {{dir.path().string()}, "cannot open '" + dir.path().string() + "': is a directory, not a file"},
+      {{fifo}, "cannot open '" + fifo + "': is a FIFO, not a file"},  // without blocking
+      {{loop}, "cannot open '" + loop + "': Too many levels of symbolic links"},
+      {{"/proc/self/mem"}, "cannot read '/proc/self/mem': Input/output error"},
       {{empty.path()}, "is empty"},
       {{oneByte.path()}, "no whole instruction word"},
       {{file.path(), "3ffffe"}, "lies outside"},
@@ -111,8 +120,56 @@ TEST(DisasmTool, FilesAndAddressesThatCannotBeListed) {
   for (const Case& c : cases) {
     const Outcome outcome = RunTool(c.args);
     EXPECT_EQ(outcome.code, 1) << c.args[0];
+    EXPECT_TRUE(outcome.err.starts_with("pellux-disasm: ")) << outcome.err;
     EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "");
+  }
+}
+
+TEST(DisasmTool, BadArgumentsSayWhatIsWrong) {
+  const TempFile file(kProgram);
+  const std::string path = file.path();
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{path, "100000000"}, "ADDRESS '100000000' is too large: at most ffffffff"},
+      {{path, "0x1ffffffff"}, "ADDRESS '0x1ffffffff' is too large: at most ffffffff"},
+      {{path, "4000zz"}, "ADDRESS must be hexadecimal, not '4000zz'"},
+      {{path, "400000", "18446744073709551616"}, "LINES '18446744073709551616' is too large"},
+      {{path, "400000", "0"}, "LINES must be a positive decimal count, not '0'"},
+      {{path, "--help=x"}, "option '--help' takes no value"},
+      {{"--lines", path}, "unknown option '--lines'"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = RunTool(c.args);
+    EXPECT_EQ(outcome.code, 2) << c.message;
+    EXPECT_TRUE(outcome.err.starts_with(std::string("pellux-disasm: ") + c.message + "\nusage:"))
+        << outcome.err;
+  }
+}
+
+// Bytes the file does not hold are not shown as zero operands.
+TEST(DisasmTool, AnInstructionCutOffByTheEndOfTheFileIsMarked) {
+  struct Case {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {WordBytes({0x4EF9, 0x0040}),
+       {" 400000: 4ef9 0040        jmp      <cut off: the file ends after 4 of its 6 bytes>"}},
+      {WordBytes({0x4E71, 0x0C80}),
+       {" 400000: 4e71             nop      ",
+        " 400002: 0c80             cmpi.l   <cut off: the file ends after 2 of its 6 bytes>"}},
+      {WordBytes({0x4E71, 0x4EF9, 0x0040, 0x0000}),
+       {" 400000: 4e71             nop      ", " 400002: 4ef9 0040 0000   jmp      400000"}},
+  };
+  for (const Case& c : cases) {
+    const TempFile file(c.bytes);
+    const Outcome outcome = RunTool({file.path()});
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(Lines(outcome.out), c.lines);
   }
 }
 

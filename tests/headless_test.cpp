@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/headless_session.h"
+#include "tools/headless_cli.h"
 #include "tools/key_script.h"
 #include "tools/lcd_image.h"
 
@@ -69,7 +69,7 @@ TEST(KeyScript, TimesActionsAndOrder) {
 
 TEST(KeyScript, ErrorsNameTheirLine) {
   struct Case {
-    const char* text;
+    std::string_view text;
     int line;
     const char* says;
   };
@@ -84,6 +84,14 @@ TEST(KeyScript, ErrorsNameTheirLine) {
       {"+ tap ENTER\n", 1, "bad time"},
       {"99999999 tap ENTER\n", 1, "bad time"},
       {"1 type 1(2\n", 1, "no key types '('"},
+      // The user's bytes quoted readably, a long word cut.
+      {"1 tap EN\x01TER\n", 1, "unknown key 'EN\\x01TER'"},
+      {std::string_view("1 tap A\0B\n", 10), 1, "unknown key 'A\\x00B'"},
+      {"1 tap \xC3\xA9\xC3\n", 1, "unknown key '\xC3\xA9\\xc3'"},
+      {"1 tap ''\n", 1, "unknown key '\\'\\''"},
+      // A line whose own events go past the day is blamed, not the next.
+      {"86399.96 tap ENTER\n+0 tap ENTER\n", 1, "past a day"},
+      {"86399.5 type 1234567890\n+0 tap ENTER\n", 1, "past a day"},
   };
   for (const Case& c : cases) {
     const KeyScript script = ParseKeyScript(c.text);
@@ -92,6 +100,26 @@ TEST(KeyScript, ErrorsNameTheirLine) {
     EXPECT_NE(script.error->message.find(c.says), std::string::npos) << script.error->message;
     EXPECT_TRUE(script.events.empty());
   }
+}
+
+TEST(KeyScript, ALongBadWordIsCutInTheMessage) {
+  const std::string script = "1 tap " + std::string(10 << 20, 'X') + "\n";
+  const KeyScript parsed = ParseKeyScript(script);
+  ASSERT_TRUE(parsed.error);
+  EXPECT_EQ(parsed.error->message, "unknown key '" + std::string(40, 'X') + "'... (10485760 bytes)");
+}
+
+TEST(KeyScript, AByteOrderMarkStartsTheFileUnseen) {
+  const KeyScript script = ParseKeyScript(
+      "\xEF\xBB\xBF"
+      "1 press ON\n");
+  ASSERT_FALSE(script.error) << script.error->message;
+  ASSERT_EQ(script.events.size(), 1u);
+  EXPECT_EQ(script.events[0].code, 128u);
+  EXPECT_TRUE(ParseKeyScript("1 press ON\n\xEF\xBB\xBF"
+                             "2 press ON\n")
+                  .error)
+      << "only at the start";
 }
 
 TEST(HeadlessArguments, AcceptsTheDocumentedForms) {

@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -21,6 +23,23 @@ TempFile::TempFile(const std::vector<std::uint8_t>& bytes) {
 TempFile::~TempFile() {
   std::error_code ignored;
   std::filesystem::remove(path_, ignored);
+}
+
+TempDir::TempDir() {
+  std::string name = (std::filesystem::temp_directory_path() / "pellux-test-XXXXXX").string();
+  path_ = mkdtemp(name.data()) ? std::filesystem::path(name) : std::filesystem::path();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path TempDir::Write(const std::string& name, std::string_view bytes) const {
+  const std::filesystem::path file = path_ / name;
+  std::ofstream out(file, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return file;
 }
 
 RomBuilder::RomBuilder(std::uint32_t ssp, std::uint32_t pc, std::uint32_t handler)

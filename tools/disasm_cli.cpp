@@ -1,9 +1,11 @@
 #include "tools/disasm_cli.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
@@ -11,7 +13,10 @@
 #include <vector>
 
 #include "cpu/breakpoint_set.h"
+#include "debugger/disassembler.h"
 #include "debugger/listing.h"
+#include "machine/files.h"
+#include "tools/arguments.h"
 
 namespace pellux {
 namespace {
@@ -24,26 +29,15 @@ constexpr std::string_view kUsage =
     "Lists the 68000 instructions in FILE, read as the calculator's flash image at\n"
     "0x400000 (its first 2 MB), in the debugger's listing format.\n"
     "  ADDRESS  where to start, in hexadecimal with or without 0x (default 400000)\n"
-    "  LINES    how many lines, in decimal (default: to the end of the file)\n";
+    "  LINES    how many lines, in decimal (default: to the end of the file)\n"
+    "An instruction that the end of the file cuts off is marked so.\n";
 
 enum ExitCode { kDone = 0, kCannotList = 1, kBadArguments = 2 };
 
-std::optional<std::uint32_t> ParseAddress(std::string_view text) {
-  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::optional<std::size_t> ParseLines(std::string_view text) {
-  std::size_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value == 0) {
-    return std::nullopt;
-  }
-  return value;
-}
+constexpr OptionSpec kOptions[] = {{"-h", false}, {"--help", false}};
+// The longest MC68000 instruction, and room for any operand text.
+constexpr std::size_t kLongestInstruction = 10;
+constexpr std::size_t kOperandRoom = 64;
 
 int BadArguments(std::ostream& err, std::string_view problem) {
   err << "pellux-disasm: " << problem << "\n" << kUsage;
@@ -58,35 +52,39 @@ struct Image {
 };
 
 Image ReadImage(const std::string& path) {
+  InputFile file = ReadInputFile(path, kFlashSize, OverLimit::Cut);
   Image image;
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) {
-    image.problem = path + ": no such file";
-    return image;
+  if (file.error == FileError::ReadFailed) {
+    image.problem = "cannot read " + Quoted(path, 200) + ": " + file.reason;
+  } else if (!file.ok()) {
+    image.problem = "cannot open " + Quoted(path, 200) + ": " + file.reason;
+  } else if (file.bytes.empty()) {
+    image.problem = Quoted(path, 200) + " is empty";
   }
-  if (std::filesystem::is_directory(status)) {
-    image.problem = path + " is a directory, not a file";
-    return image;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    image.problem = "cannot open " + path + " for reading";
-    return image;
-  }
-  image.bytes.resize(kFlashSize + 1);
-  in.read(reinterpret_cast<char*>(image.bytes.data()), static_cast<std::streamsize>(image.bytes.size()));
-  if (in.bad()) {
-    image.problem = "cannot read " + path;
-    return image;
-  }
-  image.bytes.resize(static_cast<std::size_t>(in.gcount()));
-  if (image.bytes.empty()) image.problem = path + " is empty";
-  if (image.bytes.size() > kFlashSize) {
-    image.bytes.resize(kFlashSize);
-    image.truncated = true;
-  }
+  image.bytes = std::move(file.bytes);
+  image.truncated = file.truncated;
   return image;
+}
+
+// The listing line, or for an instruction that the end of the file cuts
+// off, its line with the disassembly replaced by what is missing: listed as
+// it stands, the missing bytes would read as zero operands.
+std::string LineText(const ListingLine& line, std::span<const std::uint8_t> rest, std::uint32_t address) {
+  std::array<std::uint8_t, kLongestInstruction> padded{};
+  std::copy_n(rest.begin(), std::min(rest.size(), padded.size()), padded.begin());
+  char mnemonic[kMnemonicCapacity];
+  char operands[kOperandRoom];
+  const std::uint32_t whole = Disassemble(padded, address, mnemonic, operands);
+  if (whole <= rest.size()) return line.text;
+  // The line's text ends with the mnemonic column and the operands of the cut bytes.
+  char cutMnemonic[kMnemonicCapacity];
+  char cutOperands[kOperandRoom];
+  Disassemble(rest, address, cutMnemonic, cutOperands);
+  const std::size_t tail = std::max<std::size_t>(8, std::strlen(cutMnemonic)) + 1 + std::strlen(cutOperands);
+  char note[96];
+  std::snprintf(note, sizeof note, "%-8s <cut off: the file ends after %zu of its %u bytes>", mnemonic,
+                rest.size(), static_cast<unsigned>(whole));
+  return line.text.substr(0, line.text.size() - std::min(tail, line.text.size())) + note;
 }
 
 std::string Hex(std::uint32_t value) {
@@ -98,42 +96,59 @@ std::string Hex(std::uint32_t value) {
 }  // namespace
 
 int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
-  for (const std::string_view arg : args) {
-    if (arg == "--help" || arg == "-h") {
+  const std::vector<std::string> arguments(args.begin(), args.end());
+  const SplitArguments split = SplitCommandLine(arguments, kOptions);
+  if (!split.error.empty()) return BadArguments(err, split.error);
+  std::vector<std::string> operands;
+  for (const Argument& argument : split.items) {
+    if (!argument.option.empty()) {
       out << kUsage;
       return kDone;
     }
+    operands.push_back(argument.value);
   }
-  if (args.empty()) return BadArguments(err, "no FILE given");
-  if (args.size() > 3) return BadArguments(err, "too many arguments");
-  if (args[0].starts_with("-")) return BadArguments(err, "unknown option " + std::string(args[0]));
+  if (operands.empty()) return BadArguments(err, "no FILE given");
+  if (operands.size() > 3) return BadArguments(err, "too many arguments");
 
   std::uint32_t start = kFlashBase;
-  if (args.size() >= 2) {
-    const auto address = ParseAddress(args[1]);
-    if (!address) return BadArguments(err, "ADDRESS must be hexadecimal: " + std::string(args[1]));
-    start = *address;
+  if (operands.size() >= 2) {
+    std::string_view text = operands[1];
+    if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+    const ParsedNumber address = ParseUnsigned(text, 16, UINT32_MAX);
+    if (address.error == NumberError::TooLarge) {
+      return BadArguments(err, "ADDRESS " + Quoted(operands[1]) + " is too large: at most ffffffff");
+    }
+    if (address.error != NumberError::None) {
+      return BadArguments(err, "ADDRESS must be hexadecimal, not " + Quoted(operands[1]));
+    }
+    start = static_cast<std::uint32_t>(address.value);
   }
   std::size_t maxLines = std::numeric_limits<std::size_t>::max();
-  if (args.size() == 3) {
-    const auto lines = ParseLines(args[2]);
-    if (!lines) return BadArguments(err, "LINES must be a positive decimal count: " + std::string(args[2]));
-    maxLines = *lines;
+  if (operands.size() == 3) {
+    const ParsedNumber lines = ParseUnsigned(operands[2], 10, std::numeric_limits<std::size_t>::max());
+    if (lines.error == NumberError::TooLarge) {
+      return BadArguments(err, "LINES " + Quoted(operands[2]) + " is too large");
+    }
+    if (lines.error != NumberError::None || lines.value == 0) {
+      return BadArguments(err, "LINES must be a positive decimal count, not " + Quoted(operands[2]));
+    }
+    maxLines = lines.value;
   }
 
-  const std::string path(args[0]);
+  const std::string& path = operands[0];
   const Image image = ReadImage(path);
   if (!image.problem.empty()) {
     err << "pellux-disasm: " << image.problem << "\n";
     return kCannotList;
   }
-  if (image.truncated)
-    err << "pellux-disasm: note: " << path << " is larger than 2 MB; listing its first 2 MB\n";
+  if (image.truncated) {
+    err << "pellux-disasm: note: " << Quoted(path, 200) << " is larger than 2 MB; listing its first 2 MB\n";
+  }
 
   const std::uint32_t end = kFlashBase + static_cast<std::uint32_t>(image.bytes.size());
   if (start < kFlashBase || start >= end) {
-    err << "pellux-disasm: address " << Hex(start) << " lies outside " << path << ", which spans "
-        << Hex(kFlashBase) << "-" << Hex(end - 1) << "\n";
+    err << "pellux-disasm: address " << Hex(start) << " lies outside " << Quoted(path, 200)
+        << ", which spans " << Hex(kFlashBase) << "-" << Hex(end - 1) << "\n";
     return kCannotList;
   }
   if (start & 1) {
@@ -141,14 +156,19 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
     return kCannotList;
   }
   if (end - start < 2) {
-    err << "pellux-disasm: " << path << " holds no whole instruction word at " << Hex(start) << "\n";
+    err << "pellux-disasm: " << Quoted(path, 200) << " holds no whole instruction word at " << Hex(start)
+        << "\n";
     return kCannotList;
   }
 
   const BreakpointSet noBreakpoints;
+  std::uint32_t address = start;
   ListInstructions(std::span<const std::uint8_t>(image.bytes).subspan(start - kFlashBase), start, maxLines,
-                   noBreakpoints,
-                   [&out](const ListingLine& line) { out << line.text << '\n'; });
+                   noBreakpoints, [&](const ListingLine& line) {
+                     out << LineText(line, std::span(image.bytes).subspan(address - kFlashBase), address)
+                         << '\n';
+                     address += line.length;
+                   });
   out.flush();
   if (!out) {
     err << "pellux-disasm: cannot write the listing\n";

@@ -1,19 +1,11 @@
 #include "tools/headless_session.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
-#include <cmath>
 
 #include "machine/rom_file.h"
 
 namespace pellux {
-
-namespace {
-
-constexpr double kLongestRun = 24 * 3600.0;  // seconds
-
-}  // namespace
 
 HeadlessSession::HeadlessSession(Calculator machine, Pacing pacing)
     : clock_(pacing == Pacing::Manual ? static_cast<HostClock*>(&manualClock_) : &steadyClock_) {
@@ -60,87 +52,5 @@ StopReason HeadlessSession::RunUntil(std::int64_t tick) {
 }
 
 std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const { return calc_->LcdFrame(); }
-
-ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
-  ParsedArguments parsed;
-  HeadlessOptions& options = parsed.options;
-  bool haveRom = false;
-  auto fail = [&](std::string message) {
-    parsed.error = std::move(message);
-    return parsed;
-  };
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string argument = arguments[i];
-    if (argument == "-h" || argument == "--help") {
-      options.help = true;
-      continue;
-    }
-    if (argument == "--realtime") {
-      options.realtime = true;
-      continue;
-    }
-    if (argument.size() > 1 && argument[0] == '-') {
-      // --name VALUE or --name=VALUE
-      std::string value;
-      bool hasValue = false;
-      if (const std::size_t equals = argument.find('='); equals != std::string::npos) {
-        value = argument.substr(equals + 1);
-        argument.resize(equals);
-        hasValue = true;
-      }
-      if (argument != "--seconds" && argument != "--keys" && argument != "--png" && argument != "--pbm") {
-        return fail("unknown option '" + argument + "'");
-      }
-      if (!hasValue) {
-        if (i + 1 == arguments.size()) return fail("option '" + argument + "' needs a value");
-        value = arguments[++i];
-      }
-      if (value.empty()) return fail("option '" + argument + "' needs a value");
-      if (argument == "--seconds") {
-        double seconds = 0;
-        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-        if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) ||
-            seconds < 0 || seconds > kLongestRun) {
-          return fail("--seconds wants a number of seconds from 0 to 86400, not '" + value + "'");
-        }
-        options.seconds = seconds;
-      } else if (argument == "--keys") {
-        options.keys = value;
-      } else if (argument == "--png") {
-        options.png = value;
-      } else {
-        options.pbm = value;
-      }
-      continue;
-    }
-    if (haveRom) return fail("more than one ROM image given ('" + options.rom.string() + "', '" + argument + "')");
-    options.rom = argument;
-    haveRom = true;
-  }
-  if (!haveRom && !options.help) return fail("no ROM image given");
-  return parsed;
-}
-
-std::string HeadlessUsage() {
-  return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE] [--realtime]\n"
-         "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
-         "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
-         "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
-         "\n"
-         "  --seconds S     emulated seconds to run, 0 to 86400 (fractions allowed)\n"
-         "  --keys SCRIPT   key presses and releases at emulated times (below)\n"
-         "  --png FILE      write the final LCD frame as PNG\n"
-         "  --pbm FILE      write the final LCD frame as PBM (P4)\n"
-         "  --realtime      pace emulated time to the real clock, as the window does;\n"
-         "                  without it one tick (1/1024 s) passes per run slice of\n"
-         "                  1024 instructions and per idle pass, as fast as the host\n"
-         "                  allows, and every run gives the same result\n"
-         "  -h, --help      show this text\n"
-         "\n"
-         "Exit status: 0 done, 1 the ROM or an output file could not be read or\n"
-         "written, 2 bad arguments or key script.\n"
-         "\n" +
-         KeyScriptHelp();
-}
 
 }  // namespace pellux

@@ -14,9 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "machine/calculator.h"
@@ -67,23 +65,5 @@ class HeadlessSession {
   std::vector<KeyEvent> keys_;  // pending, in time order
   std::size_t nextKey_ = 0;
 };
-
-// Command line of pellux-headless.
-struct HeadlessOptions {
-  std::filesystem::path rom;
-  double seconds = 2.0;
-  std::optional<std::filesystem::path> keys, png, pbm;
-  bool realtime = false;
-  bool help = false;
-};
-
-struct ParsedArguments {
-  HeadlessOptions options;
-  std::string error;  // empty when the arguments are good
-};
-
-ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments);
-
-std::string HeadlessUsage();
 
 }  // namespace pellux

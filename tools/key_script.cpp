@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "machine/keys.h"
+#include "tools/arguments.h"
 
 namespace pellux {
 
@@ -14,6 +15,8 @@ namespace {
 constexpr std::int64_t kTapHold = 51;      // 50 ms, the time a tapped key is held
 constexpr std::int64_t kTypeSpacing = 102;  // 100 ms from one typed key to the next
 constexpr std::int64_t kLatestTick = 24 * 3600 * kTicksPerSecond;
+constexpr const char* kPastADay = "the line's key events go on past a day";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -70,6 +73,8 @@ KeyScript ParseKeyScript(std::string_view text) {
     script.error = KeyScriptError{lineNumber, std::move(message)};
     return script;
   };
+  // Editors on some systems start a UTF-8 file with a byte-order mark.
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   while (!text.empty()) {
     ++lineNumber;
     const std::size_t newline = text.find('\n');
@@ -85,16 +90,17 @@ KeyScript ParseKeyScript(std::string_view text) {
 
     const bool relative = words[0][0] == '+';
     const std::optional<std::int64_t> time = ParseDuration(relative ? words[0].substr(1) : words[0]);
-    if (!time) return fail("bad time '" + std::string(words[0]) + "' (seconds like 1.5, or 1500ms, or +0.2)");
+    if (!time) return fail("bad time " + Quoted(words[0]) + " (seconds like 1.5, or 1500ms, or +0.2)");
     std::int64_t tick = relative ? lineEnd + *time : *time;
-    if (tick > kLatestTick) return fail("time '" + std::string(words[0]) + "' is later than a day");
+    if (tick > kLatestTick) return fail("time " + Quoted(words[0]) + " is later than a day");
 
     const std::string_view action = words[1];
     const std::string_view key = words[2];
     if (EqualNoCase(action, "type")) {
       for (const char c : key) {
         const std::optional<unsigned> code = KeyOfCharacter(c);
-        if (!code) return fail(std::string("no key types '") + c + "'");
+        if (!code) return fail("no key types " + Quoted(std::string_view(&c, 1)));
+        if (tick + kTapHold > kLatestTick) return fail(kPastADay);
         script.events.push_back({tick, *code, true});
         script.events.push_back({tick + kTapHold, *code, false});
         lineEnd = tick + kTapHold;
@@ -103,16 +109,17 @@ KeyScript ParseKeyScript(std::string_view text) {
       continue;
     }
     const std::optional<unsigned> code = KeyCodeFromName(key);
-    if (!code) return fail("unknown key '" + std::string(key) + "'");
+    if (!code) return fail("unknown key " + Quoted(key));
     if (EqualNoCase(action, "press") || EqualNoCase(action, "release")) {
       script.events.push_back({tick, *code, EqualNoCase(action, "press")});
       lineEnd = tick;
     } else if (EqualNoCase(action, "tap")) {
+      if (tick + kTapHold > kLatestTick) return fail(kPastADay);
       script.events.push_back({tick, *code, true});
       script.events.push_back({tick + kTapHold, *code, false});
       lineEnd = tick + kTapHold;
     } else {
-      return fail("unknown action '" + std::string(action) + "' (press, release, tap or type)");
+      return fail("unknown action " + Quoted(action) + " (press, release, tap or type)");
     }
   }
   std::stable_sort(script.events.begin(), script.events.end(),

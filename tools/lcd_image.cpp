@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <string_view>
 
 #include "machine/calculator.h"
@@ -90,16 +88,6 @@ std::vector<std::uint8_t> EncodePng(LcdFrameView frame) {
   PutChunk(png, "IDAT", z);
   PutChunk(png, "IEND", {});
   return png;
-}
-
-bool WriteFileBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.string().c_str(), "wb"));
-  if (!file) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  return std::fclose(file.release()) == 0 && written;
 }
 
 }  // namespace pellux

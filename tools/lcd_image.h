@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -24,8 +23,5 @@ std::vector<std::uint8_t> EncodePng(LcdFrameView frame);
 std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file);
 
 std::uint32_t Adler32(std::span<const std::uint8_t> bytes);
-
-// Writes the bytes to the file; false when it cannot be written completely.
-bool WriteFileBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace pellux

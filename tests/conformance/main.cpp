@@ -1,48 +1,54 @@
 // pellux-conformance: runs MC68000 single-instruction test vector files on
 // the flat-memory core and reports per file, then in total.
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/conformance/conformance.h"
+#include "tools/arguments.h"
 
 namespace {
 
-void Usage() {
-  std::fprintf(stderr,
-               "usage: pellux-conformance [--show N] FILE...\n"
-               "Runs each vector file on the core and prints 'passed / skipped / failed'\n"
-               "per file, then 'N passed, N failed'. --show N prints the first N failures\n"
-               "of each file (default 3). Exits 1 when a vector fails or a file is unreadable.\n");
+constexpr const char* kUsage =
+    "usage: pellux-conformance [--show N] FILE...\n"
+    "Runs each vector file on the core and prints 'passed / skipped / failed'\n"
+    "per file, then 'N passed, N failed'. --show N prints the first N failures\n"
+    "of each file (default 3). Exits 1 when a vector fails or a file is unreadable.\n";
+
+constexpr pellux::OptionSpec kOptions[] = {{"--help", false}, {"--show", true}};
+
+int UsageError(const std::string& problem) {
+  std::fprintf(stderr, "pellux-conformance: %s\n%s", problem.c_str(), kUsage);
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace pellux::conformance;
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const pellux::SplitArguments split = pellux::SplitCommandLine(arguments, kOptions);
+  if (!split.error.empty()) return UsageError(split.error);
   std::vector<std::string> files;
-  long show = 3;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--show") == 0 && i + 1 < argc) {
-      char* end;
-      show = std::strtol(argv[++i], &end, 10);
-      if (*end || show < 0) {
-        Usage();
-        return 2;
+  std::uint64_t show = 3;
+  for (const pellux::Argument& argument : split.items) {
+    if (argument.option == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (argument.option == "--show") {
+      const pellux::ParsedNumber count = pellux::ParseUnsigned(argument.value, 10);
+      if (count.error != pellux::NumberError::None) {
+        return UsageError("--show wants a count of failures, not " + pellux::Quoted(argument.value));
       }
-    } else if (std::strcmp(argv[i], "--help") == 0 || argv[i][0] == '-') {
-      Usage();
-      return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
+      show = count.value;
     } else {
-      files.push_back(argv[i]);
+      files.push_back(argument.value);
     }
   }
-  if (files.empty()) {
-    Usage();
-    return 2;
-  }
+  if (files.empty()) return UsageError("no vector file given");
 
   pellux::FlatMachine machine;
   long totalPassed = 0, totalFailed = 0;
@@ -52,6 +58,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ReadVectorFile(path, tests, error)) {
       std::printf("%s: %s\n", path.c_str(), error.c_str());
+      std::fflush(stdout);
       unreadable = true;
       continue;
     }
@@ -66,13 +73,15 @@ int main(int argc, char** argv) {
           ++skipped;
           break;
         case Verdict::Failed:
-          if (failed++ < show) std::printf("  FAIL %s: %s\n", test.name.c_str(), outcome.detail.c_str());
+          if (static_cast<std::uint64_t>(failed++) < show)
+            std::printf("  FAIL %s: %s\n", test.name.c_str(), outcome.detail.c_str());
           break;
       }
     }
     const char* base = std::strrchr(path.c_str(), '/');
     std::printf("%s: %ld passed / %ld skipped / %ld failed\n", base ? base + 1 : path.c_str(), passed, skipped,
                 failed);
+    std::fflush(stdout);
     totalPassed += passed;
     totalFailed += failed;
   }

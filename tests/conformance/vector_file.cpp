@@ -1,11 +1,13 @@
 #include "tests/conformance/vector_file.h"
 
-#include <fstream>
-#include <iterator>
+#include "machine/files.h"
 
 namespace pellux::conformance {
 
 namespace {
+
+// The largest vector files hold a few hundred kilobytes.
+constexpr std::size_t kLargestFile = 64 << 20;
 
 constexpr std::uint32_t kFileMagic = 0x1A3F5D71;
 constexpr std::uint32_t kTestMagic = 0xABC12367;
@@ -124,21 +126,17 @@ bool ReadTest(Cursor& in, VectorTest& test) {
 }  // namespace
 
 bool ReadVectorFile(const std::filesystem::path& path, std::vector<VectorTest>& tests, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot open " + path.string();
+  const InputFile file = ReadInputFile(path, kLargestFile, OverLimit::Refuse);
+  if (!file.ok()) {
+    error = (file.error == FileError::ReadFailed ? "cannot be read: " : "") + file.reason;
     return false;
   }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) {
-    error = "cannot read " + path.string();
-    return false;
-  }
+  const std::vector<std::uint8_t>& bytes = file.bytes;
   Cursor in(bytes);
   const std::uint32_t magic = in.U32();
   const std::uint32_t count = in.U32();
   if (!in.ok() || magic != kFileMagic) {
-    error = path.string() + ": not a test vector file";
+    error = "not a test vector file";
     return false;
   }
   tests.clear();
@@ -146,13 +144,13 @@ bool ReadVectorFile(const std::filesystem::path& path, std::vector<VectorTest>& 
   for (std::uint32_t i = 0; i < count; ++i) {
     VectorTest test;
     if (!ReadTest(in, test)) {
-      error = path.string() + ": malformed test " + std::to_string(i) + " at byte " + std::to_string(in.position());
+      error = "malformed test " + std::to_string(i) + " at byte " + std::to_string(in.position());
       return false;
     }
     tests.push_back(std::move(test));
   }
   if (!in.AtEnd()) {
-    error = path.string() + ": bytes after the last test";
+    error = "bytes after the last test";
     return false;
   }
   return true;

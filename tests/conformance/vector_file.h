@@ -35,7 +35,8 @@ struct VectorTest {
   std::vector<Transaction> transactions;
 };
 
-// Reads a whole file; on a malformed file returns false with a reason.
+// Reads a whole file; when it cannot be read or is malformed, returns false
+// with the reason (without the file's name).
 bool ReadVectorFile(const std::filesystem::path& path, std::vector<VectorTest>& tests, std::string& error);
 
 }  // namespace pellux::conformance

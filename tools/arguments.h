@@ -1,0 +1,53 @@
+// The pieces every tool's command line is made of: options written
+// "--name VALUE" or "--name=VALUE", counts that say "too large" rather than
+// "not a number" when they overflow, and the user's own text quoted so that
+// a message shows it readably whatever bytes it holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellux {
+
+struct OptionSpec {
+  std::string_view name;  // with its dashes: "--keys", "-h"
+  bool takesValue;
+};
+
+// One argument after splitting: an option and its value, or (option empty)
+// an operand such as a file name.
+struct Argument {
+  std::string_view option;
+  std::string value;
+};
+
+struct SplitArguments {
+  std::vector<Argument> items;  // in command-line order
+  std::string error;            // empty when every argument was understood
+};
+
+// Splits the arguments by the table of options. A lone "-" is an operand;
+// after "--" everything is.
+SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<const OptionSpec> options);
+
+enum class NumberError { None, NotANumber, TooLarge };
+
+struct ParsedNumber {
+  std::uint64_t value = 0;
+  NumberError error = NumberError::None;
+};
+
+// Digits in the base (10 or 16, no prefix, no sign), at most `largest`.
+ParsedNumber ParseUnsigned(std::string_view digits, unsigned base, std::uint64_t largest = UINT64_MAX);
+
+// The user's text for a message: in single quotes, printable ASCII and whole
+// UTF-8 characters as they are, every other byte (NUL, controls, half a
+// character) as \xNN, and only the first `limit` characters of a longer
+// text, followed by how long it was.
+std::string Quoted(std::string_view text, std::size_t limit = 40);
+
+}  // namespace pellux

@@ -1,0 +1,256 @@
+#include "tools/headless_cli.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "cpu/exceptions.h"
+#include "machine/errors.h"
+#include "machine/files.h"
+#include "machine/rom_file.h"
+#include "tools/arguments.h"
+#include "tools/headless_session.h"
+#include "tools/lcd_image.h"
+
+namespace pellux {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitDone = 0;
+constexpr int kExitFile = 1;
+constexpr int kExitUsage = 2;
+
+constexpr double kLongestRun = 24 * 3600.0;  // seconds
+// A day of key events fits many times over; /dev/zero does not.
+constexpr std::size_t kLargestKeyScript = 16 << 20;
+
+constexpr OptionSpec kOptions[] = {
+    {"-h", false},    {"--help", false}, {"--realtime", false}, {"--seconds", true},
+    {"--keys", true}, {"--png", true},   {"--pbm", true},
+};
+
+// A file the run writes at its end, and what goes in it.
+struct Output {
+  const char* option;
+  fs::path path;
+  std::vector<std::uint8_t> (*encode)(LcdFrameView);
+};
+
+// A file the run reads, named as the messages name it.
+struct Input {
+  const char* what;
+  fs::path path;
+};
+
+std::string Describe(const fs::path& path) { return Quoted(path.string(), 200); }
+
+// Whether two outputs would land in one file, existing or not.
+bool SameDestination(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  const fs::path canonicalA = fs::weakly_canonical(fs::absolute(a, error), error);
+  const fs::path canonicalB = fs::weakly_canonical(fs::absolute(b, error), error);
+  return SameFile(a, b) || (!error && canonicalA == canonicalB);
+}
+
+class Runner {
+ public:
+  Runner(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+
+  int Run(std::span<const std::string> arguments);
+
+ private:
+  int Fail(int status, const std::string& message) {
+    std::fprintf(err_, "pellux-headless: %s\n", message.c_str());
+    if (status == kExitUsage) std::fputs("Try 'pellux-headless --help'.\n", err_);
+    return status;
+  }
+  // The outputs refused before anything runs: one that is an input, two that
+  // are one file, and one that cannot be created.
+  std::optional<int> CheckOutputs(const std::vector<Output>& outputs, const std::vector<Input>& inputs);
+  void Report(const HeadlessOptions& options, HeadlessSession& session, StopReason reason);
+
+  std::FILE* out_;
+  std::FILE* err_;
+};
+
+std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs,
+                                        const std::vector<Input>& inputs) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const Output& output = outputs[i];
+    for (const Input& input : inputs) {
+      if (SameFile(output.path, input.path)) {
+        return Fail(kExitUsage, std::string(output.option) + " " + Describe(output.path) + " is " +
+                                    input.what + "; it is not overwritten");
+      }
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (SameDestination(outputs[j].path, output.path)) {
+        return Fail(kExitUsage, std::string(outputs[j].option) + " and " + output.option +
+                                    " name the same file " + Describe(output.path));
+      }
+    }
+  }
+  for (const Output& output : outputs) {
+    if (const std::string reason = CheckOutputPath(output.path); !reason.empty()) {
+      return Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + reason);
+    }
+  }
+  return std::nullopt;
+}
+
+int Runner::Run(std::span<const std::string> arguments) {
+  const ParsedArguments parsed = ParseHeadlessArguments(arguments);
+  if (!parsed.error.empty()) return Fail(kExitUsage, parsed.error);
+  const HeadlessOptions& options = parsed.options;
+  if (options.help) {
+    std::fputs(HeadlessUsage().c_str(), out_);
+    return kExitDone;
+  }
+
+  std::vector<Input> inputs = {{"the ROM image", options.rom}};
+  if (options.keys) inputs.push_back({"the key script", *options.keys});
+  std::vector<Output> outputs;
+  if (options.png) outputs.push_back({"--png", *options.png, EncodePng});
+  if (options.pbm) outputs.push_back({"--pbm", *options.pbm, EncodePbm});
+  if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;
+
+  std::vector<KeyEvent> keys;
+  if (options.keys) {
+    const InputFile file = ReadInputFile(*options.keys, kLargestKeyScript, OverLimit::Refuse);
+    if (!file.ok())
+      return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.reason);
+    const KeyScript script =
+        ParseKeyScript(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
+    if (script.error) {
+      return Fail(kExitUsage, options.keys->string() + ":" + std::to_string(script.error->line) + ": " +
+                                  script.error->message);
+    }
+    keys = script.events;
+  }
+
+  std::unique_ptr<HeadlessSession> session;
+  try {
+    const RomFile rom = ReadRomFile(options.rom);
+    for (const std::string& warning : rom.warnings) {
+      std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(),
+                   warning.c_str());
+    }
+    session =
+        std::make_unique<HeadlessSession>(rom.bytes, options.realtime ? Pacing::Realtime : Pacing::Manual);
+  } catch (const ErrMsg& error) {
+    return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) +
+                               (error.detail.empty() ? "" : "\n" + error.detail));
+  }
+  session->ScheduleKeys(keys);
+  const auto ticks = static_cast<std::int64_t>(std::llround(options.seconds * kTicksPerSecond));
+  const StopReason reason = session->RunUntil(ticks);
+
+  const auto frame = session->Frame();
+  bool written = true;
+  for (const Output& output : outputs) {
+    if (const std::string problem = WriteFileAtomically(output.path, output.encode(frame));
+        !problem.empty()) {
+      Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);
+      written = false;
+    }
+  }
+  Report(options, *session, reason);
+  return written ? kExitDone : kExitFile;
+}
+
+void Runner::Report(const HeadlessOptions& options, HeadlessSession& session, StopReason reason) {
+  const Calculator& calc = session.calculator();
+  const DriverStats& stats = session.stats();
+  const std::int64_t now = session.Now();
+  std::fprintf(out_, "%s: %.3f s of emulated time (%" PRId64 " ticks of 1/1024 s)%s\n",
+               options.rom.string().c_str(), static_cast<double>(now) / kTicksPerSecond, now,
+               options.realtime ? ", real time" : "");
+  if (reason == StopReason::Breakpoint)
+    std::fprintf(out_, "  stopped at a breakpoint, PC %06x\n", calc.cpu.pc);
+  std::fprintf(out_, "  instructions run   %" PRIu64 "\n", calc.cpu.instructionCount);
+  std::fprintf(out_, "  timer ticks        %u\n", calc.tickCount);
+  std::fprintf(out_,
+               "  asleep             %.1f%% of the time (%" PRIu64 " run slices, %" PRIu64 " idle passes)\n",
+               100.0 * stats.AsleepShare(), stats.slices, stats.idlePasses);
+  std::fprintf(out_, "  PC %06x, SR %04x\n", calc.cpu.pc, static_cast<unsigned>(GetSR(calc.cpu)));
+}
+
+}  // namespace
+
+ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
+  ParsedArguments parsed;
+  HeadlessOptions& options = parsed.options;
+  const SplitArguments split = SplitCommandLine(arguments, kOptions);
+  if (!split.error.empty()) {
+    parsed.error = split.error;
+    return parsed;
+  }
+  bool haveRom = false;
+  for (const Argument& argument : split.items) {
+    const std::string& value = argument.value;
+    if (argument.option == "-h" || argument.option == "--help") {
+      options.help = true;
+    } else if (argument.option == "--realtime") {
+      options.realtime = true;
+    } else if (argument.option == "--seconds") {
+      double seconds = 0;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+      if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) ||
+          seconds < 0 || seconds > kLongestRun) {
+        parsed.error = "--seconds wants a number of seconds from 0 to 86400, not " + Quoted(value);
+        return parsed;
+      }
+      options.seconds = seconds;
+    } else if (argument.option == "--keys") {
+      options.keys = value;
+    } else if (argument.option == "--png") {
+      options.png = value;
+    } else if (argument.option == "--pbm") {
+      options.pbm = value;
+    } else if (haveRom) {
+      parsed.error =
+          "more than one ROM image given (" + Quoted(options.rom.string()) + ", " + Quoted(value) + ")";
+      return parsed;
+    } else {
+      options.rom = value;
+      haveRom = true;
+    }
+  }
+  if (!haveRom && !options.help) parsed.error = "no ROM image given";
+  return parsed;
+}
+
+std::string HeadlessUsage() {
+  return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE] [--realtime]\n"
+         "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
+         "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
+         "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
+         "\n"
+         "  --seconds S     emulated seconds to run, 0 to 86400 (fractions allowed)\n"
+         "  --keys SCRIPT   key presses and releases at emulated times (below)\n"
+         "  --png FILE      write the final LCD frame as PNG\n"
+         "  --pbm FILE      write the final LCD frame as PBM (P4)\n"
+         "  --realtime      pace emulated time to the real clock, as the window does;\n"
+         "                  without it one tick (1/1024 s) passes per run slice of\n"
+         "                  1024 instructions and per idle pass, as fast as the host\n"
+         "                  allows, and every run gives the same result\n"
+         "  -h, --help      show this text\n"
+         "\n"
+         "An output that is one of the inputs, or that cannot be created, is refused\n"
+         "before the run; each is written whole at the end (a temporary file, renamed).\n"
+         "\n"
+         "Exit status: 0 done, 1 the ROM, the key script or an output file could not\n"
+         "be read or written, 2 bad arguments or key script.\n"
+         "\n" +
+         KeyScriptHelp();
+}
+
+int RunHeadless(std::span<const std::string> arguments, std::FILE* out, std::FILE* err) {
+  return Runner(out, err).Run(arguments);
+}
+
+}  // namespace pellux

@@ -1,0 +1,35 @@
+// pellux-headless's command line: its options, and the whole run behind
+// them, so that the tests go through the very path the program does.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace pellux {
+
+struct HeadlessOptions {
+  std::filesystem::path rom;
+  double seconds = 2.0;
+  std::optional<std::filesystem::path> keys, png, pbm;
+  bool realtime = false;
+  bool help = false;
+};
+
+struct ParsedArguments {
+  HeadlessOptions options;
+  std::string error;  // empty when the arguments are good
+};
+
+ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments);
+
+std::string HeadlessUsage();
+
+// Runs the program on its arguments (the program's name left out): the
+// report goes to out, messages to err. Answers the exit status: 0 done, 1 a
+// file that cannot be read or written, 2 bad arguments or key script.
+int RunHeadless(std::span<const std::string> arguments, std::FILE* out, std::FILE* err);
+
+}  // namespace pellux
