@@ -30,10 +30,11 @@ constexpr std::size_t kLargestKeyScript = 16 << 20;
 
 constexpr OptionSpec kOptions[] = {
     {"-h", false},    {"--help", false}, {"--realtime", false}, {"--seconds", true},
-    {"--keys", true}, {"--png", true},   {"--pbm", true},
+    {"--keys", true}, {"--png", true},   {"--pbm", true}, {"--load-state", true}, {"--save-state", true},
 };
 
-// A file the run writes at its end, and what goes in it.
+// A file the run writes at its end, and what goes in it: the LCD frame
+// encoded, or (without an encoder) the machine's state.
 struct Output {
   const char* option;
   fs::path path;
@@ -47,6 +48,8 @@ struct Input {
 };
 
 std::string Describe(const fs::path& path) { return Quoted(path.string(), 200); }
+
+constexpr const char* kStateInput = "the state to load";
 
 // Whether two outputs would land in one file, existing or not.
 bool SameDestination(const fs::path& a, const fs::path& b) {
@@ -82,6 +85,9 @@ std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs,
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const Output& output = outputs[i];
     for (const Input& input : inputs) {
+      // A state may be saved over the one it was loaded from: the new file
+      // replaces the old one whole.
+      if (!output.encode && input.what == kStateInput) continue;
       if (SameFile(output.path, input.path)) {
         return Fail(kExitUsage, std::string(output.option) + " " + Describe(output.path) + " is " +
                                     input.what + "; it is not overwritten");
@@ -113,9 +119,11 @@ int Runner::Run(std::span<const std::string> arguments) {
 
   std::vector<Input> inputs = {{"the ROM image", options.rom}};
   if (options.keys) inputs.push_back({"the key script", *options.keys});
+  if (options.loadState) inputs.push_back({kStateInput, *options.loadState});
   std::vector<Output> outputs;
   if (options.png) outputs.push_back({"--png", *options.png, EncodePng});
   if (options.pbm) outputs.push_back({"--pbm", *options.pbm, EncodePbm});
+  if (options.saveState) outputs.push_back({"--save-state", *options.saveState, nullptr});
   if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;
 
   std::vector<KeyEvent> keys;
@@ -133,8 +141,10 @@ int Runner::Run(std::span<const std::string> arguments) {
   }
 
   std::unique_ptr<HeadlessSession> session;
+  RomIdentity romIdentity;
   try {
     const RomFile rom = ReadRomFile(options.rom);
+    romIdentity = IdentifyRom(rom.bytes);
     for (const std::string& warning : rom.warnings) {
       std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(),
                    warning.c_str());
@@ -145,6 +155,12 @@ int Runner::Run(std::span<const std::string> arguments) {
     return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) +
                                (error.detail.empty() ? "" : "\n" + error.detail));
   }
+  if (options.loadState) {
+    if (const std::string problem = session->LoadStateFile(*options.loadState, romIdentity); !problem.empty()) {
+      return Fail(kExitFile, "cannot load the state: " + problem);
+    }
+  }
+  // Key-script times count from the start of the run, loaded state or not.
   session->ScheduleKeys(keys);
   const auto ticks = static_cast<std::int64_t>(std::llround(options.seconds * kTicksPerSecond));
   const StopReason reason = session->RunUntil(ticks);
@@ -152,8 +168,9 @@ int Runner::Run(std::span<const std::string> arguments) {
   const auto frame = session->Frame();
   bool written = true;
   for (const Output& output : outputs) {
-    if (const std::string problem = WriteFileAtomically(output.path, output.encode(frame));
-        !problem.empty()) {
+    const std::string problem = output.encode ? WriteFileAtomically(output.path, output.encode(frame))
+                                              : session->SaveStateFile(output.path, romIdentity);
+    if (!problem.empty()) {
       Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);
       written = false;
     }
@@ -211,6 +228,10 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.png = value;
     } else if (argument.option == "--pbm") {
       options.pbm = value;
+    } else if (argument.option == "--load-state") {
+      options.loadState = value;
+    } else if (argument.option == "--save-state") {
+      options.saveState = value;
     } else if (haveRom) {
       parsed.error =
           "more than one ROM image given (" + Quoted(options.rom.string()) + ", " + Quoted(value) + ")";
@@ -225,7 +246,8 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
 }
 
 std::string HeadlessUsage() {
-  return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE] [--realtime]\n"
+  return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE]\n"
+         "                       [--load-state FILE] [--save-state FILE] [--realtime]\n"
          "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
          "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
          "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
@@ -234,6 +256,10 @@ std::string HeadlessUsage() {
          "  --keys SCRIPT   key presses and releases at emulated times (below)\n"
          "  --png FILE      write the final LCD frame as PNG\n"
          "  --pbm FILE      write the final LCD frame as PBM (P4)\n"
+         "  --load-state FILE  start from a state saved from the same ROM image\n"
+         "                  instead of booting it; key times count from the start\n"
+         "  --save-state FILE  write the machine's state when the run ends (it may\n"
+         "                  be the file --load-state read)\n"
          "  --realtime      pace emulated time to the real clock, as the window does;\n"
          "                  without it one tick (1/1024 s) passes per run slice of\n"
          "                  1024 instructions and per idle pass, as fast as the host\n"
@@ -243,8 +269,8 @@ std::string HeadlessUsage() {
          "An output that is one of the inputs, or that cannot be created, is refused\n"
          "before the run; each is written whole at the end (a temporary file, renamed).\n"
          "\n"
-         "Exit status: 0 done, 1 the ROM, the key script or an output file could not\n"
-         "be read or written, 2 bad arguments or key script.\n"
+         "Exit status: 0 done, 1 the ROM, the key script, a state or an output file\n"
+         "could not be read or written, 2 bad arguments or key script.\n"
          "\n" +
          KeyScriptHelp();
 }

@@ -14,6 +14,7 @@ struct HeadlessOptions {
   std::filesystem::path rom;
   double seconds = 2.0;
   std::optional<std::filesystem::path> keys, png, pbm;
+  std::optional<std::filesystem::path> loadState, saveState;
   bool realtime = false;
   bool help = false;
 };

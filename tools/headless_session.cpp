@@ -53,4 +53,16 @@ StopReason HeadlessSession::RunUntil(std::int64_t tick) {
 
 std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const { return calc_->LcdFrame(); }
 
+std::string HeadlessSession::LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
+  LoadStateResult loaded = pellux::LoadStateFile(path, rom, *clock_);
+  if (!loaded.ok()) return loaded.error;
+  calc_ = std::move(loaded.machine);
+  driver_->Attach(*calc_, loaded.mode, Driver::ClockStart::Kept);
+  return {};
+}
+
+std::string HeadlessSession::SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
+  return pellux::SaveStateFile(path, *calc_, rom, *clock_, driver_->mode());
+}
+
 }  // namespace pellux

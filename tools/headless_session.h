@@ -15,11 +15,13 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
+#include "machine/save_state.h"
 #include "tools/key_script.h"
 
 namespace pellux {
@@ -52,6 +54,14 @@ class HeadlessSession {
   StopReason RunUntil(std::int64_t tick);
 
   std::array<std::uint8_t, kLcdFrameBytes> Frame() const;
+
+  // Replaces the machine with a state saved from the image `rom`: its loop
+  // mode and pending part of a tick come back on this session's clock.
+  // Answers an empty string, or why the state cannot be loaded (the machine
+  // is then untouched).
+  std::string LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom);
+  // Writes the machine's state atomically; an empty string or the reason.
+  std::string SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom);
 
  private:
   void ApplyDueKeys();
