@@ -10,6 +10,7 @@
 #include "cpu/cpu_state.h"
 #include "cpu/breakpoint_set.h"
 #include "machine/host.h"
+#include "machine/watchpoints.h"
 
 namespace pellux {
 
@@ -100,6 +101,7 @@ class Calculator {
   FlashState flashState = FlashState::ReadArray;
   std::array<std::uint8_t, kPortCount> ports{};
   BreakpointSet breakpoints;
+  DebugWatch watch;
   std::array<std::uint8_t, kKeyRows> keyMatrix{};  // a 0 bit is a key held down
   std::uint32_t anyKeyDown = 0;
   std::unique_ptr<HostResource> displayBitmap;

@@ -11,6 +11,7 @@
 
 #include "cpu/exceptions.h"
 #include "machine/errors.h"
+#include "tools/headless_gdb.h"
 #include "tools/headless_session.h"
 #include "tools/lcd_image.h"
 
@@ -68,8 +69,16 @@ int Run(const HeadlessOptions& options) {
     return kExitFile;
   }
   session->ScheduleKeys(keys);
-  const auto ticks = static_cast<std::int64_t>(std::llround(options.seconds * kTicksPerSecond));
-  const StopReason reason = session->RunUntil(ticks);
+  StopReason reason = StopReason::TimeUp;
+  if (options.gdb) {
+    std::string error;
+    const gdb::Endpoint endpoint = *gdb::ParseEndpoint(*options.gdb, error);
+    std::optional<std::int64_t> endTick;
+    if (options.seconds) endTick = std::llround(*options.seconds * kTicksPerSecond);
+    if (RunUnderDebugger(*session, endpoint, endTick) == DebugEnd::ListenFailed) return kExitFile;
+  } else {
+    reason = session->RunUntil(std::llround(options.seconds.value_or(2.0) * kTicksPerSecond));
+  }
 
   const auto frame = session->Frame();
   bool written = true;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <thread>
 
+#include "gdbserver/connection.h"
+
 namespace pellux {
 
 namespace {
@@ -68,9 +70,10 @@ StopReason HeadlessSession::RunUntil(std::int64_t tick) {
       const int result = calc_->IdleCatchUp();
       ++stats_.idlePasses;
       stats_.idleCounts += clock_->PerfCounter() - before;
-      // 0: a burst ran with the processor awake; 2: a burst met a
-      // breakpoint, which the next RunSlice reports.
+      // 0: a burst ran with the processor awake; 2: a burst stopped at a
+      // breakpoint or a watch stop.
       if (result != 1) running_ = true;
+      if (result == 2) return StopReason::Breakpoint;
     }
   }
   return StopReason::TimeUp;
@@ -109,7 +112,8 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
         argument.resize(equals);
         hasValue = true;
       }
-      if (argument != "--seconds" && argument != "--keys" && argument != "--png" && argument != "--pbm") {
+      if (argument != "--seconds" && argument != "--keys" && argument != "--png" && argument != "--pbm" &&
+          argument != "--gdb") {
         return fail("unknown option '" + argument + "'");
       }
       if (!hasValue) {
@@ -125,6 +129,10 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
           return fail("--seconds wants a number of seconds from 0 to 86400, not '" + value + "'");
         }
         options.seconds = seconds;
+      } else if (argument == "--gdb") {
+        std::string error;
+        if (!gdb::ParseEndpoint(value, error)) return fail("--gdb wants [HOST:]PORT: " + error);
+        options.gdb = value;
       } else if (argument == "--keys") {
         options.keys = value;
       } else if (argument == "--png") {
@@ -144,6 +152,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
 
 std::string HeadlessUsage() {
   return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE] [--realtime]\n"
+         "                       [--gdb [HOST:]PORT]\n"
          "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
          "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
          "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
@@ -156,6 +165,13 @@ std::string HeadlessUsage() {
          "                  without it one tick (1/1024 s) passes per run slice of\n"
          "                  1024 instructions and per idle pass, as fast as the host\n"
          "                  allows, and every run gives the same result\n"
+         "  --gdb [HOST:]PORT\n"
+         "                  wait for gdb (target remote HOST:PORT) before the first\n"
+         "                  instruction, then run only when it continues or steps;\n"
+         "                  the run ends when gdb detaches or kills, or after S\n"
+         "                  seconds if --seconds is given (gdb sees the program exit).\n"
+         "                  HOST defaults to 127.0.0.1; PORT 0 takes a free port and\n"
+         "                  says which\n"
          "  -h, --help      show this text\n"
          "\n"
          "Exit status: 0 done, 1 the ROM or an output file could not be read or\n"

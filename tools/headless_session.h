@@ -76,7 +76,8 @@ class HeadlessSession {
 // Command line of pellux-headless.
 struct HeadlessOptions {
   std::filesystem::path rom;
-  double seconds = 2.0;
+  std::optional<double> seconds;  // default 2, or no limit under a debugger
+  std::optional<std::string> gdb;  // [HOST:]PORT
   std::optional<std::filesystem::path> keys, png, pbm;
   bool realtime = false;
   bool help = false;
