@@ -87,26 +87,30 @@ void PacketReader::Finish(std::vector<PacketEvent>& events) {
 }
 
 std::string FramePacket(std::string_view payload) {
+  std::uint8_t sum = 0;
+  for (const char c : payload) sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
   std::string frame;
   frame.reserve(payload.size() + 4);
   frame.push_back('$');
-  std::uint8_t sum = 0;
-  auto put = [&](char c) {
-    frame.push_back(c);
-    sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
-  };
-  for (const char c : payload) {
-    if (NeedsEscape(c)) {
-      put(kEscape);
-      put(static_cast<char>(c ^ kEscapeXor));
-    } else {
-      put(c);
-    }
-  }
+  frame.append(payload);
   frame.push_back('#');
   frame.push_back(kHexDigits[sum >> 4]);
   frame.push_back(kHexDigits[sum & 15]);
   return frame;
+}
+
+std::string EscapeBinary(std::string_view data) {
+  std::string escaped;
+  escaped.reserve(data.size());
+  for (const char c : data) {
+    if (NeedsEscape(c)) {
+      escaped.push_back(kEscape);
+      escaped.push_back(static_cast<char>(c ^ kEscapeXor));
+    } else {
+      escaped.push_back(c);
+    }
+  }
+  return escaped;
 }
 
 std::optional<std::vector<std::uint8_t>> UnescapeBinary(std::string_view data) {

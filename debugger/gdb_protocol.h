@@ -57,9 +57,14 @@ class PacketReader {
   int check_ = 0;  // the checksum digits read, or -1 when one was not hex
 };
 
-// "$payload#cs", escaping the characters that would end or disturb the
-// frame ('$', '#', '}' and '*').
+// "$payload#cs". The payload goes as it is: binary data in it must have
+// been escaped (EscapeBinary).
 std::string FramePacket(std::string_view payload);
+
+// Escapes the bytes that would end or disturb a frame ('$', '#', '}' and
+// '*', which the debugger reads as run-length encoding) as '}' and the
+// byte XOR 0x20.
+std::string EscapeBinary(std::string_view data);
 
 // Undoes the '}' escape of binary data (X packets). Empty when the data ends
 // in a lone escape character.

@@ -286,7 +286,7 @@ std::string Stub::Query(std::string_view packet) {
     if (offset >= kTargetXml.size()) return "l";
     const std::size_t count = std::min<std::size_t>({length, kTargetXml.size() - offset, kMaxReadBytes});
     const bool last = offset + count == kTargetXml.size();
-    return Concat({last ? "l" : "m", kTargetXml.substr(offset, count)});
+    return Concat({last ? "l" : "m", EscapeBinary(kTargetXml.substr(offset, count))});
   }
   if (packet == "qAttached") return "1";  // quitting gdb detaches, the machine lives on
   if (packet == "qC") return "QC1";

@@ -49,21 +49,20 @@ TEST(GdbFraming, StreamsGiveTheSameEventsWhateverThePieces) {
   }
 }
 
-TEST(GdbFraming, FramedPacketsReadBackAsTheyWere) {
+TEST(GdbFraming, EscapedBinaryReadsBackAsItWas) {
   const std::vector<std::string> payloads = {"OK", "", "T05thread:1;", "a$b#c}d*e", std::string("\0\xff", 2)};
   for (const std::string& payload : payloads) {
-    const std::string frame = FramePacket(payload);
+    const std::string frame = FramePacket(EscapeBinary(payload));
     std::vector<PacketEvent> events;
     PacketReader().Feed(frame, events);
     ASSERT_EQ(events.size(), 1u) << frame;
     EXPECT_EQ(events[0].kind, Kind::Packet) << frame;
-    // What was escaped on the way out is binary data to the reader.
     const auto bytes = UnescapeBinary(events[0].payload);
     ASSERT_TRUE(bytes) << frame;
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), payload);
   }
   EXPECT_EQ(FramePacket("OK"), "$OK#9a");
-  EXPECT_EQ(FramePacket("#"), "$}\x03#80");
+  EXPECT_EQ(EscapeBinary("#*"), "}\x03}\x0a");
   EXPECT_FALSE(UnescapeBinary("ab}"));
 }
 
