@@ -166,7 +166,8 @@ std::string HexBytes(std::string_view text) {
 }
 
 std::string HexLong(std::uint32_t value) {
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value >> 24),
+                                 static_cast<std::uint8_t>(value >> 16),
                                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
   return HexBytes(bytes);
 }

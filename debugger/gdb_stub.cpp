@@ -2,34 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <utility>
 
 #include "cpu/exceptions.h"
 #include "machine/calculator.h"
+#include "machine/driver.h"
 #include "machine/memory_bus.h"
 #include "machine/watched_core.h"
-
-namespace pellux {
-// Until the machine's own side-effect-free access lands.
-std::uint8_t PeekByte(const Calculator& calc, std::uint32_t address) {
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) return calc.ram[a & bus::kRamMask];
-  if (a < bus::kFlashStart) return 0;
-  if (a < bus::kPortStart) return calc.flashState == FlashState::StatusRead ? 0xFF : calc.rom[a & bus::kFlashMask];
-  return calc.ports[a % kPortCount];
-}
-void PokeByte(Calculator& calc, std::uint32_t address, std::uint8_t value) {
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) {
-    calc.ram[a & bus::kRamMask] = value;
-  } else if (a >= bus::kFlashStart && a < bus::kPortStart) {
-    calc.rom[a & bus::kFlashMask] = value;
-  } else if (a >= bus::kPortStart) {
-    calc.ports[a % kPortCount] = value;
-  }
-}
-}  // namespace pellux
 
 namespace pellux::gdb {
 
@@ -111,7 +92,9 @@ std::string Concat(std::initializer_list<std::string_view> pieces) {
   return text;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
 
 // "ADDR,LENGTH" as two hex numbers; the range may not wrap past 2^32.
 std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseRange(std::string_view text) {
@@ -399,8 +382,10 @@ std::string Stub::WriteMemory(std::string_view arguments, bool binary) {
   const std::string_view data = arguments.substr(colon + 1);
   const auto bytes = binary ? UnescapeBinary(data) : ParseHexBytes(data);
   if (!range || !bytes || bytes->size() != range->second) return std::string(kError);
-  for (std::uint32_t i = 0; i < range->second; ++i) PokeByte(calc_, range->first + i, (*bytes)[i]);
-  return "OK";
+  // The empty region between RAM and flash takes nothing.
+  bool stored = true;
+  for (std::uint32_t i = 0; i < range->second; ++i) stored &= PokeByte(calc_, range->first + i, (*bytes)[i]);
+  return stored ? "OK" : std::string(kError);
 }
 
 // Z/z TYPE,ADDR,KIND: 0 and 1 breakpoints (KIND the instruction size), 2
@@ -422,7 +407,8 @@ std::string Stub::SetPoint(std::string_view arguments, bool insert) {
     };
     if (insert) {
       if (set.Contains(*address)) {
-        const bool ours = std::find(ownBreakpoints_.begin(), ownBreakpoints_.end(), *address) != ownBreakpoints_.end();
+        const bool ours =
+            std::find(ownBreakpoints_.begin(), ownBreakpoints_.end(), *address) != ownBreakpoints_.end();
         if (!ours) sharedBreakpoints_.push_back(*address);
       } else {
         set.Toggle(*address);
@@ -438,7 +424,9 @@ std::string Stub::SetPoint(std::string_view arguments, bool insert) {
   if (*type > 4) return "";
   if (*kind == 0) return std::string(kError);
   const Watchpoint point{*address, *kind,
-                         *type == 2 ? WatchKind::Write : *type == 3 ? WatchKind::Read : WatchKind::Access};
+                         *type == 2   ? WatchKind::Write
+                         : *type == 3 ? WatchKind::Read
+                                      : WatchKind::Access};
   if (insert) {
     calc_.watch.Insert(point);
   } else {
@@ -546,10 +534,26 @@ void Stub::Disconnect() {
   resume_ = Resume::Halted;
 }
 
-bool StepMachine(Calculator& calc) {
+void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass) {
+  switch (stub.resume()) {
+    case Resume::Halted:
+      return;
+    case Resume::Continue:
+      if (pass() == RunOutcome::Breakpoint) stub.ReportStop();
+      return;
+    case Resume::Step:
+      break;
+  }
+  if (driver.mode() == Driver::Mode::Idle) {
+    // Asleep: the step is the wake-up, and ends where the loop stands then.
+    if (pass() == RunOutcome::Breakpoint || driver.mode() == Driver::Mode::Running) stub.ReportStop();
+    return;
+  }
+  Calculator& calc = driver.machine();
   const RunResult result = RunWatchedOrPlain(calc, 1, nullptr);
   if (result == RunResult::ProtectViolation) RequestInterrupt(calc, level::kProtect);
-  return result == RunResult::Stopped;
+  if (result == RunResult::Stopped) driver.Sleep();
+  stub.ReportStop();
 }
 
 void Stub::RemoveAll() {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +24,9 @@
 
 namespace pellux {
 class Calculator;
-}
+class Driver;
+enum class RunOutcome;
+}  // namespace pellux
 
 namespace pellux::gdb {
 
@@ -96,16 +99,20 @@ class Stub {
   Resume resume_ = Resume::Halted;
   bool ended_ = false;
   bool killed_ = false;
-  std::string lastStop_;          // the reply to '?'
-  std::optional<unsigned> lastCaught_;  // the vector of an exception stop
+  std::string lastStop_;                          // the reply to '?'
+  std::optional<unsigned> lastCaught_;            // the vector of an exception stop
   std::vector<std::uint32_t> ownBreakpoints_;     // added to the machine's set by the stub
   std::vector<std::uint32_t> sharedBreakpoints_;  // asked for, but the set had them already
 };
 
-// One instruction for a step: breakpoints are not consulted, the watch is,
-// and a protected write is answered as a run slice answers it. Answers true
-// when the instruction put the processor to sleep (STOP or the low-power
-// port), which the program running the machine must then honour.
-bool StepMachine(Calculator& calc);
+// Does the next piece of what the debugger asked, with the machine on its
+// driver: while continuing, one pass of the loop (pass runs it, and the
+// program adds its own work, such as due keys, around Driver::Pass); for a
+// step, one instruction (breakpoints not consulted, the watch consulted, a
+// protected write answered as a run slice answers it). A step while the
+// processor sleeps is the wait for what wakes it: idle passes until the
+// loop runs again (the interrupt entered, and the burst after it run).
+// Tells the stub when the machine stops.
+void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass);
 
 }  // namespace pellux::gdb

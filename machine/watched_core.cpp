@@ -41,7 +41,8 @@ struct WatchingCalculator {
       // Overlap of [first, first + size) with [start, start + length).
       const std::uint32_t offset = first - start;
       if (offset < point.length || start - first < size) {
-        watch.stop = WatchStop{WatchStop::Cause::Watchpoint, point, offset < point.length ? address : point.address, 0};
+        watch.stop = WatchStop{WatchStop::Cause::Watchpoint, point,
+                               offset < point.length ? address : point.address, 0};
         return;
       }
     }

@@ -32,9 +32,9 @@ struct Watchpoint {
 struct WatchStop {
   enum class Cause { Watchpoint, Exception };
   Cause cause;
-  Watchpoint watchpoint;    // Watchpoint: the one met
-  std::uint32_t address;    // Watchpoint: the byte accessed inside it
-  unsigned vector;          // Exception: the vector about to be taken
+  Watchpoint watchpoint;  // Watchpoint: the one met
+  std::uint32_t address;  // Watchpoint: the byte accessed inside it
+  unsigned vector;        // Exception: the vector about to be taken
 };
 
 struct DebugWatch {

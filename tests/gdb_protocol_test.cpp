@@ -1,11 +1,11 @@
 // The remote protocol's framing: packets in any pieces, acknowledgements,
 // the interrupt byte, checksums, escapes and the hex forms.
+#include "debugger/gdb_protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "debugger/gdb_protocol.h"
 
 namespace pellux::gdb {
 namespace {
@@ -29,7 +29,8 @@ TEST(GdbFraming, StreamsGiveTheSameEventsWhateverThePieces) {
   const std::string tooLong = FramePacket(longPayload + "y");
   const Case cases[] = {
       {"one packet", "$g#67", {{Kind::Packet, "g"}}},
-      {"two with acks", "+$?#3f-$m0,4#fd",
+      {"two with acks",
+       "+$?#3f-$m0,4#fd",
        {{Kind::Ack, ""}, {Kind::Packet, "?"}, {Kind::Nack, ""}, {Kind::Packet, "m0,4"}}},
       {"upper-case checksum", "$qC#B4", {{Kind::Packet, "qC"}}},
       {"wrong checksum", "$g#00$g#67", {{Kind::BadChecksum, ""}, {Kind::Packet, "g"}}},

@@ -1,8 +1,7 @@
 // The stub driven through a socket pair, as a debugger drives it: a table of
 // packets and the replies they must get, and the machine state they change.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,7 +11,7 @@
 
 #include "cpu/exceptions.h"
 #include "gdbserver/gdb_server.h"
-#include "machine/watched_core.h"
+#include "machine/driver.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -28,14 +27,14 @@ constexpr std::uint32_t kStart = RomBuilder::kDefaultPc;  // 0x420000
 // while the stub lets it go.
 class StubLine {
  public:
-  explicit StubLine(const RomBuilder& rom) : fixture(rom) {
+  explicit StubLine(const RomBuilder& rom) : fixture(rom), driver_(*fixture.calc, fixture.clock) {
+    fixture.clock.passTicks = 1;
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) throw std::runtime_error("socketpair");
     client_ = ends[1];
     fcntl(client_, F_SETFL, O_NONBLOCK);
-    server = std::make_unique<gdb::Server>(*fixture.calc, nullptr, [this](const std::string& line) {
-      log.push_back(line);
-    });
+    server = std::make_unique<gdb::Server>(*fixture.calc, nullptr,
+                                           [this](const std::string& line) { log.push_back(line); });
     server->Attach(std::make_unique<gdb::Connection>(ends[0]), "test");
   }
   ~StubLine() { CloseClient(); }
@@ -45,7 +44,9 @@ class StubLine {
     client_ = -1;
   }
 
-  void Write(std::string_view bytes) { ASSERT_EQ(write(client_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+  void Write(std::string_view bytes) {
+    ASSERT_EQ(write(client_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  }
 
   // Serves the line and runs the machine until the stub sends a packet
   // (acks are collected apart); "" when none comes within the rounds.
@@ -86,21 +87,13 @@ class StubLine {
   std::string acks;
 
  private:
-  // A slice of 1024 instructions per round while continuing.
+  // One pass of the driver (a run slice) per round while continuing.
   void RunAsAsked() {
-    gdb::Stub* stub = server->stub();
-    if (!stub) return;
-    if (stub->resume() == gdb::Resume::Step) {
-      gdb::StepMachine(calc());
-      stub->ReportStop();
-    } else if (stub->resume() == gdb::Resume::Continue) {
-      if (RunWatchedOrPlain(calc(), 1024, ActiveBreakpoints(calc().breakpoints)) == RunResult::BreakpointHit) {
-        stub->ReportStop();
-      }
-    }
+    if (gdb::Stub* stub = server->stub()) gdb::Advance(*stub, driver_, [this] { return driver_.Pass(); });
     server->Flush();
   }
 
+  Driver driver_;
   int client_;
   gdb::PacketReader reader_;
   std::vector<std::string> packets_;
@@ -122,7 +115,8 @@ TEST(GdbStub, QueriesRegistersAndMemory) {
   cpu.regs[15] = 0x3F000;
   line.calc().ram[0x1000] = 0xAB;
   line.calc().ports[0x1A] = 0x16;
-  const std::string registers = std::string("11223344") + std::string(14 * 8, '0') + "0003f000" + "00002000" + "00420000";
+  const std::string registers =
+      std::string("11223344") + std::string(14 * 8, '0') + "0003f000" + "00002000" + "00420000";
   Expect(line, {
                    {"qSupported:multiprocess+;swbreak+;xmlRegisters=i386",
                     "PacketSize=4000;QStartNoAckMode+;qXfer:features:read+;vContSupported+"},
@@ -162,7 +156,8 @@ TEST(GdbStub, QueriesRegistersAndMemory) {
 TEST(GdbStub, WritesRegistersAndMemory) {
   StubLine line(NopRom());
   Calculator& calc = line.calc();
-  const std::string registers = std::string("00000001") + std::string(14 * 8, '0') + "00001000" + "0000001f" + "00440000";
+  const std::string registers =
+      std::string("00000001") + std::string(14 * 8, '0') + "00001000" + "0000001f" + "00440000";
   Expect(line, {
                    {"P0=deadbeef", "OK"},
                    {"P8=00000010", "OK"},
@@ -186,7 +181,10 @@ TEST(GdbStub, WritesRegistersAndMemory) {
 
   // Leaving supervisor state through ps makes sp the user stack pointer.
   calc.cpu.regs[15] = 0x3F000;
-  Expect(line, {{"P10=00000000", "OK"}, {"P0f=00002000", "OK"}, {(std::string("G") + registers).c_str(), "OK"}, {"G00", "E01"}});
+  Expect(line, {{"P10=00000000", "OK"},
+                {"P0f=00002000", "OK"},
+                {(std::string("G") + registers).c_str(), "OK"},
+                {"G00", "E01"}});
   EXPECT_EQ(calc.cpu.otherSp, 0x3F000u);
   EXPECT_EQ(calc.cpu.s, 0);
   EXPECT_EQ(GetSR(calc.cpu), 0x1Fu);
@@ -240,10 +238,10 @@ TEST(GdbStub, WatchpointsStopAfterTheAccess) {
     std::uint32_t pc;
   };
   const Case cases[] = {
-      {"Z2,1002,2", "T05watch:00001002;thread:1;", 0x420004},    // inside the long written
-      {"Z3,1006,1", "T05rwatch:00001006;thread:1;", 0x420008},   // the word read
-      {"Z4,1000,4", "T05awatch:00001003;thread:1;", 0x42000C},   // the byte written
-      {"Z3,1000,4", "", 0},                                      // nothing reads it again
+      {"Z2,1002,2", "T05watch:00001002;thread:1;", 0x420004},   // inside the long written
+      {"Z3,1006,1", "T05rwatch:00001006;thread:1;", 0x420008},  // the word read
+      {"Z4,1000,4", "T05awatch:00001003;thread:1;", 0x42000C},  // the byte written
+      {"Z3,1000,4", "", 0},                                     // nothing reads it again
   };
   for (const Case& c : cases) {
     ASSERT_EQ(line.Ask(c.insert), "OK") << c.insert;
@@ -280,7 +278,8 @@ TEST(GdbStub, CaughtExceptionsStopBeforeTheHandler) {
     EXPECT_EQ(line.Next(), "OK") << command;
     return text;
   };
-  EXPECT_EQ(monitor("catch illegal zero-divide address"), std::string("O") + gdb::HexBytes("Caught: illegal address zero-divide\n"));
+  EXPECT_EQ(monitor("catch illegal zero-divide address"),
+            std::string("O") + gdb::HexBytes("Caught: illegal address zero-divide\n"));
   EXPECT_EQ(monitor("catch"), std::string("O") + gdb::HexBytes("Caught: illegal address zero-divide\n"));
   EXPECT_EQ(monitor("catch nothing").substr(0, 1), "O");
   EXPECT_EQ(monitor("frobnicate").substr(0, 1), "O");
@@ -313,7 +312,7 @@ TEST(GdbStub, CaughtExceptionsStopBeforeTheHandler) {
 
 TEST(GdbStub, BadInputGetsResendRequestsOrErrors) {
   StubLine line(NopRom());
-  line.Write("$g#00");                                   // wrong checksum
+  line.Write("$g#00");                                                             // wrong checksum
   line.Write(std::string("$") + std::string(gdb::kMaxPayload + 10, 'm') + "#00");  // oversized
   line.Write("junk+");
   line.Write("$?#3");  // the rest comes later

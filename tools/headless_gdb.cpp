@@ -31,29 +31,20 @@ DebugEnd RunUnderDebugger(HeadlessSession& session, const gdb::Endpoint& endpoin
   gdb::Server server(session.calculator(), std::move(listener), Log);
   while (!server.attached()) server.Poll(-1);
 
+  const auto pass = [&session] { return session.Pass(); };
   while (server.attached()) {
     gdb::Stub& stub = *server.stub();
-    switch (stub.resume()) {
-      case gdb::Resume::Halted:
-        server.Poll(-1);
-        continue;
-      case gdb::Resume::Step:
-        gdb::StepMachine(session.calculator());
-        stub.ReportStop();
-        break;
-      case gdb::Resume::Continue:
-        for (int pass = 0; pass < kPassesPerPoll; ++pass) {
-          if (endTick && session.Now() >= *endTick) {
-            stub.ReportExit(0);
-            server.Flush();
-            return DebugEnd::TimeUp;
-          }
-          if (session.RunUntil(session.Now() + 1) == StopReason::Breakpoint) {
-            stub.ReportStop();
-            break;
-          }
-        }
-        break;
+    if (stub.resume() == gdb::Resume::Halted) {
+      server.Poll(-1);
+      continue;
+    }
+    for (int round = 0; round < kPassesPerPoll && stub.resume() != gdb::Resume::Halted; ++round) {
+      if (endTick && session.Now() >= *endTick) {
+        stub.ReportExit(0);
+        server.Flush();
+        return DebugEnd::TimeUp;
+      }
+      gdb::Advance(stub, session.driver(), pass);
     }
     server.Flush();
     server.Poll(0);
