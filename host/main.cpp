@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
   pellux::ShellOptions options;
   options.romPath = line.rom ? *line.rom : DefaultRom(settings);
   options.fresh = line.fresh;
+  if (line.gdb) {
+    std::string error;
+    options.gdb = pellux::gdb::ParseEndpoint(*line.gdb, error);
+  }
   const int code = pellux::RunPellux(options);
   if (code == 0) {
     std::error_code error;

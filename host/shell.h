@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "gdbserver/connection.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
 
@@ -19,6 +21,9 @@ namespace pellux {
 class Calculator;
 class ErrMsg;
 class MainWindow;
+namespace gdb {
+class Server;
+}
 
 struct ShellOptions {
   std::filesystem::path romPath = "ti92p.rom";  // relative to the working directory
@@ -29,6 +34,8 @@ struct ShellOptions {
   HostClock* clock = nullptr;
   // Cold-boot the image instead of resuming its saved session.
   bool fresh = false;
+  // Where a debugger may attach (gdb's remote protocol); none: nowhere.
+  std::optional<gdb::Endpoint> gdb;
 };
 
 class Shell {
@@ -56,6 +63,8 @@ class Shell {
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
+  // Serves the debugger; true while it holds the machine stopped.
+  bool ServeDebugger(int waitMs);
 
   ShellOptions options_;
   SteadyClock steadyClock_;
@@ -63,6 +72,7 @@ class Shell {
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
   std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<gdb::Server> gdb_;
   std::chrono::steady_clock::time_point lastPump_{};
 };
 
