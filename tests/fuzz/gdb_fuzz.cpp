@@ -13,7 +13,7 @@ namespace pellux::fuzz {
 
 namespace {
 
-constexpr unsigned kPassesPerChunk = 4;
+constexpr unsigned kPassesPerChunk = 1;
 constexpr std::uint8_t kFramedBit = 0x80;
 constexpr std::uint8_t kLengthMask = 0x7F;
 
