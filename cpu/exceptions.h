@@ -53,8 +53,11 @@ inline void SetCCR(CpuState& cpu, std::uint32_t value) {
 
 inline void RequestStop(CpuState& cpu) { cpu.runState = RunState::StopRequest; }
 
+// A machine that wants to see exceptions (a debugger's watching bus) has
+// ExceptionRaised(vector); it is told before the frame is stacked.
 template <class M>
 void RaiseException(M& m, unsigned vector) {
+  if constexpr (requires { m.ExceptionRaised(vector); }) m.ExceptionRaised(vector);
   CpuState& cpu = m.cpu;
   const std::uint32_t sr = GetSR(cpu);
   if (!cpu.s) {

@@ -1,11 +1,27 @@
 #include "host/command_line.h"
 
+#include "gdbserver/connection.h"
+
 namespace pellux {
 
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line;
-  for (const std::string_view argument : arguments) {
-    if (argument == "-h" || argument == "--help") {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--gdb" || argument.starts_with("--gdb=")) {
+      std::string_view value;
+      if (argument != "--gdb") {
+        value = argument.substr(6);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      }
+      std::string error;
+      if (!gdb::ParseEndpoint(value, error)) {
+        line.error = "--gdb wants [HOST:]PORT: " + error;
+        return line;
+      }
+      line.gdb = std::string(value);
+    } else if (argument == "-h" || argument == "--help") {
       line.help = true;
     } else if (argument == "--version") {
       line.version = true;
@@ -38,6 +54,9 @@ std::string CommandLineUsage() {
          "next start with the same image, like the real calculator switched off and on.\n"
          "\n"
          "  --fresh     cold-boot the image instead of resuming its saved session\n"
+         "  --gdb [HOST:]PORT\n"
+         "              let gdb attach at any time (target remote HOST:PORT); HOST\n"
+         "              defaults to 127.0.0.1, so only this machine can connect\n"
          "  --version   print the version and exit\n"
          "  -h, --help  show this text and exit\n";
 }

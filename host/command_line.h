@@ -12,6 +12,7 @@ namespace pellux {
 struct CommandLine {
   std::optional<std::filesystem::path> rom;  // none: the last image used, else ti92p.rom
   bool fresh = false;                        // cold boot instead of resuming the saved session
+  std::optional<std::string> gdb;            // --gdb [HOST:]PORT: listen for a debugger
   bool help = false;
   bool version = false;
   std::string error;  // empty when the arguments are good

@@ -54,6 +54,10 @@ int main(int argc, char** argv) {
   options.fresh = line.fresh;
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
+  if (line.gdb) {
+    std::string error;
+    options.gdb = pellux::gdb::ParseEndpoint(*line.gdb, error);
+  }
   const int code = pellux::RunPellux(options);
   if (code == 0) {
     std::error_code error;

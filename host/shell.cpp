@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <cstdio>
+#include <string>
+
+#include "gdbserver/gdb_server.h"
 
 #include "host/main_window.h"
 #include "host/show_error.h"
@@ -21,6 +24,15 @@ namespace {
 // offscreen), several percent of the machine's speed if paid every slice.
 constexpr auto kRunningPumpInterval = std::chrono::milliseconds(1);
 
+// While the debugger holds the machine, the loop waits this long on its line
+// between looks at the host's events.
+constexpr int kHeldWaitMs = 10;
+
+void LogDebugger(const std::string& line) {
+  std::fprintf(stderr, "pellux: %s\n", line.c_str());
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 Shell::Shell(ShellOptions options)
@@ -29,6 +41,7 @@ Shell::Shell(ShellOptions options)
 }
 
 Shell::~Shell() {
+  gdb_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();
@@ -54,6 +67,19 @@ bool Shell::Create() {
       driver_ = std::make_unique<Driver>(*calc_, *clock_);
     }
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
+    if (options_.gdb) {
+      std::string error;
+      std::unique_ptr<gdb::Listener> listener = gdb::Listener::Open(*options_.gdb, error);
+      if (!listener) {
+        LogDebugger(error);
+        window_.reset();
+        driver_.reset();
+        calc_.reset();
+        return false;
+      }
+      LogDebugger("a debugger may attach on " + listener->Address());
+      gdb_ = std::make_unique<gdb::Server>(*calc_, std::move(listener), LogDebugger);
+    }
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
     window_.reset();
@@ -66,16 +92,40 @@ bool Shell::Create() {
 
 void Shell::Pass() {
   const auto now = std::chrono::steady_clock::now();
+  gdb::Stub* stub = gdb_ ? gdb_->stub() : nullptr;
+  if (stub && stub->resume() == gdb::Resume::Halted) {
+    // Held by the debugger: its line and the window's events only.
+    ServeDebugger(kHeldWaitMs);
+    lastPump_ = now;
+    if (PumpHostInput()) driver_->Wake();
+    return;
+  }
   const bool wasRunning = driver_->mode() == Driver::Mode::Running;
-  const RunOutcome outcome = driver_->Pass();
+  RunOutcome outcome = RunOutcome::Running;
+  if (stub) {
+    // Every stop goes to the debugger while one is attached.
+    gdb::Advance(*stub, *driver_, [this, &outcome] { return outcome = driver_->Pass(); });
+  } else {
+    outcome = driver_->Pass();
+  }
   window_->ShowNewFrame();
-  if (outcome == RunOutcome::Breakpoint) {
+  const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
+  if (outcome == RunOutcome::Breakpoint && !stub) {
     window_->openDebugger();
-  } else if (wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
+  } else if (!stopped && wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
     return;
   }
   lastPump_ = now;
+  if (gdb_) ServeDebugger(0);
   if (PumpHostInput()) driver_->Wake();
+}
+
+bool Shell::ServeDebugger(int waitMs) {
+  gdb_->Poll(waitMs);
+  const bool held = gdb_->stub() && gdb_->stub()->resume() == gdb::Resume::Halted;
+  const QString title = held ? QStringLiteral("Pellux - stopped by the debugger") : QStringLiteral("Pellux");
+  if (window_->windowTitle() != title) window_->setWindowTitle(title);
+  return held;
 }
 
 bool Shell::PumpHostInput() {
@@ -97,6 +147,7 @@ int Shell::Run() {
   if (const std::string problem = SaveSession(); !problem.empty()) {
     std::fprintf(stderr, "pellux: the session could not be saved: %s\n", problem.c_str());
   }
+  gdb_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();

@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <string>
 #include <vector>
 
+#include "gdbserver/connection.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
 #include "machine/save_state.h"
@@ -23,6 +25,9 @@ namespace pellux {
 class Calculator;
 class ErrMsg;
 class MainWindow;
+namespace gdb {
+class Server;
+}
 
 struct ShellOptions {
   std::filesystem::path romPath = "ti92p.rom";  // relative to the working directory
@@ -35,6 +40,8 @@ struct ShellOptions {
   std::filesystem::path sessionFolder = {};
   // Cold-boot the image instead of resuming its saved session.
   bool fresh = false;
+  // Where a debugger may attach (gdb's remote protocol); none: nowhere.
+  std::optional<gdb::Endpoint> gdb = {};
 };
 
 class Shell {
@@ -69,6 +76,8 @@ class Shell {
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
+  // Serves the debugger; true while it holds the machine stopped.
+  bool ServeDebugger(int waitMs);
 
   ShellOptions options_;
   SteadyClock steadyClock_;
@@ -78,6 +87,7 @@ class Shell {
   std::unique_ptr<MainWindow> window_;
   RomIdentity romIdentity_;
   std::vector<std::string> startNotes_;
+  std::unique_ptr<gdb::Server> gdb_;
   std::chrono::steady_clock::time_point lastPump_{};
 };
 

@@ -11,6 +11,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/clock.h"
 #include "machine/keys.h"
+#include "machine/watchpoints.h"
 
 namespace pellux {
 
@@ -112,6 +113,7 @@ class Calculator {
   std::array<std::uint8_t, kPortCount> ports{};
   // The debugger's: tested by the run loop, not part of saved states.
   BreakpointSet breakpoints;
+  DebugWatch watch;
   std::array<std::uint8_t, kKeyRows> keyMatrix{};  // a 0 bit is a key held down
   std::uint32_t anyKeyDown = 0;
 

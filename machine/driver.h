@@ -46,6 +46,8 @@ class Driver {
   bool KeyUp(unsigned code);
   bool ReleaseAllKeys();
   void Wake() { mode_ = Mode::Running; }
+  // The processor went to sleep outside a pass (a debugger's step).
+  void Sleep() { mode_ = Mode::Idle; }
 
   Calculator& machine() const { return *machine_; }
   HostClock& clock() const { return *clock_; }

@@ -13,6 +13,7 @@
 #include "cpu/exceptions.h"
 #include "machine/calculator.h"
 #include "machine/memory_bus.h"
+#include "machine/watched_core.h"
 
 namespace pellux {
 
@@ -65,7 +66,7 @@ std::int64_t TicksBetween(std::int64_t last, std::int64_t now, std::int64_t freq
 // Runs a budget of instructions. A protected write becomes interrupt level 7
 // once the run has ended, and the run then counts as completed.
 RunResult RunSettled(Calculator& m, std::uint32_t count) {
-  const RunResult result = RunInstructions(m, count, ActiveBreakpoints(m.breakpoints));
+  const RunResult result = RunWatchedOrPlain(m, count, ActiveBreakpoints(m.breakpoints));
   if (result != RunResult::ProtectViolation) return result;
   RequestInterrupt(m, level::kProtect);
   return RunResult::Completed;

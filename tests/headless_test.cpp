@@ -134,6 +134,11 @@ TEST(HeadlessArguments, AcceptsTheDocumentedForms) {
   EXPECT_EQ(parsed.options.pbm, "b.pbm");
   EXPECT_TRUE(parsed.options.realtime);
   EXPECT_TRUE(ParseHeadlessArguments(std::vector<std::string>{"--help"}).options.help);
+  for (const char* gdb : {"1234", "0", "0.0.0.0:2159", "localhost:65535"}) {
+    const ParsedArguments withGdb = ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--gdb", gdb});
+    EXPECT_EQ(withGdb.error, "") << gdb;
+    EXPECT_EQ(withGdb.options.gdb, gdb);
+  }
 }
 
 TEST(HeadlessArguments, RefusesBadOnes) {
@@ -147,6 +152,11 @@ TEST(HeadlessArguments, RefusesBadOnes) {
       {"a.rom", "--seconds", "two"},
       {"a.rom", "--seconds=inf"},
       {"a.rom", "--png="},
+      {"a.rom", "--gdb"},
+      {"a.rom", "--gdb", "65536"},
+      {"a.rom", "--gdb", ":1234"},
+      {"a.rom", "--gdb", "host:"},
+      {"a.rom", "--gdb=12x"},
   };
   for (const auto& args : cases) {
     EXPECT_NE(ParseHeadlessArguments(args).error, "") << (args.empty() ? "(none)" : args.back());

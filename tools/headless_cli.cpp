@@ -11,6 +11,8 @@
 #include "machine/files.h"
 #include "machine/rom_file.h"
 #include "tools/arguments.h"
+#include "gdbserver/connection.h"
+#include "tools/headless_gdb.h"
 #include "tools/headless_session.h"
 #include "tools/lcd_image.h"
 
@@ -31,6 +33,7 @@ constexpr std::size_t kLargestKeyScript = 16 << 20;
 constexpr OptionSpec kOptions[] = {
     {"-h", false},    {"--help", false}, {"--realtime", false}, {"--seconds", true},
     {"--keys", true}, {"--png", true},   {"--pbm", true}, {"--load-state", true}, {"--save-state", true},
+    {"--gdb", true},
 };
 
 // A file the run writes at its end, and what goes in it: the LCD frame
@@ -162,8 +165,16 @@ int Runner::Run(std::span<const std::string> arguments) {
   }
   // Key-script times count from the start of the run, loaded state or not.
   session->ScheduleKeys(keys);
-  const auto ticks = static_cast<std::int64_t>(std::llround(options.seconds * kTicksPerSecond));
-  const StopReason reason = session->RunUntil(ticks);
+  StopReason reason = StopReason::TimeUp;
+  if (options.gdb) {
+    std::string error;
+    const gdb::Endpoint endpoint = *gdb::ParseEndpoint(*options.gdb, error);
+    std::optional<std::int64_t> endTick;
+    if (options.seconds) endTick = std::llround(*options.seconds * kTicksPerSecond);
+    if (RunUnderDebugger(*session, endpoint, endTick) == DebugEnd::ListenFailed) return kExitFile;
+  } else {
+    reason = session->RunUntil(std::llround(options.seconds.value_or(2.0) * kTicksPerSecond));
+  }
 
   const auto frame = session->Frame();
   bool written = true;
@@ -228,6 +239,13 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.png = value;
     } else if (argument.option == "--pbm") {
       options.pbm = value;
+    } else if (argument.option == "--gdb") {
+      std::string error;
+      if (!gdb::ParseEndpoint(value, error)) {
+        parsed.error = "--gdb wants [HOST:]PORT: " + error;
+        return parsed;
+      }
+      options.gdb = value;
     } else if (argument.option == "--load-state") {
       options.loadState = value;
     } else if (argument.option == "--save-state") {
@@ -248,6 +266,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
 std::string HeadlessUsage() {
   return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE]\n"
          "                       [--load-state FILE] [--save-state FILE] [--realtime]\n"
+         "                       [--gdb [HOST:]PORT]\n"
          "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
          "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
          "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
@@ -264,6 +283,13 @@ std::string HeadlessUsage() {
          "                  without it one tick (1/1024 s) passes per run slice of\n"
          "                  1024 instructions and per idle pass, as fast as the host\n"
          "                  allows, and every run gives the same result\n"
+         "  --gdb [HOST:]PORT\n"
+         "                  wait for gdb (target remote HOST:PORT) before the first\n"
+         "                  instruction, then run only when it continues or steps;\n"
+         "                  the run ends when gdb detaches or kills, or after S\n"
+         "                  seconds if --seconds is given (gdb sees the program exit).\n"
+         "                  HOST defaults to 127.0.0.1; PORT 0 takes a free port and\n"
+         "                  says which\n"
          "  -h, --help      show this text\n"
          "\n"
          "An output that is one of the inputs, or that cannot be created, is refused\n"

@@ -12,7 +12,8 @@ namespace pellux {
 
 struct HeadlessOptions {
   std::filesystem::path rom;
-  double seconds = 2.0;
+  std::optional<double> seconds;   // default 2, or no limit under a debugger
+  std::optional<std::string> gdb;  // [HOST:]PORT
   std::optional<std::filesystem::path> keys, png, pbm;
   std::optional<std::filesystem::path> loadState, saveState;
   bool realtime = false;

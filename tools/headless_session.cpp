@@ -43,10 +43,14 @@ void HeadlessSession::ApplyDueKeys() {
   }
 }
 
+RunOutcome HeadlessSession::Pass() {
+  ApplyDueKeys();
+  return driver_->Pass();
+}
+
 StopReason HeadlessSession::RunUntil(std::int64_t tick) {
   while (Now() < tick) {
-    ApplyDueKeys();
-    if (driver_->Pass() == RunOutcome::Breakpoint) return StopReason::Breakpoint;
+    if (Pass() == RunOutcome::Breakpoint) return StopReason::Breakpoint;
   }
   return StopReason::TimeUp;
 }

@@ -42,12 +42,16 @@ class HeadlessSession {
   Calculator& calculator() { return *calc_; }
   const DriverStats& stats() const { return driver_->stats(); }
   HostClock& clock() { return *clock_; }
+  Driver& driver() { return *driver_; }
 
   // Emulated time since the session started, in ticks of 1/1024 s.
   std::int64_t Now() const;
 
   // Queues key events; those already due are applied before the next pass.
   void ScheduleKeys(std::span<const KeyEvent> events);
+
+  // One pass of the main loop, the keys that are due applied first.
+  RunOutcome Pass();
 
   // Runs the main loop until Now() reaches the tick, or a run slice stops
   // at a breakpoint (the PC is then on it).

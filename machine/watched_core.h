@@ -1,0 +1,22 @@
+// Running the calculator with its debug watch (machine/watchpoints.h).
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/breakpoint_set.h"
+#include "cpu/cpu_state.h"
+
+namespace pellux {
+
+class Calculator;
+
+// Runs up to count instructions as RunInstructions does, through the
+// watching core when the machine's watch is active. A watchpoint met or an
+// exception caught ends the run with BreakpointHit and m.watch.stop saying
+// which: a watchpoint after the instruction that touched it, a caught
+// exception before the instruction that raised it (registers as they were,
+// the PC on its opcode; memory the instruction wrote before faulting stays
+// written).
+RunResult RunWatchedOrPlain(Calculator& m, std::uint32_t count, const BreakpointSet* breakpoints);
+
+}  // namespace pellux
