@@ -4,9 +4,9 @@
 // Each row of the table names an operation; HandlerFor turns the operation
 // and the opcode's fields into a handler specialized at compile time where
 // that pays: MOVE by size and both addressing kinds, the ea,Dn and ea,An
-// forms of ADD, SUB, CMP, AND and OR and the quick forms by size and
-// addressing kind, Bcc, Scc and DBcc by condition, LEA, PEA, JSR and JMP by
-// addressing kind. The others take their size from the row and read the rest
+// forms of ADD, SUB, CMP, AND and OR, the quick and immediate forms, TST
+// and CLR by size and addressing kind, Bcc, Scc and DBcc by condition, LEA,
+// PEA, JSR and JMP by addressing kind. The others take their size from the row and read the rest
 // of the opcode as they run. An opcode no row claims is the illegal
 // instruction, or the line A or line F trap; one whose effective address is
 // outside the row's class is the illegal instruction (after the privilege
@@ -73,26 +73,18 @@ void JmpTo(M& m) {
   m.cpu.pc = OperandAddress<Long, kKind>(m);
 }
 
-// The control kinds' handlers; the other kinds are never chosen.
-template <class M, class Make>
-constexpr HandlerArray<M, kAddressingKinds> ByControlKind(Make make) {
-  return HandlersBy<kAddressingKinds>([&](auto kind) -> Handler<M> {
-    if constexpr (kind() == 2 || kind() == 5 || kind() == 6 || (kind() >= 7 && kind() <= kKindPcIndex)) {
-      return make(kind);
-    } else {
-      return &IllegalEntry<M>;
-    }
-  });
-}
-
 template <class M>
-inline constexpr auto kLeaHandlers = ByControlKind<M>([](auto kind) { return &LeaTo<kind(), M>; });
+inline constexpr auto kLeaHandlers =
+    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &LeaTo<kind(), M>; });
 template <class M>
-inline constexpr auto kPeaHandlers = ByControlKind<M>([](auto kind) { return &PeaFrom<kind(), M>; });
+inline constexpr auto kPeaHandlers =
+    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &PeaFrom<kind(), M>; });
 template <class M>
-inline constexpr auto kJsrHandlers = ByControlKind<M>([](auto kind) { return &JsrTo<kind(), M>; });
+inline constexpr auto kJsrHandlers =
+    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &JsrTo<kind(), M>; });
 template <class M>
-inline constexpr auto kJmpHandlers = ByControlKind<M>([](auto kind) { return &JmpTo<kind(), M>; });
+inline constexpr auto kJmpHandlers =
+    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &JmpTo<kind(), M>; });
 
 // The handler of a valid opcode decoded by row.
 template <class M>
@@ -138,17 +130,17 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case EoriToSr:
       return &ImmediateToStatus<Word, std::bit_xor<std::uint32_t>, M>;
     case Ori:
-      return BySize(bytes, [](auto s) { return &ImmediateOp<decltype(s), alu::Or, M>; });
+      return BySize(bytes, [&](auto s) { return kImmediateHandlers<decltype(s), alu::Or, M>[kind]; });
     case Andi:
-      return BySize(bytes, [](auto s) { return &ImmediateOp<decltype(s), alu::And, M>; });
+      return BySize(bytes, [&](auto s) { return kImmediateHandlers<decltype(s), alu::And, M>[kind]; });
     case Subi:
-      return BySize(bytes, [](auto s) { return &ImmediateOp<decltype(s), alu::Sub, M>; });
+      return BySize(bytes, [&](auto s) { return kImmediateHandlers<decltype(s), alu::Sub, M>[kind]; });
     case Addi:
-      return BySize(bytes, [](auto s) { return &ImmediateOp<decltype(s), alu::Add, M>; });
+      return BySize(bytes, [&](auto s) { return kImmediateHandlers<decltype(s), alu::Add, M>[kind]; });
     case Eori:
-      return BySize(bytes, [](auto s) { return &ImmediateOp<decltype(s), alu::Eor, M>; });
+      return BySize(bytes, [&](auto s) { return kImmediateHandlers<decltype(s), alu::Eor, M>[kind]; });
     case Cmpi:
-      return BySize(bytes, [](auto s) { return &pellux::Cmpi<decltype(s), M>; });
+      return BySize(bytes, [&](auto s) { return kCmpiHandlers<decltype(s), M>[kind]; });
 
     // Lines 1-3.
     case MoveToAddress:
@@ -165,7 +157,7 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case MoveFromSr:
       return &pellux::MoveFromSr<M>;
     case Clr:
-      return BySize(bytes, [](auto s) { return &pellux::Clr<decltype(s), M>; });
+      return BySize(bytes, [&](auto s) { return kClrHandlers<decltype(s), M>[kind]; });
     case Neg:
       return BySize(bytes, [](auto s) { return &pellux::Neg<decltype(s), M>; });
     case MoveToCcr:
@@ -187,7 +179,7 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case MovemToMemory:
       return BySize(bytes, [](auto s) { return &pellux::MovemToMemory<decltype(s), M>; });
     case Tst:
-      return BySize(bytes, [](auto s) { return &pellux::Tst<decltype(s), M>; });
+      return BySize(bytes, [&](auto s) { return kTstHandlers<decltype(s), M>[kind]; });
     case IllegalInstruction:
       return &IllegalEntry<M>;
     case Tas:

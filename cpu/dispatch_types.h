@@ -32,6 +32,19 @@ void IllegalEntry(M& m) {
   RaiseIllegal(m);
 }
 
+// make(kind) for each addressing kind in the set kKinds (bit k for kind k),
+// IllegalEntry for the kinds never chosen, so that they are not compiled.
+template <class M, unsigned kKinds, std::size_t N, class Make>
+constexpr HandlerArray<M, N> ByKind(Make make) {
+  return HandlersBy<N>([&](auto kind) -> Handler<M> {
+    if constexpr (((kKinds >> kind()) & 1) != 0) {
+      return make(kind);
+    } else {
+      return &IllegalEntry<M>;
+    }
+  });
+}
+
 template <class M>
 void LineAEntry(M& m) {
   RaiseLineA(m);

@@ -214,6 +214,12 @@ enum : unsigned {
 };
 inline constexpr unsigned kAddressingKinds = 12;
 
+// Sets of kinds, bit k for kind k.
+inline constexpr unsigned kDataAlterableKinds = 0x1FD;  // Dn, memory alterable
+inline constexpr unsigned kAlterableKinds = 0x1FF;      // data alterable, An
+inline constexpr unsigned kDataNoImmediateKinds = 0x7FD;
+inline constexpr unsigned kControlKinds = 0x7E4;  // (An), d16(An), d8(An,Xn), abs, PC-relative
+
 // The kind of a valid mode/register field (mode 7 with reg 5-7 is no kind).
 constexpr unsigned AddressingKind(unsigned mode, unsigned reg) { return mode < 7 ? mode : 7 + reg; }
 

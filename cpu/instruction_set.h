@@ -9,7 +9,9 @@
 // instruction, or the line A and line F traps.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 
 namespace pellux {
 
@@ -369,9 +371,31 @@ consteval bool ClassesWhereTheEffectiveAddressIs() {
 }
 static_assert(ClassesWhereTheEffectiveAddressIs());
 
+// The rows of each line (opcode bits 15-12), in table order: every pattern
+// fixes its line, so a decode need only try these.
+inline constexpr unsigned kMostRowsInALine = 40;
+struct LineRows {
+  std::uint8_t count = 0;
+  std::uint8_t rows[kMostRowsInALine] = {};
+};
+
+inline constexpr auto kRowsByLine = [] {
+  std::array<LineRows, 16> lines{};
+  for (unsigned i = 0; i < std::size(kInstructionSet); ++i) {
+    const Pattern pattern = kInstructionSet[i].pattern;
+    if ((pattern.mask >> 12) != 0xF) throw "a pattern fixes its line";
+    LineRows& line = lines[pattern.value >> 12];
+    if (line.count == kMostRowsInALine) throw "too many rows in a line";
+    line.rows[line.count++] = static_cast<std::uint8_t>(i);
+  }
+  return lines;
+}();
+
 // The row that decodes op, or null when none matches.
 constexpr const Instruction* FindInstruction(unsigned op) {
-  for (const Instruction& row : kInstructionSet) {
+  const LineRows& line = kRowsByLine[(op >> 12) & 15];
+  for (unsigned i = 0; i < line.count; ++i) {
+    const Instruction& row = kInstructionSet[line.rows[i]];
     if ((op & row.pattern.mask) != row.pattern.value) continue;
     if (row.size == SizeFrom::Field && ((op >> 6) & 3) == 3) continue;
     return &row;

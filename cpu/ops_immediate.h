@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "cpu/alu.h"
+#include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
 #include "cpu/operand_forms.h"
 
@@ -36,26 +37,29 @@ void ImmediateToStatus(M& m) {
   }
 }
 
-// ORI, ANDI, SUBI, ADDI, EORI #imm,<ea>: Dn or a memory alterable operand.
-template <class S, class Op, class M>
+// ORI, ANDI, SUBI, ADDI, EORI #imm,<ea>: Dn or a memory alterable operand,
+// by its addressing kind.
+template <class S, class Op, unsigned kKind, class M>
 void ImmediateOp(M& m) {
   const std::uint32_t immediate = FetchImmediate<S>(m);
-  ApplyToDataAlterable<Op, S>(m, immediate);
+  ApplyToKind<Op, S, kKind>(m, immediate);
 }
 
+template <class S, class Op, class M>
+inline constexpr auto kImmediateHandlers =
+    ByKind<M, kDataAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &ImmediateOp<S, Op, kind(), M>; });
+
 // CMPI #imm,<ea>: every data mode but an immediate, PC-relative included.
-template <class S, class M>
+template <class S, unsigned kKind, class M>
 void Cmpi(M& m) {
-  CpuState& cpu = m.cpu;
-  if (cpu.opMode() == 7 && cpu.opReg() == 4) {
-    RaiseIllegal(m);
-    return;
-  }
   const std::uint32_t immediate = FetchImmediate<S>(m);
-  std::uint32_t operand;
-  if (!ReadEa<S>(m, cpu.opMode(), operand)) return;
-  alu::Cmp::Apply<S>(cpu, operand, immediate);
+  const std::uint32_t operand = ReadOperand<S, kKind>(m);
+  alu::Cmp::Apply<S>(m.cpu, operand, immediate);
 }
+
+template <class S, class M>
+inline constexpr auto kCmpiHandlers =
+    ByKind<M, kDataNoImmediateKinds, kAddressingKinds>([](auto kind) { return &Cmpi<S, kind(), M>; });
 
 // The single-bit instructions. Only Z changes, from the bit as it was.
 enum class BitOp { Test, Change, Clear, Set };

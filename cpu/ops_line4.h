@@ -5,6 +5,7 @@
 #include <bit>
 
 #include "cpu/alu.h"
+#include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
 #include "cpu/exceptions.h"
 
@@ -32,13 +33,22 @@ void Negx(M& m) {
   ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return alu::SubX::Apply<S>(cpu, 0, operand); });
 }
 
-template <class S, class M>
+// CLR by the destination's addressing kind: written without reading it first.
+template <class S, unsigned kKind, class M>
 void Clr(M& m) {
   CpuState& cpu = m.cpu;
-  if (!WriteDataAlterable<S>(m, 0)) return;
+  if constexpr (kKind == 0) {
+    SetLow<S>(cpu.d(cpu.opReg()), 0);
+  } else {
+    WriteSized<S>(m, OperandAddress<S, kKind>(m), 0);
+  }
   cpu.n = cpu.v = cpu.c = 0;
   cpu.z = 1;
 }
+
+template <class S, class M>
+inline constexpr auto kClrHandlers =
+    ByKind<M, kDataAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &Clr<S, kind(), M>; });
 
 template <class S, class M>
 void Neg(M& m) {
@@ -62,21 +72,15 @@ void Nbcd(M& m) {
   ModifyDataAlterable<Byte>(m, [&](std::uint32_t operand) { return alu::Sbcd::Apply<Byte>(cpu, 0, operand); });
 }
 
-// TST reads Dn or a memory alterable operand: PC-relative and #imm are refused.
-template <class S, class M>
+// TST reads Dn or a memory alterable operand (no PC-relative, no #imm).
+template <class S, unsigned kKind, class M>
 void Tst(M& m) {
-  CpuState& cpu = m.cpu;
-  const unsigned mode = cpu.opMode();
-  std::uint32_t value;
-  if (mode == 0) {
-    value = cpu.d(cpu.opReg());
-  } else {
-    std::uint32_t address;
-    if (!EaAddress<S>(m, mode, address)) return;
-    value = ReadSized<S>(m, address);
-  }
-  SetLogicFlags<S>(cpu, value);
+  SetLogicFlags<S>(m.cpu, ReadOperand<S, kKind>(m));
 }
+
+template <class S, class M>
+inline constexpr auto kTstHandlers =
+    ByKind<M, kDataAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &Tst<S, kind(), M>; });
 
 // TAS: flags from the byte, then the byte written back with bit 7 set. Its
 // immediate form is 0x4AFC, ILLEGAL, refused with the other modes.

@@ -67,8 +67,8 @@ void Quick(M& m) {
 }
 
 template <class Op, class S, class M>
-inline constexpr HandlerArray<M, kKindAbsLong + 1> kQuickHandlers =
-    HandlersBy<kKindAbsLong + 1>([](auto kind) { return &Quick<Op, S, kind(), M>; });
+inline constexpr auto kQuickHandlers =
+    ByKind<M, kAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &Quick<Op, S, kind(), M>; });
 
 // Scc: the byte is written without reading it first (the MC68000 reads it).
 template <unsigned kCc, class M>
