@@ -1,7 +1,8 @@
-// Instruction handlers and the rows of eight they are dispatched through.
+// Instruction handlers, and the arrays of them specialized at compile time.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <type_traits>
 #include <utility>
 
@@ -13,24 +14,35 @@ namespace pellux {
 template <class M>
 using Handler = void (*)(M&);
 
-// Eight handlers, chosen by opcode bits 8-6 in the main table and by bits
-// 11-9 in the second-level tables.
-template <class M>
-using HandlerRow = std::array<Handler<M>, 8>;
+template <class M, std::size_t N>
+using HandlerArray = std::array<Handler<M>, N>;
 
-// A row of eight handlers by the source mode of opcode bits 5-3, for the
-// instructions whose commonest forms pay for a second step that makes the
-// source's addressing straight-line code: make takes the mode as a
-// std::integral_constant and names the handler for it.
-template <class M, class Make, unsigned... kSource>
-constexpr HandlerRow<M> BySource(Make make, std::integer_sequence<unsigned, kSource...>) {
-  return HandlerRow<M>{make(std::integral_constant<unsigned, kSource>{})...};
+// The N values make(std::integral_constant<unsigned, 0>) ... make(<N - 1>) in
+// an array: the way a handler template is specialized on an opcode field
+// (a condition, an addressing kind) and each specialization found by index.
+template <std::size_t N, class Make>
+constexpr auto HandlersBy(Make make) {
+  return [&]<unsigned... k>(std::integer_sequence<unsigned, k...>) {
+    return std::array{make(std::integral_constant<unsigned, k>{})...};
+  }(std::make_integer_sequence<unsigned, N>{});
 }
-inline constexpr auto kSourceModes = std::make_integer_sequence<unsigned, 8>{};
 
 template <class M>
 void IllegalEntry(M& m) {
   RaiseIllegal(m);
+}
+
+// make(kind) for each addressing kind in the set kKinds (bit k for kind k),
+// IllegalEntry for the kinds never chosen, so that they are not compiled.
+template <class M, unsigned kKinds, std::size_t N, class Make>
+constexpr HandlerArray<M, N> ByKind(Make make) {
+  return HandlersBy<N>([&](auto kind) -> Handler<M> {
+    if constexpr (((kKinds >> kind()) & 1) != 0) {
+      return make(kind);
+    } else {
+      return &IllegalEntry<M>;
+    }
+  });
 }
 
 template <class M>
@@ -42,10 +54,5 @@ template <class M>
 void LineFEntry(M& m) {
   RaiseLineF(m);
 }
-
-template <class M>
-inline constexpr HandlerRow<M> kIllegalRow = {
-    IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>,
-    IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>};
 
 }  // namespace pellux

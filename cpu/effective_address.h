@@ -202,6 +202,66 @@ PELLUX_ALWAYS_INLINE bool ReadEaLongAny(M& m, unsigned mode, std::uint32_t& valu
   return ReadEaAny<Long>(m, mode, value);
 }
 
+// Addressing kinds: the effective-address encodings an instruction can be
+// specialized for at compile time. Modes 0-6 are kinds 0-6 (the register
+// comes from opcode bits 2-0); mode 7 is kinds 7-11 by its register field.
+enum : unsigned {
+  kKindAbsWord = 7,
+  kKindAbsLong = 8,
+  kKindPcDisplacement = 9,
+  kKindPcIndex = 10,
+  kKindImmediate = 11,
+};
+inline constexpr unsigned kAddressingKinds = 12;
+
+// Sets of kinds, bit k for kind k.
+inline constexpr unsigned kDataAlterableKinds = 0x1FD;  // Dn, memory alterable
+inline constexpr unsigned kAlterableKinds = 0x1FF;      // data alterable, An
+inline constexpr unsigned kDataNoImmediateKinds = 0x7FD;
+inline constexpr unsigned kControlKinds = 0x7E4;  // (An), d16(An), d8(An,Xn), abs, PC-relative
+
+// The kind of a valid mode/register field (mode 7 with reg 5-7 is no kind).
+constexpr unsigned AddressingKind(unsigned mode, unsigned reg) { return mode < 7 ? mode : 7 + reg; }
+
+// The address of a memory operand of kind 2 to 10, (An)+ and -(An) stepped.
+template <class S, unsigned kKind, class M>
+PELLUX_ALWAYS_INLINE std::uint32_t OperandAddress(M& m) {
+  static_assert(kKind >= 2 && kKind <= kKindPcIndex);
+  std::uint32_t address;
+  if constexpr (kKind < 7) {
+    EaAddress<S>(m, kKind, address);  // the mode is a constant: the switch folds away
+  } else if constexpr (kKind == kKindAbsWord) {
+    address = FetchWord(m);
+  } else if constexpr (kKind == kKindAbsLong) {
+    address = FetchLong(m);
+  } else {
+    PcRelativeAddress(m, kKind - 7, address);
+  }
+  return address;
+}
+
+// The operand of kind 0 to 11, sign-extended to 32 bits. The caller knows the
+// kind is valid for the instruction: nothing is refused here.
+template <class S, unsigned kKind, class M>
+PELLUX_ALWAYS_INLINE std::uint32_t ReadOperand(M& m) {
+  CpuState& cpu = m.cpu;
+  if constexpr (kKind == 0) {
+    return S::Extend(cpu.d(cpu.opReg()));
+  } else if constexpr (kKind == 1) {
+    return S::Extend(cpu.a(cpu.opReg()));
+  } else if constexpr (kKind == kKindImmediate) {
+    if constexpr (S::bytes == 1) {
+      return SignExtend8(FetchWord(m));
+    } else if constexpr (S::bytes == 2) {
+      return FetchWord(m);
+    } else {
+      return FetchLong(m);
+    }
+  } else {
+    return ReadSized<S>(m, OperandAddress<S, kKind>(m));
+  }
+}
+
 // Read-modify-write of a data-alterable operand: the low bits of Dn, or the
 // operand at a memory alterable address computed once (so (An)+ and -(An)
 // step once). op takes the value sign-extended and returns the new value.

@@ -29,7 +29,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t ReadByte(FlatMachine& m, std::uint32_t addres
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(FlatMachine& m, std::uint32_t address) {
-  if (address & 1) {
+  if (address & 1) [[unlikely]] {
     m.cpu.runState = RunState::AddressFault;
     return 1;
   }
@@ -37,7 +37,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(FlatMachine& m, std::uint32_t addres
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadLong(FlatMachine& m, std::uint32_t address) {
-  if (address & 1) {
+  if (address & 1) [[unlikely]] {
     m.cpu.runState = RunState::AddressFault;
     return 1;
   }
@@ -53,7 +53,7 @@ PELLUX_ALWAYS_INLINE void WriteByte(FlatMachine& m, std::uint32_t address, std::
 }
 
 PELLUX_ALWAYS_INLINE void WriteWord(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
-  if (address & 1) {
+  if (address & 1) [[unlikely]] {
     m.cpu.runState = RunState::AddressFault;
     return;
   }
@@ -61,7 +61,7 @@ PELLUX_ALWAYS_INLINE void WriteWord(FlatMachine& m, std::uint32_t address, std::
 }
 
 PELLUX_ALWAYS_INLINE void WriteLong(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
-  if (address & 1) {
+  if (address & 1) [[unlikely]] {
     m.cpu.runState = RunState::AddressFault;
     return;
   }

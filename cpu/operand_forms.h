@@ -7,9 +7,8 @@
 //   Dy,Dx        Dx (bits 11-9) = Dx op Dy (bits 2-0)
 //   -(Ay),-(Ax)  both predecremented, the source (Ay) first
 //
-// Every refusal comes from the operand operation, before any side effect.
-// The ea,Dn and ea,An forms, the commonest, go on through a row by source
-// mode (BySource), so that the source's addressing is straight-line code.
+// The ea,Dn and ea,An forms, the commonest, have one handler per source
+// addressing kind, so that the source's addressing is straight-line code.
 #pragma once
 
 #include <cstdint>
@@ -21,43 +20,31 @@
 namespace pellux {
 
 template <class Op, class S, unsigned kSource, class M>
-void EaToDataRegisterFrom(M& m) {
+void EaToDataRegister(M& m) {
   CpuState& cpu = m.cpu;
-  std::uint32_t source;
-  if (!ReadEaValue<S, Op::kAcceptsAn>(m, kSource, source)) return;
+  const std::uint32_t source = ReadOperand<S, kSource>(m);
   std::uint32_t& dn = cpu.d(cpu.opReg2());
   const std::uint32_t result = Op::template Apply<S>(cpu, dn, source);
   if constexpr (Op::kWritesResult) SetLow<S>(dn, result);
 }
 
 template <class Op, class S, class M>
-inline constexpr HandlerRow<M> kEaToDataRegisterBySource =
-    BySource<M>([](auto source) { return &EaToDataRegisterFrom<Op, S, source(), M>; }, kSourceModes);
-
-template <class Op, class S, class M>
-void EaToDataRegister(M& m) {
-  kEaToDataRegisterBySource<Op, S, M>[m.cpu.opMode()](m);
-}
+inline constexpr HandlerArray<M, kAddressingKinds> kEaToDataRegister =
+    HandlersBy<kAddressingKinds>([](auto source) { return &EaToDataRegister<Op, S, source(), M>; });
 
 // ADDA, SUBA, CMPA: a word source is used sign-extended. When the source is
 // (An)+ or -(An) of the same register, the operation sees the stepped value.
 template <class Op, class S, unsigned kSource, class M>
-void EaToAddressRegisterFrom(M& m) {
+void EaToAddressRegister(M& m) {
   CpuState& cpu = m.cpu;
-  std::uint32_t source;
-  if (!ReadEaAny<S>(m, kSource, source)) return;
+  const std::uint32_t source = ReadOperand<S, kSource>(m);
   std::uint32_t& an = cpu.a(cpu.opReg2());
   an = Op::ApplyToAddress(cpu, an, source);
 }
 
 template <class Op, class S, class M>
-inline constexpr HandlerRow<M> kEaToAddressRegisterBySource =
-    BySource<M>([](auto source) { return &EaToAddressRegisterFrom<Op, S, source(), M>; }, kSourceModes);
-
-template <class Op, class S, class M>
-void EaToAddressRegister(M& m) {
-  kEaToAddressRegisterBySource<Op, S, M>[m.cpu.opMode()](m);
-}
+inline constexpr HandlerArray<M, kAddressingKinds> kEaToAddressRegister =
+    HandlersBy<kAddressingKinds>([](auto source) { return &EaToAddressRegister<Op, S, source(), M>; });
 
 // The memory alterable operand of bits 5-0, addressed once, read, combined
 // with source and written back.
@@ -82,6 +69,21 @@ inline void ApplyToDataAlterable(M& m, std::uint32_t source) {
   ApplyToMemory<Op, S>(m, source);
 }
 
+// The same with the destination's addressing kind (0 or 2 to 8) known.
+template <class Op, class S, unsigned kKind, class M>
+PELLUX_ALWAYS_INLINE void ApplyToKind(M& m, std::uint32_t source) {
+  CpuState& cpu = m.cpu;
+  if constexpr (kKind == 0) {
+    std::uint32_t& dn = cpu.d(cpu.opReg());
+    const std::uint32_t result = Op::template Apply<S>(cpu, dn, source);
+    if constexpr (Op::kWritesResult) SetLow<S>(dn, result);
+  } else {
+    const std::uint32_t address = OperandAddress<S, kKind>(m);
+    const std::uint32_t result = Op::template Apply<S>(cpu, ReadSized<S>(m, address), source);
+    if constexpr (Op::kWritesResult) WriteSized<S>(m, address, result);
+  }
+}
+
 template <class Op, class S, class M>
 void DataRegisterToMemory(M& m) {
   ApplyToMemory<Op, S>(m, m.cpu.d(m.cpu.opReg2()));
@@ -104,22 +106,6 @@ void PredecrementPair(M& m) {
   cpu.a(rx) -= AddressStep<S>(rx);
   const std::uint32_t address = cpu.a(rx);
   WriteSized<S>(m, address, Op::template Apply<S>(cpu, ReadSized<S>(m, address), source));
-}
-
-// Opmodes 100-110 of lines 8, 9, C and D: modes 000 and 001 name the register
-// pair forms (ADDX, SUBX, ABCD, SBCD), every other mode is Dn,ea.
-template <class PairOp, class Op, class S, class M>
-void PairOrMemory(M& m) {
-  switch (m.cpu.opMode()) {
-    case 0:
-      DataRegisterPair<PairOp, S>(m);
-      return;
-    case 1:
-      PredecrementPair<PairOp, S>(m);
-      return;
-    default:
-      DataRegisterToMemory<Op, S>(m);
-  }
 }
 
 }  // namespace pellux

@@ -1,11 +1,11 @@
-// Line 4 flow control and supervisor instructions: the 0x4E40-0x4E7F group,
-// JSR, JMP and MOVE to SR.
+// Line 4 flow control and supervisor instructions: TRAP, LINK, UNLK, MOVE
+// USP, RESET, NOP, STOP, RTE, RTS, TRAPV, RTR, JSR, JMP and MOVE to SR.
 //
 // The privileged ones test S before they fetch or read anything, so in user
 // state they stack the address of their own opcode and change nothing.
 #pragma once
 
-#include "cpu/dispatch_types.h"
+#include "cpu/exceptions.h"
 #include "cpu/effective_address.h"
 
 namespace pellux {
@@ -109,26 +109,6 @@ void Rtr(M& m) {
   SetCCR(cpu, ReadWord(m, frame));
   cpu.pc = ReadLong(m, frame + 2);
   cpu.a(7) = frame + 6;
-}
-
-// 0x4E70-0x4E77, by bits 2-0.
-template <class M>
-inline constexpr HandlerRow<M> kGroup4E70 = {ResetInstruction<M>, Nop<M>, Stop<M>,  Rte<M>,
-                                             IllegalEntry<M>,     Rts<M>, Trapv<M>, Rtr<M>};
-
-template <class M>
-void Group4E70(M& m) {
-  kGroup4E70<M>[m.cpu.opReg()](m);
-}
-
-// 0x4E40-0x4E7F, by bits 5-3.
-template <class M>
-inline constexpr HandlerRow<M> kGroup4E40 = {Trap<M>,      Trap<M>,        Link<M>,      Unlk<M>,
-                                             MoveToUsp<M>, MoveFromUsp<M>, Group4E70<M>, IllegalEntry<M>};
-
-template <class M>
-void Group4E40(M& m) {
-  kGroup4E40<M>[m.cpu.opMode()](m);
 }
 
 // JSR <ea>: the pushed PC is past the whole instruction, extension words included.

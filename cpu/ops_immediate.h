@@ -1,8 +1,4 @@
 // Line 0: immediate, bit and MOVEP instructions.
-//
-//   bits 8-6   000-010: by bits 11-9 ORI ANDI SUBI ADDI (bit #n) EORI CMPI -
-//              011: BSET #n when bits 11-9 = 100, else nothing
-//              100-111: BTST BCHG BCLR BSET Dx,<ea>; mode 1 is MOVEP
 #pragma once
 
 #include <functional>
@@ -41,38 +37,29 @@ void ImmediateToStatus(M& m) {
   }
 }
 
-// ORI, ANDI, SUBI, ADDI, EORI #imm,<ea>: Dn or a memory alterable operand.
-template <class S, class Op, class M>
+// ORI, ANDI, SUBI, ADDI, EORI #imm,<ea>: Dn or a memory alterable operand,
+// by its addressing kind.
+template <class S, class Op, unsigned kKind, class M>
 void ImmediateOp(M& m) {
   const std::uint32_t immediate = FetchImmediate<S>(m);
-  ApplyToDataAlterable<Op, S>(m, immediate);
+  ApplyToKind<Op, S, kKind>(m, immediate);
 }
 
-// ORI, ANDI, EORI, whose byte and word forms on #imm name CCR and SR.
-template <class S, class Combine, class M>
-void ImmediateLogic(M& m) {
-  if constexpr (S::bytes != 4) {
-    if (m.cpu.opMode() == 7 && m.cpu.opReg() == 4) {
-      ImmediateToStatus<S, Combine>(m);
-      return;
-    }
-  }
-  ImmediateOp<S, alu::Logic<Combine>>(m);
-}
+template <class S, class Op, class M>
+inline constexpr auto kImmediateHandlers =
+    ByKind<M, kDataAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &ImmediateOp<S, Op, kind(), M>; });
 
 // CMPI #imm,<ea>: every data mode but an immediate, PC-relative included.
-template <class S, class M>
+template <class S, unsigned kKind, class M>
 void Cmpi(M& m) {
-  CpuState& cpu = m.cpu;
-  if (cpu.opMode() == 7 && cpu.opReg() == 4) {
-    RaiseIllegal(m);
-    return;
-  }
   const std::uint32_t immediate = FetchImmediate<S>(m);
-  std::uint32_t operand;
-  if (!ReadEa<S>(m, cpu.opMode(), operand)) return;
-  alu::Cmp::Apply<S>(cpu, operand, immediate);
+  const std::uint32_t operand = ReadOperand<S, kKind>(m);
+  alu::Cmp::Apply<S>(m.cpu, operand, immediate);
 }
+
+template <class S, class M>
+inline constexpr auto kCmpiHandlers =
+    ByKind<M, kDataNoImmediateKinds, kAddressingKinds>([](auto kind) { return &Cmpi<S, kind(), M>; });
 
 // The single-bit instructions. Only Z changes, from the bit as it was.
 enum class BitOp { Test, Change, Clear, Set };
@@ -137,48 +124,10 @@ void Movep(M& m) {
   }
 }
 
-// Opcode bit 8 set: BTST/BCHG/BCLR/BSET Dx,<ea>, or MOVEP on mode 1.
+// BTST, BCHG, BCLR, BSET Dx,<ea>: the bit number is in Dx of bits 11-9.
 template <BitOp Op, class M>
 void BitDynamic(M& m) {
-  CpuState& cpu = m.cpu;
-  if (cpu.opMode() == 1) {
-    if constexpr (Op == BitOp::Test) Movep<Word, false>(m);
-    if constexpr (Op == BitOp::Change) Movep<Long, false>(m);
-    if constexpr (Op == BitOp::Clear) Movep<Word, true>(m);
-    if constexpr (Op == BitOp::Set) Movep<Long, true>(m);
-    return;
-  }
-  BitOnOperand<Op>(m, cpu.d(cpu.opReg2()));
+  BitOnOperand<Op>(m, m.cpu.d(m.cpu.opReg2()));
 }
-
-// Bits 8-6 = 000, 001, 010, by bits 11-9.
-template <class S, BitOp StaticBit, class M>
-inline constexpr HandlerRow<M> kLine0SizeGroup = {
-    ImmediateLogic<S, std::bit_or<std::uint32_t>, M>,  ImmediateLogic<S, std::bit_and<std::uint32_t>, M>,
-    ImmediateOp<S, alu::Sub, M>,                       ImmediateOp<S, alu::Add, M>,
-    BitStatic<StaticBit, M>,                           ImmediateLogic<S, std::bit_xor<std::uint32_t>, M>,
-    Cmpi<S, M>,                                        IllegalEntry<M>};
-
-template <class S, BitOp StaticBit, class M>
-void Line0SizeGroup(M& m) {
-  kLine0SizeGroup<S, StaticBit, M>[m.cpu.opReg2()](m);
-}
-
-// Bits 8-6 = 011: only BSET #n (bits 11-9 = 100) lives here.
-template <class M>
-void Line0BsetStatic(M& m) {
-  if (m.cpu.opReg2() != 4) {
-    RaiseIllegal(m);
-    return;
-  }
-  BitStatic<BitOp::Set>(m);
-}
-
-template <class M>
-inline constexpr HandlerRow<M> kLine0Row = {
-    Line0SizeGroup<Byte, BitOp::Test, M>,  Line0SizeGroup<Word, BitOp::Change, M>,
-    Line0SizeGroup<Long, BitOp::Clear, M>, Line0BsetStatic<M>,
-    BitDynamic<BitOp::Test, M>,            BitDynamic<BitOp::Change, M>,
-    BitDynamic<BitOp::Clear, M>,           BitDynamic<BitOp::Set, M>};
 
 }  // namespace pellux

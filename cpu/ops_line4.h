@@ -1,16 +1,5 @@
-// Line 4 operand instructions, and the decoding of the whole line.
-//
-//   bits 11-9 \ 8-6   000     001          010              011
-//   000 (0x4000)      NEGX.B  NEGX.W       NEGX.L           MOVE from SR
-//   001 (0x4200)      CLR.B   CLR.W        CLR.L            -
-//   010 (0x4400)      NEG.B   NEG.W        NEG.L            MOVE to CCR
-//   011 (0x4600)      NOT.B   NOT.W        NOT.L            MOVE to SR
-//   100 (0x4800)      NBCD    SWAP / PEA   EXT.W / MOVEM.W  EXT.L / MOVEM.L   (registers to memory)
-//   101 (0x4A00)      TST.B   TST.W        TST.L            TAS
-//   110 (0x4C00)      -       -            MOVEM.W          MOVEM.L           (memory to registers)
-//   111 (0x4E00)      -       0x4E40 group JSR              JMP
-//
-// Bits 8-6 = 100 and 101 are nothing, 110 is CHK.W Dn, 111 is LEA An.
+// Line 4 operand instructions: NEGX, CLR, NEG, NOT, NBCD, TST, TAS, SWAP,
+// PEA, EXT, MOVEM, MOVE from SR, MOVE to CCR, CHK and LEA.
 #pragma once
 
 #include <bit>
@@ -18,7 +7,7 @@
 #include "cpu/alu.h"
 #include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
-#include "cpu/ops_flow.h"
+#include "cpu/exceptions.h"
 
 namespace pellux {
 
@@ -44,13 +33,22 @@ void Negx(M& m) {
   ModifyDataAlterable<S>(m, [&](std::uint32_t operand) { return alu::SubX::Apply<S>(cpu, 0, operand); });
 }
 
-template <class S, class M>
+// CLR by the destination's addressing kind: written without reading it first.
+template <class S, unsigned kKind, class M>
 void Clr(M& m) {
   CpuState& cpu = m.cpu;
-  if (!WriteDataAlterable<S>(m, 0)) return;
+  if constexpr (kKind == 0) {
+    SetLow<S>(cpu.d(cpu.opReg()), 0);
+  } else {
+    WriteSized<S>(m, OperandAddress<S, kKind>(m), 0);
+  }
   cpu.n = cpu.v = cpu.c = 0;
   cpu.z = 1;
 }
+
+template <class S, class M>
+inline constexpr auto kClrHandlers =
+    ByKind<M, kDataAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &Clr<S, kind(), M>; });
 
 template <class S, class M>
 void Neg(M& m) {
@@ -74,21 +72,15 @@ void Nbcd(M& m) {
   ModifyDataAlterable<Byte>(m, [&](std::uint32_t operand) { return alu::Sbcd::Apply<Byte>(cpu, 0, operand); });
 }
 
-// TST reads Dn or a memory alterable operand: PC-relative and #imm are refused.
-template <class S, class M>
+// TST reads Dn or a memory alterable operand (no PC-relative, no #imm).
+template <class S, unsigned kKind, class M>
 void Tst(M& m) {
-  CpuState& cpu = m.cpu;
-  const unsigned mode = cpu.opMode();
-  std::uint32_t value;
-  if (mode == 0) {
-    value = cpu.d(cpu.opReg());
-  } else {
-    std::uint32_t address;
-    if (!EaAddress<S>(m, mode, address)) return;
-    value = ReadSized<S>(m, address);
-  }
-  SetLogicFlags<S>(cpu, value);
+  SetLogicFlags<S>(m.cpu, ReadOperand<S, kKind>(m));
 }
+
+template <class S, class M>
+inline constexpr auto kTstHandlers =
+    ByKind<M, kDataAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &Tst<S, kind(), M>; });
 
 // TAS: flags from the byte, then the byte written back with bit 7 set. Its
 // immediate form is 0x4AFC, ILLEGAL, refused with the other modes.
@@ -101,16 +93,17 @@ void Tas(M& m) {
   });
 }
 
-// 0x4840: SWAP Dn on mode 0, otherwise PEA <control>.
 template <class M>
-void SwapOrPea(M& m) {
+void Swap(M& m) {
   CpuState& cpu = m.cpu;
-  if (cpu.opMode() == 0) {
-    std::uint32_t& reg = cpu.d(cpu.opReg());
-    reg = reg << 16 | reg >> 16;
-    SetLogicFlags<Long>(cpu, reg);
-    return;
-  }
+  std::uint32_t& reg = cpu.d(cpu.opReg());
+  reg = reg << 16 | reg >> 16;
+  SetLogicFlags<Long>(cpu, reg);
+}
+
+template <class M>
+void Pea(M& m) {
+  CpuState& cpu = m.cpu;
   std::uint32_t address;
   if (!EaControlAddress(m, cpu.opMode(), address)) return;
   cpu.a(7) -= 4;
@@ -118,30 +111,23 @@ void SwapOrPea(M& m) {
 }
 
 // EXT.W (S = Word) and EXT.L (S = Long): the next smaller size sign-extended.
-template <class S>
-inline void Ext(CpuState& cpu) {
+template <class S, class M>
+void Ext(M& m) {
+  CpuState& cpu = m.cpu;
   std::uint32_t& reg = cpu.d(cpu.opReg());
   const std::uint32_t value = S::bytes == 2 ? SignExtend8(reg) : SignExtend16(reg);
   SetLow<S>(reg, value);
   SetLogicFlags<S>(cpu, value);
 }
 
-// MOVEM registers to memory, or EXT on mode 0. The mask is the first
-// extension word. In the -(An) form mask bit 0 is A7 and bit 15 D0, and every
-// register goes out with its value from before the instruction: An changes
-// only at the end.
+// MOVEM registers to memory: -(An) or a control alterable address. The mask
+// is the first extension word. In the -(An) form mask bit 0 is A7 and bit 15
+// D0, and every register goes out with its value from before the
+// instruction: An changes only at the end.
 template <class S, class M>
-void ExtOrMovemToMemory(M& m) {
+void MovemToMemory(M& m) {
   CpuState& cpu = m.cpu;
   const unsigned mode = cpu.opMode();
-  if (mode == 0) {
-    Ext<S>(cpu);
-    return;
-  }
-  if (mode == 1 || mode == 3) {
-    RaiseIllegal(m);
-    return;
-  }
   const std::uint32_t mask = FetchWord(m) & 0xFFFF;
   if (mode == 4) {
     std::uint32_t address = cpu.a(cpu.opReg());
@@ -218,28 +204,5 @@ void Lea(M& m) {
   if (!EaControlAddress(m, m.cpu.opMode(), address)) return;
   m.cpu.a(m.cpu.opReg2()) = address;
 }
-
-// Bits 8-6 = 000 to 011, each by bits 11-9.
-template <class M>
-inline constexpr std::array<HandlerRow<M>, 4> kLine4Groups = {{
-    {Negx<Byte, M>, Clr<Byte, M>, Neg<Byte, M>, Not<Byte, M>, Nbcd<M>, Tst<Byte, M>, IllegalEntry<M>,
-     IllegalEntry<M>},
-    {Negx<Word, M>, Clr<Word, M>, Neg<Word, M>, Not<Word, M>, SwapOrPea<M>, Tst<Word, M>, IllegalEntry<M>,
-     Group4E40<M>},
-    {Negx<Long, M>, Clr<Long, M>, Neg<Long, M>, Not<Long, M>, ExtOrMovemToMemory<Word, M>, Tst<Long, M>,
-     MovemToRegisters<Word, M>, Jsr<M>},
-    {MoveFromSr<M>, IllegalEntry<M>, MoveToCcr<M>, MoveToSr<M>, ExtOrMovemToMemory<Long, M>, Tas<M>,
-     MovemToRegisters<Long, M>, Jmp<M>},
-}};
-
-template <unsigned Column, class M>
-void Line4Group(M& m) {
-  kLine4Groups<M>[Column][m.cpu.opReg2()](m);
-}
-
-template <class M>
-inline constexpr HandlerRow<M> kLine4Row = {Line4Group<0, M>, Line4Group<1, M>, Line4Group<2, M>,
-                                            Line4Group<3, M>, IllegalEntry<M>,  IllegalEntry<M>,
-                                            Chk<M>,           Lea<M>};
 
 }  // namespace pellux

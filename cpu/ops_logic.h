@@ -1,5 +1,4 @@
-// Logic, multiply, divide, BCD and exchange: lines 8 and C, and the EOR
-// entries of line B.
+// Multiply, divide and exchange (lines 8 and C), and EOR (line B).
 #pragma once
 
 #include <cstdint>
@@ -7,7 +6,6 @@
 #include <utility>
 
 #include "cpu/alu.h"
-#include "cpu/dispatch_types.h"
 #include "cpu/effective_address.h"
 #include "cpu/operand_forms.h"
 
@@ -89,56 +87,5 @@ void Exchange(M& m) {
   CpuState& cpu = m.cpu;
   std::swap(cpu.regs[kFirst + cpu.opReg2()], cpu.regs[kSecond + cpu.opReg()]);
 }
-
-// Opmode 101: EXG Dx,Dy (mode 000), EXG Ax,Ay (001), else AND.W Dn,ea.
-template <class M>
-void ExchangeOrAndWord(M& m) {
-  switch (m.cpu.opMode()) {
-    case 0:
-      Exchange<0, 0>(m);
-      return;
-    case 1:
-      Exchange<8, 8>(m);
-      return;
-    default:
-      DataRegisterToMemory<alu::And, Word>(m);
-  }
-}
-
-// Opmode 110: EXG Dx,Ay (mode 001), else AND.L Dn,ea (mode 000 is refused).
-template <class M>
-void ExchangeOrAndLong(M& m) {
-  if (m.cpu.opMode() == 1) {
-    Exchange<0, 8>(m);
-  } else {
-    DataRegisterToMemory<alu::And, Long>(m);
-  }
-}
-
-// Opmodes 101 and 110 with modes 000 and 001 are refused by the address
-// operation: OR has no register pair form there.
-template <class M>
-inline constexpr HandlerRow<M> kLine8Row = {
-    EaToDataRegister<alu::Or, Byte, M>,         // 000 OR.B ea,Dn
-    EaToDataRegister<alu::Or, Word, M>,         // 001 OR.W ea,Dn
-    EaToDataRegister<alu::Or, Long, M>,         // 010 OR.L ea,Dn
-    Divide<false, M>,                           // 011 DIVU
-    PairOrMemory<alu::Sbcd, alu::Or, Byte, M>,  // 100 SBCD, OR.B Dn,ea
-    DataRegisterToMemory<alu::Or, Word, M>,     // 101 OR.W Dn,ea
-    DataRegisterToMemory<alu::Or, Long, M>,     // 110 OR.L Dn,ea
-    Divide<true, M>,                            // 111 DIVS
-};
-
-template <class M>
-inline constexpr HandlerRow<M> kLineCRow = {
-    EaToDataRegister<alu::And, Byte, M>,         // 000 AND.B ea,Dn
-    EaToDataRegister<alu::And, Word, M>,         // 001 AND.W ea,Dn
-    EaToDataRegister<alu::And, Long, M>,         // 010 AND.L ea,Dn
-    Multiply<false, M>,                          // 011 MULU
-    PairOrMemory<alu::Abcd, alu::And, Byte, M>,  // 100 ABCD, AND.B Dn,ea
-    ExchangeOrAndWord<M>,                        // 101 EXG Dx,Dy / Ax,Ay, AND.W Dn,ea
-    ExchangeOrAndLong<M>,                        // 110 EXG Dx,Ay, AND.L Dn,ea
-    Multiply<true, M>,                           // 111 MULS
-};
 
 }  // namespace pellux

@@ -1,7 +1,7 @@
 // Lines 5-7: ADDQ, SUBQ, Scc, DBcc, Bcc, BSR and MOVEQ.
 //
-// Bit 8, the low bit of a condition code, is part of the dispatch index, so
-// each conditional instruction has a handler for even and one for odd codes.
+// Each conditional instruction has one handler per condition, and ADDQ and
+// SUBQ one per destination kind.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace pellux {
 
 // Conditions come in pairs (cc bits 3-1): this is the truth of the odd one
 // of the pair; the even one is its negation. Relies on flags being 0 or 1.
-inline unsigned ConditionPairValue(const CpuState& cpu, unsigned pair) {
+PELLUX_ALWAYS_INLINE unsigned ConditionPairValue(const CpuState& cpu, unsigned pair) {
   switch (pair & 7) {
     case 0:  // T, F
       return 0;
@@ -41,35 +41,40 @@ inline bool TestCondition(const CpuState& cpu, unsigned cc) {
   return ConditionPairValue(cpu, cc >> 1) == (cc & 1);
 }
 
-// The condition of a Scc, DBcc or Bcc whose bit 8 is kOdd.
-template <unsigned kOdd>
-inline bool OpcodeCondition(const CpuState& cpu) {
-  return ConditionPairValue(cpu, cpu.opReg2()) == kOdd;
+// Whether condition kCc holds: with the condition a constant, one test.
+template <unsigned kCc>
+PELLUX_ALWAYS_INLINE bool ConditionHolds(const CpuState& cpu) {
+  return ConditionPairValue(cpu, kCc >> 1) == (kCc & 1);
 }
 
-// ADDQ, SUBQ #q,ea with q = bits 11-9 (0 meaning 8). On An they work on all
-// 32 bits and leave the flags; there is no byte form on An.
-template <class Op, class S, class M>
+// ADDQ, SUBQ #q,ea with q = bits 11-9 (0 meaning 8), by the destination's
+// addressing kind (0 to 8). On An they work on all 32 bits and leave the
+// flags; there is no byte form on An.
+template <class Op, class S, unsigned kKind, class M>
 void Quick(M& m) {
   CpuState& cpu = m.cpu;
   const std::uint32_t q = ((cpu.opReg2() - 1) & 7) + 1;
-  if (cpu.opMode() == 1) {
+  if constexpr (kKind == 1) {
     if constexpr (S::bytes == 1) {
       RaiseIllegal(m);
     } else {
       std::uint32_t& an = cpu.a(cpu.opReg());
       an = Op::ApplyToAddress(cpu, an, q);
     }
-    return;
+  } else {
+    ApplyToKind<Op, S, kKind>(m, q);
   }
-  ApplyToDataAlterable<Op, S>(m, q);
 }
 
+template <class Op, class S, class M>
+inline constexpr auto kQuickHandlers =
+    ByKind<M, kAlterableKinds, kKindAbsLong + 1>([](auto kind) { return &Quick<Op, S, kind(), M>; });
+
 // Scc: the byte is written without reading it first (the MC68000 reads it).
-template <unsigned kOdd, class M>
+template <unsigned kCc, class M>
 void Scc(M& m) {
   CpuState& cpu = m.cpu;
-  const std::uint32_t value = OpcodeCondition<kOdd>(cpu) ? 0xFF : 0x00;
+  const std::uint32_t value = ConditionHolds<kCc>(cpu) ? 0xFF : 0x00;
   if (cpu.opMode() == 0) {
     SetLow<Byte>(cpu.d(cpu.opReg()), value);
     return;
@@ -82,12 +87,12 @@ void Scc(M& m) {
 // DBcc Dn,disp16. A DBcc that branches to itself (displacement -2) is a wait
 // loop: it finishes its whole count at once, leaving the counter word 0xFFFF
 // and the PC after the instruction, as the loop itself would.
-template <unsigned kOdd, class M>
+template <unsigned kCc, class M>
 void Dbcc(M& m) {
   CpuState& cpu = m.cpu;
   const std::uint32_t base = cpu.pc;
   const std::uint32_t displacement = FetchWord(m);
-  if (OpcodeCondition<kOdd>(cpu)) return;
+  if (ConditionHolds<kCc>(cpu)) return;
   std::uint32_t& dn = cpu.d(cpu.opReg());
   if (displacement == 0xFFFFFFFE) {
     SetLow<Word>(dn, 0xFFFF);
@@ -98,36 +103,28 @@ void Dbcc(M& m) {
   SetLow<Word>(dn, counter - 1);
 }
 
-// Opmode 011 and 111: mode 001 is DBcc, the others Scc.
-template <unsigned kOdd, class M>
-void SccOrDbcc(M& m) {
-  if (m.cpu.opMode() == 1) {
-    Dbcc<kOdd>(m);
-  } else {
-    Scc<kOdd>(m);
-  }
-}
-
 // Bcc, BRA, BSR: an 8-bit displacement in the low byte, or with a low byte of
-// 0 a 16-bit one in the next word, fetched whether or not the branch is
-// taken. The target is the address of the opcode + 2 + displacement; it is
-// not checked, so an odd target faults on the next opcode fetch.
-template <unsigned kOdd, class M>
+// 0 (kWide) a 16-bit one in the next word, fetched whether or not the branch
+// is taken. The target is the address of the opcode + 2 + displacement; it
+// is not checked, so an odd target faults on the next opcode fetch.
+// Condition 1 (F) is BSR; condition 0 is T, so BRA needs no case of its own.
+template <unsigned kCc, bool kWide, class M>
 void Branch(M& m) {
   CpuState& cpu = m.cpu;
   const std::uint32_t base = cpu.pc;
-  std::uint32_t displacement = SignExtend8(cpu.opLow());
-  if (displacement == 0) displacement = FetchWord(m);
-  if constexpr (kOdd) {
-    if (cpu.opReg2() == 0) {  // BSR
-      cpu.a(7) -= 4;
-      WriteLong(m, cpu.a(7), cpu.pc);
-      cpu.pc = base + displacement;
-      return;
-    }
+  std::uint32_t displacement;
+  if constexpr (kWide) {
+    displacement = FetchWord(m);
+  } else {
+    displacement = SignExtend8(cpu.opLow());
   }
-  // Condition 0 is T, so BRA needs no case of its own.
-  if (OpcodeCondition<kOdd>(cpu)) cpu.pc = base + displacement;
+  if constexpr (kCc == 1) {
+    cpu.a(7) -= 4;
+    WriteLong(m, cpu.a(7), cpu.pc);
+    cpu.pc = base + displacement;
+  } else if (ConditionHolds<kCc>(cpu)) {
+    cpu.pc = base + displacement;
+  }
 }
 
 template <class M>
@@ -138,30 +135,18 @@ void Moveq(M& m) {
   SetLogicFlags<Long>(cpu, value);
 }
 
+// By condition (bits 11-8).
 template <class M>
-inline constexpr HandlerRow<M> kLine5Row = {
-    Quick<alu::Add, Byte, M>,  // 000 ADDQ.B
-    Quick<alu::Add, Word, M>,  // 001 ADDQ.W
-    Quick<alu::Add, Long, M>,  // 010 ADDQ.L
-    SccOrDbcc<0, M>,           // 011 Scc, DBcc with cc even
-    Quick<alu::Sub, Byte, M>,  // 100 SUBQ.B
-    Quick<alu::Sub, Word, M>,  // 101 SUBQ.W
-    Quick<alu::Sub, Long, M>,  // 110 SUBQ.L
-    SccOrDbcc<1, M>,           // 111 Scc, DBcc with cc odd
-};
+inline constexpr HandlerArray<M, 16> kSccHandlers = HandlersBy<16>([](auto cc) { return &Scc<cc(), M>; });
 
-// Bits 7-6 belong to the displacement.
 template <class M>
-inline constexpr HandlerRow<M> kLine6Row = {
-    Branch<0, M>, Branch<0, M>, Branch<0, M>, Branch<0, M>,  // cc even: BRA, BHI, ...
-    Branch<1, M>, Branch<1, M>, Branch<1, M>, Branch<1, M>,  // cc odd: BSR, BLS, ...
-};
+inline constexpr HandlerArray<M, 16> kDbccHandlers = HandlersBy<16>([](auto cc) { return &Dbcc<cc(), M>; });
 
-// Bits 7-6 belong to the data; bit 8 set is no instruction.
 template <class M>
-inline constexpr HandlerRow<M> kLine7Row = {
-    Moveq<M>,        Moveq<M>,        Moveq<M>,        Moveq<M>,
-    IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>, IllegalEntry<M>,
-};
+inline constexpr HandlerArray<M, 16> kBranchHandlers = HandlersBy<16>([](auto cc) { return &Branch<cc(), false, M>; });
+
+template <class M>
+inline constexpr HandlerArray<M, 16> kWideBranchHandlers =
+    HandlersBy<16>([](auto cc) { return &Branch<cc(), true, M>; });
 
 }  // namespace pellux

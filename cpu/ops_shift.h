@@ -13,7 +13,7 @@
 #include <array>
 #include <cstdint>
 
-#include "cpu/dispatch_types.h"
+#include "cpu/exceptions.h"
 #include "cpu/effective_address.h"
 
 namespace pellux {
@@ -141,11 +141,5 @@ void ShiftMemory(M& m) {
   const unsigned type = (cpu.opcode >> 9) & 3;
   WriteWord(m, address, kShiftOps<Word, Left>[type](cpu, ReadWord(m, address) & 0xFFFF, 1));
 }
-
-template <class M>
-inline constexpr HandlerRow<M> kLineERow = {
-    ShiftRegister<Byte, false, M>, ShiftRegister<Word, false, M>, ShiftRegister<Long, false, M>,
-    ShiftMemory<false, M>,         ShiftRegister<Byte, true, M>,  ShiftRegister<Word, true, M>,
-    ShiftRegister<Long, true, M>,  ShiftMemory<true, M>};
 
 }  // namespace pellux

@@ -27,13 +27,13 @@ void Reset(M& m) {
   cpu.pc = ReadLong(m, 4);
 }
 
-// Fetch, decode and dispatch one opcode.
+// Fetch and dispatch one opcode.
 template <class M>
-PELLUX_ALWAYS_INLINE void ExecuteInstruction(M& m) {
+PELLUX_ALWAYS_INLINE void ExecuteInstruction(M& m, const DispatchTable<M>& handlers) {
   CpuState& cpu = m.cpu;
   const std::uint32_t op = FetchWord(m) & 0xFFFF;
   cpu.opcode = static_cast<std::uint16_t>(op);
-  kDispatchTable<M>[kDispatchIndex[op >> 6]](m);
+  handlers[op](m);
 }
 
 // Settles a fault the instruction recorded: a refused mode is replayed as an
@@ -60,7 +60,7 @@ template <class M>
 PELLUX_ALWAYS_INLINE RunState ExecuteAndSettle(M& m) {
   CpuState& cpu = m.cpu;
   cpu.opPc = cpu.pc;
-  ExecuteInstruction(m);
+  ExecuteInstruction(m, Dispatch<M>());
   if (cpu.runState != RunState::Running) return SettleFault(m);
   return RunState::Running;
 }
@@ -91,12 +91,13 @@ template <class M>
 template <bool kTestBreakpoints, class M>
 PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& left, const BreakpointSet* breakpoints) {
   CpuState& cpu = m.cpu;
+  const DispatchTable<M>& handlers = Dispatch<M>();
   for (;;) {
     if constexpr (kTestBreakpoints) {
       if (breakpoints->Contains(cpu.pc)) return RunResult::BreakpointHit;
     }
     cpu.opPc = cpu.pc;
-    ExecuteInstruction(m);
+    ExecuteInstruction(m, handlers);
     // One test for both a recorded fault and the trace flag.
     if ((static_cast<unsigned>(cpu.runState) | cpu.t) != 0) [[unlikely]] {
       const RunResult result = AfterUnusualInstruction(m);

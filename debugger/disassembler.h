@@ -3,9 +3,9 @@
 //
 // A pure function of the bytes it is handed: it keeps no state, never reads
 // the emulated bus (so listing a port or the flash changes nothing) and never
-// reads past the bytes it is given, whatever they hold. Its decode table is
-// its own, apart from the processor's dispatch; a test holds the two together
-// over all 65,536 opcode words.
+// reads past the bytes it is given, whatever they hold. It decodes through
+// the processor's own instruction table (cpu/instruction_set.h), so what it
+// lists and what the core runs are one decision.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +14,12 @@
 #include <string>
 #include <string_view>
 
+#include "cpu/instruction_set.h"
+
 namespace pellux {
 
 // Room for the longest mnemonic ("movem.l") and its terminator.
-inline constexpr std::size_t kMnemonicCapacity = 8;
+inline constexpr std::size_t kMnemonicCapacity = isa::kLongestMnemonic + 1;
 
 // Disassembles the instruction at the start of `code` (big-endian, as in the
 // calculator's memory), which stands at `address`; code.size() is how many
@@ -34,21 +36,9 @@ namespace disasm {
 
 enum class OpSize : std::uint8_t { Byte = 1, Word = 2, Long = 4 };
 
-// The addressing-mode classes of the MC68000, as tests on an EA field.
-enum class EaClass : std::uint8_t {
-  Any,               // no test: the field is not an effective address
-  All,               // every encoding except mode 7 with reg 5, 6 or 7
-  Data,              // all but An
-  DataNoImmediate,   // data except #imm (BTST #n and CMPI destinations)
-  DataAlterable,     // data except d16(PC), d8(PC,Xn) and #imm
-  MemoryAlterable,   // data alterable except Dn
-  Alterable,         // data alterable plus An
-  Control,           // (An), d16(An), d8(An,Xn), abs.W, abs.L, d16(PC), d8(PC,Xn)
-  ControlAlterable,  // control except the PC-relative modes
-  ControlOrPostinc,  // control, or (An)+: MOVEM memory to registers
-};
-
-bool InClass(EaClass eaClass, unsigned mode, unsigned reg);
+// The addressing-mode classes, shared with the processor's instruction table.
+using pellux::EaClass;
+using pellux::InClass;
 
 // Reads an instruction's extension words in order, counting the bytes
 // consumed. Reads past the available bytes still advance the position but

@@ -1,6 +1,7 @@
-// The disassembler's decode table against the processor's dispatch, over all
-// 65,536 opcode words: the two are written apart, so these tests hold them
-// together.
+// The disassembler against the processor, over all 65,536 opcode words. Both
+// decode through the instruction table, but the handlers decide what the
+// core refuses and how many extension words it reads: these tests hold the
+// handlers to what the table says.
 #include <gtest/gtest.h>
 
 #include <algorithm>
