@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "debugger/disassembler.h"
+#include "debugger/symbols.h"
 
 namespace pellux {
 namespace {
@@ -41,7 +42,7 @@ ListingLine FormatListingLine(std::span<const std::uint8_t> buffer, std::size_t 
                                  words[3], mnemonic, operands);
   const std::size_t kept =
       size < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(size), sizeof text - 1);
-  return {std::string(text, kept), length};
+  return {std::string(text, kept), length, operands};
 }
 
 ListingSource ChooseListingSource(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
@@ -51,6 +52,56 @@ ListingSource ChooseListingSource(std::span<const std::uint8_t> ram, std::span<c
   const std::size_t offset = start & ((inRam ? kRamSize : kFlashSize) - 1);
   if (offset >= buffer.size()) return {buffer, buffer.size()};
   return {buffer, offset};
+}
+
+std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols) {
+  while (!operands.empty()) {
+    const std::size_t comma = operands.find(", ");
+    std::string_view operand = operands.substr(0, comma);
+    operands.remove_prefix(comma == std::string_view::npos ? operands.size() : comma + 2);
+    // "pc:401234" and "pc:401234(d0.w)" name their address; a bare run of
+    // 4 to 8 hex digits is an absolute address or a branch target.
+    if (operand.starts_with("pc:")) operand = operand.substr(3, 6);
+    if (operand.size() < 4 || operand.size() > 8) continue;
+    std::uint32_t address = 0;
+    bool hex = true;
+    for (const char c : operand) {
+      const bool digit = c >= '0' && c <= '9';
+      const bool letter = c >= 'a' && c <= 'f';
+      hex = hex && (digit || letter);
+      address = address << 4 | static_cast<std::uint32_t>(digit ? c - '0' : c - 'a' + 10);
+    }
+    if (!hex) continue;
+    std::string name = symbols.Describe(address & 0xFFFFFF);
+    if (!name.empty()) return name;
+  }
+  return {};
+}
+
+std::uint32_t PreviousInstruction(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
+                                  std::uint32_t address) {
+  // The longest 68000 instruction is 10 bytes; a few of them back leaves the
+  // decoder room to fall into step with the instruction stream.
+  constexpr std::uint32_t kLookBack = 24;
+  const ListingSource source = ChooseListingSource(ram, flash, address);
+  const std::uint32_t room = static_cast<std::uint32_t>(std::min<std::size_t>(source.offset, kLookBack)) & ~1u;
+  for (std::uint32_t back = room; back >= 2; back -= 2) {
+    std::size_t offset = source.offset - back;
+    std::uint32_t at = address - back;
+    std::uint32_t last = at;
+    bool valid = true;
+    while (valid && at < address) {
+      char mnemonic[kMnemonicCapacity];
+      char operands[kOperandCapacity];
+      const std::uint32_t length = Disassemble(source.buffer.subspan(offset), at, mnemonic, operands);
+      valid = mnemonic[0] != '?' && length >= 2;
+      last = at;
+      at += length;
+      offset += length;
+    }
+    if (valid && at == address) return last;
+  }
+  return room == 0 ? address : address - 2;
 }
 
 }  // namespace pellux

@@ -13,14 +13,18 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cpu/breakpoint_set.h"
 
 namespace pellux {
 
+class SymbolTable;
+
 struct ListingLine {
   std::string text;
   std::uint32_t length = 0;  // bytes the instruction occupies, cut to the buffer
+  std::string operands;      // the operand text alone
 };
 
 // The line for the instruction at buffer[offset], which stands at `address`.
@@ -58,5 +62,17 @@ void ListInstructions(std::span<const std::uint8_t> ram, std::span<const std::ui
     address += line.length;
   }
 }
+
+// The symbol an instruction's operands point at: a branch target, a
+// PC-relative or absolute address ("bsr 400120" gives "main"), the first
+// one that a symbol covers; empty when none does.
+std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols);
+
+// The address of the instruction that ends where `address` starts, for
+// scrolling a listing back: decoding from a few words further back, the
+// first run of valid instructions that lands exactly on the address decides.
+// address - 2 when none does; the start of the buffer stops it.
+std::uint32_t PreviousInstruction(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
+                                  std::uint32_t address);
 
 }  // namespace pellux

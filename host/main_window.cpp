@@ -86,13 +86,19 @@ MainWindow::MainWindow()
   }
   contextMenu_->addAction(QStringLiteral("Take S&creenshot"), this, [this] { CopyScreenshot(); });
   contextMenu_->addAction(QStringLiteral("&Debug...\tF11"), this, [this] {
-    if (calc_) openDebugger();
+    if (calc_) BreakIn(StopKind::UserBreak);
   });
   CheckZoomItem(kStartZoom);
 
   openDebugger = [this] {
-    if (calc_) OpenDebugger(this, *calc_, breakOnKeypress);
+    if (calc_) OpenDebugger(this, *calc_, breakOnKeypress, debugSession);
   };
+}
+
+void MainWindow::BreakIn(StopKind why) {
+  if (!calc_) return;
+  debugSession.reason = StopReason{why, calc_->cpu.pc};
+  openDebugger();
 }
 
 MainWindow::~MainWindow() = default;
@@ -236,10 +242,10 @@ bool MainWindow::HandleInput() {
     switch (input->kind) {
       case HostInput::Kind::Press:
         if (input->virtualKey == vk::kF11) {
-          openDebugger();
+          BreakIn(StopKind::UserBreak);
         } else if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) {
           resume = calc_->KeyDown(*code);
-          if (resume && breakOnKeypress) openDebugger();
+          if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
         }
         break;
       case HostInput::Kind::Release:

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <thread>
 
+#include "debugger/symbols.h"
 #include "host/main_window.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
@@ -41,8 +42,27 @@ bool Shell::Create() {
     return false;
   }
   window_->Attach(calc_.get());
+  LoadSymbols();
   mode_ = Mode::Running;
   return true;
+}
+
+void Shell::LoadSymbols() {
+  DebugSession& session = window_->debugSession;
+  std::optional<std::filesystem::path> path = options_.symbolsPath;
+  if (!path) path = FindSymbolsBeside(options_.romPath);
+  if (!path) {
+    session.symbolsNote = "No symbols: no .elf or .sym file beside " + options_.romPath.string();
+    return;
+  }
+  SymbolLoad load = LoadSymbolFile(*path);
+  if (!load.error.empty()) {
+    // The emulator runs on without names; the dialog says why.
+    session.symbolsNote = "No symbols: " + load.error;
+    return;
+  }
+  session.symbols = std::move(load.table);
+  session.symbolsNote = "Symbols from " + path->string();
 }
 
 void Shell::Pass() {
@@ -52,7 +72,7 @@ void Shell::Pass() {
     if (result == 1) {
       mode_ = Mode::Idle;
     } else if (result == 2) {
-      window_->openDebugger();
+      window_->BreakIn(StopKind::Breakpoint);
     } else if (now - lastPump_ < kRunningPumpInterval) {
       return;
     }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "machine/host.h"
 
@@ -22,6 +23,9 @@ struct ShellOptions {
   std::filesystem::path romPath = "ti92p.rom";  // relative to the working directory
   // How a start-up error reaches the user; the message box by default.
   std::function<void(const ErrMsg&, QWidget* owner)> showError;
+  // The program's symbols for the debugger; none: the ELF or nm file beside
+  // the ROM image, if there is one.
+  std::optional<std::filesystem::path> symbolsPath{};
 };
 
 class Shell {
@@ -52,6 +56,8 @@ class Shell {
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
+  // The debugger's symbols, from the options or beside the ROM image.
+  void LoadSymbols();
 
   ShellOptions options_;
   SteadyClock clock_;
