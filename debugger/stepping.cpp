@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdio>
+#include <span>
+#include <string_view>
 
 #include "debugger/disassembler.h"
 #include "debugger/symbols.h"
@@ -47,6 +49,37 @@ std::array<std::uint32_t, kFaults.size()> FaultHandlers(const DebugTarget& targe
   return handlers;
 }
 
+// Which of several faults sharing one handler the instruction at `at` took:
+// the stacked PC tells those taken at the opcode (illegal, privileged) from
+// those taken after it, and the instruction tells the rest apart.
+unsigned TellFault(const DebugTarget& target, const CpuState& cpu, std::uint32_t at,
+                   std::span<const unsigned> candidates) {
+  const bool atOpcode = PeekLong(target, cpu.a(7) + 2) == at;
+  const std::uint16_t opcode = PeekWord(target, at);
+  std::array<std::uint8_t, 10> code{};
+  for (std::uint32_t i = 0; i < code.size(); ++i) code[i] = target.Peek(at + i);
+  char mnemonic[kMnemonicCapacity];
+  char operands[64];
+  Disassemble(code, at, mnemonic, operands);
+  const std::string_view name = mnemonic;
+  unsigned likely;
+  if (atOpcode) {
+    likely = name == "?" || name == "illegal" ? 4 : 8;
+  } else if (name.starts_with("div")) {
+    likely = 5;
+  } else if (name.starts_with("chk")) {
+    likely = 6;
+  } else if (opcode == 0x4E76) {  // trapv
+    likely = 7;
+  } else {
+    likely = 3;
+  }
+  for (const unsigned vector : candidates) {
+    if (vector == likely) return vector;
+  }
+  return candidates.front();
+}
+
 // One instruction, and what it did beyond running: a fault taken, or the
 // processor put to sleep. Answers true with `reason` filled when the command
 // must stop.
@@ -63,15 +96,20 @@ bool RunChecked(DebugTarget& target, const std::array<std::uint32_t, kFaults.siz
     return true;
   }
   if (!cpu.s || cpu.a(7) != stackBefore - kFrameBytes) return false;
+  std::array<unsigned, kFaults.size()> candidates{};
+  std::size_t found = 0;
   for (std::size_t i = 0; i < kFaults.size(); ++i) {
-    if (cpu.pc == handlers[i]) {
-      reason.kind = StopKind::Exception;
-      reason.vector = kFaults[i].vector;
-      reason.faultAddress = at;
-      return true;
-    }
+    if (cpu.pc == handlers[i]) candidates[found++] = kFaults[i].vector;
   }
-  return false;
+  // TRAP, line A and line F enter their handlers on purpose, whatever
+  // handler they share with a fault.
+  const std::uint16_t opcode = PeekWord(target, at);
+  const bool systemCall = (opcode & 0xFFF0) == 0x4E40 || (opcode & 0xF000) == 0xA000 || (opcode & 0xF000) == 0xF000;
+  if (found == 0 || systemCall) return false;
+  reason.kind = StopKind::Exception;
+  reason.faultAddress = at;
+  reason.vector = found == 1 ? candidates[0] : TellFault(target, cpu, at, {candidates.data(), found});
+  return true;
 }
 
 // Runs until `reached` (tested before every instruction but the first)

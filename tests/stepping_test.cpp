@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cpu/core.h"
+#include "debugger/calculator_target.h"
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
 #include "tests/test_support.h"
@@ -195,6 +196,68 @@ TEST(Stepping, FaultsSleepAndTheBudgetStopACommand) {
   const StopReason reason = StepInto(target);
   EXPECT_EQ(reason.kind, StopKind::Exception);
   EXPECT_EQ(reason.faultAddress, FlatFixture::kCode);
+}
+
+// On the calculator every vector of the test image enters one handler: the
+// fault is told by the stacked PC and the instruction, and a TRAP into the
+// same handler is no fault. A protected write is answered with level 7.
+TEST(Stepping, OnTheCalculatorFaultsSharingAHandlerAreToldApart) {
+  struct Case {
+    const char* what;
+    std::initializer_list<std::uint16_t> code;
+    bool user;
+    StopKind kind;
+    unsigned vector;
+  };
+  const Case cases[] = {
+      {"illegal", {0x4AFC}, false, StopKind::Exception, 4},
+      {"line A", {0xA000}, false, StopKind::Step, 0},
+      {"privileged", {0x4E72, 0x2700}, true, StopKind::Exception, 8},
+      {"divide by zero", {0x81FC, 0x0000}, false, StopKind::Exception, 5},
+      {"odd read", {0x3039, 0x0000, 0x3001}, false, StopKind::Exception, 3},
+      {"trap", {0x4E45}, false, StopKind::Step, 0},
+      {"protected write", {0x31C0, 0x0100}, false, StopKind::Step, 0},
+  };
+  constexpr std::uint32_t kCode = 0x3000;
+  for (const Case& c : cases) {
+    test::CalculatorFixture f(test::NopRom());
+    Calculator& calc = *f.calc;
+    std::uint32_t at = kCode;
+    for (const std::uint16_t word : c.code) {
+      calc.ram[at++] = static_cast<std::uint8_t>(word >> 8);
+      calc.ram[at++] = static_cast<std::uint8_t>(word);
+    }
+    calc.ports[port::kProtection] |= 0x04;
+    calc.cpu.pc = kCode;
+    calc.cpu.intMask = 3;
+    if (c.user) {
+      calc.cpu.s = 0;
+      std::swap(calc.cpu.regs[15], calc.cpu.otherSp);
+      calc.cpu.regs[15] = 0x30000;
+    }
+    CalculatorTarget target(calc);
+    const StopReason reason = StepInto(target);
+    EXPECT_EQ(reason.kind, c.kind) << c.what;
+    EXPECT_EQ(reason.vector, c.vector) << c.what;
+    if (c.kind == StopKind::Exception) {
+      EXPECT_EQ(calc.cpu.pc, test::RomBuilder::kDefaultHandler) << c.what;
+      EXPECT_EQ(reason.faultAddress, kCode) << c.what;
+    }
+  }
+  // The protected write: dropped, and level 7 entered after it.
+  test::CalculatorFixture f(test::NopRom());
+  Calculator& calc = *f.calc;
+  calc.ram[0x3000] = 0x31;
+  calc.ram[0x3001] = 0xC0;
+  calc.ram[0x3002] = 0x01;
+  calc.ram[0x3003] = 0x00;
+  calc.ports[port::kProtection] |= 0x04;
+  calc.cpu.pc = 0x3000;
+  calc.cpu.d(0) = 0xBEEF;
+  CalculatorTarget target(calc);
+  StepInto(target);
+  EXPECT_EQ(calc.cpu.pc, test::LevelHandler(7));
+  EXPECT_EQ(calc.ram[0x100], 0);
 }
 
 TEST(Stepping, TheStopLineNamesThePlace) {

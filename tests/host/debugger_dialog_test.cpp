@@ -27,11 +27,10 @@
 #include "host/debug_dialog.h"
 #include "host/debugger_hook.h"
 #include "host/qt_resources.h"
+#include "tests/host/dialog_driving.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/test_support.h"
 
-// Readable failures for the lists' texts.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace pellux {
 namespace {
@@ -41,6 +40,18 @@ using test::LevelHandler;
 using test::NopRom;
 using test::RomBuilder;
 using test::ShellFixture;
+using test::Button;
+using test::Child;
+using test::Line;
+using test::Lines;
+using test::Listing;
+using test::Memory;
+using test::Message;
+using test::ModalDriver;
+using test::Registers;
+using test::RoomForLines;
+using test::ShowAndSettle;
+using test::StopLine;
 
 constexpr std::uint32_t kRamCode = 0x1000;
 constexpr std::uint32_t kFlashCode = 0x401230;
@@ -69,69 +80,6 @@ struct DebugFixture : CalculatorFixture {
   DebugFixture() : CalculatorFixture(NopRom().Code(kFlashCode, {0x4E71, 0x4E71, 0x4E71, 0x4E75})) {
     PokeRam(*calc, kRamCode, kRamProgram);
   }
-};
-
-QStringList Lines(const QListWidget& list) {
-  QStringList lines;
-  for (int i = 0; i < list.count(); ++i) lines << list.item(i)->text();
-  return lines;
-}
-
-// The text of one row, or a note that there is none.
-QString Line(const QListWidget& list, int row) {
-  return row < list.count() ? list.item(row)->text() : QStringLiteral("(no row %1)").arg(row);
-}
-
-template <class W>
-W& Child(const QWidget& parent, const char* name) {
-  W* child = parent.findChild<W*>(QString::fromLatin1(name));
-  if (!child) {
-    ADD_FAILURE() << "no widget " << name;
-    std::abort();
-  }
-  return *child;
-}
-
-QListWidget& Listing(const QWidget& d) { return Child<QListWidget>(d, "listing"); }
-QListWidget& Registers(const QWidget& d) { return Child<QListWidget>(d, "registers"); }
-QListWidget& Memory(const QWidget& d) { return Child<QListWidget>(d, "memory"); }
-QPushButton& Button(const QWidget& d, const char* name) { return Child<QPushButton>(d, name); }
-QString StopLine(const QWidget& d) { return Child<QLabel>(d, "stopReason").text(); }
-QString Message(const QWidget& d) { return Child<QLabel>(d, "message").text(); }
-
-// The number of whole listing lines the box has room for.
-int RoomForLines(const QListWidget& list) {
-  return list.count() ? list.viewport()->height() / list.sizeHintForRow(0) : -1;
-}
-
-// Shows the dialog and lets it lay itself out.
-void ShowAndSettle(QWidget& dialog) {
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-  QCoreApplication::processEvents();
-}
-
-// Acts on each modal dialog with the given title as it comes up, from a
-// timer, while the code under test sits in the dialog's exec().
-class ModalDriver {
- public:
-  ModalDriver(QString title, std::function<void(QDialog&)> act)
-      : title_(std::move(title)), act_(std::move(act)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (!dialog || dialog->windowTitle() != title_ || dialog->property("driven").toBool()) return;
-      dialog->setProperty("driven", true);
-      ++openings;
-      act_(*dialog);
-    });
-    timer_.start(5);
-  }
-  int openings = 0;
-
- private:
-  QString title_;
-  std::function<void(QDialog&)> act_;
-  QTimer timer_;
 };
 
 TEST(DebugDialog, ListsFromThePcOutOfTheRamAndFlashImages) {
