@@ -7,23 +7,9 @@
 
 namespace pellux {
 
-namespace {
-
-// Until the machine offers its own side-effect-free read: RAM, the flash
-// image, ports as stored bytes.
-std::uint8_t PeekImageByte(const Calculator& calc, std::uint32_t address) {
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) return calc.ram[a & bus::kRamMask];
-  if (a < bus::kFlashStart) return 0;
-  if (a < bus::kPortStart) return calc.flashState == FlashState::StatusRead ? 0xFF : calc.rom[a & bus::kFlashMask];
-  return calc.ports[a % kPortCount];
-}
-
-}  // namespace
-
 CpuState& CalculatorTarget::cpu() { return calc_.cpu; }
 
-std::uint8_t CalculatorTarget::Peek(std::uint32_t address) const { return PeekImageByte(calc_, address); }
+std::uint8_t CalculatorTarget::Peek(std::uint32_t address) const { return PeekByte(calc_, address); }
 
 RunResult CalculatorTarget::RunOne() {
   const RunResult result = RunInstructions(calc_, 1, nullptr);

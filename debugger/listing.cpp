@@ -9,9 +9,6 @@
 namespace pellux {
 namespace {
 
-constexpr std::uint32_t kRamSize = 0x40000;
-constexpr std::uint32_t kFlashSize = 0x200000;
-constexpr std::uint32_t kRamRegionEnd = 0x200000;  // below this, addresses list RAM
 // The listing's operand buffer: room enough for any operand text.
 constexpr std::size_t kOperandCapacity = 64;
 
@@ -45,15 +42,6 @@ ListingLine FormatListingLine(std::span<const std::uint8_t> buffer, std::size_t 
   return {std::string(text, kept), length, operands};
 }
 
-ListingSource ChooseListingSource(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
-                                  std::uint32_t start) {
-  const bool inRam = start < kRamRegionEnd;
-  const std::span<const std::uint8_t> buffer = inRam ? ram : flash;
-  const std::size_t offset = start & ((inRam ? kRamSize : kFlashSize) - 1);
-  if (offset >= buffer.size()) return {buffer, buffer.size()};
-  return {buffer, offset};
-}
-
 std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols) {
   while (!operands.empty()) {
     const std::size_t comma = operands.find(", ");
@@ -78,22 +66,19 @@ std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols)
   return {};
 }
 
-std::uint32_t PreviousInstruction(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
+std::uint32_t PreviousInstruction(std::span<const std::uint8_t> code, std::uint32_t codeAddress,
                                   std::uint32_t address) {
-  // The longest 68000 instruction is 10 bytes; a few of them back leaves the
-  // decoder room to fall into step with the instruction stream.
-  constexpr std::uint32_t kLookBack = 24;
-  const ListingSource source = ChooseListingSource(ram, flash, address);
-  const std::uint32_t room = static_cast<std::uint32_t>(std::min<std::size_t>(source.offset, kLookBack)) & ~1u;
+  const std::uint32_t room = (address - codeAddress) & ~1u;
+  if (room == 0 || room > code.size()) return address;
   for (std::uint32_t back = room; back >= 2; back -= 2) {
-    std::size_t offset = source.offset - back;
+    std::size_t offset = room - back;
     std::uint32_t at = address - back;
     std::uint32_t last = at;
     bool valid = true;
     while (valid && at < address) {
       char mnemonic[kMnemonicCapacity];
       char operands[kOperandCapacity];
-      const std::uint32_t length = Disassemble(source.buffer.subspan(offset), at, mnemonic, operands);
+      const std::uint32_t length = Disassemble(code.subspan(offset), at, mnemonic, operands);
       valid = mnemonic[0] != '?' && length >= 2;
       last = at;
       at += length;
@@ -101,7 +86,7 @@ std::uint32_t PreviousInstruction(std::span<const std::uint8_t> ram, std::span<c
     }
     if (valid && at == address) return last;
   }
-  return room == 0 ? address : address - 2;
+  return address - 2;
 }
 
 }  // namespace pellux

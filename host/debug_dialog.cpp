@@ -34,13 +34,6 @@ constexpr int kListingColumns = 64;
 constexpr int kMemoryColumns = 74;
 constexpr int kMemoryLines = 6;
 
-// The window's font when the machine was built by this shell, else the same
-// font made here.
-QFont ListingFontOf(const Calculator& calc) {
-  if (const auto* font = dynamic_cast<const ListingFont*>(calc.listingFont.get())) return font->font;
-  return FixedListingFont();
-}
-
 QPushButton* AddButton(QDialog* dialog, QHBoxLayout* row, const QString& text, const char* name) {
   auto* button = new QPushButton(text, dialog);
   button->setObjectName(QString::fromLatin1(name));
@@ -67,7 +60,7 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
       ownSession_(session ? nullptr : std::make_unique<DebugSession>()),
       session_(session ? *session : *ownSession_),
       previous_(session_.lastStop.value_or(calc.cpu)),
-      listFont_(ListingFontOf(calc)),
+      listFont_(FixedListingFont()),
       stopReason_(new QLabel(this)),
       message_(new QLabel(this)),
       listingAddress_(AddressEdit(this, "listingAddress", QStringLiteral("Go to address or symbol"))),

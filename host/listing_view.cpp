@@ -8,6 +8,7 @@
 #include "debugger/listing.h"
 #include "debugger/symbols.h"
 #include "machine/calculator.h"
+#include "machine/memory_bus.h"
 
 namespace pellux {
 
@@ -49,14 +50,12 @@ void ListingView::Refill() {
   const std::optional<std::uint32_t> selected = SelectedAddress();
   clear();
   const int room = LinesThatFit();
-  const std::span<const std::uint8_t> ram(calc_.ram.get(), kRamSize);
-  const std::span<const std::uint8_t> flash(calc_.rom.get(), kRomSize);
   const std::uint32_t pc = calc_.cpu.pc & ~1u;
   QFont bold = font();
   bold.setBold(true);
   std::uint32_t address = start_;
   next_ = start_;
-  ListInstructions(ram, flash, start_, static_cast<std::size_t>(room), calc_.breakpoints,
+  ListInstructions(ImageFrom(calc_, start_), start_, static_cast<std::size_t>(room), calc_.breakpoints,
                    [&](const ListingLine& line) {
                      if (count() >= room) return;
                      // A symbol that starts here labels the line, except at the top where
@@ -88,11 +87,8 @@ std::optional<std::uint32_t> ListingView::SelectedAddress() const {
 }
 
 void ListingView::ScrollLines(int lines) {
-  const std::span<const std::uint8_t> ram(calc_.ram.get(), kRamSize);
-  const std::span<const std::uint8_t> flash(calc_.rom.get(), kRomSize);
   for (; lines > 0; --lines) {
-    const ListingSource source = ChooseListingSource(ram, flash, start_);
-    const ListingLine line = FormatListingLine(source.buffer, source.offset, start_, calc_.breakpoints);
+    const ListingLine line = FormatListingLine(ImageFrom(calc_, start_), 0, start_, calc_.breakpoints);
     if (line.length == 0) break;  // the end of the image
     earlierStarts_.push_back(start_);
     start_ += line.length;
@@ -102,7 +98,11 @@ void ListingView::ScrollLines(int lines) {
       start_ = earlierStarts_.back();
       earlierStarts_.pop_back();
     } else {
-      start_ = PreviousInstruction(ram, flash, start_);
+      // Back as far as the same image goes before the start, up to the look-back.
+      const std::size_t ahead = ImageFrom(calc_, start_).size();
+      std::uint32_t back = kPreviousLookBack;
+      while (back > 0 && ImageFrom(calc_, start_ - back).size() != ahead + back) back -= 2;
+      start_ = PreviousInstruction(ImageFrom(calc_, start_ - back), start_ - back, start_);
     }
   }
   Refill();

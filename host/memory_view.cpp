@@ -8,6 +8,7 @@
 #include "debugger/debug_text.h"
 #include "host/line_edit_delegate.h"
 #include "machine/calculator.h"
+#include "machine/memory_bus.h"
 
 namespace pellux {
 
@@ -95,9 +96,7 @@ void MemoryView::WriteLine(std::uint32_t address, const QString& text) {
     message_(QStringLiteral("A memory line takes 16 bytes, each 1 or 2 hex digits; nothing was written."));
     return;
   }
-  for (std::uint32_t i = 0; i < kMemoryLineBytes; ++i) {
-    calc_.ram[(address + i) & (kRamSize - 1)] = bytes[i];
-  }
+  for (std::uint32_t i = 0; i < kMemoryLineBytes; ++i) PokeByte(calc_, address + i, bytes[i]);
   message_(QString());
   // Refilled once the editor has closed, not under it.
   QMetaObject::invokeMethod(this, [this] { Refill(); }, Qt::QueuedConnection);
