@@ -18,7 +18,7 @@ struct DebugSession {
   std::string symbolsNote;
   // The registers when the machine last left the debugger.
   std::optional<CpuState> lastStop;
-  StopReason reason;
+  DebugStop reason;
 };
 
 }  // namespace pellux

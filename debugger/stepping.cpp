@@ -84,7 +84,7 @@ unsigned TellFault(const DebugTarget& target, const CpuState& cpu, std::uint32_t
 // processor put to sleep. Answers true with `reason` filled when the command
 // must stop.
 bool RunChecked(DebugTarget& target, const std::array<std::uint32_t, kFaults.size()>& handlers,
-                StopReason& reason) {
+                DebugStop& reason) {
   CpuState& cpu = target.cpu();
   const std::uint32_t at = cpu.pc;
   const std::uint32_t stackBefore = SupervisorStack(cpu);
@@ -116,9 +116,9 @@ bool RunChecked(DebugTarget& target, const std::array<std::uint32_t, kFaults.siz
 // holds, a breakpoint stands at the PC, a fault or sleep stops it, or the
 // budget is spent.
 template <class Reached>
-StopReason RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Reached&& reached) {
+DebugStop RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Reached&& reached) {
   const auto handlers = FaultHandlers(target);
-  StopReason reason{};
+  DebugStop reason{};
   CpuState& cpu = target.cpu();
   for (;;) {
     if (reason.instructions > 0) {
@@ -170,7 +170,7 @@ std::string Place(std::uint32_t address, const SymbolTable& symbols) {
 
 }  // namespace
 
-std::string DescribeStop(const StopReason& reason, const SymbolTable& symbols) {
+std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols) {
   const std::string here = Place(reason.pc, symbols);
   const std::string count =
       reason.instructions > 1 ? " after " + std::to_string(reason.instructions) + " instructions" : "";
@@ -205,13 +205,13 @@ std::string DescribeStop(const StopReason& reason, const SymbolTable& symbols) {
   return here;
 }
 
-StopReason StepInto(DebugTarget& target) {
-  StopReason reason{};
+DebugStop StepInto(DebugTarget& target) {
+  DebugStop reason{};
   if (!RunChecked(target, FaultHandlers(target), reason)) reason.kind = StopKind::Step;
   return reason;
 }
 
-StopReason StepOver(DebugTarget& target, std::uint64_t budget) {
+DebugStop StepOver(DebugTarget& target, std::uint64_t budget) {
   const CpuState& cpu = target.cpu();
   const std::uint32_t length = CallLength(target, cpu.pc);
   if (length == 0) return StepInto(target);
@@ -223,7 +223,7 @@ StopReason StepOver(DebugTarget& target, std::uint64_t budget) {
   });
 }
 
-StopReason StepOut(DebugTarget& target, std::uint64_t budget) {
+DebugStop StepOut(DebugTarget& target, std::uint64_t budget) {
   const CpuState& cpu = target.cpu();
   const std::uint8_t supervisor = cpu.s;
   const std::uint32_t stack = cpu.a(7);
@@ -243,7 +243,7 @@ StopReason StepOut(DebugTarget& target, std::uint64_t budget) {
   });
 }
 
-StopReason RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget) {
+DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget) {
   return RunUntil(target, StopKind::Cursor, budget, [address](const CpuState& now) { return now.pc == address; });
 }
 

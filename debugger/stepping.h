@@ -43,7 +43,7 @@ enum class StopKind : std::uint8_t {
   UserBreak,   // F11 or the menu
 };
 
-struct StopReason {
+struct DebugStop {
   StopKind kind = StopKind::UserBreak;
   std::uint32_t pc = 0;            // where the processor stands now
   std::uint32_t faultAddress = 0;  // Exception: the faulting instruction
@@ -53,26 +53,26 @@ struct StopReason {
 
 // The line the Debug dialog shows: what stopped the machine and where,
 // with symbol names where the table has them.
-std::string DescribeStop(const StopReason& reason, const SymbolTable& symbols);
+std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols);
 
 // The most instructions one command runs before it gives up.
 inline constexpr std::uint64_t kStepBudget = 4'000'000;
 
 // One instruction.
-StopReason StepInto(DebugTarget& target);
+DebugStop StepInto(DebugTarget& target);
 
 // Over a BSR, JSR or TRAP: runs until the next instruction's address is
 // reached again on the same stack at the same depth or above (a recursive
 // call reaching it deeper runs on). Any other instruction is one step.
-StopReason StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
+DebugStop StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
 
 // Runs until the current routine returns: an RTS, RTR or RTE executed with
 // the stack pointer at or above where it stood (the routine's own frame, not
 // a deeper call's) and in the same state.
-StopReason StepOut(DebugTarget& target, std::uint64_t budget = kStepBudget);
+DebugStop StepOut(DebugTarget& target, std::uint64_t budget = kStepBudget);
 
 // Runs until the PC reaches the address.
-StopReason RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget = kStepBudget);
+DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget = kStepBudget);
 
 // Before Go: when a breakpoint stands at the PC, runs that one instruction so
 // that the machine runs on instead of stopping there again. Answers whether

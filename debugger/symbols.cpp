@@ -239,11 +239,25 @@ std::optional<std::filesystem::path> FindSymbolsBeside(const std::filesystem::pa
   added += ".elf";
   std::filesystem::path text = romPath;
   text.replace_extension(".sym");
+  std::error_code error;
   for (const std::filesystem::path& candidate : {replaced.replace_extension(".elf"), added, text}) {
-    std::error_code error;
     if (candidate != romPath && std::filesystem::is_regular_file(candidate, error)) return candidate;
   }
-  return std::nullopt;
+  // Else the one ELF file of the folder, as a build leaves its program
+  // beside the image under the program's own name.
+  std::optional<std::filesystem::path> sole;
+  const std::filesystem::path folder = romPath.has_parent_path() ? romPath.parent_path() : ".";
+  std::filesystem::directory_iterator entries(folder, error);
+  constexpr int kMaxEntries = 1000;  // a crowded folder is no build folder
+  int seen = 0;
+  for (; !error && entries != std::filesystem::directory_iterator() && seen < kMaxEntries;
+       entries.increment(error), ++seen) {
+    const std::filesystem::path& path = entries->path();
+    if (path.extension() != ".elf" || !entries->is_regular_file(error)) continue;
+    if (sole) return std::nullopt;  // two programs: which one is the image's is not known
+    sole = path;
+  }
+  return sole;
 }
 
 }  // namespace pellux

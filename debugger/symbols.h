@@ -75,8 +75,9 @@ SymbolLoad LoadSymbolFile(const std::filesystem::path& path);
 
 // The symbol file that sits beside a ROM image and belongs to it: the image's
 // name with ".elf" in place of its extension ("ti92p.elf") or added to it
-// ("ti92p.rom.elf"), else the same with ".sym" (nm text). None when no such
-// file exists.
+// ("ti92p.rom.elf"), else the same with ".sym" (nm text), else the only ELF
+// file of the folder (the demo ROM's "demo.elf"). None when there is none,
+// or several ELF files and none of the image's name.
 std::optional<std::filesystem::path> FindSymbolsBeside(const std::filesystem::path& romPath);
 
 }  // namespace pellux

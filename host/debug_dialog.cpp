@@ -137,7 +137,7 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   connect(memoryAddress_, &QLineEdit::returnPressed, this, &DebugDialog::GoToMemoryAddress);
   connect(follow_, &QComboBox::activated, this, &DebugDialog::FollowRegister);
 
-  if (ownSession_) ownSession_->reason = StopReason{StopKind::UserBreak, calc_.cpu.pc};
+  if (ownSession_) ownSession_->reason = DebugStop{StopKind::UserBreak, calc_.cpu.pc};
   memory_->ShowFrom(calc_.cpu.a(7));
   RefreshViews();
   registers_->setFixedWidth(std::max(DialogUnits(*this, 120, 0).width(),
@@ -168,7 +168,7 @@ void DebugDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void DebugDialog::RunCommand(const std::function<StopReason(DebugTarget&)>& command) {
+void DebugDialog::RunCommand(const std::function<DebugStop(DebugTarget&)>& command) {
   previous_ = calc_.cpu;
   CalculatorTarget target(calc_);
   session_.reason = command(target);

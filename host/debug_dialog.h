@@ -24,7 +24,7 @@ class MemoryView;
 class RegisterView;
 class DebugTarget;
 struct DebugSession;
-struct StopReason;
+struct DebugStop;
 
 class DebugDialog : public QDialog {
  public:
@@ -44,7 +44,7 @@ class DebugDialog : public QDialog {
 
  private:
   // Runs a stepping command and shows where and why it stopped.
-  void RunCommand(const std::function<StopReason(DebugTarget&)>& command);
+  void RunCommand(const std::function<DebugStop(DebugTarget&)>& command);
   void RunToCursor();
   void OpenBreakpoints();
   void GoToListingAddress();

@@ -99,7 +99,7 @@ MainWindow::MainWindow()
 
 void MainWindow::BreakIn(StopKind why) {
   if (!driver_) return;
-  debugSession.reason = StopReason{why, machine().cpu.pc};
+  debugSession.reason = DebugStop{why, machine().cpu.pc};
   openDebugger();
 }
 

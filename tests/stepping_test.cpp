@@ -58,7 +58,7 @@ struct SteppingFixture : FlatFixture {
 
 TEST(Stepping, StepIntoEntersTheCallAndStepOverRunsIt) {
   SteppingFixture into;
-  StopReason reason = StepInto(into.target);
+  DebugStop reason = StepInto(into.target);
   EXPECT_EQ(reason.kind, StopKind::Step);
   EXPECT_EQ(into.m.cpu.pc, kSub);
 
@@ -83,7 +83,7 @@ TEST(Stepping, StepOverARecursiveCallStopsAtItsOwnDepth) {
   f.RunToAddress(kRecursiveCall);  // the first level, d1 = 1
   const std::uint32_t stack = f.m.cpu.a(7);
   // The deeper calls reach 2018 first, on a lower stack: they run on.
-  const StopReason reason = StepOver(f.target);
+  const DebugStop reason = StepOver(f.target);
   EXPECT_EQ(reason.kind, StopKind::StepOver);
   EXPECT_EQ(f.m.cpu.pc, kSubReturn);
   EXPECT_EQ(f.m.cpu.a(7), stack);
@@ -111,7 +111,7 @@ TEST(Stepping, StepOutReturnsFromTheCurrentRoutine) {
   SteppingFixture f;
   f.RunToAddress(kSub);
   f.RunToAddress(0x2014);  // after the compare, before the recursive call
-  StopReason reason = StepOut(f.target);
+  DebugStop reason = StepOut(f.target);
   EXPECT_EQ(reason.kind, StopKind::StepOut);
   EXPECT_EQ(f.m.cpu.pc, kAfterCall);
   EXPECT_EQ(f.m.cpu.d(1), 3u);
@@ -130,7 +130,7 @@ TEST(Stepping, StepOutReturnsFromTheCurrentRoutine) {
 
 TEST(Stepping, RunToAndBreakpoints) {
   SteppingFixture f;
-  StopReason reason = RunTo(f.target, 0x2006);
+  DebugStop reason = RunTo(f.target, 0x2006);
   EXPECT_EQ(reason.kind, StopKind::Cursor);
   EXPECT_EQ(f.m.cpu.pc, 0x2006u);
   EXPECT_EQ(f.m.cpu.d(0), 1u);
@@ -177,7 +177,7 @@ TEST(Stepping, FaultsSleepAndTheBudgetStopACommand) {
       f.m.cpu.otherSp = FlatFixture::kStack + 0x1000;
     }
     FlatTarget target(f.m);
-    const StopReason reason = RunTo(target, 0x3000, 1000);
+    const DebugStop reason = RunTo(target, 0x3000, 1000);
     EXPECT_EQ(reason.kind, c.kind) << c.what;
     if (c.kind == StopKind::Exception) {
       EXPECT_EQ(reason.vector, c.vector) << c.what;
@@ -193,7 +193,7 @@ TEST(Stepping, FaultsSleepAndTheBudgetStopACommand) {
   FlatFixture f;
   f.Load({0x4AFC});
   FlatTarget target(f.m);
-  const StopReason reason = StepInto(target);
+  const DebugStop reason = StepInto(target);
   EXPECT_EQ(reason.kind, StopKind::Exception);
   EXPECT_EQ(reason.faultAddress, FlatFixture::kCode);
 }
@@ -236,7 +236,7 @@ TEST(Stepping, OnTheCalculatorFaultsSharingAHandlerAreToldApart) {
       calc.cpu.regs[15] = 0x30000;
     }
     CalculatorTarget target(calc);
-    const StopReason reason = StepInto(target);
+    const DebugStop reason = StepInto(target);
     EXPECT_EQ(reason.kind, c.kind) << c.what;
     EXPECT_EQ(reason.vector, c.vector) << c.what;
     if (c.kind == StopKind::Exception) {
@@ -263,7 +263,7 @@ TEST(Stepping, OnTheCalculatorFaultsSharingAHandlerAreToldApart) {
 TEST(Stepping, TheStopLineNamesThePlace) {
   const SymbolTable symbols({{"main", kMain, 0xC}, {"sub", kSub, 0x10}});
   struct Case {
-    StopReason reason;
+    DebugStop reason;
     const char* text;
   };
   const Case cases[] = {

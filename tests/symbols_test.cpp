@@ -222,6 +222,13 @@ TEST(Symbols, FilesBesideTheRomAndTheirErrors) {
   std::filesystem::remove(folder / "ti92p.elf");
   EXPECT_EQ(FindSymbolsBeside(rom), folder / "ti92p.sym");
 
+  // Else the folder's only ELF file, whatever its name; of two, neither.
+  std::filesystem::remove(folder / "ti92p.sym");
+  std::filesystem::copy_file(folder / "ti92p.rom", folder / "demo.elf");
+  EXPECT_EQ(FindSymbolsBeside(rom), folder / "demo.elf");
+  std::filesystem::copy_file(folder / "ti92p.rom", folder / "other.elf");
+  EXPECT_EQ(FindSymbolsBeside(rom), std::nullopt);
+
   const SymbolLoad missing = LoadSymbolFile(folder / "absent.elf");
   EXPECT_EQ(missing.error, (folder / "absent.elf").string() + ": No such file or directory");
   EXPECT_EQ(LoadSymbolFile(rom).error, rom.string() + ": no line of the file is a symbol as nm prints it");
