@@ -86,7 +86,7 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   listing_->setMinimumWidth(metrics.horizontalAdvance(QString(kListingColumns, QLatin1Char('0'))));
   memory_->setMinimumWidth(metrics.horizontalAdvance(QString(kMemoryColumns, QLatin1Char('0'))) +
                            2 * memory_->frameWidth());
-  memory_->setFixedHeight(kMemoryLines * metrics.lineSpacing() + 2 * memory_->frameWidth() + 4);
+  memory_->setFixedHeight(kMemoryLines * memory_->RowHeight() + 2 * memory_->frameWidth());
 
   auto* buttons = new QHBoxLayout;
   QPushButton* step = AddButton(this, buttons, QStringLiteral("&Step"), "step");
@@ -144,7 +144,8 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
                                      registers_->sizeHintForColumn(0) + 2 * registers_->frameWidth() +
                                          registers_->verticalScrollBar()->sizeHint().width()));
   resize(DialogUnits(*this, 612, 360).expandedTo(minimumSizeHint()));
-  if (!session_.symbolsNote.empty()) setToolTip(QString::fromStdString(session_.symbolsNote));
+  // Where the names came from, or why there are none.
+  if (!session_.symbolsNote.empty()) stopReason_->setToolTip(QString::fromStdString(session_.symbolsNote));
 }
 
 DebugDialog::~DebugDialog() { session_.lastStop = calc_.cpu; }

@@ -56,11 +56,18 @@ void MemoryView::Follow(std::optional<unsigned> addressRegister) {
   Refill();
 }
 
-void MemoryView::Refill() {
+int MemoryView::RowHeight() {
   if (itemHeight_ <= 1) {
+    clear();
     addItem(QStringLiteral("0"));
     itemHeight_ = std::max(1, sizeHintForRow(0));
+    clear();
   }
+  return itemHeight_;
+}
+
+void MemoryView::Refill() {
+  RowHeight();
   if (follow_) start_ = calc_.cpu.a(*follow_) & kAddressMask & ~(kMemoryLineBytes - 1);
   const int row = currentRow();
   clear();

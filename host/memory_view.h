@@ -26,6 +26,8 @@ class MemoryView : public QListWidget {
   // Lines again: after a step, a followed register's new value.
   void Refill();
   void ScrollLines(int lines);
+  // The height of one line in the view's font, in pixels.
+  int RowHeight();
 
   static constexpr int kAddressRole = Qt::UserRole;
 
