@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "debugger/debug_text.h"
 #include "debugger/disassembler.h"
 #include "debugger/symbols.h"
 
@@ -50,16 +51,10 @@ std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols)
     // "pc:401234" and "pc:401234(d0.w)" name their address; a bare run of
     // 4 to 8 hex digits is an absolute address or a branch target.
     if (operand.starts_with("pc:")) operand = operand.substr(3, 6);
-    if (operand.size() < 4 || operand.size() > 8) continue;
-    std::uint32_t address = 0;
-    bool hex = true;
-    for (const char c : operand) {
-      const bool digit = c >= '0' && c <= '9';
-      const bool letter = c >= 'a' && c <= 'f';
-      hex = hex && (digit || letter);
-      address = address << 4 | static_cast<std::uint32_t>(digit ? c - '0' : c - 'a' + 10);
-    }
-    if (!hex) continue;
+    if (operand.size() < 4) continue;
+    const std::optional<std::uint32_t> parsed = ParseHex(operand);
+    if (!parsed) continue;
+    const std::uint32_t address = *parsed;
     std::string name = symbols.Describe(address & 0xFFFFFF);
     if (!name.empty()) return name;
   }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "debugger/debug_text.h"
 #include "machine/files.h"
 
 namespace pellux {
@@ -189,21 +190,13 @@ SymbolLoad ParseNmText(std::string_view text) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
     // "ADDRESS TYPE NAME": 1 to 8 hex digits, one type letter, a name.
-    std::size_t digits = 0;
-    std::uint32_t address = 0;
-    while (digits < line.size() && digits < 9) {
-      const char c = line[digits];
-      const int value = c >= '0' && c <= '9'   ? c - '0'
-                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                               : -1;
-      if (value < 0) break;
-      address = address << 4 | static_cast<std::uint32_t>(value);
-      ++digits;
-    }
-    if (digits == 0 || digits > 8 || line.size() < digits + 4 || line[digits] != ' ' || line[digits + 2] != ' ') {
+    const std::size_t digits = line.find(' ');
+    if (digits == 0 || digits == std::string_view::npos || line.size() < digits + 4 || line[digits + 2] != ' ') {
       continue;
     }
+    const std::optional<std::uint32_t> parsed = ParseHex(line.substr(0, digits));
+    if (!parsed) continue;
+    const std::uint32_t address = *parsed;
     const char type = line[digits + 1];
     const std::string_view name = line.substr(digits + 3);
     if (type == 'U' || type == 'u' || type == 'v' || type == 'w' || IsCompilerLocal(name) ||

@@ -192,25 +192,21 @@ void DebugDialog::OpenBreakpoints() {
   listing_->Refill();  // the markers show at once
 }
 
+std::optional<std::uint32_t> DebugDialog::EnteredAddress(const QLineEdit& edit) {
+  const AddressEntry entry = ParseAddressEntry(edit.text().toStdString(), session_.symbols);
+  ShowMessage(QString::fromStdString(entry.error));
+  return entry.address;
+}
+
 void DebugDialog::GoToListingAddress() {
-  const AddressEntry entry = ParseAddressEntry(listingAddress_->text().toStdString(), session_.symbols);
-  if (!entry.address) {
-    ShowMessage(QString::fromStdString(entry.error));
-    return;
-  }
-  ShowMessage(QString());
-  listing_->ShowFrom(*entry.address);
+  if (const std::optional<std::uint32_t> address = EnteredAddress(*listingAddress_)) listing_->ShowFrom(*address);
 }
 
 void DebugDialog::GoToMemoryAddress() {
-  const AddressEntry entry = ParseAddressEntry(memoryAddress_->text().toStdString(), session_.symbols);
-  if (!entry.address) {
-    ShowMessage(QString::fromStdString(entry.error));
-    return;
-  }
-  ShowMessage(QString());
+  const std::optional<std::uint32_t> address = EnteredAddress(*memoryAddress_);
+  if (!address) return;
   follow_->setCurrentIndex(0);
-  memory_->ShowFrom(*entry.address);
+  memory_->ShowFrom(*address);
 }
 
 void DebugDialog::FollowRegister(int choice) {

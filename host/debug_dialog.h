@@ -8,6 +8,7 @@
 #include <QFont>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "cpu/cpu_state.h"
 
@@ -47,6 +48,8 @@ class DebugDialog : public QDialog {
   void RunCommand(const std::function<DebugStop(DebugTarget&)>& command);
   void RunToCursor();
   void OpenBreakpoints();
+  // The address typed in an edit, or none with the reason shown.
+  std::optional<std::uint32_t> EnteredAddress(const QLineEdit& edit);
   void GoToListingAddress();
   void GoToMemoryAddress();
   void FollowRegister(int choice);

@@ -1,7 +1,5 @@
 #include "host/listing_view.h"
 
-#include <QKeyEvent>
-#include <QWheelEvent>
 #include <algorithm>
 #include <span>
 
@@ -14,13 +12,12 @@ namespace pellux {
 
 namespace {
 
-constexpr int kWheelLines = 3;  // per notch, as text views scroll
 const QColor kPcBackground(0xFF, 0xE8, 0x80);
 
 }  // namespace
 
 ListingView::ListingView(QWidget* parent, Calculator& calc, const SymbolTable& symbols)
-    : QListWidget(parent), calc_(calc), symbols_(symbols) {
+    : PagedListView(parent), calc_(calc), symbols_(symbols) {
   setObjectName(QStringLiteral("listing"));
   setUniformItemSizes(true);
   // The listing holds exactly the lines that fit and clips long ones; it
@@ -31,11 +28,6 @@ ListingView::ListingView(QWidget* parent, Calculator& calc, const SymbolTable& s
   connect(this, &QListWidget::itemDoubleClicked, this, &ListingView::ToggleBreakpoint);
 }
 
-int ListingView::LinesThatFit() const {
-  const int height = std::max(1, itemHeight_);
-  return std::max(0, viewport()->height() / height);
-}
-
 void ListingView::ShowFrom(std::uint32_t address) {
   start_ = address & ~1u;
   earlierStarts_.clear();
@@ -43,10 +35,6 @@ void ListingView::ShowFrom(std::uint32_t address) {
 }
 
 void ListingView::Refill() {
-  if (itemHeight_ <= 1) {
-    addItem(QStringLiteral("0"));
-    itemHeight_ = std::max(1, sizeHintForRow(0));
-  }
   const std::optional<std::uint32_t> selected = SelectedAddress();
   clear();
   const int room = LinesThatFit();
@@ -54,7 +42,6 @@ void ListingView::Refill() {
   QFont bold = font();
   bold.setBold(true);
   std::uint32_t address = start_;
-  next_ = start_;
   ListInstructions(ImageFrom(calc_, start_), start_, static_cast<std::size_t>(room), calc_.breakpoints,
                    [&](const ListingLine& line) {
                      if (count() >= room) return;
@@ -76,7 +63,6 @@ void ListingView::Refill() {
                      }
                      if (selected && *selected == address) setCurrentItem(item);
                      address += line.length;
-                     next_ = address;
                    });
 }
 
@@ -105,47 +91,6 @@ void ListingView::ScrollLines(int lines) {
       start_ = PreviousInstruction(ImageFrom(calc_, start_ - back), start_ - back, start_);
     }
   }
-  Refill();
-}
-
-void ListingView::keyPressEvent(QKeyEvent* event) {
-  const int page = std::max(1, LinesThatFit() - 1);
-  const int row = currentRow();
-  switch (event->key()) {
-    case Qt::Key_PageDown:
-      ScrollLines(page);
-      return;
-    case Qt::Key_PageUp:
-      ScrollLines(-page);
-      return;
-    case Qt::Key_Down:
-      if (row < 0 || row + 1 >= count()) {
-        ScrollLines(1);
-        if (count() > 0) setCurrentRow(count() - 1);
-        return;
-      }
-      break;
-    case Qt::Key_Up:
-      if (row <= 0) {
-        ScrollLines(-1);
-        if (count() > 0) setCurrentRow(0);
-        return;
-      }
-      break;
-    default:
-      break;
-  }
-  QListWidget::keyPressEvent(event);
-}
-
-void ListingView::wheelEvent(QWheelEvent* event) {
-  const int notches = event->angleDelta().y() / 120;
-  if (notches != 0) ScrollLines(-notches * kWheelLines);
-  event->accept();
-}
-
-void ListingView::resizeEvent(QResizeEvent* event) {
-  QListWidget::resizeEvent(event);
   Refill();
 }
 

@@ -4,8 +4,9 @@
 // targets of branches, and a double-click sets or clears a breakpoint.
 #pragma once
 
-#include <QListWidget>
+#include "host/paged_list_view.h"
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace pellux {
@@ -13,7 +14,7 @@ namespace pellux {
 class Calculator;
 class SymbolTable;
 
-class ListingView : public QListWidget {
+class ListingView : public PagedListView {
  public:
   ListingView(QWidget* parent, Calculator& calc, const SymbolTable& symbols);
 
@@ -21,30 +22,22 @@ class ListingView : public QListWidget {
   void ShowFrom(std::uint32_t address);
   std::uint32_t start() const { return start_; }
   // Lines again from the same start: new breakpoints, new PC.
-  void Refill();
+  void Refill() override;
   // The address of the selected line, if a line is selected.
   std::optional<std::uint32_t> SelectedAddress() const;
   // Down or up by whole instructions.
-  void ScrollLines(int lines);
+  void ScrollLines(int lines) override;
 
   // Each line carries its instruction's address under this role; a label
   // line carries none.
   static constexpr int kAddressRole = Qt::UserRole;
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
-  int LinesThatFit() const;
   void ToggleBreakpoint(QListWidgetItem* item);
 
   Calculator& calc_;
   const SymbolTable& symbols_;
   std::uint32_t start_ = 0;
-  std::uint32_t next_ = 0;  // the address after the last line listed
-  int itemHeight_ = 1;
   // The starts scrolled down from, so that scrolling back retraces them.
   std::vector<std::uint32_t> earlierStarts_;
 };

@@ -1,7 +1,5 @@
 #include "host/memory_view.h"
 
-#include <QKeyEvent>
-#include <QWheelEvent>
 #include <array>
 
 #include "debugger/calculator_target.h"
@@ -14,7 +12,6 @@ namespace pellux {
 
 namespace {
 
-constexpr int kWheelLines = 3;
 constexpr std::uint32_t kAddressMask = 0xFFFFFF;
 constexpr std::uint32_t kRamRegionEnd = 0x200000;  // RAM and its mirrors
 // Where the bytes start in a memory line: "401230: ".
@@ -26,7 +23,7 @@ constexpr int kBytesLength = 16 * 2 + 15 + 1;
 }  // namespace
 
 MemoryView::MemoryView(QWidget* parent, Calculator& calc, std::function<void(const QString&)> message)
-    : QListWidget(parent), calc_(calc), message_(std::move(message)) {
+    : PagedListView(parent), calc_(calc), message_(std::move(message)) {
   setObjectName(QStringLiteral("memory"));
   setUniformItemSizes(true);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -43,8 +40,6 @@ MemoryView::MemoryView(QWidget* parent, Calculator& calc, std::function<void(con
       new LineEditDelegate(this, QRegularExpression(QStringLiteral("[0-9a-fA-F ]{0,64}")), initial, commit));
 }
 
-int MemoryView::LinesThatFit() const { return std::max(0, viewport()->height() / std::max(1, itemHeight_)); }
-
 void MemoryView::ShowFrom(std::uint32_t address) {
   follow_.reset();
   start_ = address & kAddressMask & ~(kMemoryLineBytes - 1);
@@ -56,18 +51,7 @@ void MemoryView::Follow(std::optional<unsigned> addressRegister) {
   Refill();
 }
 
-int MemoryView::RowHeight() {
-  if (itemHeight_ <= 1) {
-    clear();
-    addItem(QStringLiteral("0"));
-    itemHeight_ = std::max(1, sizeHintForRow(0));
-    clear();
-  }
-  return itemHeight_;
-}
-
 void MemoryView::Refill() {
-  RowHeight();
   if (follow_) start_ = calc_.cpu.a(*follow_) & kAddressMask & ~(kMemoryLineBytes - 1);
   const int row = currentRow();
   clear();
@@ -107,45 +91,6 @@ void MemoryView::WriteLine(std::uint32_t address, const QString& text) {
   message_(QString());
   // Refilled once the editor has closed, not under it.
   QMetaObject::invokeMethod(this, [this] { Refill(); }, Qt::QueuedConnection);
-}
-
-void MemoryView::keyPressEvent(QKeyEvent* event) {
-  const int page = std::max(1, LinesThatFit() - 1);
-  const int row = currentRow();
-  switch (event->key()) {
-    case Qt::Key_PageDown:
-      ScrollLines(page);
-      return;
-    case Qt::Key_PageUp:
-      ScrollLines(-page);
-      return;
-    case Qt::Key_Down:
-      if (row < 0 || row + 1 >= count()) {
-        ScrollLines(1);
-        return;
-      }
-      break;
-    case Qt::Key_Up:
-      if (row <= 0) {
-        ScrollLines(-1);
-        return;
-      }
-      break;
-    default:
-      break;
-  }
-  QListWidget::keyPressEvent(event);
-}
-
-void MemoryView::wheelEvent(QWheelEvent* event) {
-  const int notches = event->angleDelta().y() / 120;
-  if (notches != 0) ScrollLines(-notches * kWheelLines);
-  event->accept();
-}
-
-void MemoryView::resizeEvent(QResizeEvent* event) {
-  QListWidget::resizeEvent(event);
-  Refill();
 }
 
 }  // namespace pellux

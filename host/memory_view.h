@@ -4,7 +4,7 @@
 // an address register; a double-click edits a line's bytes in RAM.
 #pragma once
 
-#include <QListWidget>
+#include "host/paged_list_view.h"
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,7 +13,7 @@ namespace pellux {
 
 class Calculator;
 
-class MemoryView : public QListWidget {
+class MemoryView : public PagedListView {
  public:
   // `message` shows a refusal to the user (an empty text clears it).
   MemoryView(QWidget* parent, Calculator& calc, std::function<void(const QString&)> message);
@@ -24,20 +24,13 @@ class MemoryView : public QListWidget {
   void Follow(std::optional<unsigned> addressRegister);
   std::uint32_t start() const { return start_; }
   // Lines again: after a step, a followed register's new value.
-  void Refill();
-  void ScrollLines(int lines);
-  // The height of one line in the view's font, in pixels.
-  int RowHeight();
+  void Refill() override;
+  // Scrolling stops following.
+  void ScrollLines(int lines) override;
 
   static constexpr int kAddressRole = Qt::UserRole;
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
-  int LinesThatFit() const;
   // Writes the edited bytes of the line at `address`.
   void WriteLine(std::uint32_t address, const QString& text);
 
@@ -45,7 +38,6 @@ class MemoryView : public QListWidget {
   std::function<void(const QString&)> message_;
   std::uint32_t start_ = 0;
   std::optional<unsigned> follow_;
-  int itemHeight_ = 1;
 };
 
 }  // namespace pellux
