@@ -2,6 +2,7 @@
 // the command line, the one used last, or ti92p.rom in the working folder.
 #include <QApplication>
 #include <QSettings>
+#include <QStandardPaths>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
   options.romPath = line.rom ? *line.rom : DefaultRom(settings);
   options.fresh = line.fresh;
   options.symbolsPath = line.symbols;
+  const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   const int code = pellux::RunPellux(options);
   if (code == 0) {
     std::error_code error;

@@ -1,6 +1,8 @@
 #include "host/shell.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <cstdio>
 
 #include "debugger/symbols.h"
 #include "host/main_window.h"
@@ -8,6 +10,7 @@
 #include "machine/calculator.h"
 #include "machine/errors.h"
 #include "machine/rom_file.h"
+#include "host/session_store.h"
 
 namespace pellux {
 
@@ -35,8 +38,22 @@ Shell::~Shell() {
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
-    calc_ = std::make_unique<Calculator>(ReadRomFile(options_.romPath).bytes);
-    driver_ = std::make_unique<Driver>(*calc_, *clock_);
+    RomFile rom = ReadRomFile(options_.romPath);
+    for (const std::string& warning : rom.warnings) startNotes_.push_back(options_.romPath.string() + ": " + warning);
+    romIdentity_ = IdentifyRom(rom.bytes);
+    SessionStore::Resumed resumed;
+    if (!options_.sessionFolder.empty() && !options_.fresh) {
+      resumed = SessionStore(options_.sessionFolder).Resume(romIdentity_, *clock_);
+      if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
+    }
+    if (resumed.machine) {
+      // Switched on again where it was, with its pending part of a tick.
+      calc_ = std::move(resumed.machine);
+      driver_ = std::make_unique<Driver>(*calc_, *clock_, resumed.mode, Driver::ClockStart::Kept);
+    } else {
+      calc_ = std::make_unique<Calculator>(rom.bytes);
+      driver_ = std::make_unique<Driver>(*calc_, *clock_);
+    }
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
@@ -89,8 +106,17 @@ bool Shell::PumpHostInput() {
   return window_->HandleInput();
 }
 
+std::string Shell::SaveSession() {
+  if (options_.sessionFolder.empty() || !calc_) return {};
+  return SessionStore(options_.sessionFolder).Save(*calc_, romIdentity_, *clock_, driver_->mode());
+}
+
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
+  // Switched off: the calculator keeps its memory for the next start.
+  if (const std::string problem = SaveSession(); !problem.empty()) {
+    std::fprintf(stderr, "pellux: the session could not be saved: %s\n", problem.c_str());
+  }
   window_.reset();
   driver_.reset();
   calc_.reset();
@@ -102,6 +128,18 @@ int RunPellux(ShellOptions options) {
   if (!shell.Create()) return 1;
   shell.window()->show();
   shell.window()->activateWindow();
+  if (!shell.startNotes().empty()) {
+    QString text;
+    for (const std::string& note : shell.startNotes()) {
+      std::fprintf(stderr, "pellux: %s\n", note.c_str());
+      text += QString::fromStdString(note) + QLatin1Char('\n');
+    }
+    // Said once, without stopping the calculator.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pellux"), text.trimmed(), QMessageBox::Ok,
+                                shell.window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  }
   return shell.Run();
 }
 

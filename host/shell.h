@@ -10,8 +10,12 @@
 #include <memory>
 #include <optional>
 
+#include <string>
+#include <vector>
+
 #include "machine/clock.h"
 #include "machine/driver.h"
+#include "machine/save_state.h"
 
 class QWidget;
 
@@ -28,6 +32,8 @@ struct ShellOptions {
   // Where real time comes from; the host's steady clock when null. Tests
   // give a manual clock, so that the loop never sleeps.
   HostClock* clock = nullptr;
+  // Where the sessions are kept, one per ROM image; none are when empty.
+  std::filesystem::path sessionFolder = {};
   // Cold-boot the image instead of resuming its saved session.
   bool fresh = false;
   // The program's symbols for the debugger; none: the ELF or nm file beside
@@ -51,6 +57,13 @@ class Shell {
   // One pass of the main loop: the machine, then the host's events.
   void Pass();
 
+  // What the user should know about the start: warnings about the image, a
+  // saved session that could not be read.
+  const std::vector<std::string>& startNotes() const { return startNotes_; }
+  // Saves the session of the image (when sessions are kept); answers an
+  // empty string or the reason it failed.
+  std::string SaveSession();
+
   MainWindow* window() const { return window_.get(); }
   Calculator* calculator() const { return calc_.get(); }
   Driver* driver() const { return driver_.get(); }
@@ -69,6 +82,8 @@ class Shell {
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
   std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;
+  RomIdentity romIdentity_;
+  std::vector<std::string> startNotes_;
   std::chrono::steady_clock::time_point lastPump_{};
 };
 
