@@ -1,40 +1,139 @@
 #include "debugger/debug_text.h"
 
 #include <cstdio>
+#include <utility>
+
+#include "debugger/symbols.h"
 
 namespace pellux {
 
-std::string RegisterLine(std::string_view label, std::uint32_t value) {
-  char digits[9];
-  std::snprintf(digits, sizeof digits, "%.8x", value);
-  return std::string(label) + digits;
+namespace {
+
+constexpr std::uint32_t kSrMask = 0xA71F;  // T, S, the mask, X N Z V C
+
+std::string Hex(std::uint32_t value, int digits) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%.*x", digits, static_cast<unsigned>(value));
+  return text;
 }
 
-std::vector<std::string> RegisterLines(const CpuState& cpu) {
-  std::vector<std::string> lines;
-  lines.reserve(18);
-  char label[8];
-  for (unsigned i = 0; i < 8; ++i) {
-    std::snprintf(label, sizeof label, "D%u:", i);
-    lines.push_back(RegisterLine(label, cpu.d(i)));
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.push_back('"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
+}
+
+}  // namespace
+
+std::uint32_t RegisterValue(const CpuState& cpu, RegisterId id) {
+  const auto index = static_cast<unsigned>(id);
+  switch (id) {
+    case RegisterId::Pc:
+      return cpu.pc;
+    case RegisterId::Sr:
+      return static_cast<std::uint32_t>(cpu.c != 0) | (cpu.v != 0) << 1 | (cpu.z != 0) << 2 | (cpu.n != 0) << 3 |
+             (cpu.x != 0) << 4 | (cpu.intMask & 7u) << 8 | (cpu.s != 0) << 13 | (cpu.t != 0) << 15;
+    case RegisterId::Usp:
+      return cpu.s ? cpu.otherSp : cpu.a(7);
+    case RegisterId::Ssp:
+      return cpu.s ? cpu.a(7) : cpu.otherSp;
+    default:
+      return cpu.regs[index & 15];
   }
-  for (unsigned i = 0; i < 8; ++i) {
-    std::snprintf(label, sizeof label, "A%u:", i);
-    lines.push_back(RegisterLine(label, cpu.a(i)));
+}
+
+void SetRegister(CpuState& cpu, RegisterId id, std::uint32_t value) {
+  switch (id) {
+    case RegisterId::Pc:
+      cpu.pc = value;
+      return;
+    case RegisterId::Sr: {
+      value &= kSrMask;
+      const std::uint8_t supervisor = (value >> 13) & 1;
+      if (supervisor != cpu.s) std::swap(cpu.regs[15], cpu.otherSp);
+      cpu.s = supervisor;
+      cpu.t = (value >> 15) & 1;
+      cpu.intMask = static_cast<std::uint8_t>((value >> 8) & 7);
+      cpu.x = (value >> 4) & 1;
+      cpu.n = (value >> 3) & 1;
+      cpu.z = (value >> 2) & 1;
+      cpu.v = (value >> 1) & 1;
+      cpu.c = value & 1;
+      return;
+    }
+    case RegisterId::Usp:
+      (cpu.s ? cpu.otherSp : cpu.regs[15]) = value;
+      return;
+    case RegisterId::Ssp:
+      (cpu.s ? cpu.regs[15] : cpu.otherSp) = value;
+      return;
+    default:
+      cpu.regs[static_cast<unsigned>(id) & 15] = value;
   }
-  lines.push_back(RegisterLine("PC:", cpu.pc));
-  char flags[24];
+}
+
+int RegisterDigits(RegisterId id) { return id == RegisterId::Sr ? 4 : 8; }
+
+std::string RegisterLine(std::string_view label, std::uint32_t value) { return std::string(label) + Hex(value, 8); }
+
+std::vector<RegisterRow> RegisterRows(const CpuState& cpu) {
+  std::vector<RegisterRow> rows;
+  char line[32];
+  auto add = [&](const char* label, RegisterId id) {
+    std::snprintf(line, sizeof line, "%s:%.*x", label, RegisterDigits(id),
+                  static_cast<unsigned>(RegisterValue(cpu, id)));
+    rows.push_back({line, id});
+  };
+  for (unsigned i = 0; i < 16; ++i) {
+    char label[4];
+    std::snprintf(label, sizeof label, "%c%u", i < 8 ? 'D' : 'A', i % 8);
+    add(label, static_cast<RegisterId>(i));
+  }
+  add("PC", RegisterId::Pc);
+  add("SR", RegisterId::Sr);
   auto bit = [](std::uint8_t flag) { return (flag & 1) ? '1' : '0'; };
-  std::snprintf(flags, sizeof flags, "C:%c V:%c Z:%c N:%c X:%c", bit(cpu.c), bit(cpu.v), bit(cpu.z), bit(cpu.n),
+  std::snprintf(line, sizeof line, "T:%c S:%c Mask:%u", bit(cpu.t), bit(cpu.s), cpu.intMask & 7u);
+  rows.push_back({line, std::nullopt});
+  std::snprintf(line, sizeof line, "C:%c V:%c Z:%c N:%c X:%c", bit(cpu.c), bit(cpu.v), bit(cpu.z), bit(cpu.n),
                 bit(cpu.x));
-  lines.emplace_back(flags);
-  return lines;
+  rows.push_back({line, std::nullopt});
+  add("USP", RegisterId::Usp);
+  add("SSP", RegisterId::Ssp);
+  return rows;
 }
 
-std::uint32_t ParseHexAddress(std::string_view text) {
+std::string MemoryLine(std::uint32_t address, std::span<const std::uint8_t, kMemoryLineBytes> bytes) {
+  char line[96];
+  int at = std::snprintf(line, sizeof line, "%.6x:", static_cast<unsigned>(address & 0xFFFFFF));
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    at += std::snprintf(line + at, sizeof line - static_cast<std::size_t>(at), i == 8 ? "  %.2x" : " %.2x",
+                        static_cast<unsigned>(bytes[i]));
+  }
+  line[at++] = ' ';
+  line[at++] = ' ';
+  for (const std::uint8_t byte : bytes) line[at++] = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+  return std::string(line, static_cast<std::size_t>(at));
+}
+
+std::optional<std::uint32_t> ParseHex(std::string_view text) {
+  text = Trimmed(text);
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
+  } else if (text.starts_with('$')) {
+    text.remove_prefix(1);
+  }
+  if (text.empty() || text.size() > 8) return std::nullopt;
   std::uint32_t value = 0;
-  for (std::size_t i = 0; i < text.size() && i < 8; ++i) {
-    const char c = text[i];
+  for (const char c : text) {
     unsigned digit;
     if (c >= '0' && c <= '9') {
       digit = static_cast<unsigned>(c - '0');
@@ -43,17 +142,32 @@ std::uint32_t ParseHexAddress(std::string_view text) {
     } else if (c >= 'A' && c <= 'F') {
       digit = static_cast<unsigned>(c - 'A' + 10);
     } else {
-      break;
+      return std::nullopt;
     }
-    value = value * 16 + digit;
+    value = value << 4 | digit;
   }
   return value;
 }
 
-std::string BreakpointLine(std::uint32_t address) {
-  char line[9];
-  std::snprintf(line, sizeof line, "%.8x", address);
-  return line;
+AddressEntry ParseAddressEntry(std::string_view text, const SymbolTable& symbols) {
+  text = Trimmed(text);
+  if (text.empty()) return {std::nullopt, "Type a hex address or a symbol's name."};
+  if (const std::optional<std::uint32_t> value = ParseHex(text)) return {value, {}};
+  std::string_view name = text;
+  std::uint32_t offset = 0;
+  if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
+    const std::optional<std::uint32_t> parsed = ParseHex(text.substr(plus + 1));
+    if (!parsed) return {std::nullopt, Quoted(text).append(": the offset after + is not hex.")};
+    name = Trimmed(text.substr(0, plus));
+    offset = *parsed;
+  }
+  if (const Symbol* symbol = symbols.Find(name)) return {symbol->address + offset, {}};
+  if (symbols.empty()) {
+    return {std::nullopt, Quoted(text).append(" is not a hex address (no symbols are loaded).")};
+  }
+  return {std::nullopt, Quoted(text).append(" is neither a hex address nor a known symbol.")};
 }
+
+std::string BreakpointLine(std::uint32_t address) { return Hex(address, 8); }
 
 }  // namespace pellux

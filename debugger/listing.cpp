@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "debugger/debug_text.h"
 #include "debugger/disassembler.h"
+#include "debugger/symbols.h"
 
 namespace pellux {
 namespace {
@@ -38,7 +40,48 @@ ListingLine FormatListingLine(std::span<const std::uint8_t> buffer, std::size_t 
                                  words[3], mnemonic, operands);
   const std::size_t kept =
       size < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(size), sizeof text - 1);
-  return {std::string(text, kept), length};
+  return {std::string(text, kept), length, operands};
+}
+
+std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols) {
+  while (!operands.empty()) {
+    const std::size_t comma = operands.find(", ");
+    std::string_view operand = operands.substr(0, comma);
+    operands.remove_prefix(comma == std::string_view::npos ? operands.size() : comma + 2);
+    // "pc:401234" and "pc:401234(d0.w)" name their address; a bare run of
+    // 4 to 8 hex digits is an absolute address or a branch target.
+    if (operand.starts_with("pc:")) operand = operand.substr(3, 6);
+    if (operand.size() < 4) continue;
+    const std::optional<std::uint32_t> parsed = ParseHex(operand);
+    if (!parsed) continue;
+    const std::uint32_t address = *parsed;
+    std::string name = symbols.Describe(address & 0xFFFFFF);
+    if (!name.empty()) return name;
+  }
+  return {};
+}
+
+std::uint32_t PreviousInstruction(std::span<const std::uint8_t> code, std::uint32_t codeAddress,
+                                  std::uint32_t address) {
+  const std::uint32_t room = (address - codeAddress) & ~1u;
+  if (room == 0 || room > code.size()) return address;
+  for (std::uint32_t back = room; back >= 2; back -= 2) {
+    std::size_t offset = room - back;
+    std::uint32_t at = address - back;
+    std::uint32_t last = at;
+    bool valid = true;
+    while (valid && at < address) {
+      char mnemonic[kMnemonicCapacity];
+      char operands[kOperandCapacity];
+      const std::uint32_t length = Disassemble(code.subspan(offset), at, mnemonic, operands);
+      valid = mnemonic[0] != '?' && length >= 2;
+      last = at;
+      at += length;
+      offset += length;
+    }
+    if (valid && at == address) return last;
+  }
+  return address - 2;
 }
 
 }  // namespace pellux

@@ -13,14 +13,18 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cpu/breakpoint_set.h"
 
 namespace pellux {
 
+class SymbolTable;
+
 struct ListingLine {
   std::string text;
   std::uint32_t length = 0;  // bytes the instruction occupies, cut to the buffer
+  std::string operands;      // the operand text alone
 };
 
 // The line for the instruction at buffer[offset], which stands at `address`.
@@ -44,5 +48,20 @@ void ListInstructions(std::span<const std::uint8_t> code, std::uint32_t address,
     address += line.length;
   }
 }
+
+// The symbol an instruction's operands point at: a branch target, a
+// PC-relative or absolute address ("bsr 400120" gives "main"), the first
+// one that a symbol covers; empty when none does.
+std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols);
+
+// The address of the instruction that ends where `address` starts, for
+// scrolling a listing back. `code` holds the image's bytes from codeAddress
+// on, a few instructions before the address (kPreviousLookBack bytes serve);
+// decoding from the farthest word back, the first run of valid instructions
+// that lands exactly on the address decides. address - 2 when none does;
+// the address itself when no byte precedes it.
+inline constexpr std::uint32_t kPreviousLookBack = 24;
+std::uint32_t PreviousInstruction(std::span<const std::uint8_t> code, std::uint32_t codeAddress,
+                                  std::uint32_t address);
 
 }  // namespace pellux

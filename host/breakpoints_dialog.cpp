@@ -1,6 +1,7 @@
 #include "host/breakpoints_dialog.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -8,26 +9,38 @@
 #include <QVBoxLayout>
 
 #include "debugger/debug_text.h"
+#include "debugger/symbols.h"
 #include "host/dialog_units.h"
 
 namespace pellux {
 
 namespace {
 
-constexpr int kAddressDigits = 8;
+// Room for a symbol's name with an offset.
+constexpr int kEntryLength = 80;
 
 }  // namespace
 
-BreakpointsDialog::BreakpointsDialog(QWidget* owner, BreakpointSet& breakpoints, const QFont& listFont)
-    : QDialog(owner), breakpoints_(breakpoints), address_(new QLineEdit(this)), list_(new QListWidget(this)) {
+BreakpointsDialog::BreakpointsDialog(QWidget* owner, BreakpointSet& breakpoints, const QFont& listFont,
+                                     const SymbolTable& symbols)
+    : QDialog(owner),
+      breakpoints_(breakpoints),
+      symbols_(symbols),
+      address_(new QLineEdit(this)),
+      list_(new QListWidget(this)),
+      message_(new QLabel(this)) {
   setWindowTitle(QStringLiteral("Breakpoints"));
   address_->setObjectName(QStringLiteral("address"));
-  address_->setMaxLength(kAddressDigits);
+  address_->setMaxLength(kEntryLength);
+  address_->setPlaceholderText(QStringLiteral("Hex address or symbol"));
   list_->setObjectName(QStringLiteral("breakpoints"));
   list_->setFont(listFont);
   list_->setUniformItemSizes(true);
   // The scroll position counts whole rows: it is the top index.
   list_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  message_->setObjectName(QStringLiteral("message"));
+  message_->setStyleSheet(QStringLiteral("color: #b00000"));
+  message_->setWordWrap(true);
   auto* addRemove = new QPushButton(QStringLiteral("&Add/Remove"), this);
   addRemove->setObjectName(QStringLiteral("addRemove"));
   addRemove->setDefault(true);  // Enter, from the edit above all
@@ -39,13 +52,14 @@ BreakpointsDialog::BreakpointsDialog(QWidget* owner, BreakpointSet& breakpoints,
   layout->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
   layout->setSpacing(margin.height());
   layout->addWidget(address_);
+  layout->addWidget(message_);
   layout->addWidget(list_, 1);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(margin.width());
   buttons->addWidget(addRemove);
   buttons->addWidget(close);
   layout->addLayout(buttons);
-  resize(DialogUnits(*this, 112, 222).expandedTo(minimumSizeHint()));
+  resize(DialogUnits(*this, 160, 222).expandedTo(minimumSizeHint()));
 
   connect(addRemove, &QPushButton::clicked, this, &BreakpointsDialog::AddRemove);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -56,7 +70,10 @@ BreakpointsDialog::BreakpointsDialog(QWidget* owner, BreakpointSet& breakpoints,
 void BreakpointsDialog::FillList() {
   list_->clear();
   ForEachBreakpoint(breakpoints_, [this](std::uint32_t address) {
-    auto* item = new QListWidgetItem(QString::fromStdString(BreakpointLine(address)), list_);
+    std::string line = BreakpointLine(address);
+    const std::string symbol = symbols_.Describe(address & 0xFFFFFF);
+    if (!symbol.empty()) line.append("  ").append(symbol);
+    auto* item = new QListWidgetItem(QString::fromStdString(line), list_);
     item->setData(Qt::UserRole, QVariant::fromValue(address));
   });
 }
@@ -68,10 +85,13 @@ void BreakpointsDialog::ShowSelected() {
 }
 
 void BreakpointsDialog::AddRemove() {
-  // Any character outside ASCII stops the scan just as an ASCII non-digit does.
-  const std::uint32_t address = ParseHexAddress(address_->text().toStdString());
-  if (address == 0) return;
-  ToggleBreakpoint(breakpoints_, address);
+  const AddressEntry entry = ParseAddressEntry(address_->text().toStdString(), symbols_);
+  if (!entry.address) {
+    message_->setText(QString::fromStdString(entry.error));
+    return;
+  }
+  message_->clear();
+  ToggleBreakpoint(breakpoints_, *entry.address);
   const int top = list_->verticalScrollBar()->value();
   FillList();
   // Lay the new rows out now, so that the scroll range is theirs; a top row

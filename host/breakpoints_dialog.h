@@ -1,5 +1,7 @@
-// The "Breakpoints" dialog: a hex address to enter, the set listed in
-// ascending order, and Add/Remove to toggle the entered address.
+// The "Breakpoints" dialog: an address to enter (hex or a symbol), the set
+// listed in ascending order with each address's symbol, and Add/Remove to
+// toggle the entered address. Input that names no address is refused with a
+// message in the dialog.
 #pragma once
 
 #include <QDialog>
@@ -7,28 +9,34 @@
 #include "cpu/breakpoint_set.h"
 
 class QFont;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 
 namespace pellux {
 
+class SymbolTable;
+
 class BreakpointsDialog : public QDialog {
  public:
   // Edits `breakpoints` directly; `listFont` is the debugger's listing font.
-  BreakpointsDialog(QWidget* owner, BreakpointSet& breakpoints, const QFont& listFont);
+  BreakpointsDialog(QWidget* owner, BreakpointSet& breakpoints, const QFont& listFont, const SymbolTable& symbols);
 
  private:
-  // Toggles the address in the edit (nothing when it parses to 0) and
+  // Toggles the address in the edit, or says why the text names none, and
   // refills the list at the same top row.
   void AddRemove();
-  // One "%.8x" line per address, each carrying its address as item data.
+  // One "%.8x" line per address, with its symbol, each carrying its address
+  // as item data.
   void FillList();
   // The selected address into the edit, so that Add/Remove removes it.
   void ShowSelected();
 
   BreakpointSet& breakpoints_;
+  const SymbolTable& symbols_;
   QLineEdit* address_;
   QListWidget* list_;
+  QLabel* message_;
 };
 
 }  // namespace pellux

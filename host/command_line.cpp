@@ -21,6 +21,22 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
         return line;
       }
       line.gdb = std::string(value);
+    } else if (argument == "--symbols" || argument.starts_with("--symbols=")) {
+      std::string_view file;
+      if (argument == "--symbols") {
+        if (i + 1 == arguments.size()) {
+          line.error = "option '--symbols' needs a file";
+          return line;
+        }
+        file = arguments[++i];
+      } else {
+        file = argument.substr(std::string_view("--symbols=").size());
+      }
+      if (file.empty()) {
+        line.error = "option '--symbols' needs a file";
+        return line;
+      }
+      line.symbols = std::filesystem::path(file);
     } else if (argument == "-h" || argument == "--help") {
       line.help = true;
     } else if (argument == "--version") {
@@ -53,12 +69,14 @@ std::string CommandLineUsage() {
          "The calculator's memory is kept when the window closes and comes back at the\n"
          "next start with the same image, like the real calculator switched off and on.\n"
          "\n"
-         "  --fresh     cold-boot the image instead of resuming its saved session\n"
+         "  --fresh         cold-boot the image instead of resuming its saved session\n"
          "  --gdb [HOST:]PORT\n"
-         "              let gdb attach at any time (target remote HOST:PORT); HOST\n"
-         "              defaults to 127.0.0.1, so only this machine can connect\n"
-         "  --version   print the version and exit\n"
-         "  -h, --help  show this text and exit\n";
+         "                  let gdb attach at any time (target remote HOST:PORT); HOST\n"
+         "                  defaults to 127.0.0.1, so only this machine can connect\n"
+         "  --symbols FILE  the program's symbols for the debugger: its ELF file or the\n"
+         "                  text nm prints (default: ROM's name with .elf or .sym beside it)\n"
+         "  --version       print the version and exit\n"
+         "  -h, --help      show this text and exit\n";
 }
 
 std::string VersionText() { return std::string("Pellux ") + PELLUX_VERSION; }

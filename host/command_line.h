@@ -13,6 +13,7 @@ struct CommandLine {
   std::optional<std::filesystem::path> rom;  // none: the last image used, else ti92p.rom
   bool fresh = false;                        // cold boot instead of resuming the saved session
   std::optional<std::string> gdb;            // --gdb [HOST:]PORT: listen for a debugger
+  std::optional<std::filesystem::path> symbols;  // none: the ELF or nm file beside the image
   bool help = false;
   bool version = false;
   std::string error;  // empty when the arguments are good

@@ -1,24 +1,27 @@
 #include "host/debug_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
-#include <span>
 
-#include "cpu/core.h"
-#include "cpu/exceptions.h"
+#include "debugger/calculator_target.h"
+#include "debugger/debug_session.h"
 #include "debugger/debug_text.h"
-#include "debugger/listing.h"
+#include "debugger/stepping.h"
 #include "host/breakpoints_dialog.h"
 #include "host/dialog_units.h"
+#include "host/listing_view.h"
+#include "host/memory_view.h"
 #include "host/qt_resources.h"
+#include "host/register_view.h"
 #include "machine/calculator.h"
-#include "machine/memory_bus.h"
 
 namespace pellux {
 
@@ -27,6 +30,9 @@ namespace {
 // Room the listing keeps for its text columns, so that the disassembly
 // column never starts out of sight.
 constexpr int kListingColumns = 64;
+// The memory view's columns: address, 16 bytes, 16 characters.
+constexpr int kMemoryColumns = 74;
+constexpr int kMemoryLines = 6;
 
 QPushButton* AddButton(QDialog* dialog, QHBoxLayout* row, const QString& text, const char* name) {
   auto* button = new QPushButton(text, dialog);
@@ -38,91 +44,119 @@ QPushButton* AddButton(QDialog* dialog, QHBoxLayout* row, const QString& text, c
   return button;
 }
 
+QLineEdit* AddressEdit(QWidget* parent, const char* name, const QString& hint) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromLatin1(name));
+  edit->setPlaceholderText(hint);
+  edit->setClearButtonEnabled(true);
+  return edit;
+}
+
 }  // namespace
 
-DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress)
+DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress, DebugSession* session)
     : QDialog(owner),
       calc_(calc),
+      ownSession_(session ? nullptr : std::make_unique<DebugSession>()),
+      session_(session ? *session : *ownSession_),
+      previous_(session_.lastStop.value_or(calc.cpu)),
       listFont_(FixedListingFont()),
-      listing_(new QListWidget(this)),
-      registers_(new QListWidget(this)),
+      stopReason_(new QLabel(this)),
+      message_(new QLabel(this)),
+      listingAddress_(AddressEdit(this, "listingAddress", QStringLiteral("Go to address or symbol"))),
+      memoryAddress_(AddressEdit(this, "memoryAddress", QStringLiteral("Memory at address or symbol"))),
+      follow_(new QComboBox(this)),
+      listing_(new ListingView(this, calc, session_.symbols)),
+      registers_(new RegisterView(this, calc.cpu, [this] { RefreshViews(); })),
+      memory_(new MemoryView(this, calc, [this](const QString& text) { ShowMessage(text); })),
       breakOnKeypress_(new QCheckBox(QStringLiteral("Break on &keypress"), this)) {
   setWindowTitle(QStringLiteral("Debug"));
-  listing_->setObjectName(QStringLiteral("listing"));
-  registers_->setObjectName(QStringLiteral("registers"));
+  stopReason_->setObjectName(QStringLiteral("stopReason"));
+  stopReason_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  message_->setObjectName(QStringLiteral("message"));
+  message_->setStyleSheet(QStringLiteral("color: #b00000"));
+  message_->setWordWrap(true);
   breakOnKeypress_->setObjectName(QStringLiteral("breakOnKeypress"));
   breakOnKeypress_->setChecked(breakOnKeypress);
-  for (QListWidget* list : {listing_, registers_}) {
-    list->setFont(listFont_);
-    list->setUniformItemSizes(true);
-  }
-  // The listing holds exactly the lines that fit and clips long ones.
-  listing_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  listing_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  listing_->setMinimumWidth(
-      QFontMetrics(listFont_).horizontalAdvance(QString(kListingColumns, QLatin1Char('0'))));
-  listing_->addItem(QStringLiteral("0"));
-  itemHeight_ = std::max(1, listing_->sizeHintForRow(0));
-  listing_->clear();
-  // Its line count follows its height.
-  listing_->viewport()->installEventFilter(this);
+  follow_->setObjectName(QStringLiteral("follow"));
+  follow_->addItem(QStringLiteral("Follow: none"));
+  for (int i = 0; i < 8; ++i) follow_->addItem(QStringLiteral("Follow: A%1").arg(i));
+  for (QListWidget* list : std::initializer_list<QListWidget*>{listing_, registers_, memory_}) list->setFont(listFont_);
+  const QFontMetrics metrics(listFont_);
+  listing_->setMinimumWidth(metrics.horizontalAdvance(QString(kListingColumns, QLatin1Char('0'))));
+  memory_->setMinimumWidth(metrics.horizontalAdvance(QString(kMemoryColumns, QLatin1Char('0'))) +
+                           2 * memory_->frameWidth());
+  memory_->setFixedHeight(kMemoryLines * memory_->RowHeight() + 2 * memory_->frameWidth());
 
   auto* buttons = new QHBoxLayout;
   QPushButton* step = AddButton(this, buttons, QStringLiteral("&Step"), "step");
+  QPushButton* stepOver = AddButton(this, buttons, QStringLiteral("Step &Over"), "stepOver");
+  QPushButton* stepOut = AddButton(this, buttons, QStringLiteral("Step O&ut"), "stepOut");
+  QPushButton* runToCursor = AddButton(this, buttons, QStringLiteral("Run to &Cursor"), "runToCursor");
   QPushButton* breakpoint = AddButton(this, buttons, QStringLiteral("&Breakpoint"), "breakpoint");
   QPushButton* go = AddButton(this, buttons, QStringLiteral("&Go"), "go");
   buttons->addStretch(1);
 
-  // The listing wide on the left, the registers on the right, the check box
-  // and the buttons below.
+  auto* memoryBar = new QHBoxLayout;
+  memoryBar->addWidget(memoryAddress_, 1);
+  memoryBar->addWidget(follow_);
+
+  // The stop line on top; the listing wide on the left with its go-to above,
+  // the registers on the right; the memory below; then the message, the
+  // check box and the buttons.
   const QSize margin = DialogUnits(*this, 4, 4);
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
   grid->setHorizontalSpacing(margin.width());
   grid->setVerticalSpacing(margin.height());
   buttons->setSpacing(margin.width());
-  grid->addWidget(listing_, 0, 0);
-  grid->addWidget(registers_, 0, 1);
-  grid->addWidget(breakOnKeypress_, 1, 0, 1, 2);
-  grid->addLayout(buttons, 2, 0, 1, 2);
+  memoryBar->setSpacing(margin.width());
+  grid->addWidget(stopReason_, 0, 0, 1, 2);
+  grid->addWidget(listingAddress_, 1, 0);
+  grid->addWidget(listing_, 2, 0);
+  grid->addWidget(registers_, 1, 1, 2, 1);
+  grid->addLayout(memoryBar, 3, 0, 1, 2);
+  grid->addWidget(memory_, 4, 0, 1, 2);
+  grid->addWidget(message_, 5, 0, 1, 2);
+  grid->addWidget(breakOnKeypress_, 6, 0, 1, 2);
+  grid->addLayout(buttons, 7, 0, 1, 2);
   grid->setColumnStretch(0, 1);
-  grid->setRowStretch(0, 1);
+  grid->setRowStretch(2, 1);
 
-  connect(step, &QPushButton::clicked, this, &DebugDialog::Step);
+  connect(step, &QPushButton::clicked, this, [this] { RunCommand(StepInto); });
+  connect(stepOver, &QPushButton::clicked, this, [this] {
+    RunCommand([](DebugTarget& target) { return StepOver(target); });
+  });
+  connect(stepOut, &QPushButton::clicked, this, [this] {
+    RunCommand([](DebugTarget& target) { return StepOut(target); });
+  });
+  connect(runToCursor, &QPushButton::clicked, this, &DebugDialog::RunToCursor);
   connect(breakpoint, &QPushButton::clicked, this, &DebugDialog::OpenBreakpoints);
   connect(go, &QPushButton::clicked, this, &QDialog::reject);  // as Esc and the close box
+  connect(listingAddress_, &QLineEdit::returnPressed, this, &DebugDialog::GoToListingAddress);
+  connect(memoryAddress_, &QLineEdit::returnPressed, this, &DebugDialog::GoToMemoryAddress);
+  connect(follow_, &QComboBox::activated, this, &DebugDialog::FollowRegister);
 
+  if (ownSession_) ownSession_->reason = DebugStop{StopKind::UserBreak, calc_.cpu.pc};
+  memory_->ShowFrom(calc_.cpu.a(7));
   RefreshViews();
   registers_->setFixedWidth(std::max(DialogUnits(*this, 120, 0).width(),
                                      registers_->sizeHintForColumn(0) + 2 * registers_->frameWidth() +
                                          registers_->verticalScrollBar()->sizeHint().width()));
-  resize(DialogUnits(*this, 612, 278).expandedTo(minimumSizeHint()));
+  resize(DialogUnits(*this, 612, 360).expandedTo(minimumSizeHint()));
+  // Where the names came from, or why there are none.
+  if (!session_.symbolsNote.empty()) stopReason_->setToolTip(QString::fromStdString(session_.symbolsNote));
 }
+
+DebugDialog::~DebugDialog() { session_.lastStop = calc_.cpu; }
 
 bool DebugDialog::BreakOnKeypress() const { return breakOnKeypress_->isChecked(); }
 
 void DebugDialog::RefreshViews() {
-  FillListing();
-  FillRegisters();
-}
-
-void DebugDialog::FillListing() {
-  const std::size_t lines =
-      static_cast<std::size_t>(std::max(0, listing_->viewport()->height() / itemHeight_));
-  listing_->clear();
-  const std::uint32_t start = calc_.cpu.pc & 0xFFFFFE;
-  ListInstructions(ImageFrom(calc_, start), start, lines, calc_.breakpoints,
-                   [this](const ListingLine& line) { listing_->addItem(QString::fromStdString(line.text)); });
-}
-
-void DebugDialog::FillRegisters() {
-  registers_->clear();
-  for (const std::string& line : RegisterLines(calc_.cpu)) registers_->addItem(QString::fromStdString(line));
-}
-
-bool DebugDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == listing_->viewport() && event->type() == QEvent::Resize) FillListing();
-  return QDialog::eventFilter(watched, event);
+  stopReason_->setText(QString::fromStdString(DescribeStop(session_.reason, session_.symbols)));
+  listing_->ShowFrom(calc_.cpu.pc & 0xFFFFFE);
+  registers_->Refill(previous_);
+  memory_->Refill();
 }
 
 void DebugDialog::keyPressEvent(QKeyEvent* event) {
@@ -135,18 +169,50 @@ void DebugDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void DebugDialog::Step() {
-  // One instruction, breakpoints not consulted; a protected write is
-  // answered as a run slice answers it.
-  const RunResult result = RunInstructions(calc_, 1, nullptr);
-  if (result == RunResult::ProtectViolation) RequestInterrupt(calc_, level::kProtect);
+void DebugDialog::RunCommand(const std::function<DebugStop(DebugTarget&)>& command) {
+  previous_ = calc_.cpu;
+  CalculatorTarget target(calc_);
+  session_.reason = command(target);
+  ShowMessage(QString());
   RefreshViews();
 }
 
-void DebugDialog::OpenBreakpoints() {
-  // The views keep their markers until the next Step or opening.
-  BreakpointsDialog dialog(this, calc_.breakpoints, listFont_);
-  dialog.exec();
+void DebugDialog::RunToCursor() {
+  const std::optional<std::uint32_t> cursor = listing_->SelectedAddress();
+  if (!cursor) {
+    ShowMessage(QStringLiteral("Select a line of the listing first: Run to Cursor runs up to it."));
+    return;
+  }
+  RunCommand([address = *cursor](DebugTarget& target) { return RunTo(target, address); });
 }
+
+void DebugDialog::OpenBreakpoints() {
+  BreakpointsDialog dialog(this, calc_.breakpoints, listFont_, session_.symbols);
+  dialog.exec();
+  listing_->Refill();  // the markers show at once
+}
+
+std::optional<std::uint32_t> DebugDialog::EnteredAddress(const QLineEdit& edit) {
+  const AddressEntry entry = ParseAddressEntry(edit.text().toStdString(), session_.symbols);
+  ShowMessage(QString::fromStdString(entry.error));
+  return entry.address;
+}
+
+void DebugDialog::GoToListingAddress() {
+  if (const std::optional<std::uint32_t> address = EnteredAddress(*listingAddress_)) listing_->ShowFrom(*address);
+}
+
+void DebugDialog::GoToMemoryAddress() {
+  const std::optional<std::uint32_t> address = EnteredAddress(*memoryAddress_);
+  if (!address) return;
+  follow_->setCurrentIndex(0);
+  memory_->ShowFrom(*address);
+}
+
+void DebugDialog::FollowRegister(int choice) {
+  memory_->Follow(choice > 0 ? std::optional<unsigned>(static_cast<unsigned>(choice - 1)) : std::nullopt);
+}
+
+void DebugDialog::ShowMessage(const QString& text) { message_->setText(text); }
 
 }  // namespace pellux

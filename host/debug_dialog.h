@@ -1,45 +1,74 @@
-// The "Debug" dialog: the disassembly from the PC, the registers and flags,
-// Break on keypress, and Step, Breakpoint and Go. While it is open the
-// machine stands still but for the instruction each Step runs.
+// The "Debug" dialog: why the machine stopped, the disassembly, the
+// registers, the memory, Break on keypress, and the commands: Step, Step
+// Over, Step Out, Run to Cursor, Breakpoint and Go. While it is open the
+// machine stands still but for what the commands run.
 #pragma once
 
 #include <QDialog>
 #include <QFont>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "cpu/cpu_state.h"
 
 class QCheckBox;
-class QListWidget;
+class QComboBox;
+class QLabel;
+class QLineEdit;
 
 namespace pellux {
 
 class Calculator;
+class ListingView;
+class MemoryView;
+class RegisterView;
+class DebugTarget;
+struct DebugSession;
+struct DebugStop;
 
 class DebugDialog : public QDialog {
  public:
-  DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress);
+  // The session gives the symbols, the registers of the last stop and why
+  // the machine stopped; a dialog made without one keeps its own.
+  DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress, DebugSession* session = nullptr);
+  ~DebugDialog() override;
 
   // The check box, for the window's flag once the dialog has ended.
   bool BreakOnKeypress() const;
 
-  // Both views again from the current PC.
+  // Every view again, the listing from the PC.
   void RefreshViews();
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  // As many lines from PC & 0xFFFFFE as the listing box shows whole.
-  void FillListing();
-  void FillRegisters();
-  void Step();
+  // Runs a stepping command and shows where and why it stopped.
+  void RunCommand(const std::function<DebugStop(DebugTarget&)>& command);
+  void RunToCursor();
   void OpenBreakpoints();
+  // The address typed in an edit, or none with the reason shown.
+  std::optional<std::uint32_t> EnteredAddress(const QLineEdit& edit);
+  void GoToListingAddress();
+  void GoToMemoryAddress();
+  void FollowRegister(int choice);
+  void ShowMessage(const QString& text);
 
   Calculator& calc_;
+  std::unique_ptr<DebugSession> ownSession_;
+  DebugSession& session_;
+  CpuState previous_;  // the registers at the last stop, for the marks
   QFont listFont_;
-  QListWidget* listing_;
-  QListWidget* registers_;
+  QLabel* stopReason_;
+  QLabel* message_;
+  QLineEdit* listingAddress_;
+  QLineEdit* memoryAddress_;
+  QComboBox* follow_;
+  ListingView* listing_;
+  RegisterView* registers_;
+  MemoryView* memory_;
   QCheckBox* breakOnKeypress_;
-  int itemHeight_ = 1;  // of one listing line, in pixels
 };
 
 }  // namespace pellux

@@ -9,9 +9,12 @@ class QWidget;
 namespace pellux {
 
 class Calculator;
+struct DebugSession;
 
 // Runs the Debug dialog modally over owner and returns when the user chooses
 // Go. breakOnKeypress is the window's flag, which the dialog shows and sets.
-void OpenDebugger(QWidget* owner, Calculator& calc, std::uint32_t& breakOnKeypress);
+// The machine then runs on: from a breakpoint, its instruction runs first,
+// so that Go does not stop on it again at once.
+void OpenDebugger(QWidget* owner, Calculator& calc, std::uint32_t& breakOnKeypress, DebugSession& session);
 
 }  // namespace pellux

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   pellux::ShellOptions options;
   options.romPath = line.rom ? *line.rom : DefaultRom(settings);
   options.fresh = line.fresh;
+  options.symbolsPath = line.symbols;
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   if (line.gdb) {

@@ -88,13 +88,19 @@ MainWindow::MainWindow()
   }
   contextMenu_->addAction(QStringLiteral("Take S&creenshot"), this, [this] { CopyScreenshot(); });
   contextMenu_->addAction(QStringLiteral("&Debug...\tF11"), this, [this] {
-    if (driver_) openDebugger();
+    if (driver_) BreakIn(StopKind::UserBreak);
   });
   CheckZoomItem(kStartZoom);
 
   openDebugger = [this] {
-    if (driver_) OpenDebugger(this, machine(), breakOnKeypress);
+    if (driver_) OpenDebugger(this, machine(), breakOnKeypress, debugSession);
   };
+}
+
+void MainWindow::BreakIn(StopKind why) {
+  if (!driver_) return;
+  debugSession.reason = DebugStop{why, machine().cpu.pc};
+  openDebugger();
 }
 
 MainWindow::~MainWindow() = default;
@@ -239,10 +245,10 @@ bool MainWindow::HandleInput() {
     switch (input->kind) {
       case HostInput::Kind::Press:
         if (input->virtualKey == vk::kF11) {
-          openDebugger();
+          BreakIn(StopKind::UserBreak);
         } else if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) {
           resume = driver_->KeyDown(*code);
-          if (resume && breakOnKeypress) openDebugger();
+          if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
         }
         break;
       case HostInput::Kind::Release:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "debugger/debug_session.h"
 #include "host/input_queue.h"
 #include "host/key_translation.h"
 #include "host/qt_resources.h"
@@ -68,6 +69,10 @@ class MainWindow : public QWidget {
   std::uint32_t breakOnKeypress = 0;
   // What F11, the menu item and a breakpoint open; the Debug dialog by default.
   std::function<void()> openDebugger;
+  // Stops the machine in the debugger, saying why.
+  void BreakIn(StopKind why);
+  // The symbols and what the debugger keeps between stops.
+  DebugSession debugSession;
 
  protected:
   bool event(QEvent* event) override;

@@ -7,6 +7,7 @@
 
 #include "gdbserver/gdb_server.h"
 
+#include "debugger/symbols.h"
 #include "host/main_window.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
@@ -87,7 +88,26 @@ bool Shell::Create() {
     calc_.reset();
     return false;
   }
+  LoadSymbols();
   return true;
+}
+
+void Shell::LoadSymbols() {
+  DebugSession& session = window_->debugSession;
+  std::optional<std::filesystem::path> path = options_.symbolsPath;
+  if (!path) path = FindSymbolsBeside(options_.romPath);
+  if (!path) {
+    session.symbolsNote = "No symbols: no .elf or .sym file beside " + options_.romPath.string();
+    return;
+  }
+  SymbolLoad load = LoadSymbolFile(*path);
+  if (!load.error.empty()) {
+    // The emulator runs on without names; the dialog says why.
+    session.symbolsNote = "No symbols: " + load.error;
+    return;
+  }
+  session.symbols = std::move(load.table);
+  session.symbolsNote = "Symbols from " + path->string();
 }
 
 void Shell::Pass() {
@@ -111,7 +131,7 @@ void Shell::Pass() {
   window_->ShowNewFrame();
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
   if (outcome == RunOutcome::Breakpoint && !stub) {
-    window_->openDebugger();
+    window_->BreakIn(StopKind::Breakpoint);
   } else if (!stopped && wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
     return;
   }

@@ -42,6 +42,9 @@ struct ShellOptions {
   bool fresh = false;
   // Where a debugger may attach (gdb's remote protocol); none: nowhere.
   std::optional<gdb::Endpoint> gdb = {};
+  // The program's symbols for the debugger; none: the ELF or nm file beside
+  // the ROM image, if there is one.
+  std::optional<std::filesystem::path> symbolsPath{};
 };
 
 class Shell {
@@ -78,6 +81,8 @@ class Shell {
   bool PumpHostInput();
   // Serves the debugger; true while it holds the machine stopped.
   bool ServeDebugger(int waitMs);
+  // The debugger's symbols, from the options or beside the ROM image.
+  void LoadSymbols();
 
   ShellOptions options_;
   SteadyClock steadyClock_;

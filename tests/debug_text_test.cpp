@@ -1,10 +1,20 @@
-// The debugger's register lines and the breakpoint address entry.
+// The debugger's register and memory lines, register edits, and the address
+// entry (hex or a symbol).
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "debugger/debug_text.h"
+#include "debugger/symbols.h"
 
 namespace pellux {
 namespace {
+
+std::vector<std::string> Texts(const CpuState& cpu) {
+  std::vector<std::string> texts;
+  for (const RegisterRow& row : RegisterRows(cpu)) texts.push_back(row.text);
+  return texts;
+}
 
 TEST(DebugText, RegisterLines) {
   CpuState cpu{};
@@ -13,30 +23,106 @@ TEST(DebugText, RegisterLines) {
   cpu.c = 1;
   cpu.z = 1;
   cpu.x = 1;
-  const std::vector<std::string> lines = RegisterLines(cpu);
-  ASSERT_EQ(lines.size(), 18u);
-  EXPECT_EQ(lines[0], "D0:0000000a");
-  EXPECT_EQ(lines[7], "D7:77777781");
-  EXPECT_EQ(lines[8], "A0:88888892");
-  EXPECT_EQ(lines[15], "A7:00000009");
-  EXPECT_EQ(lines[16], "PC:deadbeef");
-  EXPECT_EQ(lines[17], "C:1 V:0 Z:1 N:0 X:1");
+  cpu.s = 1;
+  cpu.intMask = 5;
+  cpu.otherSp = 0x1234;
+  const std::vector<std::string> expected = {
+      "D0:0000000a", "D1:1111111b", "D2:2222222c", "D3:3333333d", "D4:4444444e", "D5:5555555f",
+      "D6:66666670", "D7:77777781", "A0:88888892", "A1:999999a3", "A2:aaaaaab4", "A3:bbbbbbc5",
+      "A4:ccccccd6", "A5:dddddde7", "A6:eeeeeef8", "A7:00000009", "PC:deadbeef", "SR:2515",
+      "T:0 S:1 Mask:5", "C:1 V:0 Z:1 N:0 X:1", "USP:00001234", "SSP:00000009",
+  };
+  EXPECT_EQ(Texts(cpu), expected);
   cpu.v = cpu.n = 1;
-  EXPECT_EQ(RegisterLines(cpu)[17], "C:1 V:1 Z:1 N:1 X:1");
+  cpu.t = 1;
+  cpu.s = 0;
+  const std::vector<std::string> texts = Texts(cpu);
+  EXPECT_EQ(texts[17], "SR:851f");
+  EXPECT_EQ(texts[18], "T:1 S:0 Mask:5");
+  EXPECT_EQ(texts[19], "C:1 V:1 Z:1 N:1 X:1");
+  EXPECT_EQ(texts[20], "USP:00000009");  // A7 is the user stack now
+  EXPECT_EQ(texts[21], "SSP:00001234");
+  // The rows that show a register name it; the flag lines do not.
+  const std::vector<RegisterRow> rows = RegisterRows(cpu);
+  EXPECT_EQ(rows[0].id, RegisterId::D0);
+  EXPECT_EQ(rows[15].id, RegisterId::A7);
+  EXPECT_EQ(rows[17].id, RegisterId::Sr);
+  EXPECT_EQ(rows[18].id, std::nullopt);
+  EXPECT_EQ(rows[21].id, RegisterId::Ssp);
 }
 
-TEST(DebugText, ParseHexAddress) {
+TEST(DebugText, RegisterEdits) {
+  CpuState cpu{};
+  cpu.s = 1;
+  cpu.regs[15] = 0x3F000;  // SSP
+  cpu.otherSp = 0x20000;   // USP
+  SetRegister(cpu, RegisterId::D0, 0x12345678);
+  SetRegister(cpu, static_cast<RegisterId>(12), 0xABCD);  // A4
+  SetRegister(cpu, RegisterId::Pc, 0x401234);
+  EXPECT_EQ(cpu.d(0), 0x12345678u);
+  EXPECT_EQ(cpu.a(4), 0xABCDu);
+  EXPECT_EQ(cpu.pc, 0x401234u);
+
+  SetRegister(cpu, RegisterId::Usp, 0x21000);
+  EXPECT_EQ(cpu.otherSp, 0x21000u);
+  // Leaving supervisor state through SR puts the user stack in A7.
+  SetRegister(cpu, RegisterId::Sr, 0xFFFF & ~0x2000u);
+  EXPECT_EQ(cpu.s, 0);
+  EXPECT_EQ(cpu.t, 1);
+  EXPECT_EQ(cpu.intMask, 7);
+  EXPECT_EQ(cpu.c + cpu.v + cpu.z + cpu.n + cpu.x, 5);
+  EXPECT_EQ(cpu.a(7), 0x21000u);
+  EXPECT_EQ(RegisterValue(cpu, RegisterId::Ssp), 0x3F000u);
+  EXPECT_EQ(RegisterValue(cpu, RegisterId::Sr), 0x871Fu);  // only the 68000's bits
+  SetRegister(cpu, RegisterId::Ssp, 0x3E000);
+  SetRegister(cpu, RegisterId::Sr, 0x2700);
+  EXPECT_EQ(cpu.a(7), 0x3E000u);
+  EXPECT_EQ(cpu.otherSp, 0x21000u);
+  EXPECT_EQ(RegisterDigits(RegisterId::Sr), 4);
+  EXPECT_EQ(RegisterDigits(RegisterId::A7), 8);
+}
+
+TEST(DebugText, MemoryLine) {
+  std::array<std::uint8_t, kMemoryLineBytes> bytes{};
+  const char text[] = "Hi!\x7f\x1f~ PELLUX";
+  for (std::size_t i = 0; i < sizeof text - 1; ++i) bytes[i] = static_cast<std::uint8_t>(text[i]);
+  bytes[15] = 0xFF;
+  EXPECT_EQ(MemoryLine(0x1401230, bytes),
+            "401230: 48 69 21 7f 1f 7e 20 50  45 4c 4c 55 58 00 00 ff  Hi!..~ PELLUX...");
+}
+
+TEST(DebugText, AddressEntry) {
+  const SymbolTable symbols({{"main", 0x400044, 0}, {"draw_text", 0x400800, 0}});
+  const SymbolTable none;
   struct Case {
     const char* text;
-    std::uint32_t value;
+    const SymbolTable& table;
+    std::optional<std::uint32_t> address;
+    const char* error;
   };
   const Case cases[] = {
-      {"1234", 0x1234},         {"0x1234", 0},          {"", 0},
-      {" 1234", 0},             {"12g4", 0x12},         {"AbCdEf", 0xABCDEF},
-      {"abcdef", 0xABCDEF},     {"FFFFFFFF", 0xFFFFFFFF}, {"123456789", 0x12345678},
-      {"00401234", 0x401234},   {"0", 0},
+      {"1234", symbols, 0x1234, ""},
+      {" 00401234 ", symbols, 0x401234, ""},
+      {"0x1234", symbols, 0x1234, ""},
+      {"$ABcd", symbols, 0xABCD, ""},
+      {"FFFFFFFF", symbols, 0xFFFFFFFF, ""},
+      {"main", symbols, 0x400044, ""},
+      {"draw_text+1a", symbols, 0x40081A, ""},
+      {"main + 0x10", symbols, 0x400054, ""},
+      {"12zz", symbols, std::nullopt, "\"12zz\" is neither a hex address nor a known symbol."},
+      {"xyz", symbols, std::nullopt, "\"xyz\" is neither a hex address nor a known symbol."},
+      {"123456789", symbols, std::nullopt, "\"123456789\" is neither a hex address nor a known symbol."},
+      {"main+zz", symbols, std::nullopt, "\"main+zz\": the offset after + is not hex."},
+      {"", symbols, std::nullopt, "Type a hex address or a symbol's name."},
+      {"main", none, std::nullopt, "\"main\" is not a hex address (no symbols are loaded)."},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseHexAddress(c.text), c.value) << '"' << c.text << '"';
+  for (const Case& c : cases) {
+    const AddressEntry entry = ParseAddressEntry(c.text, c.table);
+    EXPECT_EQ(entry.address, c.address) << c.text;
+    EXPECT_EQ(entry.error, c.error) << c.text;
+  }
+  EXPECT_EQ(ParseHex("12 34"), std::nullopt);
+  EXPECT_EQ(ParseHex("0x"), std::nullopt);
 }
 
 TEST(DebugText, BreakpointLine) {

@@ -10,6 +10,11 @@
 #include <string>
 
 #include "cpu/core.h"
+#include "debugger/calculator_target.h"
+#include "debugger/debug_text.h"
+#include "debugger/stepping.h"
+#include "debugger/symbols.h"
+#include "machine/memory_bus.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 #include "tools/lcd_image.h"
@@ -262,6 +267,55 @@ TEST_F(DemoRom, BreakpointAtARoutineStopsTheRun) {
   calc().breakpoints.Toggle(input);
   RunFor(1.0);
   EXPECT_TRUE(Shows("408", 2)) << "and goes on once it is removed";
+}
+
+// The debugger's commands on the demo ROM as someone writing it would use
+// them: a breakpoint on a routine by name from the program's ELF file, out
+// of the routine to its caller, and over a call in the caller.
+TEST_F(DemoRom, DebuggerStepsThroughTheRomByItsSymbols) {
+  const SymbolLoad elf = LoadSymbolFile(std::filesystem::path(kDemoSymbols).parent_path() / "demo.elf");
+  ASSERT_EQ(elf.error, "");
+  const SymbolTable& symbols = elf.table;
+  const AddressEntry entry = ParseAddressEntry("CalcInput", symbols);
+  ASSERT_TRUE(entry.address);
+  calc().breakpoints.Toggle(*entry.address);
+  RunFor(1.0);
+  Keys("0 tap ON\n+0.2 type 12*34\n+0.1 tap ENTER\n");
+  ASSERT_EQ(session_->RunUntil(session_->Now() + 2 * kTicksPerSecond), StopReason::Breakpoint);
+  CalculatorTarget target(calc());
+  EXPECT_EQ(DescribeStop({StopKind::Breakpoint, calc().cpu.pc}, symbols), "Breakpoint at 40064e (CalcInput)");
+
+  // Out of CalcInput: back in its caller, the stack as before the call.
+  const std::uint32_t stack = calc().cpu.a(7);
+  DebugStop stop = StepOut(target);
+  ASSERT_EQ(stop.kind, StopKind::StepOut) << DescribeStop(stop, symbols);
+  EXPECT_EQ(calc().cpu.a(7), stack + 4);
+  const std::string caller = symbols.Describe(calc().cpu.pc);
+  EXPECT_FALSE(caller.starts_with("CalcInput")) << caller;
+  EXPECT_FALSE(caller.empty());
+
+  // Over the next call the caller makes: the PC lands after it, the stack
+  // where it was.
+  calc().breakpoints.Toggle(*entry.address);
+  std::uint32_t call = 0;
+  for (int i = 0; i < 2000 && !call; ++i) {
+    const std::uint16_t opcode = static_cast<std::uint16_t>(PeekByte(calc(), calc().cpu.pc) << 8 |
+                                                            PeekByte(calc(), calc().cpu.pc + 1));
+    if ((opcode & 0xFF00) == 0x6100 || (opcode & 0xFFC0) == 0x4E80) {
+      call = calc().cpu.pc;
+    } else {
+      ASSERT_EQ(StepInto(target).kind, StopKind::Step);
+    }
+  }
+  ASSERT_NE(call, 0u) << "no call within 2000 instructions";
+  const std::uint32_t before = calc().cpu.a(7);
+  const std::uint64_t count = calc().cpu.instructionCount;
+  stop = StepOver(target);
+  ASSERT_EQ(stop.kind, StopKind::StepOver) << DescribeStop(stop, symbols);
+  EXPECT_EQ(calc().cpu.a(7), before);
+  EXPECT_GT(calc().cpu.pc, call);
+  EXPECT_LE(calc().cpu.pc, call + 6);
+  EXPECT_GT(calc().cpu.instructionCount - count, 2u) << "the called routine ran";
 }
 
 }  // namespace

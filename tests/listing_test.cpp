@@ -1,5 +1,6 @@
 // The debugger's listing lines, and how a listing walks the RAM and flash images.
 #include "debugger/listing.h"
+#include "debugger/symbols.h"
 
 #include "machine/calculator.h"
 #include "machine/memory_bus.h"
@@ -110,6 +111,49 @@ TEST(Listing, ShortImagesEndTheListing) {
   EXPECT_EQ(lines[1].text, " 400002: 0c40             cmpi.w   #0, d0");
   EXPECT_TRUE(List(std::span(flash).subspan(4), 0x400004, 10).empty()) << "past the end of the image";
   EXPECT_EQ(FormatListingLine(flash, 3, 0x400003, BreakpointSet{}).length, 0u) << "one byte is no opcode";
+}
+
+TEST(Listing, OperandsNameTheSymbolTheyPointAt) {
+  const SymbolTable symbols({{"main", 0x400044, 0x40}, {"gCount", 0x4C00, 4}});
+  struct Case {
+    const char* operands;
+    const char* symbol;
+  };
+  const Case cases[] = {
+      {"400044", "main"},                  // a branch target
+      {"pc:400050, a0", "main+0xc"},       // lea pc-relative
+      {"pc:400044(d0.w), d1", "main"},     // indexed from the pc
+      {"d0, 4c02", "gCount+0x2"},          // an absolute destination
+      {"#0x4c00, d0", ""},                 // an immediate is no address
+      {"d0-d7/a0-a6, -(a7)", ""},          // registers
+      {"4c00(a0), d0", ""},                // a displacement
+      {"500000", ""},                      // no symbol covers it
+      {"ffff4c00, d0", ""},                // abs.W sign-extended: 0xff4c00 on the 24-bit bus
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(OperandSymbol(c.operands, symbols), c.symbol) << c.operands;
+}
+
+// Scrolling back finds the instruction before, over lengths of 2 to 10.
+TEST(Listing, PreviousInstructionOverMixedLengths) {
+  const std::vector<std::uint8_t> code = WordBytes({
+      0x4E71,                                  // 1000 nop
+      0x7205,                                  // 1002 moveq #5, d1
+      0x303C, 0x1234,                          // 1004 move.w #0x1234, d0
+      0x41F9, 0x0040, 0x0000,                  // 1008 lea 400000, a0
+      0x33FC, 0x0001, 0x0060, 0x0015,          // 100e move.w #1, 600015
+      0x23FC, 0x1234, 0x5678, 0x0000, 0x4C00,  // 1016 move.l #0x12345678, 4c00
+      0x4E75,                                  // 1020 rts
+  });
+  constexpr std::uint32_t kBase = 0x1000;
+  for (const auto& [address, previous] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+           {0x1020, 0x1016}, {0x1016, 0x100E}, {0x100E, 0x1008}, {0x1004, 0x1002}, {0x1002, 0x1000}}) {
+    EXPECT_EQ(PreviousInstruction(code, kBase, address), previous) << std::hex << address;
+  }
+  EXPECT_EQ(PreviousInstruction(code, kBase, kBase), kBase) << "nothing before the start";
+  // No valid run lands on it: one word back.
+  const std::vector<std::uint8_t> invalid = WordBytes({0xA000, 0xF000, 0x4E75});
+  EXPECT_EQ(PreviousInstruction(invalid, kBase, kBase + 4), kBase + 2);
 }
 
 }  // namespace

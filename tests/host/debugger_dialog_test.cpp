@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -26,11 +27,10 @@
 #include "host/debug_dialog.h"
 #include "host/debugger_hook.h"
 #include "host/qt_resources.h"
+#include "tests/host/dialog_driving.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/test_support.h"
 
-// Readable failures for the lists' texts.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace pellux {
 namespace {
@@ -40,6 +40,18 @@ using test::LevelHandler;
 using test::NopRom;
 using test::RomBuilder;
 using test::ShellFixture;
+using test::Button;
+using test::Child;
+using test::Line;
+using test::Lines;
+using test::Listing;
+using test::Memory;
+using test::Message;
+using test::ModalDriver;
+using test::Registers;
+using test::RoomForLines;
+using test::ShowAndSettle;
+using test::StopLine;
 
 constexpr std::uint32_t kRamCode = 0x1000;
 constexpr std::uint32_t kFlashCode = 0x401230;
@@ -68,66 +80,6 @@ struct DebugFixture : CalculatorFixture {
   DebugFixture() : CalculatorFixture(NopRom().Code(kFlashCode, {0x4E71, 0x4E71, 0x4E71, 0x4E75})) {
     PokeRam(*calc, kRamCode, kRamProgram);
   }
-};
-
-QStringList Lines(const QListWidget& list) {
-  QStringList lines;
-  for (int i = 0; i < list.count(); ++i) lines << list.item(i)->text();
-  return lines;
-}
-
-// The text of one row, or a note that there is none.
-QString Line(const QListWidget& list, int row) {
-  return row < list.count() ? list.item(row)->text() : QStringLiteral("(no row %1)").arg(row);
-}
-
-template <class W>
-W& Child(const QWidget& parent, const char* name) {
-  W* child = parent.findChild<W*>(QString::fromLatin1(name));
-  if (!child) {
-    ADD_FAILURE() << "no widget " << name;
-    std::abort();
-  }
-  return *child;
-}
-
-QListWidget& Listing(const QWidget& d) { return Child<QListWidget>(d, "listing"); }
-QListWidget& Registers(const QWidget& d) { return Child<QListWidget>(d, "registers"); }
-QPushButton& Button(const QWidget& d, const char* name) { return Child<QPushButton>(d, name); }
-
-// The number of whole listing lines the box has room for.
-int RoomForLines(const QListWidget& list) {
-  return list.count() ? list.viewport()->height() / list.sizeHintForRow(0) : -1;
-}
-
-// Shows the dialog and lets it lay itself out.
-void ShowAndSettle(QWidget& dialog) {
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-  QCoreApplication::processEvents();
-}
-
-// Acts on each modal dialog with the given title as it comes up, from a
-// timer, while the code under test sits in the dialog's exec().
-class ModalDriver {
- public:
-  ModalDriver(QString title, std::function<void(QDialog&)> act)
-      : title_(std::move(title)), act_(std::move(act)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (!dialog || dialog->windowTitle() != title_ || dialog->property("driven").toBool()) return;
-      dialog->setProperty("driven", true);
-      ++openings;
-      act_(*dialog);
-    });
-    timer_.start(5);
-  }
-  int openings = 0;
-
- private:
-  QString title_;
-  std::function<void(QDialog&)> act_;
-  QTimer timer_;
 };
 
 TEST(DebugDialog, ListsFromThePcOutOfTheRamAndFlashImages) {
@@ -191,7 +143,7 @@ TEST(DebugDialog, BothListsUseTheFixedFontAt10Points) {
   DebugFixture bare;   // a host without one: the dialog makes its own
   for (Calculator* calc : {&shell.calc(), bare.calc.get()}) {
     DebugDialog dialog(nullptr, *calc, false);
-    for (const QListWidget* list : {&Listing(dialog), &Registers(dialog)}) {
+    for (const QListWidget* list : {&Listing(dialog), &Registers(dialog), &Memory(dialog)}) {
       EXPECT_EQ(list->font().family(), fixedFamily);
       EXPECT_EQ(list->font().pointSize(), 10);
     }
@@ -201,12 +153,13 @@ TEST(DebugDialog, BothListsUseTheFixedFontAt10Points) {
 TEST(DebugDialog, RegisterAndFlagLines) {
   struct Case {
     std::uint8_t c, v, z, n, x;
+    const char* sr;
     const char* flags;
   };
   const Case cases[] = {
-      {1, 1, 1, 1, 1, "C:1 V:1 Z:1 N:1 X:1"},
-      {0, 0, 0, 0, 0, "C:0 V:0 Z:0 N:0 X:0"},
-      {1, 0, 1, 0, 1, "C:1 V:0 Z:1 N:0 X:1"},
+      {1, 1, 1, 1, 1, "SR:201f", "C:1 V:1 Z:1 N:1 X:1"},
+      {0, 0, 0, 0, 0, "SR:2000", "C:0 V:0 Z:0 N:0 X:0"},
+      {1, 0, 1, 0, 1, "SR:2015", "C:1 V:0 Z:1 N:0 X:1"},
   };
   for (const Case& c : cases) {
     DebugFixture f;
@@ -214,11 +167,13 @@ TEST(DebugDialog, RegisterAndFlagLines) {
     for (unsigned i = 0; i < 16; ++i) cpu.regs[i] = 0x01010101u * i + (i == 0 ? 0xFFFFFFFF : 0);
     cpu.pc = 0x00401230;
     cpu.c = c.c, cpu.v = c.v, cpu.z = c.z, cpu.n = c.n, cpu.x = c.x;
+    cpu.otherSp = 0x20000;
     DebugDialog dialog(nullptr, *f.calc, false);
     const QStringList expected = {
         "D0:ffffffff", "D1:01010101", "D2:02020202", "D3:03030303", "D4:04040404", "D5:05050505",
         "D6:06060606", "D7:07070707", "A0:08080808", "A1:09090909", "A2:0a0a0a0a", "A3:0b0b0b0b",
-        "A4:0c0c0c0c", "A5:0d0d0d0d", "A6:0e0e0e0e", "A7:0f0f0f0f", "PC:00401230", c.flags,
+        "A4:0c0c0c0c", "A5:0d0d0d0d", "A6:0e0e0e0e", "A7:0f0f0f0f", "PC:00401230", c.sr,
+        "T:0 S:1 Mask:0", c.flags,       "USP:00020000", "SSP:0f0f0f0f",
     };
     EXPECT_EQ(Lines(Registers(dialog)), expected);
   }
@@ -274,7 +229,9 @@ TEST(DebugDialog, EnterPressesOnlyTheFocusedButton) {
   };
   const Case cases[] = {
       {"listing", kRamCode, true},  {"registers", kRamCode, true}, {"breakOnKeypress", kRamCode, true},
+      {"memory", kRamCode, true},   {"listingAddress", kRamCode, true},
       {"step", kRamCode + 4, true},  // twice: Return, then Enter
+      {"stepOver", kRamCode + 4, true},
       {"go", kRamCode, false},
   };
   for (const Case& c : cases) {
@@ -327,7 +284,8 @@ TEST(DebugDialog, LayoutHasTheListingWideOnTheLeftAndTheControlsBelow) {
   EXPECT_GT(box.top(), listing.bottom());
   int left = -1;
   for (const auto& [name, text] :
-       {std::pair{"step", "&Step"}, {"breakpoint", "&Breakpoint"}, {"go", "&Go"}}) {
+       {std::pair{"step", "&Step"}, {"stepOver", "Step &Over"}, {"stepOut", "Step O&ut"},
+        {"runToCursor", "Run to &Cursor"}, {"breakpoint", "&Breakpoint"}, {"go", "&Go"}}) {
     const QPushButton& button = Button(dialog, name);
     EXPECT_EQ(button.text(), text);
     EXPECT_GT(button.geometry().top(), box.bottom()) << name;
@@ -337,8 +295,19 @@ TEST(DebugDialog, LayoutHasTheListingWideOnTheLeftAndTheControlsBelow) {
   }
   // The widest register line shows in full.
   const QListWidget& regs = Registers(dialog);
-  ASSERT_EQ(regs.count(), 18);
-  EXPECT_LE(regs.visualItemRect(regs.item(17)).right(), regs.viewport()->width());
+  ASSERT_EQ(regs.count(), 22);
+  for (int row = 0; row < regs.count(); ++row) {
+    EXPECT_LE(regs.visualItemRect(regs.item(row)).right(), regs.viewport()->width()) << row;
+    EXPECT_LE(regs.visualItemRect(regs.item(row)).bottom(), regs.viewport()->height()) << row;
+  }
+  // The memory view below the listing, as wide as the dialog, its lines whole.
+  const QListWidget& memory = Memory(dialog);
+  EXPECT_GT(memory.geometry().top(), listing.bottom());
+  EXPECT_LT(memory.geometry().bottom(), box.top());
+  ASSERT_GT(memory.count(), 0);
+  EXPECT_LE(QFontMetrics(memory.font()).horizontalAdvance(memory.item(0)->text()), memory.viewport()->width());
+  EXPECT_GT(StopLine(dialog).size(), 0);
+  EXPECT_LT(Child<QLabel>(dialog, "stopReason").geometry().bottom(), listing.top());
 }
 
 // The Debug dialog as the window opens it: the check box goes back to the
@@ -378,7 +347,8 @@ TEST(OpenDebugger, TheCheckBoxIsWrittenBackHoweverTheDialogEnds) {
       }
     });
     std::uint32_t flag = c.before;
-    OpenDebugger(nullptr, *f.calc, flag);
+    DebugSession session;
+    OpenDebugger(nullptr, *f.calc, flag, session);
     EXPECT_EQ(driver.openings, 1);
     EXPECT_EQ(shownChecked, c.before != 0);
     EXPECT_EQ(flag, c.after);
@@ -406,16 +376,18 @@ TEST(DebugDialog, BreakpointButtonOpensTheBreakpointsDialogAndLeavesTheViews) {
   EXPECT_EQ(owner, &dialog);
   EXPECT_TRUE(f.calc->breakpoints.Contains(kRamCode));
   EXPECT_TRUE(f.calc->breakpoints.Contains(kRamCode + 2));
-  EXPECT_EQ(Line(Listing(dialog), 0), " 001000: 4e71             nop      ") << "no marker until a refresh";
-  EXPECT_TRUE(Line(Listing(dialog), 1).startsWith(' '));
-  QTest::mouseClick(&Button(dialog, "step"), Qt::LeftButton);
-  EXPECT_EQ(Line(Listing(dialog), 0), "!001002: 7205             moveq    #5, d1");
+  EXPECT_EQ(Line(Listing(dialog), 0), "!001000: 4e71             nop      ") << "the markers show at once";
+  EXPECT_EQ(Line(Listing(dialog), 1), "!001002: 7205             moveq    #5, d1");
+  EXPECT_TRUE(Line(Listing(dialog), 2).startsWith(' '));
   EXPECT_TRUE(dialog.isVisible());
 }
 
 // The Breakpoints dialog on a set of its own.
 struct BreakpointsRig {
-  BreakpointsRig() : dialog(nullptr, set, FixedListingFont()) { ShowAndSettle(dialog); }
+  explicit BreakpointsRig(SymbolTable table = {})
+      : symbols(std::move(table)), dialog(nullptr, set, FixedListingFont(), symbols) {
+    ShowAndSettle(dialog);
+  }
   QLineEdit& edit() { return Child<QLineEdit>(dialog, "address"); }
   QListWidget& list() { return Child<QListWidget>(dialog, "breakpoints"); }
   // Types the text over the edit's and presses Enter.
@@ -431,39 +403,59 @@ struct BreakpointsRig {
   int TopIndex() { return list().indexAt(QPoint(1, 1)).row(); }
 
   BreakpointSet set;
+  SymbolTable symbols;
   BreakpointsDialog dialog;
 };
 
-TEST(BreakpointsDialog, TheEditParsesUpTo8HexDigits) {
+TEST(BreakpointsDialog, TheEditTakesHexOrASymbolAndRefusesTheRestAloud) {
   struct Case {
     const char* typed;
-    const char* shown;  // what the edit keeps
     std::vector<std::uint32_t> set;
+    const char* message;  // shown under the edit; empty when accepted
   };
   const Case cases[] = {
-      {"1234", "1234", {0x1234}},
-      {"0x1234", "0x1234", {}},
-      {"", "", {}},
-      {" 12", " 12", {}},
-      {"12g4", "12g4", {0x12}},
-      {"aBcD", "aBcD", {0xABCD}},
-      {"ABCDEF01", "ABCDEF01", {0xABCDEF01}},
-      {"123456789", "12345678", {0x12345678}},
-      {"ffffffff", "ffffffff", {0xFFFFFFFF}},
-      {"3", "3", {3}},
-      {"00000000", "00000000", {}},
-      {"12\xc3\xa9", "12\xc3\xa9", {0x12}},
+      {"1234", {0x1234}, ""},
+      {"0x1234", {0x1234}, ""},
+      {" 12", {0x12}, ""},
+      {"aBcD", {0xABCD}, ""},
+      {"ABCDEF01", {0xABCDEF01}, ""},
+      {"ffffffff", {0xFFFFFFFF}, ""},
+      {"00000000", {0}, ""},
+      {"draw_text", {0x401240}, ""},
+      {"draw_text+6", {0x401246}, ""},
+      {"", {}, "Type a hex address or a symbol's name."},
+      {"12zz", {}, "\"12zz\" is neither a hex address nor a known symbol."},
+      {"xyz", {}, "\"xyz\" is neither a hex address nor a known symbol."},
+      {"123456789", {}, "\"123456789\" is neither a hex address nor a known symbol."},
+      {"12\xc3\xa9", {}, "\"12\xc3\xa9\" is neither a hex address nor a known symbol."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    BreakpointsRig rig;
-    EXPECT_EQ(rig.edit().maxLength(), 8);
+    BreakpointsRig rig(SymbolTable({{"draw_text", 0x401240, 0x20}}));
     rig.Enter(QString::fromUtf8(c.typed));
-    EXPECT_EQ(rig.edit().text(), QString::fromUtf8(c.shown)) << "the edit keeps its text";
+    EXPECT_EQ(rig.edit().text(), QString::fromUtf8(c.typed).left(rig.edit().maxLength())) << "the edit keeps its text";
     EXPECT_EQ(rig.Addresses(), c.set);
     EXPECT_EQ(rig.list().count(), static_cast<int>(c.set.size()));
+    EXPECT_EQ(Message(rig.dialog), QString::fromUtf8(c.message));
     EXPECT_TRUE(rig.dialog.isVisible());
   }
+  // A good entry clears the refusal.
+  BreakpointsRig rig;
+  rig.Enter(QStringLiteral("zz"));
+  EXPECT_FALSE(Message(rig.dialog).isEmpty());
+  rig.Enter(QStringLiteral("2000"));
+  EXPECT_TRUE(Message(rig.dialog).isEmpty());
+}
+
+TEST(BreakpointsDialog, EachBreakpointShowsItsSymbol) {
+  BreakpointsRig rig(SymbolTable({{"main", 0x400044, 0x10}, {"draw_text", 0x401240, 0x20}}));
+  for (const char* entry : {"main", "401250", "3000", "draw_text"}) rig.Enter(QString::fromLatin1(entry));
+  EXPECT_EQ(Lines(rig.list()),
+            (QStringList{"00003000", "00400044  main", "00401240  draw_text", "00401250  draw_text+0x10"}));
+  // Selecting a line puts its bare address in the edit.
+  QListWidget& list = rig.list();
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(1)).center());
+  EXPECT_EQ(rig.edit().text(), "00400044");
 }
 
 TEST(BreakpointsDialog, AddSelectAndRemoveRoundTrips) {
@@ -601,28 +593,32 @@ TEST(WindowDebugger, EveryWayInOpensTheDialogAndTheMachineWaits) {
   }
 }
 
-TEST(WindowDebugger, GoOnABreakpointReopensAtOnceAndStepGetsPast) {
-  ShellFixture f(NopRom().bytes(), true);
+// Go from a breakpoint runs its instruction and goes on: the breakpoint
+// stops the machine again only when the loop comes round to it.
+TEST(WindowDebugger, GoFromABreakpointRunsOn) {
+  const std::uint32_t loop = RomBuilder::kDefaultPc;
+  ShellFixture f(NopRom().Code(loop, {0x4E71, 0x4E71, 0x4E71, 0x60F8}).bytes(), true);  // 3 nops, bra.s loop
   ASSERT_TRUE(f.created);
   Calculator& calc = f.calc();
-  const std::uint32_t stop = calc.cpu.pc + 4;
+  const std::uint32_t stop = loop + 4;
   calc.breakpoints.Toggle(stop);
   std::vector<std::uint32_t> pcAtOpening;
+  std::vector<std::uint64_t> countAtOpening;
+  QStringList stopLines;
   ModalDriver driver(QStringLiteral("Debug"), [&](QDialog& dialog) {
     pcAtOpening.push_back(calc.cpu.pc);
-    // Go the first time; Step and Go the second.
-    if (pcAtOpening.size() == 2) QTest::mouseClick(&Button(dialog, "step"), Qt::LeftButton);
+    countAtOpening.push_back(calc.cpu.instructionCount);
+    stopLines << StopLine(dialog);
     QTest::mouseClick(&Button(dialog, "go"), Qt::LeftButton);
   });
   for (int pass = 0; pass < 5 && driver.openings == 0; ++pass) f.shell().Pass();
   ASSERT_EQ(driver.openings, 1);
-  f.shell().Pass();  // the slice stops before its first instruction
-  EXPECT_EQ(driver.openings, 2);
   f.shell().Pass();
-  f.shell().Pass();
-  EXPECT_EQ(driver.openings, 2) << "past the breakpoint";
+  ASSERT_EQ(driver.openings, 2);
   EXPECT_EQ(pcAtOpening, (std::vector<std::uint32_t>{stop, stop}));
-  EXPECT_GT(calc.cpu.pc, stop + 2);
+  // The breakpoint's nop, the branch and two nops: once round the loop.
+  EXPECT_EQ(countAtOpening[1] - countAtOpening[0], 4u);
+  EXPECT_EQ(stopLines[0], QStringLiteral("Breakpoint at %1").arg(stop, 6, 16, QLatin1Char('0')));
 }
 
 }  // namespace

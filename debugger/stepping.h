@@ -1,0 +1,82 @@
+// Running the program under the debugger's control: one instruction, over a
+// call, out of the current routine, up to an address, and off a breakpoint.
+//
+// Each command runs instruction by instruction on the machine as it stands
+// (no time passes: no timer ticks, as for a single step), gives up after a
+// bounded number of instructions so that the window never hangs, and answers
+// why it stopped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cpu/breakpoint_set.h"
+#include "cpu/cpu_state.h"
+
+namespace pellux {
+
+class SymbolTable;
+
+// What the stepping commands need of a machine.
+class DebugTarget {
+ public:
+  virtual ~DebugTarget() = default;
+  virtual CpuState& cpu() = 0;
+  // What the processor would read at the address, with no side effect.
+  virtual std::uint8_t Peek(std::uint32_t address) const = 0;
+  // One instruction, breakpoints not consulted; a fault the machine answers
+  // itself (such as a protected write) is settled before it returns.
+  virtual RunResult RunOne() = 0;
+  virtual const BreakpointSet& breakpoints() const = 0;
+};
+
+enum class StopKind : std::uint8_t {
+  Step,        // one instruction ran
+  StepOver,    // the call returned to the next instruction
+  StepOut,     // the routine returned
+  Cursor,      // the address asked for was reached
+  Breakpoint,  // a breakpoint stands at the PC
+  Exception,   // an instruction faulted; the PC is at the fault's handler
+  Sleeping,    // STOP or the low-power port: the processor waits for an interrupt
+  Limit,       // the command ran its whole budget
+  KeyPress,    // a key was pressed with Break on keypress
+  UserBreak,   // F11 or the menu
+};
+
+struct DebugStop {
+  StopKind kind = StopKind::UserBreak;
+  std::uint32_t pc = 0;            // where the processor stands now
+  std::uint32_t faultAddress = 0;  // Exception: the faulting instruction
+  unsigned vector = 0;             // Exception: the vector taken
+  std::uint64_t instructions = 0;  // run by the command
+};
+
+// The line the Debug dialog shows: what stopped the machine and where,
+// with symbol names where the table has them.
+std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols);
+
+// The most instructions one command runs before it gives up.
+inline constexpr std::uint64_t kStepBudget = 4'000'000;
+
+// One instruction.
+DebugStop StepInto(DebugTarget& target);
+
+// Over a BSR, JSR or TRAP: runs until the next instruction's address is
+// reached again on the same stack at the same depth or above (a recursive
+// call reaching it deeper runs on). Any other instruction is one step.
+DebugStop StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
+
+// Runs until the current routine returns: an RTS, RTR or RTE executed with
+// the stack pointer at or above where it stood (the routine's own frame, not
+// a deeper call's) and in the same state.
+DebugStop StepOut(DebugTarget& target, std::uint64_t budget = kStepBudget);
+
+// Runs until the PC reaches the address.
+DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget = kStepBudget);
+
+// Before Go: when a breakpoint stands at the PC, runs that one instruction so
+// that the machine runs on instead of stopping there again. Answers whether
+// it ran one.
+bool StepOffBreakpoint(DebugTarget& target);
+
+}  // namespace pellux
