@@ -17,6 +17,10 @@ QAction* CheckItem(QMenu* menu, const QString& text) {
 
 }  // namespace
 
+QString PauseItemText(bool paused) {
+  return (paused ? QStringLiteral("&Resume\t") : QStringLiteral("&Pause\t")) + kPauseKeyName;
+}
+
 WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeItems, QWidget* owner) {
   WindowMenus m{};
 
@@ -38,7 +42,7 @@ WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeI
   QMenu* emulation = bar.addMenu(QStringLiteral("&Emulation"));
   // The window's key handling takes the key itself, before the calculator's
   // keys: the menu only shows it.
-  m.pause = CheckItem(emulation, QStringLiteral("&Pause\t") + kPauseKeyName);
+  m.pause = emulation->addAction(PauseItemText(false));
   emulation->addSeparator();
   QMenu* speed = emulation->addMenu(QStringLiteral("&Speed"));
   auto* speeds = new QActionGroup(owner);

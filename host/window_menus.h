@@ -17,6 +17,9 @@ namespace pellux {
 // handling acts on it before the calculator's keys.
 inline const QString kPauseKeyName = QStringLiteral("Pause");
 
+// The Pause item's text for the state the machine is in.
+QString PauseItemText(bool paused);
+
 struct WindowMenus {
   QAction* openRom;
   QAction* saveState;
