@@ -7,17 +7,14 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <initializer_list>
 #include <memory>
-#include <random>
 #include <string>
-#include <system_error>
+#include <vector>
 
 #include "cpu/core.h"
 #include "cpu/flat_machine.h"
 #include "machine/calculator.h"
-#include "machine/host.h"
 
 namespace {
 
@@ -81,27 +78,8 @@ BENCHMARK(FlatMoveLoop);
 // A calculator on an empty flash image (no marker: the vectors come from offset 0).
 class CalculatorBench {
  public:
-  CalculatorBench() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("pellux-microbench-" + std::to_string(std::random_device{}()) + ".rom");
-    if (std::FILE* file = std::fopen(path_.string().c_str(), "wb")) {
-      const std::uint8_t zeros[256] = {};
-      std::fwrite(zeros, 1, sizeof zeros, file);
-      std::fclose(file);
-    }
-    calc = std::make_unique<Calculator>(path_, host_, clock_);
-  }
-  ~CalculatorBench() {
-    std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
-  }
-
+  CalculatorBench() : calc(std::make_unique<Calculator>(std::vector<std::uint8_t>(256, 0))) {}
   std::unique_ptr<Calculator> calc;
-
- private:
-  std::filesystem::path path_;
-  NullHost host_;
-  ManualClock clock_;
 };
 
 void CalculatorMoveLoop(benchmark::State& state, std::uint32_t base) {

@@ -25,7 +25,9 @@
 #include "cpu/flat_machine.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "machine/host.h"
+#include "machine/driver.h"
+#include "machine/memory_bus.h"
+#include "machine/rom_file.h"
 
 namespace {
 
@@ -40,7 +42,6 @@ constexpr std::uint64_t kDefaultMax = 10'000'000'000;
 // Instructions per RunInstructions call on the flat memory: a run slice's worth.
 constexpr std::uint32_t kChunk = 1024;
 constexpr std::uint32_t kSliceInstructions = 1024;  // what one RunSlice runs
-constexpr int kSliceAsleep = 1;  // RunSlice's answer when the processor sleeps and no tick woke it
 constexpr std::uint64_t kMaxPeek = 4096;
 
 constexpr const char* kUsage =
@@ -274,42 +275,37 @@ int RunFlat(const Options& options) {
   return report.stopped ? kExitStopped : kExitNotStopped;
 }
 
-// The calculator images a peek may read, without the bus's side effects.
-const std::uint8_t* MachineBytes(const Calculator& calc, const Peek& peek) {
-  const std::uint64_t end = std::uint64_t{peek.address} + peek.length;
-  if (end <= 0x200000) {
-    const std::uint32_t offset = peek.address & (kRamSize - 1);
-    return offset + peek.length <= kRamSize ? &calc.ram[offset] : nullptr;
-  }
-  if (peek.address >= 0x400000 && end <= 0x600000) return &calc.rom[peek.address - 0x400000];
-  return nullptr;
+// The bytes a peek shows of the calculator, read without the bus's side effects.
+std::vector<std::uint8_t> MachineBytes(const Calculator& calc, const Peek& peek) {
+  std::vector<std::uint8_t> bytes(peek.length);
+  for (std::uint32_t i = 0; i < peek.length; ++i) bytes[i] = PeekByte(calc, peek.address + i);
+  return bytes;
 }
 
 int RunMachine(const Options& options) {
-  NullHost host;
-  ManualClock clock;
   std::unique_ptr<Calculator> calc;
   try {
-    calc = std::make_unique<Calculator>(options.image, host, clock);
+    const RomFile rom = ReadRomFile(options.image);
+    for (const std::string& warning : rom.warnings) {
+      std::fprintf(stderr, "pellux-bench: warning: %s: %s\n", options.image.c_str(), warning.c_str());
+    }
+    calc = std::make_unique<Calculator>(rom.bytes);
   } catch (const ErrMsg& error) {
-    std::fprintf(stderr, "pellux-bench: %s: %s\n", options.image.c_str(), StringText(error.textId));
+    std::fprintf(stderr, "pellux-bench: %s\n%s\n", StringText(error.textId), error.detail.c_str());
     return kExitLoad;
   }
-  for (const Peek& peek : options.peeks) {
-    if (!MachineBytes(*calc, peek)) {
-      return UsageError("--peek with --machine reads one stretch of RAM (below 0x200000, not across a "
-                        "256 KB mirror) or of flash (0x400000-0x5FFFFF)");
-    }
-  }
 
+  // The machine's own main loop, on a clock moved one tick per slice.
+  ManualClock clock;
+  clock.passTicks = 1;
+  Driver driver(*calc, clock);
   std::printf("image: %s (calculator, run slices of %u)\n", options.image.c_str(), kSliceInstructions);
   const std::uint64_t slices = (options.max + kSliceInstructions - 1) / kSliceInstructions;
   const RunReport report = Measure(slices * kSliceInstructions, kSliceInstructions, [&](std::uint32_t) {
-    clock.AdvanceTicks(1);
-    return Step{kSliceInstructions, calc->RunSlice() == kSliceAsleep};
+    return Step{kSliceInstructions, driver.Pass() == RunOutcome::Asleep};
   });
   PrintReport(report, true);
-  for (const Peek& peek : options.peeks) PrintBytes(peek, MachineBytes(*calc, peek));
+  for (const Peek& peek : options.peeks) PrintBytes(peek, MachineBytes(*calc, peek).data());
   return report.stopped ? kExitStopped : kExitNotStopped;
 }
 

@@ -8,9 +8,6 @@
 namespace pellux {
 namespace {
 
-constexpr std::uint32_t kRamSize = 0x40000;
-constexpr std::uint32_t kFlashSize = 0x200000;
-constexpr std::uint32_t kRamRegionEnd = 0x200000;  // below this, addresses list RAM
 // The listing's operand buffer: room enough for any operand text.
 constexpr std::size_t kOperandCapacity = 64;
 
@@ -42,15 +39,6 @@ ListingLine FormatListingLine(std::span<const std::uint8_t> buffer, std::size_t 
   const std::size_t kept =
       size < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(size), sizeof text - 1);
   return {std::string(text, kept), length};
-}
-
-ListingSource ChooseListingSource(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
-                                  std::uint32_t start) {
-  const bool inRam = start < kRamRegionEnd;
-  const std::span<const std::uint8_t> buffer = inRam ? ram : flash;
-  const std::size_t offset = start & ((inRam ? kRamSize : kFlashSize) - 1);
-  if (offset >= buffer.size()) return {buffer, buffer.size()};
-  return {buffer, offset};
 }
 
 }  // namespace pellux

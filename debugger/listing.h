@@ -1,5 +1,5 @@
 // The debugger's disassembly listing: one line per instruction, read straight
-// from the RAM and flash images, never through the bus.
+// from memory images, never through the bus.
 //
 //   "!401234: 4e71                nop      "
 //
@@ -29,30 +29,16 @@ struct ListingLine {
 ListingLine FormatListingLine(std::span<const std::uint8_t> buffer, std::size_t offset, std::uint32_t address,
                               const BreakpointSet& breakpoints);
 
-// Where a listing from `start` reads: an address below 0x200000 in the RAM
-// image at start & 0x3FFFF, any other in the flash image at start & 0x1FFFFF,
-// which shows flash bytes also where the bus answers otherwise (the empty
-// region and the ports).
-struct ListingSource {
-  std::span<const std::uint8_t> buffer;
-  std::size_t offset = 0;
-};
-
-ListingSource ChooseListingSource(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
-                                  std::uint32_t start);
-
-// Lists up to maxLines instructions from `start`, calling visit(const
-// ListingLine&) for each. Stops at the end of the buffer (it never wraps) or
-// when fewer than 2 bytes are left.
+// Lists up to maxLines instructions from the start of `code`, which stands at
+// `address`, calling visit(const ListingLine&) for each. Stops at the end of
+// the bytes (it never wraps) or when fewer than 2 are left. The calculator's
+// images are listed through ImageFrom (machine/memory_bus.h).
 template <class Visit>
-void ListInstructions(std::span<const std::uint8_t> ram, std::span<const std::uint8_t> flash,
-                      std::uint32_t start, std::size_t maxLines, const BreakpointSet& breakpoints,
-                      Visit&& visit) {
-  const ListingSource source = ChooseListingSource(ram, flash, start);
-  std::size_t offset = source.offset;
-  std::uint32_t address = start;
-  for (std::size_t lines = 0; lines < maxLines && offset + 2 <= source.buffer.size(); ++lines) {
-    const ListingLine line = FormatListingLine(source.buffer, offset, address, breakpoints);
+void ListInstructions(std::span<const std::uint8_t> code, std::uint32_t address, std::size_t maxLines,
+                      const BreakpointSet& breakpoints, Visit&& visit) {
+  std::size_t offset = 0;
+  for (std::size_t lines = 0; lines < maxLines && offset + 2 <= code.size(); ++lines) {
+    const ListingLine line = FormatListingLine(code, offset, address, breakpoints);
     visit(line);
     offset += line.length;
     address += line.length;

@@ -28,13 +28,6 @@ namespace {
 // column never starts out of sight.
 constexpr int kListingColumns = 64;
 
-// The window's font when the machine was built by this shell, else the same
-// font made here.
-QFont ListingFontOf(const Calculator& calc) {
-  if (const auto* font = dynamic_cast<const ListingFont*>(calc.listingFont.get())) return font->font;
-  return FixedListingFont();
-}
-
 QPushButton* AddButton(QDialog* dialog, QHBoxLayout* row, const QString& text, const char* name) {
   auto* button = new QPushButton(text, dialog);
   button->setObjectName(QString::fromLatin1(name));
@@ -50,7 +43,7 @@ QPushButton* AddButton(QDialog* dialog, QHBoxLayout* row, const QString& text, c
 DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress)
     : QDialog(owner),
       calc_(calc),
-      listFont_(ListingFontOf(calc)),
+      listFont_(FixedListingFont()),
       listing_(new QListWidget(this)),
       registers_(new QListWidget(this)),
       breakOnKeypress_(new QCheckBox(QStringLiteral("Break on &keypress"), this)) {
@@ -117,9 +110,8 @@ void DebugDialog::FillListing() {
   const std::size_t lines =
       static_cast<std::size_t>(std::max(0, listing_->viewport()->height() / itemHeight_));
   listing_->clear();
-  const std::span<const std::uint8_t> ram(calc_.ram.get(), kRamSize);
-  const std::span<const std::uint8_t> flash(calc_.rom.get(), kRomSize);
-  ListInstructions(ram, flash, calc_.cpu.pc & 0xFFFFFE, lines, calc_.breakpoints,
+  const std::uint32_t start = calc_.cpu.pc & 0xFFFFFE;
+  ListInstructions(ImageFrom(calc_, start), start, lines, calc_.breakpoints,
                    [this](const ListingLine& line) { listing_->addItem(QString::fromStdString(line.text)); });
 }
 

@@ -15,6 +15,7 @@
 #include "host/host_keys.h"
 #include "host/qt_resources.h"
 #include "machine/calculator.h"
+#include "machine/driver.h"
 
 #ifdef Q_OS_WIN
 #define NOMINMAX
@@ -65,6 +66,7 @@ bool IsSystemKey(const QKeyEvent& event, unsigned virtualKey) {
 MainWindow::MainWindow()
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      listingFont_(FixedListingFont()),
       nativeKeys_(NativeKeysOfPlatform(QGuiApplication::platformName())),
       contextMenu_(new QMenu(this)) {
   setWindowTitle(QStringLiteral("Pellux"));
@@ -86,22 +88,20 @@ MainWindow::MainWindow()
   }
   contextMenu_->addAction(QStringLiteral("Take S&creenshot"), this, [this] { CopyScreenshot(); });
   contextMenu_->addAction(QStringLiteral("&Debug...\tF11"), this, [this] {
-    if (calc_) openDebugger();
+    if (driver_) openDebugger();
   });
   CheckZoomItem(kStartZoom);
 
   openDebugger = [this] {
-    if (calc_) OpenDebugger(this, *calc_, breakOnKeypress);
+    if (driver_) OpenDebugger(this, machine(), breakOnKeypress);
   };
 }
 
 MainWindow::~MainWindow() = default;
 
-std::unique_ptr<HostResource> MainWindow::CreateListingFont() {
-  return std::make_unique<ListingFont>(FixedListingFont());
-}
+Calculator& MainWindow::machine() const { return driver_->machine(); }
 
-std::unique_ptr<HostResource> MainWindow::CreateDisplayBitmap(int width, int height) {
+std::unique_ptr<DisplayBitmap> MainWindow::CreateDisplayBitmap(int width, int height) {
   std::unique_ptr<DisplayBitmap> bitmap(new (std::nothrow) DisplayBitmap);
   if (!bitmap) return nullptr;
   bitmap->image = QImage(width, height, QImage::Format_Mono);
@@ -110,28 +110,33 @@ std::unique_ptr<HostResource> MainWindow::CreateDisplayBitmap(int width, int hei
   return bitmap;
 }
 
-void MainWindow::InvalidateDisplay() { update(); }
-
-void MainWindow::Attach(Calculator* calc) {
-  calc_ = calc;
-  SetDisplayScale(kStartZoom);
-  setFixedSize(ScaledWidth(calc_->zoom), ScaledHeight(calc_->zoom));
-  CheckZoomItem(calc_->zoom);
-}
-
-bool MainWindow::SetDisplayScale(int zoom) {
-  if (!calc_ || zoom < kMinZoom || zoom > kMaxZoom) return false;
-  std::unique_ptr<HostResource> bitmap = CreateDisplayBitmap(ScaledWidth(zoom), ScaledHeight(zoom));
-  if (!bitmap) return false;
-  calc_->displayBitmap = std::move(bitmap);
-  calc_->zoom = zoom;
+bool MainWindow::Attach(Driver* driver) {
+  driver_ = driver;
+  if (!SetDisplayScale(kStartZoom)) return false;
+  setFixedSize(ScaledWidth(zoom_), ScaledHeight(zoom_));
+  CheckZoomItem(zoom_);
   return true;
 }
 
+bool MainWindow::SetDisplayScale(int zoom) {
+  if (zoom < kMinZoom || zoom > kMaxZoom) return false;
+  std::unique_ptr<DisplayBitmap> bitmap = CreateDisplayBitmap(ScaledWidth(zoom), ScaledHeight(zoom));
+  if (!bitmap) return false;
+  displayBitmap_ = std::move(bitmap);
+  zoom_ = zoom;
+  return true;
+}
+
+void MainWindow::ShowNewFrame() {
+  if (!driver_ || machine().frameSerial == shownFrame_) return;
+  shownFrame_ = machine().frameSerial;
+  update();
+}
+
 void MainWindow::ChangeZoom(int zoom) {
-  if (!calc_) return;
+  if (!driver_) return;
   if (!SetDisplayScale(zoom)) {
-    CheckZoomItem(calc_->zoom);  // the menu had already moved its check
+    CheckZoomItem(zoom_);  // the menu had already moved its check
     return;
   }
   setFixedSize(ScaledWidth(zoom), ScaledHeight(zoom));
@@ -142,9 +147,9 @@ void MainWindow::ChangeZoom(int zoom) {
 void MainWindow::CheckZoomItem(int zoom) { zoomItems_[static_cast<std::size_t>(zoom - kMinZoom)]->setChecked(true); }
 
 void MainWindow::CopyScreenshot() {
-  if (!calc_) return;
+  if (!driver_) return;
   std::uint8_t frame[kLcdFrameBytes];
-  calc_->GetLcdFrame(frame);
+  machine().GetLcdFrame(frame);
   const auto block = BuildClipboardDib(frame);
 #ifdef Q_OS_WIN
   PutDibOnClipboard(reinterpret_cast<HWND>(winId()), block);
@@ -154,13 +159,11 @@ void MainWindow::CopyScreenshot() {
 }
 
 void MainWindow::PaintDisplay() {
-  if (!calc_) return;
-  auto* bitmap = dynamic_cast<DisplayBitmap*>(calc_->displayBitmap.get());
-  if (!bitmap) return;
+  if (!driver_ || !displayBitmap_) return;
   std::uint8_t frame[kLcdFrameBytes];
-  calc_->GetLcdFrame(frame);
+  machine().GetLcdFrame(frame);
   QPainter painter(this);
-  DrawLcd(painter, frame, calc_->zoom, devicePixelRatioF(), bitmap->image);
+  DrawLcd(painter, frame, zoom_, devicePixelRatioF(), displayBitmap_->image);
 }
 
 void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled) {
@@ -212,7 +215,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::QueueKey(const QKeyEvent& event) {
-  if (!calc_) return;
+  if (!driver_) return;
   const unsigned virtualKey = VirtualKeyOf(event, nativeKeys_);
   const bool press = event.type() == QEvent::KeyPress;
   if (IsSystemKey(event, virtualKey)) {
@@ -230,23 +233,23 @@ void MainWindow::QueueKey(const QKeyEvent& event) {
 }
 
 bool MainWindow::HandleInput() {
-  if (!calc_) return false;
+  if (!driver_) return false;
   while (const std::optional<HostInput> input = input_.Next()) {
-    std::uint32_t resume = 0;
+    bool resume = false;
     switch (input->kind) {
       case HostInput::Kind::Press:
         if (input->virtualKey == vk::kF11) {
           openDebugger();
         } else if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) {
-          resume = calc_->KeyDown(*code);
+          resume = driver_->KeyDown(*code);
           if (resume && breakOnKeypress) openDebugger();
         }
         break;
       case HostInput::Kind::Release:
-        if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) resume = calc_->KeyUp(*code);
+        if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) resume = driver_->KeyUp(*code);
         break;
       case HostInput::Kind::ReleaseAll:
-        resume = calc_->ReleaseAllKeys();
+        resume = driver_->ReleaseAllKeys();
         break;
     }
     if (resume) return true;
@@ -256,7 +259,7 @@ bool MainWindow::HandleInput() {
 
 void MainWindow::focusOutEvent(QFocusEvent* event) {
   // A key held while the focus goes elsewhere never sends its release here.
-  if (calc_) input_.ReleaseAll();
+  if (driver_) input_.ReleaseAll();
   QWidget::focusOutEvent(event);
 }
 

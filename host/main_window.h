@@ -9,7 +9,7 @@
 
 #include "host/input_queue.h"
 #include "host/key_translation.h"
-#include "machine/host.h"
+#include "host/qt_resources.h"
 
 class QAction;
 class QImage;
@@ -19,6 +19,7 @@ class QPainter;
 namespace pellux {
 
 class Calculator;
+class Driver;
 
 // Paints a 3840-byte LCD frame over a client area of 240 x 128 times the zoom
 // (logical pixels) on a device of `ratio` device pixels per logical pixel,
@@ -26,18 +27,22 @@ class Calculator;
 // bitmap: a 1-bit image of the zoom's size, refilled here.
 void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled);
 
-class MainWindow : public QWidget, public Host {
+class MainWindow : public QWidget {
  public:
   MainWindow();
   ~MainWindow() override;
 
-  std::unique_ptr<HostResource> CreateListingFont() override;
-  std::unique_ptr<HostResource> CreateDisplayBitmap(int width, int height) override;
-  void InvalidateDisplay() override;
+  // A 1-bit display bitmap of the given size, or null when the host cannot
+  // afford it.
+  virtual std::unique_ptr<DisplayBitmap> CreateDisplayBitmap(int width, int height);
 
-  // Takes the machine once it is built (it is the window's until the window
-  // goes) and sets the start zoom, 3X.
-  void Attach(Calculator* calc);
+  // Shows the machine the driver runs and hands it the keys; sets the start
+  // zoom, 3X. False when the display bitmap cannot be had.
+  bool Attach(Driver* driver);
+
+  int zoom() const { return zoom_; }
+  const DisplayBitmap* displayBitmap() const { return displayBitmap_.get(); }
+  const QFont& listingFont() const { return listingFont_; }
 
   // A display bitmap for the zoom; false, with nothing changed, when it
   // cannot be had.
@@ -51,6 +56,9 @@ class MainWindow : public QWidget, public Host {
   // the first one that asks the machine to run before the next: answers
   // whether one did (the resume flag).
   bool HandleInput();
+
+  // Repaints when the machine has published a frame not yet shown.
+  void ShowNewFrame();
 
   // The user closed the window: the main loop ends.
   bool CloseRequested() const { return closeRequested_; }
@@ -73,7 +81,13 @@ class MainWindow : public QWidget, public Host {
   void PaintDisplay();
   void CheckZoomItem(int zoom);
 
-  Calculator* calc_ = nullptr;
+  Calculator& machine() const;
+
+  Driver* driver_ = nullptr;
+  std::unique_ptr<DisplayBitmap> displayBitmap_;
+  int zoom_ = 1;
+  QFont listingFont_;
+  std::uint64_t shownFrame_ = ~std::uint64_t{0};
   NativeKeys nativeKeys_;
   InputQueue input_;
   QMenu* contextMenu_;

@@ -1,11 +1,9 @@
-// The host resources the Calculator owns, as the Qt shell makes them.
+// The window's drawing resources.
 #pragma once
 
 #include <QFont>
 #include <QFontDatabase>
 #include <QImage>
-
-#include "machine/host.h"
 
 namespace pellux {
 
@@ -17,18 +15,10 @@ inline QFont FixedListingFont() {
   return font;
 }
 
-// The debugger's fixed-pitch listing font.
-class ListingFont : public HostResource {
- public:
-  explicit ListingFont(const QFont& font) : font(font) {}
-  QFont font;
-};
-
 // The display at the current zoom as a 1-bit image (colour 0 white, 1
 // black): made when the zoom changes, which tests that the host can afford
 // the size, and refilled from the LCD frame at every paint.
-class DisplayBitmap : public HostResource {
- public:
+struct DisplayBitmap {
   QImage image;
 };
 

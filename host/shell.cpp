@@ -1,19 +1,17 @@
 #include "host/shell.h"
 
 #include <QCoreApplication>
-#include <thread>
 
 #include "host/main_window.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "machine/rom_file.h"
 
 namespace pellux {
 
 namespace {
 
-// How long an idle pass sleeps before it charges the time that passed.
-constexpr auto kIdleSleep = std::chrono::milliseconds(3);
 // While the machine runs, the host's events are looked at this often rather
 // than after every slice: a slice takes some tens of microseconds and a look
 // at Qt's queues about a microsecond and a half (measured under X11 and
@@ -22,49 +20,45 @@ constexpr auto kRunningPumpInterval = std::chrono::milliseconds(1);
 
 }  // namespace
 
-Shell::Shell(ShellOptions options) : options_(std::move(options)) {
+Shell::Shell(ShellOptions options)
+    : options_(std::move(options)), clock_(options_.clock ? options_.clock : &steadyClock_) {
   if (!options_.showError) options_.showError = ShowError;
 }
 
 Shell::~Shell() {
   window_.reset();
+  driver_.reset();
   calc_.reset();
 }
 
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
-    calc_ = std::make_unique<Calculator>(options_.romPath, *window_, clock_);
+    calc_ = std::make_unique<Calculator>(ReadRomFile(options_.romPath).bytes);
+    driver_ = std::make_unique<Driver>(*calc_, *clock_);
+    if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
     window_.reset();
+    driver_.reset();
+    calc_.reset();
     return false;
   }
-  window_->Attach(calc_.get());
-  mode_ = Mode::Running;
   return true;
 }
 
 void Shell::Pass() {
   const auto now = std::chrono::steady_clock::now();
-  if (mode_ == Mode::Running) {
-    const int result = calc_->RunSlice();
-    if (result == 1) {
-      mode_ = Mode::Idle;
-    } else if (result == 2) {
-      window_->openDebugger();
-    } else if (now - lastPump_ < kRunningPumpInterval) {
-      return;
-    }
-  } else {
-    std::this_thread::sleep_for(kIdleSleep);
-    // Awake after the last burst: run at full speed. A breakpoint: the next
-    // run slice stops on it before its first instruction and opens the
-    // debugger. Asleep: stay idle.
-    if (calc_->IdleCatchUp() != 1) mode_ = Mode::Running;
+  const bool wasRunning = driver_->mode() == Driver::Mode::Running;
+  const RunOutcome outcome = driver_->Pass();
+  window_->ShowNewFrame();
+  if (outcome == RunOutcome::Breakpoint) {
+    window_->openDebugger();
+  } else if (wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
+    return;
   }
   lastPump_ = now;
-  if (PumpHostInput()) mode_ = Mode::Running;
+  if (PumpHostInput()) driver_->Wake();
 }
 
 bool Shell::PumpHostInput() {
@@ -78,6 +72,7 @@ bool Shell::PumpHostInput() {
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
   window_.reset();
+  driver_.reset();
   calc_.reset();
   return 0;
 }

@@ -1,6 +1,7 @@
-// The program around the window: builds the window and the Calculator, runs
-// the main loop that interleaves the machine with the host's events, and
-// tears both down when the window closes.
+// The program around the window: builds the machine from the ROM image and
+// the window that shows it, runs the main loop that interleaves the machine
+// with the host's events through the machine's driver, and tears both down
+// when the window closes.
 #pragma once
 
 #include <chrono>
@@ -8,7 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "machine/host.h"
+#include "machine/clock.h"
+#include "machine/driver.h"
 
 class QWidget;
 
@@ -22,31 +24,33 @@ struct ShellOptions {
   std::filesystem::path romPath = "ti92p.rom";  // relative to the working directory
   // How a start-up error reaches the user; the message box by default.
   std::function<void(const ErrMsg&, QWidget* owner)> showError;
+  // Where real time comes from; the host's steady clock when null. Tests
+  // give a manual clock, so that the loop never sleeps.
+  HostClock* clock = nullptr;
+  // Cold-boot the image instead of resuming its saved session.
+  bool fresh = false;
 };
 
 class Shell {
  public:
-  // Running: run slices back to back. Idle: the processor sleeps; the loop
-  // sleeps too and charges the time that passed in one catch-up per pass.
-  enum class Mode { Running, Idle };
-
   explicit Shell(ShellOptions options = {});
   ~Shell();
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;
 
-  // Makes the window and the Calculator. After a start-up error, already
+  // Makes the machine and the window. After a start-up error, already
   // shown to the user, there is neither and the answer is false.
   bool Create();
   // The main loop, until the window is closed; then the window goes, then
-  // the Calculator. Answers the exit code.
+  // the machine. Answers the exit code.
   int Run();
   // One pass of the main loop: the machine, then the host's events.
   void Pass();
 
   MainWindow* window() const { return window_.get(); }
   Calculator* calculator() const { return calc_.get(); }
-  Mode mode() const { return mode_; }
+  Driver* driver() const { return driver_.get(); }
+  Driver::Mode mode() const { return driver_ ? driver_->mode() : Driver::Mode::Running; }
 
  private:
   // Lets Qt deliver what is pending, then hands the queued keys to the
@@ -54,14 +58,15 @@ class Shell {
   bool PumpHostInput();
 
   ShellOptions options_;
-  SteadyClock clock_;
+  SteadyClock steadyClock_;
+  HostClock* clock_;
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
+  std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;
-  Mode mode_ = Mode::Running;
   std::chrono::steady_clock::time_point lastPump_{};
 };
 
-// The whole program: the window on ti92p.rom, or a start-up error and 1.
+// The whole program: the window on the ROM image, or a start-up error and 1.
 int RunPellux(ShellOptions options = {});
 
 }  // namespace pellux

@@ -12,6 +12,8 @@ void ShowError(const ErrMsg& error, QWidget* owner) {
       (error.flags & 0xF0) == kMessageBoxError ? QMessageBox::Critical : QMessageBox::NoIcon;
   QMessageBox box(icon, QString::fromUtf8(StringText(error.captionId)), QString::fromUtf8(StringText(error.textId)),
                   QMessageBox::Ok, owner);
+  // The text of the id stands as it is; the file tried and what to do follow.
+  if (!error.detail.empty()) box.setInformativeText(QString::fromStdString(error.detail));
   box.exec();
 }
 

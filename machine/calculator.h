@@ -4,12 +4,13 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <memory>
+#include <span>
+#include <vector>
 
-#include "cpu/cpu_state.h"
 #include "cpu/breakpoint_set.h"
-#include "machine/host.h"
+#include "cpu/cpu_state.h"
+#include "machine/clock.h"
+#include "machine/keys.h"
 
 namespace pellux {
 
@@ -45,9 +46,6 @@ constexpr unsigned kOnKey = 0x1A;           // 0x14 while ON is down, 0x16 while
 constexpr unsigned kKeyColumns = 0x1B;      // columns of the selected rows, 0 = key down
 }  // namespace port
 
-// Calculator key codes: 0..79 name a matrix key (row = code / 8, column = code % 8).
-constexpr unsigned kOnKeyCode = 128;
-
 // The interrupt level of each of the machine's sources.
 namespace level {
 constexpr unsigned kPeriodic = 1;  // every 4th timer tick; ten times after a key release
@@ -65,59 +63,77 @@ constexpr std::uint32_t kTimer = 0x10;     // level 5
 constexpr std::uint32_t kAll = 0x3F;       // what every run slice starts from
 }  // namespace wake
 
+// What a run slice, a burst or an idle catch-up left the machine doing.
+enum class RunOutcome {
+  Running,     // the processor runs on
+  Asleep,      // it stopped itself and nothing woke it
+  Breakpoint,  // the PC reached a breakpoint; the instruction there has not run
+};
+
+// The whole machine as plain state: it can be copied, saved and restored,
+// and any program drives it through the operations below. It holds nothing
+// of the program that shows it; real time comes in through the clock each
+// paced operation is given.
 class Calculator {
  public:
-  // Loads the ROM image at romPath and starts the machine. Throws InitErr:
-  // 82 when the file cannot be opened, 83 when it cannot be read, 84 when
-  // memory cannot be had, 85 when the display bitmap cannot be made.
-  Calculator(const std::filesystem::path& romPath, Host& host, HostClock& clock);
-  ~Calculator();
-  Calculator(const Calculator&) = delete;
-  Calculator& operator=(const Calculator&) = delete;
+  // Starts the machine on a flash image of up to 2 MB (a shorter one leaves
+  // the rest of the flash zero, bytes past 2 MB are not used). Throws InitErr
+  // 84 when memory cannot be had.
+  explicit Calculator(std::span<const std::uint8_t> romImage);
 
-  // Run slices, paced to real time.
-  // RunSlice, RunBurst and IdleCatchUp answer 0 (running), 1 (asleep) or 2
-  // (a breakpoint was reached). TimerTick answers whether it woke the processor.
-  int RunSlice();
-  int RunBurst();
-  int IdleCatchUp();
-  int TimerTick();
+  // Takes the clock's frequency and present reading as the point from which
+  // time is charged: once before the first slice, and again whenever the
+  // machine is handed to another clock.
+  void StartPacing(HostClock& clock);
+
+  // Run slices, paced to the clock.
+  RunOutcome RunSlice(HostClock& clock);
+  RunOutcome RunBurst();
+  RunOutcome IdleCatchUp(HostClock& clock);
+  // One tick of 1/1024 s; answers whether it woke the processor.
+  bool TimerTick();
 
   // The keyboard. Each answers whether the emulation should run again before
-  // the host handles its next message. Codes that name no key (not 0..79,
-  // not the ON key) are ignored and answer 0.
-  std::uint32_t KeyDown(unsigned code);
-  std::uint32_t KeyUp(unsigned code);
-  std::uint32_t ReleaseAllKeys();
+  // the host handles its next event. Codes that name no key (not 0..79, not
+  // the ON key) are ignored and answer false.
+  bool KeyDown(unsigned code);
+  bool KeyUp(unsigned code);
+  bool ReleaseAllKeys();
 
-  // The LCD: a copy of the current frame, and the repaint check.
+  // The LCD: a copy of the current frame, and the check that publishes it.
   void GetLcdFrame(std::uint8_t* destination) const;
+  std::array<std::uint8_t, kLcdFrameBytes> LcdFrame() const;
   void RefreshDisplay();
 
   CpuState cpu{};
-  std::unique_ptr<std::uint8_t[]> ram;  // byte n is RAM offset n
-  std::unique_ptr<std::uint8_t[]> rom;  // the flash image, in the same order
+  std::vector<std::uint8_t> ram;  // byte n is RAM offset n
+  std::vector<std::uint8_t> rom;  // the flash image, in the same order
   FlashState flashState = FlashState::ReadArray;
   std::array<std::uint8_t, kPortCount> ports{};
+  // The debugger's: tested by the run loop, not part of saved states.
   BreakpointSet breakpoints;
   std::array<std::uint8_t, kKeyRows> keyMatrix{};  // a 0 bit is a key held down
   std::uint32_t anyKeyDown = 0;
-  std::unique_ptr<HostResource> displayBitmap;
-  std::unique_ptr<HostResource> listingFont;
-  Host* window;
-  int zoom = 1;
 
-  // Pacing: the host clock and the reading up to which time has been charged.
-  HostClock* clock;
+  // Pacing: the clock's kind and the reading up to which time has been charged.
   bool hasPerfCounter = false;
   std::int64_t perfFrequency = 0;
   std::uint64_t lastCount = 0;
+  std::uint32_t lastCountFraction = 0;  // and 1/1024 counts beyond it
 
   std::uint32_t timerReload = 0xB2;  // reload of the programmable timer: -78
   std::uint32_t tickCount = 0;
   std::uint32_t lcdBase = 0x4C00;  // RAM offset of the LCD frame
   std::uint32_t wakeMask = 0x3F;   // bit 0 level 1, bit 1 level 2, bit 4 level 5
-  std::array<std::uint8_t, kLcdFrameBytes> lastFrame{};  // the frame last shown
+  std::array<std::uint8_t, kLcdFrameBytes> lastFrame{};  // the frame last published
+  // Moves on each time RefreshDisplay publishes a changed frame: a host
+  // repaints when it differs from the value it last drew.
+  std::uint64_t frameSerial = 0;
+
+ private:
+  // Moves the charged point on by whole ticks up to the reading `now`, fewer
+  // when the pending fraction says the last one has not quite passed.
+  void ChargeWholeTicks(std::int64_t& ticks, std::int64_t now);
 };
 
 }  // namespace pellux

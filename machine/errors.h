@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <string>
 
 namespace pellux {
 
@@ -24,20 +25,24 @@ const char* StringText(std::uint32_t id);
 // An error to be shown to the user: which text, which caption, which box.
 class ErrMsg : public std::exception {
  public:
-  ErrMsg(std::uint32_t textId, std::uint32_t captionId, std::uint32_t flags)
-      : textId(textId), captionId(captionId), flags(flags) {}
+  ErrMsg(std::uint32_t textId, std::uint32_t captionId, std::uint32_t flags, std::string detail = {})
+      : textId(textId), captionId(captionId), flags(flags), detail(std::move(detail)) {}
 
   const char* what() const noexcept override { return StringText(textId); }
 
   std::uint32_t textId;
   std::uint32_t captionId;
   std::uint32_t flags;
+  // What the text alone cannot say: the file tried, the system's reason and
+  // what the user can do. May be empty.
+  std::string detail;
 };
 
 // Thrown by the Calculator's constructor; always captioned "Initialization Error".
 class InitErr : public ErrMsg {
  public:
-  explicit InitErr(std::uint32_t textId) : ErrMsg(textId, kStrInitErrorCaption, kMessageBoxError) {}
+  explicit InitErr(std::uint32_t textId, std::string detail = {})
+      : ErrMsg(textId, kStrInitErrorCaption, kMessageBoxError, std::move(detail)) {}
 };
 
 }  // namespace pellux

@@ -18,12 +18,18 @@ void Calculator::GetLcdFrame(std::uint8_t* destination) const {
   }
 }
 
+std::array<std::uint8_t, kLcdFrameBytes> Calculator::LcdFrame() const {
+  std::array<std::uint8_t, kLcdFrameBytes> frame;
+  GetLcdFrame(frame.data());
+  return frame;
+}
+
 void Calculator::RefreshDisplay() {
   std::uint8_t frame[kLcdFrameBytes];
   GetLcdFrame(frame);
   if (std::memcmp(frame, lastFrame.data(), kLcdFrameBytes) == 0) return;
   std::memcpy(lastFrame.data(), frame, kLcdFrameBytes);
-  window->InvalidateDisplay();
+  ++frameSerial;
 }
 
 }  // namespace pellux

@@ -74,3 +74,34 @@ void WriteLongRest(Calculator& m, std::uint32_t address, std::uint32_t value) {
 }
 
 }  // namespace pellux::bus
+
+namespace pellux {
+
+std::uint8_t PeekByte(const Calculator& m, std::uint32_t address) {
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) return m.ram[a & bus::kRamMask];
+  if (a < bus::kFlashStart) return 0;
+  if (a < bus::kPortStart) return m.rom[a & bus::kFlashMask];
+  return m.ports[a % kPortCount];
+}
+
+bool PokeByte(Calculator& m, std::uint32_t address, std::uint8_t value) {
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) {
+    m.ram[a & bus::kRamMask] = value;
+  } else if (a < bus::kFlashStart) {
+    return false;
+  } else if (a < bus::kPortStart) {
+    m.rom[a & bus::kFlashMask] = value;
+  } else {
+    m.ports[a % kPortCount] = value;
+  }
+  return true;
+}
+
+std::span<const std::uint8_t> ImageFrom(const Calculator& m, std::uint32_t address) {
+  if (address < bus::kEmptyStart) return std::span(m.ram).subspan(address & bus::kRamMask);
+  return std::span(m.rom).subspan(address & bus::kFlashMask);
+}
+
+}  // namespace pellux

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
@@ -126,5 +127,23 @@ PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::u
   }
   bus::WriteLongRest(m, address, value);
 }
+
+// Side-effect-free access for the debuggers and tools: never through the
+// bus, so looking at a port or the flash never changes it.
+
+// The byte a read at the address would give, except that flash shows its
+// contents in every command state and a port shows its byte as stored.
+std::uint8_t PeekByte(const Calculator& m, std::uint32_t address);
+
+// Stores a byte as a debugger patches memory: RAM (protected or not), the
+// flash image directly (never the command state machine), a port byte as it
+// stands. The empty region takes nothing; answers whether the byte was stored.
+bool PokeByte(Calculator& m, std::uint32_t address, std::uint8_t value);
+
+// The image bytes a listing from the address reads, from there to the end of
+// that image: below 0x200000 the RAM at address & 0x3FFFF, any other address
+// the flash at address & 0x1FFFFF (so the empty region and the ports list the
+// flash bytes behind them).
+std::span<const std::uint8_t> ImageFrom(const Calculator& m, std::uint32_t address);
 
 }  // namespace pellux

@@ -4,7 +4,8 @@
 // Real time enters only as ticks of 1/1024 s. A slice of 1024 instructions
 // charges at most one tick however long it took, so on a slow host the
 // calculator's clock runs slow rather than catching up; a pass of the host's
-// idle loop, while the processor sleeps, charges at most 40.
+// idle loop, while the processor sleeps, charges at most 40 and carries the
+// fraction of a tick to the next pass, so a sleeping calculator keeps time.
 #include <cstdint>
 #include <limits>
 
@@ -25,11 +26,6 @@ constexpr std::int64_t kIdleTickCap = 40;  // about 39 ms of host time
 // Port 0x15.
 constexpr std::uint8_t kTicksRun = 0x01;
 constexpr std::uint8_t kTimerCounts = 0x08;
-
-// What RunSlice, RunBurst and IdleCatchUp answer.
-constexpr int kRunning = 0;
-constexpr int kAsleep = 1;
-constexpr int kBreakpoint = 2;
 
 constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int64_t>::max();
 
@@ -77,68 +73,93 @@ RunResult RunSettled(Calculator& m, std::uint32_t count) {
 
 }  // namespace
 
-int Calculator::RunSlice() {
+RunOutcome Calculator::RunSlice(HostClock& clock) {
   wakeMask = wake::kAll;
   const RunResult result = RunSettled(*this, kSliceInstructions);
-  if (result == RunResult::BreakpointHit) return kBreakpoint;  // no time is charged
-  const bool stopped = result == RunResult::Stopped;
+  if (result == RunResult::BreakpointHit) return RunOutcome::Breakpoint;  // no time is charged
+  const RunOutcome unticked = result == RunResult::Stopped ? RunOutcome::Asleep : RunOutcome::Running;
 
-  // One tick at most, however long the slice took; a fraction of a tick
-  // carries over to the next slice.
+  // One tick at most, however long the slice took; until a whole tick has
+  // passed, the time carries over to the next slice.
   if (hasPerfCounter) {
-    const std::int64_t now = clock->PerfCounter();
-    if (TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency) == 0) {
-      return stopped ? kAsleep : kRunning;
-    }
+    const std::int64_t now = clock.PerfCounter();
+    if (TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency) == 0) return unticked;
     lastCount = static_cast<std::uint64_t>(now);
+    lastCountFraction = 0;
   } else {
-    const std::uint32_t now = clock->TickCountMs();
-    if (now == static_cast<std::uint32_t>(lastCount)) return stopped ? kAsleep : kRunning;
+    const std::uint32_t now = clock.TickCountMs();
+    if (now == static_cast<std::uint32_t>(lastCount)) return unticked;
     lastCount = now;
   }
-  const bool woken = TimerTick() != 0;
-  return stopped && !woken ? kAsleep : kRunning;
+  const bool woken = TimerTick();
+  return unticked == RunOutcome::Asleep && !woken ? RunOutcome::Asleep : RunOutcome::Running;
 }
 
-int Calculator::RunBurst() {
+RunOutcome Calculator::RunBurst() {
   switch (RunSettled(*this, kBurstInstructions)) {
     case RunResult::BreakpointHit:
-      return kBreakpoint;
+      return RunOutcome::Breakpoint;
     case RunResult::Stopped:
-      return kAsleep;
+      return RunOutcome::Asleep;
     default:
-      return kRunning;
+      return RunOutcome::Running;
   }
 }
 
-int Calculator::IdleCatchUp() {
+void Calculator::ChargeWholeTicks(std::int64_t& ticks, std::int64_t now) {
+  // Only the whole ticks are charged; the part of a tick left over stays
+  // pending for the next pass. The counts of a tick need not be whole, so the
+  // charged point is kept to 1/1024 of a count: ticks * frequency / 1024
+  // counts, split so that nothing overflows.
+  const std::int64_t countsPerTick = perfFrequency >> kTickBits;
+  const std::int64_t partCounts = perfFrequency & ((1 << kTickBits) - 1);
+  for (; ticks > 0; --ticks) {
+    const std::int64_t parts = ticks * partCounts + lastCountFraction;
+    const std::int64_t charged = static_cast<std::int64_t>(lastCount) + ticks * countsPerTick + (parts >> kTickBits);
+    const auto fraction = static_cast<std::uint32_t>(parts & ((1 << kTickBits) - 1));
+    // The reading truncated the time before the fraction charged last: one
+    // tick fewer when that fraction is not there yet.
+    if (charged < now || (charged == now && fraction == 0)) {
+      lastCount = static_cast<std::uint64_t>(charged);
+      lastCountFraction = fraction;
+      return;
+    }
+  }
+}
+
+RunOutcome Calculator::IdleCatchUp(HostClock& clock) {
   // Without a high-resolution counter every pass stands for one tick.
   std::int64_t ticks = 1;
   if (hasPerfCounter) {
-    const std::int64_t now = clock->PerfCounter();
+    const std::int64_t now = clock.PerfCounter();
     ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency);
-    // A counter that went back, or a long pause, is charged the cap; the
-    // fraction of a tick is dropped.
-    if (ticks < 0 || ticks >= kIdleTickCap) ticks = kIdleTickCap;
-    lastCount = static_cast<std::uint64_t>(now);
+    if (ticks < 0 || ticks >= kIdleTickCap) {
+      // A counter that went back, or a long pause, is charged the cap and
+      // the rest of the time is dropped.
+      ticks = kIdleTickCap;
+      lastCount = static_cast<std::uint64_t>(now);
+      lastCountFraction = 0;
+    } else {
+      ChargeWholeTicks(ticks, now);
+    }
   }
 
   // The processor runs only in short bursts after ticks that wake it.
-  int result = kAsleep;
+  RunOutcome outcome = RunOutcome::Asleep;
   for (; ticks > 0; --ticks) {
     if (!TimerTick()) {
-      result = kAsleep;
+      outcome = RunOutcome::Asleep;
       continue;
     }
-    result = RunBurst();
-    if (result == kBreakpoint) return kBreakpoint;
+    outcome = RunBurst();
+    if (outcome == RunOutcome::Breakpoint) return outcome;
   }
-  return result;
+  return outcome;
 }
 
-int Calculator::TimerTick() {
+bool Calculator::TimerTick() {
   const std::uint8_t control = ports[port::kTimerControl];
-  if (!(control & kTicksRun)) return 0;  // not counted, no display check
+  if (!(control & kTicksRun)) return false;  // not counted, no display check
   ++tickCount;
   bool woken = false;
 
@@ -165,7 +186,7 @@ int Calculator::TimerTick() {
     RequestInterrupt(*this, level::kKeyboard);
     woken |= (wakeMask & wake::kKeyboard) != 0;
   }
-  return woken ? 1 : 0;
+  return woken;
 }
 
 }  // namespace pellux

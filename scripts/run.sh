@@ -2,29 +2,29 @@
 # Installs what is missing, builds Pellux and opens its window.
 #   bash scripts/run.sh            boots the demo ROM the build makes
 #   bash scripts/run.sh FILE.rom   boots that image
-# The window reads ti92p.rom from its working directory, so it starts in the
-# folder of the image (an image of another name is linked as ti92p.rom in a
-# folder of its own).
+# An up-to-date build is neither configured nor built again.
 set -euo pipefail
 here=$(pwd)
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
 bash scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+if [ ! -f build/release/build.ninja ]; then
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+# Ninja reconfigures by itself when a CMake file changed, and does nothing
+# when everything is up to date.
 cmake --build build/release --parallel "$(nproc 2>/dev/null || echo 2)"
 
-rom=${1:-$repo/build/release/run/ti92p.rom}
-case "$rom" in /*) ;; *) rom=$here/$rom ;; esac
-if [ ! -f "$rom" ]; then
-  echo "run.sh: no ROM image at $rom" >&2
-  exit 1
+if [ $# -eq 0 ]; then
+  set -- "$repo/build/release/run/ti92p.rom"
 fi
-folder=$(dirname "$rom")
-if [ "$(basename "$rom")" != ti92p.rom ]; then
-  folder=$(mktemp -d)
-  trap 'rm -rf "$folder"' EXIT
-  ln -s "$rom" "$folder/ti92p.rom"
-fi
-cd "$folder"
-"$repo/build/release/host/pellux"
+# A relative path names a file from where the script was started.
+args=()
+for arg in "$@"; do
+  case "$arg" in
+    -*|/*) args+=("$arg") ;;
+    *) args+=("$here/$arg") ;;
+  esac
+done
+exec "$repo/build/release/host/pellux" "${args[@]}"

@@ -236,11 +236,11 @@ TEST_F(DemoRom, KeysScreenNamesKeysFromTheMatrix) {
 
 TEST_F(DemoRom, SleepsThroughMostOfAnIdleSecond) {
   RunFor(2.0);  // booted, self-check done
-  const RunStats before = session_->stats();
+  const DriverStats before = session_->stats();
   const std::uint64_t instructions = calc().cpu.instructionCount;
   const std::uint32_t sleeps = RamLong(Symbol("gSleeps"));
   RunFor(1.0);
-  const RunStats after = session_->stats();
+  const DriverStats after = session_->stats();
   const double idle = static_cast<double>(after.idleCounts - before.idleCounts);
   const double running = static_cast<double>(after.runningCounts - before.runningCounts);
   EXPECT_GT(idle / (idle + running), 0.9);
@@ -258,7 +258,7 @@ TEST_F(DemoRom, BreakpointAtARoutineStopsTheRun) {
   ASSERT_EQ(session_->RunUntil(session_->Now() + 2 * kTicksPerSecond), StopReason::Breakpoint);
   EXPECT_EQ(calc().cpu.pc, input);
   EXPECT_GE(session_->Now(), typed) << "not before the first key was typed";
-  EXPECT_EQ(calc().RunSlice(), 2) << "the run stays at the breakpoint";
+  EXPECT_EQ(calc().RunSlice(session_->clock()), RunOutcome::Breakpoint) << "the run stays at the breakpoint";
   calc().breakpoints.Toggle(input);
   RunFor(1.0);
   EXPECT_TRUE(Shows("408", 2)) << "and goes on once it is removed";

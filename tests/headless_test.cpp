@@ -28,12 +28,12 @@ TEST(KeyNames, NamesAndCodesTranslateBothWays) {
   }
   // Every name leads back to its own code.
   for (unsigned code = 0; code < 80; ++code) {
-    if (const char* name = KeyNameOf(code)) {
+    if (const char* name = KeyName(code)) {
       EXPECT_EQ(KeyCodeFromName(name), code) << name;
     }
   }
-  EXPECT_EQ(KeyNameOf(8), nullptr);
-  EXPECT_STREQ(KeyNameOf(128), "ON");
+  EXPECT_EQ(KeyName(8), nullptr);
+  EXPECT_STREQ(KeyName(128), "ON");
 }
 
 TEST(KeyScript, TimesActionsAndOrder) {

@@ -1,8 +1,13 @@
 // The debugger's listing lines, and how a listing walks the RAM and flash images.
 #include "debugger/listing.h"
 
+#include "machine/calculator.h"
+#include "machine/memory_bus.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,7 +50,7 @@ TEST(Listing, MarkerShowsABreakpointAtTheLinesAddress) {
   breakpoints.Toggle(0x401234);
   breakpoints.Toggle(0x401237);  // odd: no line stands there
   std::vector<std::string> lines;
-  ListInstructions({}, flash, 0x401230, 6, breakpoints,
+  ListInstructions(std::span(flash).subspan(0x1230), 0x401230, 6, breakpoints,
                    [&](const ListingLine& line) { lines.push_back(line.text); });
   ASSERT_EQ(lines.size(), 6u);
   for (const std::string& line : lines) {
@@ -55,52 +60,55 @@ TEST(Listing, MarkerShowsABreakpointAtTheLinesAddress) {
   EXPECT_EQ(lines[2], "!401234: 4e71             nop      ");
 }
 
-// Lists from start in full-size images and returns the lines.
-std::vector<ListingLine> List(const std::vector<std::uint8_t>& ram, const std::vector<std::uint8_t>& flash,
-                              std::uint32_t start, std::size_t maxLines) {
+std::vector<ListingLine> List(std::span<const std::uint8_t> code, std::uint32_t start, std::size_t maxLines) {
   std::vector<ListingLine> lines;
-  ListInstructions(ram, flash, start, maxLines, BreakpointSet{},
-                   [&](const ListingLine& line) { lines.push_back(line); });
+  ListInstructions(code, start, maxLines, BreakpointSet{}, [&](const ListingLine& line) { lines.push_back(line); });
   return lines;
 }
 
+// Lists the calculator's memory from start, as the debugger does.
+std::vector<ListingLine> List(const Calculator& calc, std::uint32_t start, std::size_t maxLines) {
+  return List(ImageFrom(calc, start), start, maxLines);
+}
+
 TEST(Listing, WalksTheRamOrFlashImageToItsEnd) {
-  std::vector<std::uint8_t> ram(0x40000, 0);
-  std::vector<std::uint8_t> flash(0x200000, 0);
+  Calculator calc(std::vector<std::uint8_t>{});
+  std::vector<std::uint8_t>& ram = calc.ram;
+  std::vector<std::uint8_t>& flash = calc.rom;
+  std::fill(ram.begin(), ram.end(), 0);
   // The last word of each image, and a marker at the start of each.
   ram[0] = 0x4E, ram[1] = 0x75;                    // rts
   flash[0] = 0x4E, flash[1] = 0x73;                // rte
   ram[0x3FFFE] = 0x4E, ram[0x3FFFF] = 0x71;        // nop
   flash[0x1FFFFE] = 0x4E, flash[0x1FFFFF] = 0xF9;  // jmp abs.L, its long missing
 
-  const auto lastRam = List(ram, flash, 0x03FFFE, 30);
+  const auto lastRam = List(calc, 0x03FFFE, 30);
   ASSERT_EQ(lastRam.size(), 1u);
   EXPECT_EQ(lastRam[0].text, " 03fffe: 4e71             nop      ");
 
-  const auto lastFlash = List(ram, flash, 0x5FFFFE, 30);
+  const auto lastFlash = List(calc, 0x5FFFFE, 30);
   ASSERT_EQ(lastFlash.size(), 1u) << "the listing stops at the end of the image";
   EXPECT_EQ(lastFlash[0].text, " 5ffffe: 4ef9             jmp      0000");
   EXPECT_EQ(lastFlash[0].length, 2u);
 
   // RAM mirrors below 0x200000; the empty region and the ports show flash.
-  EXPECT_EQ(List(ram, flash, 0x100000, 1)[0].text, " 100000: 4e75             rts      ");
-  EXPECT_EQ(List(ram, flash, 0x200000, 1)[0].text, " 200000: 4e73             rte      ");
-  EXPECT_EQ(List(ram, flash, 0x600000, 1)[0].text, " 600000: 4e73             rte      ");
+  EXPECT_EQ(List(calc, 0x100000, 1)[0].text, " 100000: 4e75             rts      ");
+  EXPECT_EQ(List(calc, 0x200000, 1)[0].text, " 200000: 4e73             rte      ");
+  EXPECT_EQ(List(calc, 0x600000, 1)[0].text, " 600000: 4e73             rte      ");
 
   // Zero words are 4-byte "ori.b #0, d0": addresses move by the length.
-  const auto run = List(ram, flash, 0x400010, 3);
+  const auto run = List(calc, 0x400010, 3);
   ASSERT_EQ(run.size(), 3u);
   EXPECT_EQ(run[2].text, " 400018: 0000 0000        ori.b    #0, d0");
-  EXPECT_TRUE(List(ram, flash, 0x400010, 0).empty());
+  EXPECT_TRUE(List(calc, 0x400010, 0).empty());
 }
 
 TEST(Listing, ShortImagesEndTheListing) {
   const std::vector<std::uint8_t> flash = WordBytes({0x4E71, 0x0C40});  // cmpi.w without its immediate
-  const auto lines = List({}, flash, 0x400000, 10);
+  const auto lines = List(flash, 0x400000, 10);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1].text, " 400002: 0c40             cmpi.w   #0, d0");
-  EXPECT_TRUE(List({}, flash, 0x400004, 10).empty()) << "past the end of the image";
-  EXPECT_TRUE(List({}, flash, 0x000000, 10).empty()) << "no RAM image given";
+  EXPECT_TRUE(List(std::span(flash).subspan(4), 0x400004, 10).empty()) << "past the end of the image";
   EXPECT_EQ(FormatListingLine(flash, 3, 0x400003, BreakpointSet{}).length, 0u) << "one byte is no opcode";
 }
 

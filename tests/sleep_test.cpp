@@ -38,12 +38,13 @@ RomBuilder& Counting(RomBuilder& rom, unsigned level, unsigned dn) {
   return rom.Code(LevelHandler(level), {AddqOne(dn), kRte});
 }
 
-// Every idle pass after one tick of host time, as the host's idle loop runs them.
+// Every idle pass after one tick of host time, as the host's idle loop runs
+// them: 0 running, 1 asleep, 2 at a breakpoint.
 std::vector<int> IdlePasses(CalculatorFixture& f, int passes) {
   std::vector<int> results;
   for (int i = 0; i < passes; ++i) {
     f.clock.AdvanceTicks(1);
-    results.push_back(f.calc->IdleCatchUp());
+    results.push_back(static_cast<int>(f.calc->IdleCatchUp(f.clock)));
   }
   return results;
 }
@@ -61,7 +62,7 @@ RomBuilder StopLoopRom() {
 TEST(Sleep, StopIsWokenByTheFourthTick) {
   CalculatorFixture f(StopLoopRom());
   Calculator& m = *f.calc;
-  EXPECT_EQ(m.RunSlice(), 1) << "asleep, and no time has passed";
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep) << "asleep, and no time has passed";
   EXPECT_EQ(m.cpu.pc, kMain + 12);
 
   EXPECT_EQ(IdlePasses(f, 3), (std::vector<int>{1, 1, 1}));
@@ -75,7 +76,7 @@ TEST(Sleep, StopIsWokenByTheFourthTick) {
 
   // A second of host time: the pass charges 40 ticks, ten of them level 1.
   f.clock.AdvanceTicks(1024);
-  EXPECT_EQ(m.IdleCatchUp(), 1);
+  EXPECT_EQ(m.IdleCatchUp(f.clock), RunOutcome::Asleep);
   EXPECT_EQ(m.tickCount, 44u);
   EXPECT_EQ(m.cpu.d(6), 11u);
   EXPECT_EQ(m.cpu.d(7), 11u);
@@ -86,13 +87,13 @@ TEST(Sleep, SlicesReportSleepUntilATickWakes) {
   Calculator& m = *f.calc;
   std::vector<int> results;
   for (int slice = 0; slice < 5; ++slice) {
-    results.push_back(m.RunSlice());
+    results.push_back(static_cast<int>(m.RunSlice(f.clock)));
     f.clock.AdvanceTicks(1);
   }
   // Slices 2-4 charge ticks 1-3; slice 5 charges tick 4, whose interrupt is taken at once.
   EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 1, 0}));
   EXPECT_EQ(m.cpu.pc, LevelHandler(1));
-  EXPECT_EQ(m.RunSlice(), 1) << "the handler ran and the program went back to sleep";
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep) << "the handler ran and the program went back to sleep";
   EXPECT_EQ(m.cpu.d(6), 1u);
 }
 
@@ -111,7 +112,7 @@ TEST(Sleep, LowPowerPortLetsOnlyTheTimerWake) {
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
 
-  EXPECT_EQ(m.RunSlice(), 1);
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep);
   EXPECT_EQ(m.KeyDown(13), 0u) << "the keyboard may not wake it";
   EXPECT_EQ(m.cpu.pc, LevelHandler(2)) << "level 2 was taken all the same";
 
@@ -137,7 +138,7 @@ TEST(Sleep, MaskedWakeUpRunsOnAndKeepsTheLevel) {
   Counting(rom, 1, 6);
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
-  EXPECT_EQ(m.RunSlice(), 1);
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep);
   EXPECT_EQ(IdlePasses(f, 4), (std::vector<int>{1, 1, 1, 0}));
   EXPECT_EQ(m.cpu.d(7), 1u);
   EXPECT_EQ(m.cpu.d(6), 0u);
@@ -162,7 +163,7 @@ TEST(Sleep, KeyHandlerScansTheMatrix) {
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
   ASSERT_EQ(m.KeyDown(13), 1u);  // row 1, column 5
-  EXPECT_EQ(m.RunSlice(), 0);
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
   EXPECT_EQ(m.ram[0x5000], 0xFF) << "a press alone does not change port 0x1B";
   EXPECT_EQ(m.ram[0x5001], 0xDF);
   EXPECT_EQ(m.ram[0x5002], 0xFF);
@@ -196,7 +197,7 @@ TEST(Sleep, ReleaseBursts) {
     CalculatorFixture f(rom);
     Calculator& m = *f.calc;
     m.KeyDown(40);
-    m.RunSlice();
+    m.RunSlice(f.clock);
     if (c.breakpoint) m.breakpoints.Toggle(LevelHandler(1) + 2);
     EXPECT_EQ(m.KeyUp(40), c.result) << c.what;
     EXPECT_EQ(m.cpu.d(6), c.handled) << c.what;
@@ -216,7 +217,7 @@ TEST(Sleep, ProtectedWriteBecomesLevel7) {
                      kBraSelf});
     CalculatorFixture f(rom);
     Calculator& m = *f.calc;
-    EXPECT_EQ(burst ? m.RunBurst() : m.RunSlice(), 0);
+    EXPECT_EQ(burst ? m.RunBurst() : m.RunSlice(f.clock), RunOutcome::Running);
     EXPECT_EQ(m.cpu.pc, LevelHandler(7));
     EXPECT_EQ(m.cpu.intMask, 7);
     EXPECT_EQ(StackedPc(m), kMain + 16) << "the run ended after the write";

@@ -74,38 +74,10 @@ RomBuilder& RomBuilder::Byte(std::uint32_t offset, std::uint8_t value) {
   return *this;
 }
 
-namespace {
-// Counts itself in and out of its host's live resources.
-class CountedResource : public HostResource {
- public:
-  explicit CountedResource(int& live) : live_(live) { ++live_; }
-  ~CountedResource() override { --live_; }
-
- private:
-  int& live_;
-};
-}  // namespace
-
-std::unique_ptr<std::uint8_t[]> TestHost::AllocateImage(std::size_t bytes) {
-  if (allocationsBeforeFailure == 0) return nullptr;
-  if (allocationsBeforeFailure > 0) --allocationsBeforeFailure;
-  return NullHost::AllocateImage(bytes);
-}
-
-std::unique_ptr<HostResource> TestHost::CreateListingFont() {
-  if (refuseFont) return nullptr;
-  return std::make_unique<CountedResource>(liveResources);
-}
-
-std::unique_ptr<HostResource> TestHost::CreateDisplayBitmap(int, int) {
-  if (refuseBitmap) return nullptr;
-  return std::make_unique<CountedResource>(liveResources);
-}
-
 CalculatorFixture::CalculatorFixture(const RomBuilder& rom, std::int64_t clockFrequency)
-    : clock(clockFrequency),
-      romFile(rom.bytes()),
-      calc(std::make_unique<Calculator>(romFile.path(), host, clock)) {}
+    : clock(clockFrequency), calc(std::make_unique<Calculator>(rom.bytes())) {
+  calc->StartPacing(clock);
+}
 
 void Poke(FlatMachine& m, std::uint32_t address, std::initializer_list<std::uint16_t> words) {
   for (const std::uint16_t word : words) {

@@ -12,7 +12,7 @@
 
 #include "cpu/flat_machine.h"
 #include "machine/calculator.h"
-#include "machine/host.h"
+#include "machine/clock.h"
 
 namespace pellux::test {
 
@@ -66,26 +66,12 @@ RomBuilder NopRom(std::uint32_t ssp = RomBuilder::kDefaultSsp);
 // The PC of the exception frame on top of the supervisor stack.
 std::uint32_t StackedPc(const Calculator& m);
 
-// A host whose resources can be refused, to reach every start-up error.
-class TestHost : public NullHost {
- public:
-  std::unique_ptr<std::uint8_t[]> AllocateImage(std::size_t bytes) override;
-  std::unique_ptr<HostResource> CreateListingFont() override;
-  std::unique_ptr<HostResource> CreateDisplayBitmap(int width, int height) override;
-
-  int allocationsBeforeFailure = -1;  // -1: never fail
-  bool refuseBitmap = false;
-  bool refuseFont = false;
-  int liveResources = 0;  // resources made and not yet released
-};
-
-// A calculator built from a ROM image written to a temporary file.
+// A calculator built from a ROM image made in the test, paced by a manual
+// clock from its start.
 struct CalculatorFixture {
   explicit CalculatorFixture(const RomBuilder& rom = RomBuilder(),
                              std::int64_t clockFrequency = ManualClock::kDefaultFrequency);
-  TestHost host;
   ManualClock clock;
-  TempFile romFile;
   std::unique_ptr<Calculator> calc;
 };
 

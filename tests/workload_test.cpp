@@ -16,7 +16,6 @@
 #include "cpu/flat_machine.h"
 #include "kernels.h"
 #include "machine/calculator.h"
-#include "machine/host.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -105,15 +104,12 @@ TEST(Workload, FlatRunMatchesTheHostBuild) {
 TEST(Workload, CalculatorRunMatchesTheHostBuildAndShowsTheFrame) {
   std::vector<std::uint8_t> image = ReadFile(PELLUX_WORKLOAD_ROM);
   PatchPasses(image, WORKLOAD_ROM_RESULTS_OFFSET);
-  test::TempFile rom(image);
-  NullHost host;
-  ManualClock clock;
-  auto calc = std::make_unique<Calculator>(rom.path(), host, clock);
+  auto calc = std::make_unique<Calculator>(image);
 
   ASSERT_TRUE(RunToStop(*calc)) << "no STOP within " << kBudget << " instructions; PC " << std::hex
                                 << calc->cpu.pc;
   const Outcome reference = HostReference();
-  ExpectSameOutcome(ReadOutcome(calc->ram.get()), reference);
+  ExpectSameOutcome(ReadOutcome(calc->ram.data()), reference);
 
   std::array<std::uint8_t, kLcdFrameBytes> lcd{};
   calc->GetLcdFrame(lcd.data());

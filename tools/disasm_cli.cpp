@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -145,7 +146,8 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
   }
 
   const BreakpointSet noBreakpoints;
-  ListInstructions({}, image.bytes, start, maxLines, noBreakpoints,
+  ListInstructions(std::span<const std::uint8_t>(image.bytes).subspan(start - kFlashBase), start, maxLines,
+                   noBreakpoints,
                    [&out](const ListingLine& line) { out << line.text << '\n'; });
   out.flush();
   if (!out) {

@@ -11,6 +11,7 @@
 
 #include "cpu/exceptions.h"
 #include "machine/errors.h"
+#include "machine/rom_file.h"
 #include "tools/headless_session.h"
 #include "tools/lcd_image.h"
 
@@ -61,10 +62,14 @@ int Run(const HeadlessOptions& options) {
 
   std::unique_ptr<HeadlessSession> session;
   try {
-    session = std::make_unique<HeadlessSession>(options.rom, options.realtime ? Pacing::Realtime : Pacing::Manual);
+    const RomFile rom = ReadRomFile(options.rom);
+    for (const std::string& warning : rom.warnings) {
+      std::fprintf(stderr, "pellux-headless: warning: %s: %s\n", options.rom.string().c_str(), warning.c_str());
+    }
+    session = std::make_unique<HeadlessSession>(rom.bytes, options.realtime ? Pacing::Realtime : Pacing::Manual);
   } catch (const ErrMsg& error) {
-    std::fprintf(stderr, "pellux-headless: %s: %s (%s)\n", StringText(error.captionId), StringText(error.textId),
-                 options.rom.string().c_str());
+    std::fprintf(stderr, "pellux-headless: %s: %s\n%s\n", StringText(error.captionId), StringText(error.textId),
+                 error.detail.c_str());
     return kExitFile;
   }
   session->ScheduleKeys(keys);
@@ -77,7 +82,7 @@ int Run(const HeadlessOptions& options) {
   if (options.png) written &= WriteImage(*options.png, EncodePng(frame));
 
   const Calculator& calc = session->calculator();
-  const RunStats& stats = session->stats();
+  const DriverStats& stats = session->stats();
   const std::int64_t now = session->Now();
   std::printf("%s: %.3f s of emulated time (%" PRId64 " ticks of 1/1024 s)%s\n", options.rom.string().c_str(),
               static_cast<double>(now) / kTicksPerSecond, now, options.realtime ? ", real time" : "");

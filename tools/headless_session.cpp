@@ -4,7 +4,8 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <thread>
+
+#include "machine/rom_file.h"
 
 namespace pellux {
 
@@ -14,17 +15,20 @@ constexpr double kLongestRun = 24 * 3600.0;  // seconds
 
 }  // namespace
 
-double RunStats::AsleepShare() const {
-  const std::int64_t total = runningCounts + idleCounts;
-  return total > 0 ? static_cast<double>(idleCounts) / static_cast<double>(total) : 0.0;
+HeadlessSession::HeadlessSession(Calculator machine, Pacing pacing)
+    : clock_(pacing == Pacing::Manual ? static_cast<HostClock*>(&manualClock_) : &steadyClock_) {
+  // Manual pacing: one tick per run slice and per idle pass.
+  manualClock_.passTicks = 1;
+  startCount_ = clock_->PerfCounter();
+  calc_ = std::make_unique<Calculator>(std::move(machine));
+  driver_ = std::make_unique<Driver>(*calc_, *clock_);
 }
 
+HeadlessSession::HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacing)
+    : HeadlessSession(Calculator(rom), pacing) {}
+
 HeadlessSession::HeadlessSession(const std::filesystem::path& rom, Pacing pacing)
-    : clock_(pacing == Pacing::Manual ? static_cast<HostClock*>(&manualClock_) : &steadyClock_),
-      pacing_(pacing) {
-  startCount_ = clock_->PerfCounter();
-  calc_ = std::make_unique<Calculator>(rom, host_, *clock_);
-}
+    : HeadlessSession(ReadRomFile(rom).bytes, pacing) {}
 
 std::int64_t HeadlessSession::Now() const {
   const std::int64_t elapsed = clock_->PerfCounter() - startCount_;
@@ -43,44 +47,19 @@ void HeadlessSession::ApplyDueKeys() {
   const std::int64_t now = Now();
   for (; nextKey_ < keys_.size() && keys_[nextKey_].tick <= now; ++nextKey_) {
     const KeyEvent& key = keys_[nextKey_];
-    // As in the window: a non-zero answer makes the loop run the machine next.
-    if ((key.down ? calc_->KeyDown(key.code) : calc_->KeyUp(key.code)) != 0) running_ = true;
+    key.down ? driver_->KeyDown(key.code) : driver_->KeyUp(key.code);
   }
 }
 
 StopReason HeadlessSession::RunUntil(std::int64_t tick) {
   while (Now() < tick) {
     ApplyDueKeys();
-    const std::int64_t before = clock_->PerfCounter();
-    if (running_) {
-      if (pacing_ == Pacing::Manual) manualClock_.AdvanceTicks(1);
-      const int result = calc_->RunSlice();
-      ++stats_.slices;
-      stats_.runningCounts += clock_->PerfCounter() - before;
-      if (result == 2) return StopReason::Breakpoint;
-      if (result == 1) running_ = false;
-    } else {
-      if (pacing_ == Pacing::Manual) {
-        manualClock_.AdvanceTicks(1);
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-      }
-      const int result = calc_->IdleCatchUp();
-      ++stats_.idlePasses;
-      stats_.idleCounts += clock_->PerfCounter() - before;
-      // 0: a burst ran with the processor awake; 2: a burst met a
-      // breakpoint, which the next RunSlice reports.
-      if (result != 1) running_ = true;
-    }
+    if (driver_->Pass() == RunOutcome::Breakpoint) return StopReason::Breakpoint;
   }
   return StopReason::TimeUp;
 }
 
-std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const {
-  std::array<std::uint8_t, kLcdFrameBytes> frame;
-  calc_->GetLcdFrame(frame.data());
-  return frame;
-}
+std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const { return calc_->LcdFrame(); }
 
 ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
   ParsedArguments parsed;

@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "machine/calculator.h"
-#include "machine/host.h"
+#include "machine/clock.h"
+#include "machine/driver.h"
 #include "tools/key_script.h"
 
 namespace pellux {
@@ -29,23 +30,20 @@ enum class Pacing { Manual, Realtime };
 
 enum class StopReason { TimeUp, Breakpoint };
 
-struct RunStats {
-  std::uint64_t slices = 0;      // RunSlice calls
-  std::uint64_t idlePasses = 0;  // IdleCatchUp calls
-  std::int64_t runningCounts = 0;  // clock counts spent in running mode
-  std::int64_t idleCounts = 0;     // and in idle mode, the processor asleep
-  double AsleepShare() const;
-};
-
 class HeadlessSession {
  public:
-  // Boots the ROM image; throws InitErr when the machine cannot be built.
+  // Boots the ROM image (its bytes, or the file, read as the window reads
+  // it); throws InitErr when the machine cannot be built.
+  HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacing);
   HeadlessSession(const std::filesystem::path& rom, Pacing pacing);
+  // Runs a machine as it stands, such as one restored from a saved state.
+  HeadlessSession(Calculator machine, Pacing pacing);
 
   Calculator& calculator() { return *calc_; }
-  const RunStats& stats() const { return stats_; }
+  const DriverStats& stats() const { return driver_->stats(); }
+  HostClock& clock() { return *clock_; }
 
-  // Emulated time since boot, in ticks of 1/1024 s.
+  // Emulated time since the session started, in ticks of 1/1024 s.
   std::int64_t Now() const;
 
   // Queues key events; those already due are applied before the next pass.
@@ -60,17 +58,14 @@ class HeadlessSession {
  private:
   void ApplyDueKeys();
 
-  NullHost host_;
   ManualClock manualClock_;
   SteadyClock steadyClock_;
   HostClock* clock_;
-  Pacing pacing_;
   std::int64_t startCount_ = 0;
   std::unique_ptr<Calculator> calc_;
-  bool running_ = true;  // the main loop's mode
+  std::unique_ptr<Driver> driver_;
   std::vector<KeyEvent> keys_;  // pending, in time order
   std::size_t nextKey_ = 0;
-  RunStats stats_;
 };
 
 // Command line of pellux-headless.

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "firmware/src/key_names.h"
+#include "machine/keys.h"
 
 namespace pellux {
 
@@ -60,25 +60,6 @@ std::optional<unsigned> KeyOfCharacter(char c) {
 }
 
 }  // namespace
-
-const char* KeyNameOf(unsigned code) {
-  if (code == KEY_CODE_ON) return "ON";
-  return code < KEY_MATRIX_CODES ? kKeyNames[code] : nullptr;
-}
-
-std::optional<unsigned> KeyCodeFromName(std::string_view name) {
-  if (EqualNoCase(name, "ON")) return KEY_CODE_ON;
-  for (unsigned code = 0; code < KEY_MATRIX_CODES; ++code) {
-    if (kKeyNames[code] && EqualNoCase(name, kKeyNames[code])) return code;
-  }
-  if (name.size() >= 2 && (name[0] == 'K' || name[0] == 'k')) {
-    unsigned code = 0;
-    const char* last = name.data() + name.size();
-    const auto [end, error] = std::from_chars(name.data() + 1, last, code);
-    if (error == std::errc() && end == last && (code < KEY_MATRIX_CODES || code == KEY_CODE_ON)) return code;
-  }
-  return std::nullopt;
-}
 
 KeyScript ParseKeyScript(std::string_view text) {
   KeyScript script;
@@ -156,9 +137,9 @@ std::string KeyScriptHelp() {
       "Key names (each matrix key is named after the PC key that presses it):\n"
       "  ON";
   int column = 4;
-  for (unsigned code = 0; code < KEY_MATRIX_CODES; ++code) {
-    if (!kKeyNames[code]) continue;
-    const std::string name = kKeyNames[code];
+  for (unsigned code = 0; code < kMatrixKeyCount; ++code) {
+    if (!KeyName(code)) continue;
+    const std::string name = KeyName(code);
     if (column + 1 + name.size() > 78) {
       help += "\n ";
       column = 1;

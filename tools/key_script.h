@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "machine/keys.h"
+
 namespace pellux {
 
 // Emulated time counts ticks of 1/1024 s.
@@ -42,13 +44,6 @@ struct KeyScript {
 };
 
 KeyScript ParseKeyScript(std::string_view text);
-
-// A key's name as the demo ROM shows it (a matrix key is named after the PC
-// key that presses it in the window; "ON" is 128), or null for a code
-// without one.
-const char* KeyNameOf(unsigned code);
-// A name (any case) or K followed by a code; nullopt when it names no key.
-std::optional<unsigned> KeyCodeFromName(std::string_view name);
 
 // The text of the --help section on key scripts, key names included.
 std::string KeyScriptHelp();

@@ -3,21 +3,21 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "cpu/core.h"
 #include "cpu/exceptions.h"
 #include "machine/calculator.h"
-#include "machine/host.h"
+#include "machine/driver.h"
 #include "machine/memory_bus.h"
-#include "tests/test_support.h"
 
 namespace pellux::fuzz {
 
 namespace {
 
 constexpr std::uint32_t kFlashBase = 0x400000;
-constexpr std::uint32_t kSliceInstructions = 1024;
 constexpr std::uint32_t kBurstInstructions = 300;
 constexpr std::uint32_t kMostIdleTicks = 40;
 constexpr std::uint32_t kReleaseBursts = 10;
@@ -51,7 +51,7 @@ std::string CheckState(const CpuState& cpu) {
 
 class Session {
  public:
-  explicit Session(const test::TempFile& emptyImage) : calc(emptyImage.path(), host, clock) {}
+  Session() : calc(std::span<const std::uint8_t>{}), driver(calc, clock) {}
 
   // Runs up to count instructions of the budget, answering the run's result
   // as the machine's callers do.
@@ -88,16 +88,11 @@ class Session {
     return CheckState(calc.cpu);
   }
 
-  NullHost host;
   ManualClock clock;
   Calculator calc;
+  Driver driver;
   std::uint32_t budget = kInstructionBudget;
 };
-
-const test::TempFile& EmptyImage() {
-  static const test::TempFile image(std::vector<std::uint8_t>{});
-  return image;
-}
 
 }  // namespace
 
@@ -108,10 +103,10 @@ std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t* image = script + scriptLength;
   const std::size_t imageSize = size - std::min(size, 2 + scriptLength);
 
-  Session session(EmptyImage());
+  Session session;
   Calculator& calc = session.calc;
-  std::memcpy(calc.rom.get(), image, std::min<std::size_t>(imageSize, kRomSize));
-  std::memcpy(calc.ram.get(), image, std::min<std::size_t>(imageSize, kRamSize));
+  std::memcpy(calc.rom.data(), image, std::min<std::size_t>(imageSize, kRomSize));
+  std::memcpy(calc.ram.data(), image, std::min<std::size_t>(imageSize, kRamSize));
   Reset(calc);
   switch (start & 3) {
     case 1:
@@ -137,12 +132,13 @@ std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size) {
         trouble = session.Run((argument + 1) * 64);
         break;
       case 2:
+        // A pass of the programs' main loop: a slice, or an idle catch-up.
         session.clock.AdvanceTicks(argument + 1);
-        trouble = session.Paced(kSliceInstructions, [&] { return calc.RunSlice(); });
+        trouble = session.Paced(kMostIdleTicks * kBurstInstructions, [&] { return session.driver.Pass(); });
         break;
       case 3:
         session.clock.AdvanceTicks(argument + 1);
-        trouble = session.Paced(kMostIdleTicks * kBurstInstructions, [&] { return calc.IdleCatchUp(); });
+        trouble = session.Paced(kMostIdleTicks * kBurstInstructions, [&] { return calc.IdleCatchUp(session.clock); });
         break;
       case 4:
         RequestInterrupt(calc, argument & 7);
@@ -152,12 +148,12 @@ std::string RunCalculatorOnBytes(const std::uint8_t* data, std::size_t size) {
         calc.breakpoints.Toggle(calc.cpu.pc + 2 * argument);
         break;
       case 6:
-        calc.KeyDown(KeyCode(argument));
+        session.driver.KeyDown(KeyCode(argument));
         trouble = CheckState(calc.cpu);
         break;
       default:
         trouble = session.Paced(kReleaseBursts * kBurstInstructions, [&] {
-          return static_cast<int>(argument == 31 ? calc.ReleaseAllKeys() : calc.KeyUp(KeyCode(argument)));
+          return argument == 31 ? session.driver.ReleaseAllKeys() : session.driver.KeyUp(KeyCode(argument));
         });
         break;
     }

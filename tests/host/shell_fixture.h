@@ -19,9 +19,7 @@ class ShellFixture {
   // then opens too, else nothing does.
   explicit ShellFixture(const std::vector<std::uint8_t>& rom = RomBuilder().bytes(),
                         bool realDebugger = false)
-      : romFile_(rom), shell_(ShellOptions{romFile_.path(), [](const ErrMsg& error, QWidget*) {
-                                             ADD_FAILURE() << "start-up error " << error.textId;
-                                           }}) {
+      : romFile_(rom), shell_(Options(romFile_.path(), clock)) {
     created = shell_.Create();
     if (created) {
       window().openDebugger = [this, realDebugger, open = window().openDebugger] {
@@ -36,8 +34,19 @@ class ShellFixture {
 
   bool created = false;
   int debuggerOpened = 0;
+  // The loop's time: one tick per run slice and per idle pass, no sleeping.
+  ManualClock clock;
 
  private:
+  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock) {
+    clock.passTicks = 1;
+    ShellOptions options;
+    options.romPath = rom;
+    options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.textId; };
+    options.clock = &clock;
+    return options;
+  }
+
   TempFile romFile_;
   Shell shell_;
 };

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -63,12 +64,12 @@ TEST(Window, StartsTitledAtA3XClientAreaThatCannotBeResized) {
   EXPECT_EQ(w.size(), QSize(720, 384));
   EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
   EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(f.calc().zoom, 3);
+  EXPECT_EQ(w.zoom(), 3);
   EXPECT_EQ(CheckedZooms(w), std::vector<int>{3});
-  auto* bitmap = dynamic_cast<DisplayBitmap*>(f.calc().displayBitmap.get());
+  const DisplayBitmap* bitmap = w.displayBitmap();
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(bitmap->image.size(), QSize(720, 384));
-  EXPECT_NE(dynamic_cast<ListingFont*>(f.calc().listingFont.get()), nullptr);
+  EXPECT_TRUE(QFontInfo(w.listingFont()).fixedPitch()) << "the debugger's columns line up";
 }
 
 TEST(Window, ContextMenuHasTheSizeScreenshotAndDebugItems) {
@@ -97,9 +98,9 @@ TEST(Window, SizeItemsRescaleAndResizeTheWindow) {
     FindItem(w.ContextMenu(), ZoomItem(zoom))->trigger();
     EXPECT_EQ(w.size(), QSize(240 * zoom, 128 * zoom)) << zoom;
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << zoom;
-    EXPECT_EQ(f.calc().zoom, zoom);
+    EXPECT_EQ(w.zoom(), zoom);
     EXPECT_EQ(CheckedZooms(w), std::vector<int>{zoom});
-    auto* bitmap = dynamic_cast<DisplayBitmap*>(f.calc().displayBitmap.get());
+    const DisplayBitmap* bitmap = w.displayBitmap();
     ASSERT_NE(bitmap, nullptr);
     EXPECT_EQ(bitmap->image.size(), QSize(240 * zoom, 128 * zoom));
   }
@@ -108,7 +109,7 @@ TEST(Window, SizeItemsRescaleAndResizeTheWindow) {
 // A window whose display bitmaps can be refused.
 class RefusingWindow : public MainWindow {
  public:
-  std::unique_ptr<HostResource> CreateDisplayBitmap(int width, int height) override {
+  std::unique_ptr<DisplayBitmap> CreateDisplayBitmap(int width, int height) override {
     if (refuse) return nullptr;
     return MainWindow::CreateDisplayBitmap(width, height);
   }
@@ -116,16 +117,16 @@ class RefusingWindow : public MainWindow {
 };
 
 TEST(Window, AZoomWhoseBitmapCannotBeHadChangesNothing) {
-  test::TempFile rom(test::RomBuilder().bytes());
   ManualClock clock;
+  Calculator calc(test::RomBuilder().bytes());
+  Driver driver(calc, clock);
   RefusingWindow w;
-  Calculator calc(rom.path(), w, clock);
-  w.Attach(&calc);
-  const HostResource* before = calc.displayBitmap.get();
+  ASSERT_TRUE(w.Attach(&driver));
+  const DisplayBitmap* before = w.displayBitmap();
   w.refuse = true;
   FindItem(w.ContextMenu(), ZoomItem(5))->trigger();
-  EXPECT_EQ(calc.zoom, 3);
-  EXPECT_EQ(calc.displayBitmap.get(), before);
+  EXPECT_EQ(w.zoom(), 3);
+  EXPECT_EQ(w.displayBitmap(), before);
   EXPECT_EQ(w.size(), QSize(720, 384));
   EXPECT_EQ(CheckedZooms(w), std::vector<int>{3});
 }
@@ -336,32 +337,32 @@ TEST(MainLoop, ABreakpointReachedInASliceOpensTheDebugger) {
   f.calc().breakpoints.Toggle(f.calc().cpu.pc);
   f.shell().Pass();
   EXPECT_EQ(f.debuggerOpened, 1);
-  EXPECT_EQ(f.shell().mode(), Shell::Mode::Running);
+  EXPECT_EQ(f.shell().mode(), Driver::Mode::Running);
 }
 
 TEST(MainLoop, ASleepingMachineIdlesAndAKeyWakesIt) {
   ShellFixture f(test::SleepingRom(true));
   ASSERT_TRUE(f.created);
-  for (int pass = 0; pass < 20 && f.shell().mode() == Shell::Mode::Running; ++pass) f.shell().Pass();
-  ASSERT_EQ(f.shell().mode(), Shell::Mode::Idle);
+  for (int pass = 0; pass < 20 && f.shell().mode() == Driver::Mode::Running; ++pass) f.shell().Pass();
+  ASSERT_EQ(f.shell().mode(), Driver::Mode::Idle);
   Key(f.window(), QEvent::KeyPress, Qt::Key_A, 1);
   f.shell().Pass();
   EXPECT_TRUE(Down(f.calc(), kCodeA));
-  EXPECT_EQ(f.shell().mode(), Shell::Mode::Running) << "the key's resume flag";
+  EXPECT_EQ(f.shell().mode(), Driver::Mode::Running) << "the key's resume flag";
 }
 
 TEST(MainLoop, ABreakpointMetWhileIdleIsReachedThroughARunSlice) {
   ShellFixture f(test::SleepingRom(false));
   ASSERT_TRUE(f.created);
-  for (int pass = 0; pass < 20 && f.shell().mode() == Shell::Mode::Running; ++pass) f.shell().Pass();
-  ASSERT_EQ(f.shell().mode(), Shell::Mode::Idle);
+  for (int pass = 0; pass < 20 && f.shell().mode() == Driver::Mode::Running; ++pass) f.shell().Pass();
+  ASSERT_EQ(f.shell().mode(), Driver::Mode::Idle);
   // The next wake-up interrupt enters the sleep code, in a burst of the idle
-  // catch-up; the debugger opens from the run slice that follows.
+  // catch-up, and the debugger opens.
   f.calc().breakpoints.Toggle(test::kSleepingRomSleep);
   for (int pass = 0; pass < 1000 && f.debuggerOpened == 0; ++pass) f.shell().Pass();
   EXPECT_EQ(f.debuggerOpened, 1);
   EXPECT_EQ(f.calc().cpu.pc, test::kSleepingRomSleep);
-  EXPECT_EQ(f.shell().mode(), Shell::Mode::Running);
+  EXPECT_EQ(f.shell().mode(), Driver::Mode::Running);
 }
 
 TEST(MainLoop, ClosingTheWindowEndsTheLoopAndReleasesWindowThenMachine) {

@@ -1,19 +1,9 @@
-#include "machine/host.h"
+#include "machine/clock.h"
 
 #include <chrono>
-#include <new>
+#include <thread>
 
 namespace pellux {
-
-std::unique_ptr<std::uint8_t[]> Host::AllocateImage(std::size_t bytes) {
-  return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[bytes]());
-}
-
-std::unique_ptr<HostResource> NullHost::CreateListingFont() { return std::make_unique<HostResource>(); }
-
-std::unique_ptr<HostResource> NullHost::CreateDisplayBitmap(int, int) {
-  return std::make_unique<HostResource>();
-}
 
 std::int64_t SteadyClock::PerfCounter() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -27,7 +17,10 @@ std::uint32_t SteadyClock::TickCountMs() {
                                         .count());
 }
 
+void SteadyClock::WaitIdle() { std::this_thread::sleep_for(std::chrono::milliseconds(3)); }
+
 void ManualClock::AdvanceTicks(std::int64_t ticks) {
+  if (ticks == 0) return;
   counter += ticks * frequency / 1024;
   const std::int64_t before = elapsedTicks_ * 1000 / 1024;
   elapsedTicks_ += ticks;

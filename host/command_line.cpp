@@ -1,0 +1,47 @@
+#include "host/command_line.h"
+
+namespace pellux {
+
+CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
+  CommandLine line;
+  for (const std::string_view argument : arguments) {
+    if (argument == "-h" || argument == "--help") {
+      line.help = true;
+    } else if (argument == "--version") {
+      line.version = true;
+    } else if (argument == "--fresh") {
+      line.fresh = true;
+    } else if (argument.starts_with("--") && argument.find('=') != std::string_view::npos &&
+               (argument.starts_with("--help=") || argument.starts_with("--version=") ||
+                argument.starts_with("--fresh="))) {
+      line.error = "option '" + std::string(argument.substr(0, argument.find('='))) + "' takes no value";
+      return line;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      line.error = "unknown option '" + std::string(argument) + "'";
+      return line;
+    } else if (line.rom) {
+      line.error = "more than one ROM image given ('" + line.rom->string() + "', '" + std::string(argument) + "')";
+      return line;
+    } else {
+      line.rom = std::filesystem::path(argument);
+    }
+  }
+  return line;
+}
+
+std::string CommandLineUsage() {
+  return "Usage: pellux [OPTIONS] [ROM]\n"
+         "The TI-92 Plus graphing calculator in a window, booted from the flash image ROM.\n"
+         "Without ROM: the image used last, else ti92p.rom in the working folder.\n"
+         "\n"
+         "The calculator's memory is kept when the window closes and comes back at the\n"
+         "next start with the same image, like the real calculator switched off and on.\n"
+         "\n"
+         "  --fresh     cold-boot the image instead of resuming its saved session\n"
+         "  --version   print the version and exit\n"
+         "  -h, --help  show this text and exit\n";
+}
+
+std::string VersionText() { return std::string("Pellux ") + PELLUX_VERSION; }
+
+}  // namespace pellux

@@ -1,0 +1,44 @@
+#include "machine/driver.h"
+
+namespace pellux {
+
+double DriverStats::AsleepShare() const {
+  const std::int64_t total = runningCounts + idleCounts;
+  return total > 0 ? static_cast<double>(idleCounts) / static_cast<double>(total) : 0.0;
+}
+
+Driver::Driver(Calculator& machine, HostClock& clock, Mode mode, ClockStart start) : clock_(&clock) {
+  Attach(machine, mode, start);
+}
+
+void Driver::Attach(Calculator& machine, Mode mode, ClockStart start) {
+  machine_ = &machine;
+  if (start == ClockStart::Now) machine_->StartPacing(*clock_);
+  mode_ = mode;
+}
+
+RunOutcome Driver::Pass() {
+  const std::int64_t before = clock_->PerfCounter();
+  RunOutcome outcome;
+  if (mode_ == Mode::Running) {
+    clock_->SliceStarting();
+    outcome = machine_->RunSlice(*clock_);
+    ++stats_.slices;
+    stats_.runningCounts += clock_->PerfCounter() - before;
+    if (outcome == RunOutcome::Asleep) mode_ = Mode::Idle;
+  } else {
+    clock_->WaitIdle();
+    outcome = machine_->IdleCatchUp(*clock_);
+    ++stats_.idlePasses;
+    stats_.idleCounts += clock_->PerfCounter() - before;
+    // Awake after the last burst, or stopped at a breakpoint: run on.
+    if (outcome != RunOutcome::Asleep) mode_ = Mode::Running;
+  }
+  return outcome;
+}
+
+bool Driver::KeyDown(unsigned code) { return Woken(machine_->KeyDown(code)); }
+bool Driver::KeyUp(unsigned code) { return Woken(machine_->KeyUp(code)); }
+bool Driver::ReleaseAllKeys() { return Woken(machine_->ReleaseAllKeys()); }
+
+}  // namespace pellux

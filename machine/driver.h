@@ -1,0 +1,67 @@
+// The main loop of every program that runs the calculator: the window, the
+// headless runner, the benchmark and the fuzzer.
+//
+// Running: run slices back to back. Idle: the processor sleeps; each pass
+// waits on the clock (a real clock sleeps 3 ms, a manual one moves on) and
+// charges the time that passed in one catch-up. A key that asks the machine
+// to run wakes the loop before the host's next event.
+#pragma once
+
+#include <cstdint>
+
+#include "machine/calculator.h"
+#include "machine/clock.h"
+
+namespace pellux {
+
+struct DriverStats {
+  std::uint64_t slices = 0;        // RunSlice calls
+  std::uint64_t idlePasses = 0;    // IdleCatchUp calls
+  std::int64_t runningCounts = 0;  // clock counts spent in running mode
+  std::int64_t idleCounts = 0;     // and in idle mode, the processor asleep
+  double AsleepShare() const;
+};
+
+class Driver {
+ public:
+  enum class Mode { Running, Idle };
+  // Where time is charged from: the clock's present reading, or the point
+  // the machine already holds (one restored from a saved state on this
+  // clock keeps the part of a tick it had pending).
+  enum class ClockStart { Now, Kept };
+
+  // Drives the machine on the clock, starting in the given mode (a restored
+  // machine may be asleep).
+  Driver(Calculator& machine, HostClock& clock, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
+
+  // One pass of the loop. Breakpoint: the PC stands on one, before the
+  // instruction there has run, and the loop runs again when next asked.
+  RunOutcome Pass();
+
+  // Another machine from now on: a restored state, a fresh boot.
+  void Attach(Calculator& machine, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
+
+  // The keyboard, through the machine: a key that asks to run wakes the loop.
+  bool KeyDown(unsigned code);
+  bool KeyUp(unsigned code);
+  bool ReleaseAllKeys();
+  void Wake() { mode_ = Mode::Running; }
+
+  Calculator& machine() const { return *machine_; }
+  HostClock& clock() const { return *clock_; }
+  Mode mode() const { return mode_; }
+  const DriverStats& stats() const { return stats_; }
+
+ private:
+  bool Woken(bool run) {
+    if (run) Wake();
+    return run;
+  }
+
+  Calculator* machine_;
+  HostClock* clock_;
+  Mode mode_ = Mode::Running;
+  DriverStats stats_;
+};
+
+}  // namespace pellux
