@@ -36,7 +36,10 @@ std::uint32_t InternAtom(xcb_connection_t* connection, const char* name) {
 CloseRequestFilter::CloseRequestFilter(QWidget& window, std::function<void()> onClose)
     : window_(window), onClose_(std::move(onClose)) {
 #ifdef PELLUX_LISTEN_XCB
-  if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+  // Only the X11 platform has a connection to ask (the offscreen one may
+  // answer the interface without one).
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 && QGuiApplication::platformName() == QLatin1String("xcb") && x11->connection()) {
     deleteWindowAtom_ = InternAtom(x11->connection(), "WM_DELETE_WINDOW");
   }
 #endif

@@ -1,5 +1,7 @@
 #include "host/command_line.h"
 
+#include "pellux_version.h"
+
 namespace pellux {
 
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
@@ -42,6 +44,6 @@ std::string CommandLineUsage() {
          "  -h, --help  show this text and exit\n";
 }
 
-std::string VersionText() { return std::string("Pellux ") + PELLUX_VERSION; }
+std::string VersionText() { return "Pellux " + std::string(PelluxVersion()); }
 
 }  // namespace pellux

@@ -9,13 +9,18 @@
 
 #include "host/host_key_names.h"
 #include "host/host_keys.h"
+#include "machine/keys.h"
 #include "pellux_version.h"
 
 namespace pellux {
 
 namespace {
 
-QString CalculatorKeyLabel(unsigned code) { return QStringLiteral("key %1").arg(code); }
+// The key's name in key scripts and on the demo ROM's keyboard screen, and its code.
+QString CalculatorKeyLabel(unsigned code) {
+  const char* name = KeyName(code);
+  return QStringLiteral("%1 (code %2)").arg(QString::fromLatin1(name ? name : "?")).arg(code);
+}
 
 QDialogButtonBox* CloseButton(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
@@ -45,7 +50,8 @@ KeysWindow::KeysWindow(QWidget* parent) : QDialog(parent), table_(new QTableWidg
   auto* note = new QLabel(
       QStringLiteral(
           "Keys go by their place on the keyboard, whatever Shift or Num Lock say.\n"
-          "F11 opens the debugger; Alt combinations, F10 and leaving the window let go of every key."),
+          "F11 opens the debugger, Pause pauses and resumes, Ctrl+Q quits; Alt combinations, F10 and "
+          "leaving the window let go of every key."),
       this);
   note->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);

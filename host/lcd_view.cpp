@@ -59,25 +59,62 @@ QRect LcdView::DeviceLcdRect() const {
 
 void LcdView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  if (!fullScreen_) {
+    if (bitmap_) {
+      DrawLcd(painter, frame_.data(), zoom_, devicePixelRatioF(), *bitmap_);
+    } else {
+      painter.fillRect(rect(), Qt::white);
+    }
+    return;
+  }
   const int scale = DeviceScale();
-  if (scaled_.width() != ScaledWidth(scale) || scaled_.height() != ScaledHeight(scale)) {
-    scaled_ = QImage(ScaledWidth(scale), ScaledHeight(scale), QImage::Format_Mono);
-    if (scaled_.isNull() || static_cast<std::size_t>(scaled_.bytesPerLine()) != ScaledStride(scale)) {
-      scaled_ = QImage();
-      painter.fillRect(rect(), Qt::white);  // no room for the image: an empty screen
+  if (fullScreenImage_.width() != ScaledWidth(scale) || fullScreenImage_.height() != ScaledHeight(scale)) {
+    fullScreenImage_ = QImage(ScaledWidth(scale), ScaledHeight(scale), QImage::Format_Mono);
+    if (fullScreenImage_.isNull() ||
+        static_cast<std::size_t>(fullScreenImage_.bytesPerLine()) != ScaledStride(scale)) {
+      fullScreenImage_ = QImage();
+      painter.fillRect(rect(), Qt::black);  // no room for the image: a dark screen
       return;
     }
-    scaled_.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    fullScreenImage_.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
   }
-  scaled_.fill(0);
-  ScaleFrame(frame_.data(), scaled_.bits(), scale);
+  fullScreenImage_.fill(0);
+  ScaleFrame(frame_.data(), fullScreenImage_.bits(), scale);
   const qreal ratio = devicePixelRatioF();
-  scaled_.setDevicePixelRatio(ratio);
+  fullScreenImage_.setDevicePixelRatio(ratio);
   const QRect lcd = DeviceLcdRect();
-  // Around the LCD: black in full screen; in the window the view is the
-  // LCD's size, and a fractional screen scale leaves a white margin.
-  painter.fillRect(rect(), fullScreen_ ? Qt::black : Qt::white);
-  painter.drawImage(QPointF(lcd.x() / ratio, lcd.y() / ratio), scaled_);
+  painter.fillRect(rect(), Qt::black);
+  painter.drawImage(QPointF(lcd.x() / ratio, lcd.y() / ratio), fullScreenImage_);
+}
+
+void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled) {
+  const qreal devicePerLcdPixel = zoom * ratio;
+  if (devicePerLcdPixel == std::floor(devicePerLcdPixel)) {
+    if (scaled.width() != ScaledWidth(zoom) || scaled.height() != ScaledHeight(zoom) ||
+        static_cast<std::size_t>(scaled.bytesPerLine()) != ScaledStride(zoom)) {
+      return;
+    }
+    scaled.fill(0);
+    ScaleFrame(frame, scaled.bits(), zoom);
+    // A whole number of device pixels per logical one (the application
+    // rounds the screen's scale): Qt's nearest-pixel scaling keeps squares.
+    painter.drawImage(QRect(0, 0, scaled.width(), scaled.height()), scaled);
+    return;
+  }
+  // A fractional scale the user forced: squares of as many whole device
+  // pixels as fit, drawn one to one and centred on white.
+  const int side = std::max(1, static_cast<int>(devicePerLcdPixel));
+  QImage device(ScaledWidth(side), ScaledHeight(side), QImage::Format_Mono);
+  if (device.isNull() || static_cast<std::size_t>(device.bytesPerLine()) != ScaledStride(side)) return;
+  device.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  device.fill(0);
+  ScaleFrame(frame, device.bits(), side);
+  device.setDevicePixelRatio(ratio);
+  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
+  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
+  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
+                             std::floor((area.height() * ratio - device.height()) / 2));
+  painter.drawImage(deviceOffset / ratio, device);
 }
 
 }  // namespace pellux

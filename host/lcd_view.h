@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -11,6 +12,12 @@
 #include "machine/calculator.h"
 
 namespace pellux {
+
+// Paints a 3840-byte LCD frame over a client area of 240 x 128 times the zoom
+// (logical pixels) on a device of `ratio` device pixels per logical pixel,
+// each LCD pixel an exact square of device pixels. `scaled` is the display
+// bitmap: a 1-bit image of the zoom's size, refilled here.
+void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled);
 
 class LcdView : public QWidget {
  public:
@@ -22,6 +29,10 @@ class LcdView : public QWidget {
   // Full screen: the view takes whatever room it is given.
   void SetFullScreen(bool on);
   bool fullScreen() const { return fullScreen_; }
+
+  // The window's display bitmap, which the view draws through outside full
+  // screen; null: nothing to draw with.
+  void SetDisplayBitmap(QImage* bitmap) { bitmap_ = bitmap; }
 
   // Shows a new frame (3840 bytes, 1 = dark).
   void ShowFrame(const std::array<std::uint8_t, kLcdFrameBytes>& frame);
@@ -39,7 +50,8 @@ class LcdView : public QWidget {
   int zoom_ = 3;
   bool fullScreen_ = false;
   std::array<std::uint8_t, kLcdFrameBytes> frame_{};
-  QImage scaled_;  // the frame at DeviceScale(), refilled at every paint
+  QImage* bitmap_ = nullptr;
+  QImage fullScreenImage_;  // the frame at the full-screen factor, refilled at every paint
 };
 
 }  // namespace pellux

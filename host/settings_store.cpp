@@ -48,11 +48,9 @@ std::optional<Speed> SpeedFromName(const QString& name) {
   return std::nullopt;
 }
 
-SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QStringLiteral("Pellux"), QStringLiteral("pellux"))) {}
-
 SettingsStore::SettingsStore(const QString& iniFile)
-    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+    : settings_(iniFile.isEmpty() ? std::make_unique<QSettings>()
+                                  : std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -66,7 +64,7 @@ WindowSettings SettingsStore::Load() const {
   }
   loaded.calculatorSpeed = settings_->value(QStringLiteral("emulation/calculatorSpeed"), false).toBool();
   loaded.screenshotAtZoom = settings_->value(QStringLiteral("screenshot/atZoom"), false).toBool();
-  loaded.lastRom = settings_->value(QStringLiteral("rom/last")).toString();
+  loaded.lastRom = settings_->value(QStringLiteral("lastRom")).toString();
   const QVariant position = settings_->value(QStringLiteral("window/position"));
   if (position.canConvert<QPoint>() && position.typeId() == QMetaType::QPoint)
     loaded.position = position.toPoint();
@@ -78,7 +76,7 @@ void SettingsStore::Save(const WindowSettings& settings) {
   settings_->setValue(QStringLiteral("emulation/speed"), SpeedName(settings.speed));
   settings_->setValue(QStringLiteral("emulation/calculatorSpeed"), settings.calculatorSpeed);
   settings_->setValue(QStringLiteral("screenshot/atZoom"), settings.screenshotAtZoom);
-  settings_->setValue(QStringLiteral("rom/last"), settings.lastRom);
+  settings_->setValue(QStringLiteral("lastRom"), settings.lastRom);
   if (settings.position) {
     settings_->setValue(QStringLiteral("window/position"), *settings.position);
   } else {

@@ -29,10 +29,9 @@ struct WindowSettings {
 
 class SettingsStore {
  public:
-  // The user's store for this program.
-  SettingsStore();
-  // A store in the given INI file (tests).
-  explicit SettingsStore(const QString& iniFile);
+  // A store in the given INI file (tests), or, when it is empty, the
+  // user's store for the application's organisation and name.
+  explicit SettingsStore(const QString& iniFile = {});
   ~SettingsStore();
 
   WindowSettings Load() const;

@@ -21,7 +21,10 @@ constexpr auto kRunningPumpInterval = std::chrono::milliseconds(1);
 }  // namespace
 
 Shell::Shell(ShellOptions options)
-    : options_(std::move(options)), clock_(options_.clock ? options_.clock : &steadyClock_) {
+    : options_(std::move(options)),
+      clock_(options_.clock ? options_.clock : &steadyClock_),
+      speedClock_(*clock_),
+      settings_(options_.settingsFile) {
   if (!options_.showError) options_.showError = ShowError;
 }
 
@@ -34,8 +37,9 @@ Shell::~Shell() {
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
-    calc_ = std::make_unique<Calculator>(ReadRomFile(options_.romPath).bytes);
-    driver_ = std::make_unique<Driver>(*calc_, *clock_);
+    romImage_ = ReadRomFile(options_.romPath).bytes;
+    calc_ = std::make_unique<Calculator>(romImage_);
+    driver_ = std::make_unique<Driver>(*calc_, speedClock_);
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
@@ -44,14 +48,25 @@ bool Shell::Create() {
     calc_.reset();
     return false;
   }
+  ConnectMenus();
+  ApplySettings();
   return true;
 }
 
 void Shell::Pass() {
   const auto now = std::chrono::steady_clock::now();
+  if (paused_) {
+    // The machine stands; the loop only waits and looks at the host's events.
+    clock_->WaitIdle();
+    lastPump_ = now;
+    PumpHostInput();
+    UpdateStatus();
+    return;
+  }
   const bool wasRunning = driver_->mode() == Driver::Mode::Running;
   const RunOutcome outcome = driver_->Pass();
   window_->ShowNewFrame();
+  UpdateStatus();
   if (outcome == RunOutcome::Breakpoint) {
     window_->openDebugger();
   } else if (wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
@@ -65,12 +80,14 @@ bool Shell::PumpHostInput() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   // Without exec() nothing else deletes the objects that deleteLater() left.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  if (window_->CloseRequested()) return false;
+  // Paused, the keys wait in their queue until the machine runs again.
+  if (window_->CloseRequested() || paused_) return false;
   return window_->HandleInput();
 }
 
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
+  SaveSettings();
   window_.reset();
   driver_.reset();
   calc_.reset();

@@ -9,8 +9,14 @@
 #include <functional>
 #include <memory>
 
+#include <QString>
+#include <vector>
+
+#include "host/settings_store.h"
+#include "host/speed_meter.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
+#include "machine/speed_clock.h"
 
 class QWidget;
 
@@ -29,6 +35,9 @@ struct ShellOptions {
   HostClock* clock = nullptr;
   // Cold-boot the image instead of resuming its saved session.
   bool fresh = false;
+  // The INI file the window's settings live in; the user's own store when
+  // empty. Tests give a file of their own.
+  QString settingsFile;
 };
 
 class Shell {
@@ -51,8 +60,32 @@ class Shell {
   Calculator* calculator() const { return calc_.get(); }
   Driver* driver() const { return driver_.get(); }
   Driver::Mode mode() const { return driver_ ? driver_->mode() : Driver::Mode::Running; }
+  SpeedClock& speedClock() { return speedClock_; }
+  const std::filesystem::path& romPath() const { return options_.romPath; }
+
+  // The Emulation and File menus' commands.
+  bool paused() const { return paused_; }
+  void SetPaused(bool paused);
+  void SetSpeed(Speed speed);
+  void SetCalculatorSpeed(bool on);
+  // A cold boot from the ROM image as it was read, breakpoints kept.
+  void Reset();
+  // Boots another image; on an error the user is told and the running
+  // machine runs on. Answers whether the new image runs.
+  bool OpenRom(const std::filesystem::path& path);
+  // The LCD as a PNG file, at 1X or at the window's zoom.
+  void SaveScreenshot(const std::filesystem::path& path);
 
  private:
+  // The menus' items on the commands above, and the settings of the last run.
+  void ConnectMenus();
+  void ApplySettings();
+  void SaveSettings();
+  // The status line's state and speed, after each pass.
+  void UpdateStatus();
+  // Runs `fresh` from now on in place of the machine there was.
+  void Replace(std::unique_ptr<Calculator> fresh);
+
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
@@ -60,6 +93,11 @@ class Shell {
   ShellOptions options_;
   SteadyClock steadyClock_;
   HostClock* clock_;
+  SpeedClock speedClock_;  // the machine's clock: clock_ at the chosen speed
+  SettingsStore settings_;
+  SpeedMeter speedMeter_;
+  bool paused_ = false;
+  std::vector<std::uint8_t> romImage_;  // as read, for Reset
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
   std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;

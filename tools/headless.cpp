@@ -72,6 +72,7 @@ int Run(const HeadlessOptions& options) {
                  error.detail.c_str());
     return kExitFile;
   }
+  session->SetCalculatorSpeed(options.calculatorSpeed);
   session->ScheduleKeys(keys);
   const auto ticks = static_cast<std::int64_t>(std::llround(options.seconds * kTicksPerSecond));
   const StopReason reason = session->RunUntil(ticks);

@@ -20,9 +20,19 @@ HeadlessSession::HeadlessSession(Calculator machine, Pacing pacing)
   // Manual pacing: one tick per run slice and per idle pass.
   manualClock_.passTicks = 1;
   startCount_ = clock_->PerfCounter();
+  // The machine's clock is the pacing clock as it is, until the processor
+  // is held to the calculator's speed: then each slice waits for its time,
+  // on the manual clock by moving it on.
+  if (pacing == Pacing::Manual) {
+    pacedClock_ = std::make_unique<ManualSpeedClock>(manualClock_);
+  } else {
+    pacedClock_ = std::make_unique<SpeedClock>(steadyClock_);
+  }
   calc_ = std::make_unique<Calculator>(std::move(machine));
-  driver_ = std::make_unique<Driver>(*calc_, *clock_);
+  driver_ = std::make_unique<Driver>(*calc_, *pacedClock_);
 }
+
+void HeadlessSession::SetCalculatorSpeed(bool on) { pacedClock_->SetCalculatorSpeed(on); }
 
 HeadlessSession::HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacing)
     : HeadlessSession(Calculator(rom), pacing) {}
@@ -79,6 +89,10 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.realtime = true;
       continue;
     }
+    if (argument == "--calculator-speed") {
+      options.calculatorSpeed = true;
+      continue;
+    }
     if (argument.size() > 1 && argument[0] == '-') {
       // --name VALUE or --name=VALUE
       std::string value;
@@ -123,6 +137,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
 
 std::string HeadlessUsage() {
   return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE] [--realtime]\n"
+         "                       [--calculator-speed]\n"
          "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
          "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
          "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
@@ -135,6 +150,10 @@ std::string HeadlessUsage() {
          "                  without it one tick (1/1024 s) passes per run slice of\n"
          "                  1024 instructions and per idle pass, as fast as the host\n"
          "                  allows, and every run gives the same result\n"
+         "  --calculator-speed\n"
+         "                  hold the processor to the real calculator's speed, about\n"
+         "                  1.2 million instructions per second of emulated time:\n"
+         "                  each run slice waits until emulated time has caught up\n"
          "  -h, --help      show this text\n"
          "\n"
          "Exit status: 0 done, 1 the ROM or an output file could not be read or\n"

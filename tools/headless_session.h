@@ -22,6 +22,7 @@
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
+#include "machine/speed_clock.h"
 #include "tools/key_script.h"
 
 namespace pellux {
@@ -42,6 +43,9 @@ class HeadlessSession {
   Calculator& calculator() { return *calc_; }
   const DriverStats& stats() const { return driver_->stats(); }
   HostClock& clock() { return *clock_; }
+  // Holds the processor to the calculator's instruction rate, or lets it
+  // run as fast as the pacing allows (the default).
+  void SetCalculatorSpeed(bool on);
 
   // Emulated time since the session started, in ticks of 1/1024 s.
   std::int64_t Now() const;
@@ -61,6 +65,7 @@ class HeadlessSession {
   ManualClock manualClock_;
   SteadyClock steadyClock_;
   HostClock* clock_;
+  std::unique_ptr<SpeedClock> pacedClock_;  // over clock_: what the machine runs by
   std::int64_t startCount_ = 0;
   std::unique_ptr<Calculator> calc_;
   std::unique_ptr<Driver> driver_;
@@ -74,6 +79,7 @@ struct HeadlessOptions {
   double seconds = 2.0;
   std::optional<std::filesystem::path> keys, png, pbm;
   bool realtime = false;
+  bool calculatorSpeed = false;
   bool help = false;
 };
 

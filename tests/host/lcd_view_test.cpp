@@ -43,11 +43,16 @@ TEST(LcdView, InTheWindowIsExactlyTheZoomsSize) {
   LcdView view(nullptr);
   view.ShowFrame(frame);
   for (int zoom : {1, 3, 5}) {
+    // The window's display bitmap for the zoom, which the view draws through.
+    QImage bitmap(240 * zoom, 128 * zoom, QImage::Format_Mono);
+    bitmap.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    view.SetDisplayBitmap(&bitmap);
     view.SetZoom(zoom);
     EXPECT_EQ(view.size(), QSize(240 * zoom, 128 * zoom));
     const QImage picture = view.grab().toImage();
     ASSERT_EQ(picture.size(), QSize(240 * zoom, 128 * zoom));
     EXPECT_EQ(PixelsOff(picture, frame, {0, 0}, zoom, qRgb(255, 0, 0)), 0) << zoom;
+    view.SetDisplayBitmap(nullptr);
   }
 }
 
