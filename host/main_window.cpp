@@ -128,7 +128,7 @@ MainWindow::MainWindow()
   view_->SetZoom(kStartZoom);
   layout_->setContentsMargins(0, 0, 0, 0);
   layout_->setSpacing(0);
-  layout_->setMenuBar(menuBar_);
+  layout_->addWidget(menuBar_);  // as a widget, so that its width counts too
   layout_->addWidget(view_, 1, Qt::AlignCenter);
   layout_->addWidget(status_);
   layout_->setSizeConstraint(QLayout::SetFixedSize);
@@ -159,8 +159,9 @@ MainWindow::MainWindow()
     status_->repaint();
     OpenDebugger(this, machine(), breakOnKeypress);
   };
-  chooseSaveFile = [this](FileKind, const QString& suggested) {
-    return QFileDialog::getSaveFileName(this, QString(), suggested);
+  chooseSaveFile = [this](FileKind kind, const QString& suggested) {
+    const QString filter = kind == FileKind::Screenshot ? QStringLiteral("PNG images (*.png)") : QString();
+    return QFileDialog::getSaveFileName(this, QString(), suggested, filter);
   };
   chooseOpenFile = [this](FileKind, const QString& folder) {
     return QFileDialog::getOpenFileName(this, QString(), folder);
