@@ -2,6 +2,7 @@
 // the command line, the one used last, or ti92p.rom in the working folder.
 #include <QApplication>
 #include <QSettings>
+#include <QStandardPaths>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
   pellux::ShellOptions options;
   options.romPath = line.rom ? *line.rom : DefaultRom(settings);
   options.fresh = line.fresh;
+  const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   // The window remembers the image it ran last, with its other settings.
   return pellux::RunPellux(options);
 }

@@ -1,12 +1,15 @@
 #include "host/shell.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <cstdio>
 
 #include "host/main_window.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
 #include "machine/rom_file.h"
+#include "host/session_store.h"
 
 namespace pellux {
 
@@ -37,9 +40,23 @@ Shell::~Shell() {
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
-    romImage_ = ReadRomFile(options_.romPath).bytes;
-    calc_ = std::make_unique<Calculator>(romImage_);
-    driver_ = std::make_unique<Driver>(*calc_, speedClock_);
+    RomFile rom = ReadRomFile(options_.romPath);
+    for (const std::string& warning : rom.warnings) startNotes_.push_back(options_.romPath.string() + ": " + warning);
+    romIdentity_ = IdentifyRom(rom.bytes);
+    SessionStore::Resumed resumed;
+    if (!options_.sessionFolder.empty() && !options_.fresh) {
+      resumed = SessionStore(options_.sessionFolder).Resume(romIdentity_, speedClock_);
+      if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
+    }
+    if (resumed.machine) {
+      // Switched on again where it was, with its pending part of a tick.
+      calc_ = std::move(resumed.machine);
+      driver_ = std::make_unique<Driver>(*calc_, speedClock_, resumed.mode, Driver::ClockStart::Kept);
+    } else {
+      calc_ = std::make_unique<Calculator>(rom.bytes);
+      driver_ = std::make_unique<Driver>(*calc_, speedClock_);
+    }
+    romImage_ = std::move(rom.bytes);
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
@@ -85,9 +102,18 @@ bool Shell::PumpHostInput() {
   return window_->HandleInput();
 }
 
+std::string Shell::SaveSession() {
+  if (options_.sessionFolder.empty() || !calc_) return {};
+  return SessionStore(options_.sessionFolder).Save(*calc_, romIdentity_, speedClock_, driver_->mode());
+}
+
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
   SaveSettings();
+  // Switched off: the calculator keeps its memory for the next start.
+  if (const std::string problem = SaveSession(); !problem.empty()) {
+    std::fprintf(stderr, "pellux: the session could not be saved: %s\n", problem.c_str());
+  }
   window_.reset();
   driver_.reset();
   calc_.reset();
@@ -99,6 +125,18 @@ int RunPellux(ShellOptions options) {
   if (!shell.Create()) return 1;
   shell.window()->show();
   shell.window()->activateWindow();
+  if (!shell.startNotes().empty()) {
+    QString text;
+    for (const std::string& note : shell.startNotes()) {
+      std::fprintf(stderr, "pellux: %s\n", note.c_str());
+      text += QString::fromStdString(note) + QLatin1Char('\n');
+    }
+    // Said once, without stopping the calculator.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pellux"), text.trimmed(), QMessageBox::Ok,
+                                shell.window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  }
   return shell.Run();
 }
 

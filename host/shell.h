@@ -10,12 +10,14 @@
 #include <memory>
 
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "host/settings_store.h"
 #include "host/speed_meter.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
+#include "machine/save_state.h"
 #include "machine/speed_clock.h"
 
 class QWidget;
@@ -33,6 +35,8 @@ struct ShellOptions {
   // Where real time comes from; the host's steady clock when null. Tests
   // give a manual clock, so that the loop never sleeps.
   HostClock* clock = nullptr;
+  // Where the sessions are kept, one per ROM image; none are when empty.
+  std::filesystem::path sessionFolder = {};
   // Cold-boot the image instead of resuming its saved session.
   bool fresh = false;
   // The INI file the window's settings live in; the user's own store when
@@ -56,6 +60,13 @@ class Shell {
   // One pass of the main loop: the machine, then the host's events.
   void Pass();
 
+  // What the user should know about the start: warnings about the image, a
+  // saved session that could not be read.
+  const std::vector<std::string>& startNotes() const { return startNotes_; }
+  // Saves the session of the image (when sessions are kept); answers an
+  // empty string or the reason it failed.
+  std::string SaveSession();
+
   MainWindow* window() const { return window_.get(); }
   Calculator* calculator() const { return calc_.get(); }
   Driver* driver() const { return driver_.get(); }
@@ -75,6 +86,9 @@ class Shell {
   bool OpenRom(const std::filesystem::path& path);
   // The LCD as a PNG file, at 1X or at the window's zoom.
   void SaveScreenshot(const std::filesystem::path& path);
+  // The whole machine to a file and back; failures are told to the user.
+  void SaveStateTo(const std::filesystem::path& path);
+  bool LoadStateFrom(const std::filesystem::path& path);
 
  private:
   // The menus' items on the commands above, and the settings of the last run.
@@ -84,7 +98,8 @@ class Shell {
   // The status line's state and speed, after each pass.
   void UpdateStatus();
   // Runs `fresh` from now on in place of the machine there was.
-  void Replace(std::unique_ptr<Calculator> fresh);
+  void Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode = Driver::Mode::Running,
+               Driver::ClockStart start = Driver::ClockStart::Now);
 
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
@@ -101,6 +116,8 @@ class Shell {
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
   std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;
+  RomIdentity romIdentity_;
+  std::vector<std::string> startNotes_;
   std::chrono::steady_clock::time_point lastPump_{};
 };
 

@@ -57,9 +57,52 @@ void Shell::ConnectMenus() {
     settings_.SetLastFolder(FileKind::Screenshot, FolderOf(path));
     SaveScreenshot(PathOf(path));
   });
-  // The machine's own states are not on these menus yet.
-  menus.saveState->setEnabled(false);
-  menus.loadState->setEnabled(false);
+  QObject::connect(menus.saveState, &QAction::triggered, w, [this] {
+    QString folder = settings_.LastFolder(FileKind::State);
+    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+    const QString suggested = QDir(folder).filePath(QString::fromStdString(options_.romPath.stem().string()) +
+                                                    QStringLiteral(".state"));
+    QString path = window_->chooseSaveFile(FileKind::State, suggested);
+    if (path.isEmpty() || window_->CloseRequested()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".state");
+    settings_.SetLastFolder(FileKind::State, FolderOf(path));
+    SaveStateTo(PathOf(path));
+  });
+  QObject::connect(menus.loadState, &QAction::triggered, w, [this] {
+    QString folder = settings_.LastFolder(FileKind::State);
+    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+    const QString path = window_->chooseOpenFile(FileKind::State, folder);
+    if (path.isEmpty() || window_->CloseRequested()) return;
+    settings_.SetLastFolder(FileKind::State, FolderOf(path));
+    LoadStateFrom(PathOf(path));
+  });
+}
+
+void Shell::SaveStateTo(const std::filesystem::path& path) {
+  const std::string failure = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
+  if (failure.empty()) {
+    window_->statusLine().ShowMessage(QStringLiteral("State saved"));
+    return;
+  }
+  const QString text =
+      QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(failure));
+  window_->statusLine().ShowMessage(text);
+  window_->showWarning(text);
+}
+
+bool Shell::LoadStateFrom(const std::filesystem::path& path) {
+  LoadStateResult loaded = LoadStateFile(path, romIdentity_, speedClock_);
+  if (!loaded.ok()) {
+    const QString text =
+        QStringLiteral("The state could not be loaded: %1").arg(QString::fromStdString(loaded.error));
+    window_->statusLine().ShowMessage(text);
+    window_->showWarning(text);
+    return false;
+  }
+  // With the part of a tick it had pending, asleep or running as it was.
+  Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
+  window_->statusLine().ShowMessage(QStringLiteral("State loaded"));
+  return true;
 }
 
 void Shell::ApplySettings() {
@@ -124,9 +167,9 @@ void Shell::SetCalculatorSpeed(bool on) {
   if (window_->menus().calculatorSpeed->isChecked() != on) window_->menus().calculatorSpeed->setChecked(on);
 }
 
-void Shell::Replace(std::unique_ptr<Calculator> fresh) {
+void Shell::Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode, Driver::ClockStart start) {
   fresh->breakpoints = calc_->breakpoints;  // the debugger's, not the machine's
-  driver_->Attach(*fresh);
+  driver_->Attach(*fresh, mode, start);
   calc_ = std::move(fresh);
   speedMeter_.Restart();
   window_->ShowNewFrame(true);
@@ -148,6 +191,12 @@ bool Shell::OpenRom(const std::filesystem::path& path) {
     // the running one for.
     if (rom.bytes.empty()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, "the file is empty"));
     auto fresh = std::make_unique<Calculator>(rom.bytes);
+    // The image left keeps its session for the next time it runs.
+    if (const std::string problem = SaveSession(); !problem.empty()) {
+      window_->statusLine().ShowMessage(
+          QStringLiteral("The session could not be saved: %1").arg(QString::fromStdString(problem)));
+    }
+    romIdentity_ = IdentifyRom(rom.bytes);
     romImage_ = std::move(rom.bytes);
     std::error_code error;
     options_.romPath = std::filesystem::absolute(path, error);

@@ -31,21 +31,6 @@ void PutChunk(std::vector<std::uint8_t>& out, const char (&type)[5], std::span<c
 
 }  // namespace
 
-std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (const std::uint8_t byte : bytes) crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
 std::uint32_t Adler32(std::span<const std::uint8_t> bytes) {
   std::uint32_t a = 1, b = 0;
   for (const std::uint8_t byte : bytes) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "machine/calculator.h"
+#include "machine/checksums.h"  // Crc32
 
 namespace pellux {
 
@@ -24,7 +25,6 @@ std::vector<std::uint8_t> EncodePng(LcdFrameView frame, int scale);
 // The frame of a P4 file of 240 x 128 pixels; empty when the bytes are not one.
 std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file);
 
-std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc = 0);
 std::uint32_t Adler32(std::span<const std::uint8_t> bytes);
 
 // Writes the bytes to the file; false when it cannot be written completely.

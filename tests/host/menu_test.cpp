@@ -88,6 +88,7 @@ TEST(MenuBar, HasTheFiveMenusWithTheirItemsAndKeys) {
   QStringList names;
   for (const QAction* menu : menus) names << menu->text();
   EXPECT_EQ(names, (QStringList{"&File", "&Emulation", "&View", "&Debug", "&Help"}));
+  EXPECT_TRUE(f.window().menus().saveState->isEnabled());
   EXPECT_EQ(Titles(menus[0]->menu()),
             (QStringList{"&Open ROM...", "&Save State...", "&Load State...", "Save Scree&nshot...",
                          "Screenshots at &Window Size", "&Reset", "&Quit"}));
@@ -297,6 +298,46 @@ TEST(File, SaveScreenshotWritesThePngTheUserNamed) {
   ASSERT_EQ(f.errors.size(), 1);
   EXPECT_TRUE(f.errors[0].contains("could not be saved")) << f.errors[0].toStdString();
   EXPECT_TRUE(f.status().currentMessage().contains("could not be saved"));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("no such folder")));
+}
+
+TEST(File, SaveAndLoadStateTakeTheMachineBackOrSayWhyNot) {
+  MenuFixture f(BusyTickingRom());
+  ASSERT_TRUE(f.created);
+  QTemporaryDir dir;
+  f.Passes(100);
+  f.answer = dir.filePath("busy");  // .state is added
+  f.window().menus().saveState->trigger();
+  EXPECT_EQ(f.status().currentMessage(), "State saved");
+  const std::uint64_t savedAt = f.calc().cpu.instructionCount;
+  const std::uint32_t savedPc = f.calc().cpu.pc;
+  f.Passes(100);
+  ASSERT_GT(f.calc().cpu.instructionCount, savedAt);
+  f.answer = dir.filePath("busy.state");
+  f.window().menus().loadState->trigger();
+  EXPECT_TRUE(f.errors.isEmpty()) << f.errors.join("; ").toStdString();
+  EXPECT_EQ(f.status().currentMessage(), "State loaded");
+  EXPECT_EQ(f.calc().cpu.instructionCount, savedAt);
+  EXPECT_EQ(f.calc().cpu.pc, savedPc);
+
+  // Not a state, and a place where nothing can be written: said, the
+  // machine as it was, nothing left behind.
+  const QString notState = dir.filePath("note.state");
+  {
+    QFile file(notState);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a state");
+  }
+  Calculator* before = &f.calc();
+  f.answer = notState;
+  f.window().menus().loadState->trigger();
+  ASSERT_EQ(f.errors.size(), 1);
+  EXPECT_TRUE(f.errors[0].startsWith("The state could not be loaded: ")) << f.errors[0].toStdString();
+  EXPECT_EQ(&f.calc(), before);
+  f.answer = dir.filePath("no such folder/busy.state");
+  f.window().menus().saveState->trigger();
+  ASSERT_EQ(f.errors.size(), 2);
+  EXPECT_TRUE(f.errors[1].startsWith("The state could not be saved: ")) << f.errors[1].toStdString();
   EXPECT_FALSE(QFileInfo::exists(dir.filePath("no such folder")));
 }
 

@@ -1,0 +1,17 @@
+// Whole machines compared field by field, for the save-state tests and the
+// state fuzz target.
+#pragma once
+
+#include <string>
+
+#include "machine/calculator.h"
+
+namespace pellux::test {
+
+// The first difference between two machines in what decides what they do
+// next (registers, RAM, flash, ports, timers, keys, LCD), as "what: a vs b";
+// empty when there is none. The pacing clock readings are not compared:
+// they belong to each machine's own clock.
+std::string MachineDifference(const Calculator& a, const Calculator& b);
+
+}  // namespace pellux::test

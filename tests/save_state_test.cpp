@@ -1,0 +1,280 @@
+// Saved states restore the whole machine: a round trip gives back every
+// field, and a machine saved and loaded part-way through a run goes on
+// exactly as one that was never stopped, wherever the run is cut: inside a
+// flash erase, while a key is held, while the processor sleeps, with part
+// of a timer tick pending, on a clock at another reading or rate.
+#include "machine/save_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "machine/driver.h"
+#include "tests/machine_compare.h"
+#include "tests/test_support.h"
+
+namespace pellux {
+namespace {
+
+using test::CalculatorFixture;
+using test::MachineDifference;
+using test::NopRom;
+using test::RomBuilder;
+
+constexpr std::int64_t kCountsPerTick = ManualClock::kDefaultFrequency / 1024;  // at the default rate
+
+// Code runs from RAM: while the flash reports its status after an erase,
+// every fetch from flash would read all ones.
+constexpr std::uint32_t kMain = 0x8000;
+constexpr std::uint32_t RamHandler(unsigned level) { return 0x9000 + 0x40 * level; }
+
+void StoreCode(Calculator& m, std::uint32_t address, const std::vector<std::uint16_t>& words) {
+  for (const std::uint16_t word : words) {
+    m.ram[address++] = static_cast<std::uint8_t>(word >> 8);
+    m.ram[address++] = static_cast<std::uint8_t>(word);
+  }
+}
+
+// Hand-assembled: a loop that leaves a trail in RAM (over the LCD), erases
+// and programs flash block 7 with pauses between the commands, then sleeps
+// until an interrupt. Levels 1, 5 and 6 (ON) count in D6, D7 and D4; level 2
+// scans key row 0 into RAM 0x2000.
+std::vector<std::uint16_t> BusyProgram() {
+  const std::vector<std::uint16_t> pause = {0x323C, 1000, 0x5341,
+                                            0x66FC};  // move.w #1000,d1; 1: subq.w #1,d1; bne 1b
+  std::vector<std::uint16_t> code = {
+      0x13FC, 0x0009, 0x0060, 0x0015,  // move.b #9,$600015: ticks run, the timer counts
+      0x13FC, 0x00F0, 0x0060, 0x0017,  // move.b #$F0,$600017: level 5 every 16 ticks
+      0x41F9, 0x0000, 0x4C00,          // lea $4C00,a0: the LCD
+  };
+  const std::size_t loop = code.size();
+  const auto append = [&](std::initializer_list<std::uint16_t> words) { code.insert(code.end(), words); };
+  const auto flashCommand = [&](std::uint16_t command) { append({0x33FC, command, 0x0047, 0x0000}); };
+  append({0x5280, 0x20C0});  // addq.l #1,d0; move.l d0,(a0)+
+  flashCommand(0x5050);
+  code.insert(code.end(), pause.begin(), pause.end());
+  flashCommand(0x2020);
+  code.insert(code.end(), pause.begin(), pause.end());
+  flashCommand(0xD0D0);  // erases 0x470000-0x47FFFF
+  code.insert(code.end(), pause.begin(), pause.end());
+  flashCommand(0xFFFF);
+  flashCommand(0x1010);
+  code.insert(code.end(), pause.begin(), pause.end());
+  append({0x33C0, 0x0047, 0x0100});  // move.w d0,$470100: programs a word
+  code.insert(code.end(), pause.begin(), pause.end());
+  flashCommand(0xFFFF);
+  append({0x4E72, 0x2000});  // stop #$2000
+  const auto back = static_cast<int>(loop) - static_cast<int>(code.size()) - 1;
+  append({0x6000, static_cast<std::uint16_t>(2 * back)});  // bra.w loop
+  return code;
+}
+
+void LoadBusyProgram(Calculator& m) {
+  StoreCode(m, kMain, BusyProgram());
+  StoreCode(m, RamHandler(1), {0x5286, 0x4E73});  // addq.l #1,d6; rte
+  StoreCode(m, RamHandler(2),
+            {0x13FC, 0x00FE, 0x0060, 0x0019,  // move.b #$FE,$600019: row 0
+             0x1A39, 0x0060, 0x001B,          // move.b $60001B,d5
+             0x13C5, 0x0000, 0x2000,          // move.b d5,$2000
+             0x4E73});
+  StoreCode(m, RamHandler(5), {0x5287, 0x4E73});  // addq.l #1,d7; rte
+  StoreCode(m, RamHandler(6), {0x5284, 0x4E73});  // addq.l #1,d4; rte
+  StoreCode(m, RamHandler(7), {0x4E73});
+  for (unsigned level = 1; level <= 7; ++level) {
+    const std::uint32_t handler = RamHandler(level);
+    StoreCode(m, 4 * (24 + level),
+              {static_cast<std::uint16_t>(handler >> 16), static_cast<std::uint16_t>(handler)});
+  }
+  m.cpu.pc = kMain;
+}
+
+constexpr int kSteps = 110;
+constexpr int kKeyDownStep = 30, kKeyUpStep = 47, kOnDownStep = 70, kOnUpStep = 73;
+
+// A clock for the driver: a run slice starts 3/8 of a tick after the last,
+// an idle pass waits 3 1/4 ticks. Time is kept as counts at the default rate
+// since the run began and shown from a base reading, at the clock's own rate.
+class SteppedClock : public ManualClock {
+ public:
+  SteppedClock(std::int64_t frequency, std::int64_t base, std::int64_t elapsed)
+      : ManualClock(frequency), base_(base), elapsed_(elapsed) {
+    Show();
+  }
+  void SliceStarting() override { Move(3 * kCountsPerTick / 8); }
+  void WaitIdle() override { Move(13 * kCountsPerTick / 4); }
+  std::int64_t elapsed() const { return elapsed_; }
+
+ private:
+  void Move(std::int64_t counts) {
+    elapsed_ += counts;
+    Show();
+  }
+  void Show() {
+    counter = base_ + elapsed_ * frequency / kDefaultFrequency;
+    tickMs = static_cast<std::uint32_t>(base_ + elapsed_ * 1000 / kDefaultFrequency);
+  }
+  std::int64_t base_;
+  std::int64_t elapsed_;
+};
+
+// The driver's passes with key events at fixed passes.
+void RunPasses(Driver& driver, int from, int to) {
+  for (int i = from; i < to; ++i) {
+    if (i == kKeyDownStep) driver.KeyDown(0);
+    if (i == kKeyUpStep) driver.KeyUp(0);
+    if (i == kOnDownStep) driver.KeyDown(kOnKeyCode);
+    if (i == kOnUpStep) driver.KeyUp(kOnKeyCode);
+    driver.Pass();
+  }
+}
+
+// Time since the charged point, in 1/1024 counts at the default rate.
+std::int64_t PendingParts(const Calculator& m, const ManualClock& clock) {
+  if (!m.hasPerfCounter)
+    return std::int64_t{static_cast<std::int32_t>(clock.tickMs - static_cast<std::uint32_t>(m.lastCount))} *
+           1024;
+  const std::int64_t parts =
+      (clock.counter - static_cast<std::int64_t>(m.lastCount)) * 1024 - m.lastCountFraction;
+  return parts * ManualClock::kDefaultFrequency / clock.frequency;
+}
+
+struct ClockPair {
+  const char* name;
+  std::int64_t saverFrequency;  // 0: a millisecond count only
+  std::int64_t loaderFrequency;
+};
+
+class SaveStateSplits : public ::testing::TestWithParam<ClockPair> {};
+
+TEST_P(SaveStateSplits, SaveAndLoadAnywhereGoesOnAsTheWholeRun) {
+  const ClockPair clocks = GetParam();
+  const RomBuilder rom;  // code and handlers go to RAM
+  const RomIdentity identity = IdentifyRom(rom.bytes());
+
+  Calculator whole(rom.bytes());
+  LoadBusyProgram(whole);
+  SteppedClock wholeClock(clocks.saverFrequency, 0, 0);
+  Driver wholeDriver(whole, wholeClock);
+  RunPasses(wholeDriver, 0, kSteps);
+
+  Calculator cut(rom.bytes());
+  LoadBusyProgram(cut);
+  SteppedClock cutClock(clocks.saverFrequency, 0, 0);
+  Driver cutDriver(cut, cutClock);
+  std::set<FlashState> flashStatesCut;
+  std::set<Driver::Mode> modesCut;
+  bool cutWithKeyHeld = false;
+  for (int split = 1; split < kSteps; ++split) {
+    RunPasses(cutDriver, split - 1, split);
+    flashStatesCut.insert(cut.flashState);
+    modesCut.insert(cutDriver.mode());
+    cutWithKeyHeld |= cut.anyKeyDown != 0;
+
+    const std::vector<std::uint8_t> state = SaveState(cut, identity, cutClock, cutDriver.mode());
+    SteppedClock restClock(clocks.loaderFrequency, 7'654'321 + split, cutClock.elapsed());
+    LoadStateResult loaded = LoadState(state, identity, restClock);
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(cut, cutClock))
+        << "split at pass " << split;
+    Driver rest(*loaded.machine, restClock, loaded.mode, Driver::ClockStart::Kept);
+    RunPasses(rest, split, kSteps);
+    EXPECT_EQ(MachineDifference(whole, *loaded.machine), "") << "split at pass " << split;
+    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(whole, wholeClock))
+        << "split at pass " << split;
+    EXPECT_EQ(rest.mode(), wholeDriver.mode()) << "split at pass " << split;
+  }
+  // The run was cut at every stage of the flash commands, with a key held
+  // and while the processor slept.
+  EXPECT_EQ(flashStatesCut, (std::set<FlashState>{FlashState::StatusRead, FlashState::CommandReady,
+                                                  FlashState::EraseSetup, FlashState::ProgramSetup}));
+  EXPECT_TRUE(cutWithKeyHeld);
+  EXPECT_EQ(modesCut.size(), 2u);
+  EXPECT_GT(whole.cpu.d(7), 0u) << "the programmable timer interrupted";
+  EXPECT_EQ(whole.ram[0x2000], 0xFE) << "level 2 saw key 0 down";
+  EXPECT_EQ(whole.cpu.d(4), 1u) << "ON was pressed once";
+  EXPECT_EQ(whole.rom[0x70100], static_cast<std::uint8_t>(whole.cpu.d(0) >> 8)) << "flash programmed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Clocks, SaveStateSplits,
+                         ::testing::Values(ClockPair{"SameRate", ManualClock::kDefaultFrequency,
+                                                     ManualClock::kDefaultFrequency},
+                                           ClockPair{"DoubleRate", ManualClock::kDefaultFrequency,
+                                                     2 * ManualClock::kDefaultFrequency},
+                                           ClockPair{"HalfRate", 2 * ManualClock::kDefaultFrequency,
+                                                     ManualClock::kDefaultFrequency},
+                                           ClockPair{"Milliseconds", 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every field set away from its start value comes back, on a clock at
+// another reading; the debugger's breakpoints stay with the old machine.
+TEST(SaveState, RoundTripRestoresEveryField) {
+  CalculatorFixture f(NopRom());
+  Calculator& m = *f.calc;
+  for (unsigned r = 0; r < 16; ++r) m.cpu.regs[r] = 0x01020304u * (r + 1);
+  m.cpu.opcode = 0x4E71;
+  m.cpu.c = m.cpu.z = m.cpu.x = m.cpu.t = m.cpu.traceJustSet = 1;
+  m.cpu.s = 0;
+  m.cpu.otherSp = 0x3F000;
+  m.cpu.pc = 0x421234;
+  m.cpu.opPc = 0x421230;
+  m.cpu.runState = RunState::AddressFault;
+  m.cpu.intMask = 5;
+  m.cpu.pendingInts = 0x86;
+  m.cpu.instructionCount = 0x123456789ull;
+  for (std::uint32_t i = 0; i < kRamSize; i += 97) m.ram[i] = static_cast<std::uint8_t>(i / 97);
+  for (std::uint32_t i = 0; i < kRomSize; i += 1031) m.rom[i] = static_cast<std::uint8_t>(i / 1031);
+  m.flashState = FlashState::ProgramSetup;
+  for (unsigned p = 0; p < kPortCount; ++p) m.ports[p] = static_cast<std::uint8_t>(0xA0 + p);
+  m.keyMatrix[3] = 0xEF;
+  m.anyKeyDown = 1;
+  m.timerReload = 0x7F;
+  m.tickCount = 0xFFFFFFF0u;
+  m.lcdBase = 0x3F108;
+  m.wakeMask = 0x31;
+  for (std::size_t i = 0; i < kLcdFrameBytes; ++i) m.lastFrame[i] = static_cast<std::uint8_t>(i * 7);
+  m.breakpoints.Toggle(0x421234);
+  f.clock.AdvanceTicks(5);
+  f.clock.counter += 600;  // 0.6 of a tick pending
+
+  const RomIdentity identity{0x0123456789ABCDEFull};
+  const std::vector<std::uint8_t> state = SaveState(m, identity, f.clock, Driver::Mode::Idle);
+  ManualClock later;
+  later.counter = 1'000'000'000;
+  LoadStateResult loaded = LoadState(state, identity, later);
+  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  EXPECT_EQ(MachineDifference(m, *loaded.machine), "");
+  EXPECT_EQ(loaded.mode, Driver::Mode::Idle);
+  EXPECT_EQ(later.counter - static_cast<std::int64_t>(loaded.machine->lastCount),
+            f.clock.counter - static_cast<std::int64_t>(m.lastCount));
+  EXPECT_TRUE(loaded.machine->breakpoints.empty());
+  // Saving the loaded machine gives the same bytes.
+  EXPECT_EQ(SaveState(*loaded.machine, identity, later, Driver::Mode::Idle), state);
+}
+
+// The pending part of a tick decides when the next slice charges one.
+TEST(SaveState, ThePendingPartOfATickCarriesOver) {
+  CalculatorFixture f(NopRom());
+  Calculator& m = *f.calc;
+  m.ports[port::kTimerControl] = 0x01;
+  f.clock.counter += 7 * kCountsPerTick / 10;
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
+  EXPECT_EQ(m.tickCount, 0u);
+  const std::vector<std::uint8_t> state = SaveState(m, RomIdentity{}, f.clock);
+
+  ManualClock other(3 * ManualClock::kDefaultFrequency);
+  other.counter = 42;
+  LoadStateResult loaded = LoadState(state, RomIdentity{}, other);
+  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  Calculator& resumed = *loaded.machine;
+  other.counter += 3 * 2 * kCountsPerTick / 10;  // 0.9 of a tick now
+  resumed.RunSlice(other);
+  EXPECT_EQ(resumed.tickCount, 0u);
+  other.counter += 3 * kCountsPerTick / 10;  // 1.2
+  resumed.RunSlice(other);
+  EXPECT_EQ(resumed.tickCount, 1u);
+}
+
+}  // namespace
+}  // namespace pellux
