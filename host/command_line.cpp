@@ -1,6 +1,7 @@
 #include "host/command_line.h"
 
 #include "gdbserver/connection.h"
+#include "pellux_version.h"
 
 namespace pellux {
 
@@ -79,6 +80,6 @@ std::string CommandLineUsage() {
          "  -h, --help      show this text and exit\n";
 }
 
-std::string VersionText() { return std::string("Pellux ") + PELLUX_VERSION; }
+std::string VersionText() { return "Pellux " + std::string(PelluxVersion()); }
 
 }  // namespace pellux

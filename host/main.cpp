@@ -59,11 +59,6 @@ int main(int argc, char** argv) {
     std::string error;
     options.gdb = pellux::gdb::ParseEndpoint(*line.gdb, error);
   }
-  const int code = pellux::RunPellux(options);
-  if (code == 0) {
-    std::error_code error;
-    const std::filesystem::path used = std::filesystem::absolute(options.romPath, error);
-    if (!error) settings.setValue(QStringLiteral("lastRom"), QString::fromStdString(used.string()));
-  }
-  return code;
+  // The window remembers the image it ran last, with its other settings.
+  return pellux::RunPellux(options);
 }

@@ -1,19 +1,33 @@
 #include "host/main_window.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <chrono>
 #include <cmath>
 #include <new>
 
+#include "host/breakpoints_dialog.h"
+#include "host/close_request.h"
 #include "host/debugger_hook.h"
 #include "host/display_image.h"
+#include "host/help_windows.h"
 #include "host/host_keys.h"
 #include "host/qt_resources.h"
+#include "host/show_error.h"
+#include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/driver.h"
 
@@ -57,6 +71,16 @@ QImage ImageOfDib(const std::array<std::uint8_t, kClipboardDibBytes>& block) {
 }
 #endif
 
+// At most this often the LCD is repainted: about 60 times a second.
+constexpr std::int64_t kFrameIntervalNs = 16'000'000;
+
+// Keys the menus take before the calculator: Quit (Ctrl+Q) and Alt with a
+// letter, which opens a menu.
+bool IsMenuShortcut(const QKeyEvent& event) {
+  if (event.modifiers() & Qt::AltModifier) return true;
+  return QKeySequence(event.keyCombination()) == QKeySequence(Qt::CTRL | Qt::Key_Q);
+}
+
 bool IsSystemKey(const QKeyEvent& event, unsigned virtualKey) {
   return virtualKey == vk::kF10 || virtualKey == vk::kAlt || (event.modifiers() & Qt::AltModifier);
 }
@@ -68,13 +92,14 @@ MainWindow::MainWindow()
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       listingFont_(FixedListingFont()),
       nativeKeys_(NativeKeysOfPlatform(QGuiApplication::platformName())),
-      contextMenu_(new QMenu(this)) {
+      contextMenu_(new QMenu(this)),
+      menuBar_(new QMenuBar(this)),
+      view_(new LcdView(this)),
+      status_(new StatusLine(this)),
+      layout_(new QVBoxLayout(this)) {
   setWindowTitle(QStringLiteral("Pellux"));
-  setFixedSize(ScaledWidth(kStartZoom), ScaledHeight(kStartZoom));
+  setWindowIcon(QIcon(QStringLiteral(":/pellux-256.png")));
   setFocusPolicy(Qt::StrongFocus);
-  // Every paint covers the whole client area.
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setAttribute(Qt::WA_NoSystemBackground);
 
   QMenu* size = contextMenu_->addMenu(QStringLiteral("&Size"));
   auto* zoomGroup = new QActionGroup(this);
@@ -92,9 +117,62 @@ MainWindow::MainWindow()
   });
   CheckZoomItem(kStartZoom);
 
+  // The LCD exactly its size with the bars above and below it; the window
+  // takes their size and cannot be resized.
+  menus_ = BuildWindowMenus(*menuBar_, zoomItems_, this);
+  menuBar_->setFocusPolicy(Qt::NoFocus);
+  // Every menu title in one row, even at 1X: the window is then wider than
+  // the LCD, which stays centred.
+  menuBar_->setMinimumWidth(menuBar_->sizeHint().width());
+  status_->setFocusPolicy(Qt::NoFocus);
+  view_->SetZoom(kStartZoom);
+  layout_->setContentsMargins(0, 0, 0, 0);
+  layout_->setSpacing(0);
+  layout_->addWidget(menuBar_);  // as a widget, so that its width counts too
+  layout_->addWidget(view_, 1, Qt::AlignCenter);
+  layout_->addWidget(status_);
+  layout_->setSizeConstraint(QLayout::SetFixedSize);
+
+  connect(menus_.quit, &QAction::triggered, this, [this] { RequestClose(); });
+  connect(menus_.fullScreen, &QAction::toggled, this, [this](bool on) { SetFullScreen(on); });
+  connect(menus_.debugger, &QAction::triggered, this, [this] {
+    if (driver_) openDebugger();
+  });
+  connect(menus_.breakpoints, &QAction::triggered, this, [this] {
+    if (!driver_) return;
+    BreakpointsDialog dialog(this, machine().breakpoints, listingFont_, debugSession.symbols);
+    dialog.exec();
+  });
+  connect(menus_.keys, &QAction::triggered, this, [this] {
+    if (!keysWindow_) keysWindow_ = new KeysWindow(this);
+    ShowHelpWindow(keysWindow_);
+  });
+  connect(menus_.about, &QAction::triggered, this, [this] {
+    if (!aboutWindow_) aboutWindow_ = new AboutWindow(this);
+    ShowHelpWindow(aboutWindow_);
+  });
+
   openDebugger = [this] {
-    if (driver_) OpenDebugger(this, machine(), breakOnKeypress, debugSession);
+    if (!driver_) return;
+    status_->SetState(MachineState::InDebugger);
+    status_->SetSpeed(std::nullopt);
+    status_->repaint();
+    OpenDebugger(this, machine(), breakOnKeypress, debugSession);
   };
+  chooseSaveFile = [this](FileKind kind, const QString& suggested) {
+    const QString filter = kind == FileKind::Screenshot ? QStringLiteral("PNG images (*.png)") : QString();
+    return QFileDialog::getSaveFileName(this, QString(), suggested, filter);
+  };
+  chooseOpenFile = [this](FileKind, const QString& folder) {
+    return QFileDialog::getOpenFileName(this, QString(), folder);
+  };
+  showError = [this](const ErrMsg& error) { ShowError(error, this); };
+  showWarning = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Pellux"), text); };
+
+  closeFilter_ = std::make_unique<CloseRequestFilter>(*this, [this] { RequestClose(); });
+  // Key releases that a popup menu takes while it is open still reach the
+  // calculator, so a key held across a menu never sticks.
+  qApp->installEventFilter(this);
 }
 
 void MainWindow::BreakIn(StopKind why) {
@@ -103,7 +181,7 @@ void MainWindow::BreakIn(StopKind why) {
   openDebugger();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
 
 Calculator& MainWindow::machine() const { return driver_->machine(); }
 
@@ -119,8 +197,10 @@ std::unique_ptr<DisplayBitmap> MainWindow::CreateDisplayBitmap(int width, int he
 bool MainWindow::Attach(Driver* driver) {
   driver_ = driver;
   if (!SetDisplayScale(kStartZoom)) return false;
-  setFixedSize(ScaledWidth(zoom_), ScaledHeight(zoom_));
+  view_->SetZoom(zoom_);
+  layout_->activate();
   CheckZoomItem(zoom_);
+  ShowNewFrame(true);
   return true;
 }
 
@@ -129,14 +209,22 @@ bool MainWindow::SetDisplayScale(int zoom) {
   std::unique_ptr<DisplayBitmap> bitmap = CreateDisplayBitmap(ScaledWidth(zoom), ScaledHeight(zoom));
   if (!bitmap) return false;
   displayBitmap_ = std::move(bitmap);
+  view_->SetDisplayBitmap(&displayBitmap_->image);
   zoom_ = zoom;
   return true;
 }
 
-void MainWindow::ShowNewFrame() {
-  if (!driver_ || machine().frameSerial == shownFrame_) return;
+void MainWindow::ShowNewFrame(bool force) {
+  if (!driver_ || (!force && machine().frameSerial == shownFrame_)) return;
+  // At most about 60 pictures a second: a machine that runs far faster than
+  // real time would otherwise spend its time painting.
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+  if (!force && now - lastFrameShownNs_ < kFrameIntervalNs) return;
+  lastFrameShownNs_ = now;
   shownFrame_ = machine().frameSerial;
-  update();
+  view_->ShowFrame(machine().LcdFrame());
 }
 
 void MainWindow::ChangeZoom(int zoom) {
@@ -145,8 +233,8 @@ void MainWindow::ChangeZoom(int zoom) {
     CheckZoomItem(zoom_);  // the menu had already moved its check
     return;
   }
-  setFixedSize(ScaledWidth(zoom), ScaledHeight(zoom));
-  update();
+  view_->SetZoom(zoom);
+  layout_->activate();  // the window takes its new fixed size at once
   CheckZoomItem(zoom);
 }
 
@@ -164,45 +252,6 @@ void MainWindow::CopyScreenshot() {
 #endif
 }
 
-void MainWindow::PaintDisplay() {
-  if (!driver_ || !displayBitmap_) return;
-  std::uint8_t frame[kLcdFrameBytes];
-  machine().GetLcdFrame(frame);
-  QPainter painter(this);
-  DrawLcd(painter, frame, zoom_, devicePixelRatioF(), displayBitmap_->image);
-}
-
-void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled) {
-  const qreal devicePerLcdPixel = zoom * ratio;
-  if (devicePerLcdPixel == std::floor(devicePerLcdPixel)) {
-    if (scaled.width() != ScaledWidth(zoom) || scaled.height() != ScaledHeight(zoom) ||
-        static_cast<std::size_t>(scaled.bytesPerLine()) != ScaledStride(zoom)) {
-      return;
-    }
-    scaled.fill(0);
-    ScaleFrame(frame, scaled.bits(), zoom);
-    // A whole number of device pixels per logical one (the application
-    // rounds the screen's scale): Qt's nearest-pixel scaling keeps squares.
-    painter.drawImage(QRect(0, 0, scaled.width(), scaled.height()), scaled);
-    return;
-  }
-  // A fractional scale the user forced: squares of as many whole device
-  // pixels as fit, drawn one to one and centred on white.
-  const int side = std::max(1, static_cast<int>(devicePerLcdPixel));
-  QImage device(ScaledWidth(side), ScaledHeight(side), QImage::Format_Mono);
-  if (device.isNull() || static_cast<std::size_t>(device.bytesPerLine()) != ScaledStride(side)) return;
-  device.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-  device.fill(0);
-  ScaleFrame(frame, device.bits(), side);
-  device.setDevicePixelRatio(ratio);
-  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
-  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
-  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
-                             std::floor((area.height() * ratio - device.height()) / 2));
-  painter.drawImage(deviceOffset / ratio, device);
-}
-
-void MainWindow::paintEvent(QPaintEvent*) { PaintDisplay(); }
 
 bool MainWindow::event(QEvent* event) {
   switch (event->type()) {
@@ -213,6 +262,9 @@ bool MainWindow::event(QEvent* event) {
       QueueKey(static_cast<const QKeyEvent&>(*event));
       return true;
     case QEvent::ShortcutOverride:
+      // Every key is the calculator's but the menus' own: Quit, and Alt
+      // with a menu's letter.
+      if (IsMenuShortcut(static_cast<const QKeyEvent&>(*event))) return QWidget::event(event);
       event->accept();
       return true;
     default:
@@ -230,6 +282,11 @@ void MainWindow::QueueKey(const QKeyEvent& event) {
     return;
   }
   if (virtualKey == 0) return;
+  if (virtualKey == vk::kPause) {
+    // The window's own key: pause or resume, no calculator key is touched.
+    if (press && !event.isAutoRepeat()) menus_.pause->trigger();
+    return;
+  }
   const std::uint64_t timestamp = event.timestamp();
   if (press) {
     input_.Press(virtualKey, timestamp, event.isAutoRepeat());
@@ -265,14 +322,61 @@ bool MainWindow::HandleInput() {
 
 void MainWindow::focusOutEvent(QFocusEvent* event) {
   // A key held while the focus goes elsewhere never sends its release here.
-  if (driver_) input_.ReleaseAll();
+  // A popup menu is different: its key releases are taken below.
+  if (driver_ && event->reason() != Qt::PopupFocusReason) input_.ReleaseAll();
   QWidget::focusOutEvent(event);
 }
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease && watched != this && qobject_cast<QMenu*>(watched)) {
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (driver_ && !key.isAutoRepeat()) {
+      const unsigned virtualKey = VirtualKeyOf(key, nativeKeys_);
+      if (virtualKey != 0) input_.Release(virtualKey, key.timestamp(), false);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::RequestClose() {
+  closeRequested_ = true;
+  EndModalDialogs();
+}
+
+void MainWindow::SetFullScreen(bool on) {
+  if (menus_.fullScreen->isChecked() != on) menus_.fullScreen->setChecked(on);  // comes back here
+  if (view_->fullScreen() == on) return;
+  if (on) {
+    layout_->setSizeConstraint(QLayout::SetNoConstraint);
+    layout_->setAlignment(view_, Qt::Alignment());  // the view takes all the room
+    view_->SetFullScreen(true);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    showFullScreen();
+    // Without a window manager to do it, the window covers the screen itself.
+    if (QScreen* display = screen()) setGeometry(display->geometry());
+  } else {
+    view_->SetFullScreen(false);
+    layout_->setAlignment(view_, Qt::AlignCenter);
+    layout_->setSizeConstraint(QLayout::SetFixedSize);
+    showNormal();
+    layout_->activate();
+  }
+}
+
+void MainWindow::ShowPaused(bool paused) { menus_.pause->setText(PauseItemText(paused)); }
+
+void MainWindow::ShowHelpWindow(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) { contextMenu_->popup(event->globalPos()); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  closeRequested_ = true;
+  RequestClose();
   event->accept();
 }
 

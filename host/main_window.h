@@ -1,5 +1,6 @@
-// The application window: shows the LCD at the chosen zoom, takes the PC
-// keyboard for the calculator, and carries the context menu.
+// The application window: the menu bar, the LCD at the chosen zoom, the
+// status line; it takes the PC keyboard for the calculator and carries the
+// context menu.
 #pragma once
 
 #include <QWidget>
@@ -10,23 +11,28 @@
 #include "debugger/debug_session.h"
 #include "host/input_queue.h"
 #include "host/key_translation.h"
+#include "host/lcd_view.h"
 #include "host/qt_resources.h"
+#include "host/settings_store.h"
+#include "host/window_menus.h"
 
 class QAction;
 class QImage;
 class QMenu;
+class QMenuBar;
 class QPainter;
+class QVBoxLayout;
 
 namespace pellux {
 
+class AboutWindow;
 class Calculator;
+class CloseRequestFilter;
 class Driver;
-
-// Paints a 3840-byte LCD frame over a client area of 240 x 128 times the zoom
-// (logical pixels) on a device of `ratio` device pixels per logical pixel,
-// each LCD pixel an exact square of device pixels. `scaled` is the display
-// bitmap: a 1-bit image of the zoom's size, refilled here.
-void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled);
+class ErrMsg;
+class KeysWindow;
+class LcdView;
+class StatusLine;
 
 class MainWindow : public QWidget {
  public:
@@ -58,12 +64,33 @@ class MainWindow : public QWidget {
   // whether one did (the resume flag).
   bool HandleInput();
 
-  // Repaints when the machine has published a frame not yet shown.
-  void ShowNewFrame();
+  // Shows the frame when the machine has published one not yet shown, at
+  // most about 60 times a second unless forced.
+  void ShowNewFrame(bool force = false);
 
   // The user closed the window: the main loop ends.
   bool CloseRequested() const { return closeRequested_; }
+  // Quit, and the window manager's close while a modal dialog is up: the
+  // dialogs end as if cancelled, then the main loop.
+  void RequestClose();
   QMenu* ContextMenu() const { return contextMenu_; }
+  QMenuBar* MenuBar() const { return menuBar_; }
+  const WindowMenus& menus() const { return menus_; }
+  StatusLine& statusLine() const { return *status_; }
+  LcdView& lcdView() const { return *view_; }
+
+  // View > Full Screen: the LCD at the largest whole factor, centred on black.
+  void SetFullScreen(bool on);
+  // The Pause item's text, for the machine's state.
+  void ShowPaused(bool paused);
+
+  // Where the user's choices come from; dialogs by default, replaced by
+  // tests. A chooser answers an empty string when the user cancelled.
+  std::function<QString(FileKind kind, const QString& suggested)> chooseSaveFile;
+  std::function<QString(FileKind kind, const QString& folder)> chooseOpenFile;
+  // How an error reaches the user: a message box by default.
+  std::function<void(const ErrMsg&)> showError;
+  std::function<void(const QString& text)> showWarning;
 
   // Set by the Debug dialog's "Break on keypress".
   std::uint32_t breakOnKeypress = 0;
@@ -76,15 +103,15 @@ class MainWindow : public QWidget {
 
  protected:
   bool event(QEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void QueueKey(const QKeyEvent& event);
-  void PaintDisplay();
   void CheckZoomItem(int zoom);
+  void ShowHelpWindow(QWidget* window);
 
   Calculator& machine() const;
 
@@ -97,6 +124,15 @@ class MainWindow : public QWidget {
   InputQueue input_;
   QMenu* contextMenu_;
   std::array<QAction*, 5> zoomItems_{};
+  QMenuBar* menuBar_;
+  WindowMenus menus_{};
+  LcdView* view_;
+  StatusLine* status_;
+  QVBoxLayout* layout_;
+  KeysWindow* keysWindow_ = nullptr;
+  AboutWindow* aboutWindow_ = nullptr;
+  std::unique_ptr<CloseRequestFilter> closeFilter_;
+  std::int64_t lastFrameShownNs_ = 0;
   bool closeRequested_ = false;
 };
 

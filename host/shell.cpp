@@ -37,7 +37,10 @@ void LogDebugger(const std::string& line) {
 }  // namespace
 
 Shell::Shell(ShellOptions options)
-    : options_(std::move(options)), clock_(options_.clock ? options_.clock : &steadyClock_) {
+    : options_(std::move(options)),
+      clock_(options_.clock ? options_.clock : &steadyClock_),
+      speedClock_(*clock_),
+      settings_(options_.settingsFile) {
   if (!options_.showError) options_.showError = ShowError;
 }
 
@@ -56,17 +59,18 @@ bool Shell::Create() {
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
     if (!options_.sessionFolder.empty() && !options_.fresh) {
-      resumed = SessionStore(options_.sessionFolder).Resume(romIdentity_, *clock_);
+      resumed = SessionStore(options_.sessionFolder).Resume(romIdentity_, speedClock_);
       if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
     }
     if (resumed.machine) {
       // Switched on again where it was, with its pending part of a tick.
       calc_ = std::move(resumed.machine);
-      driver_ = std::make_unique<Driver>(*calc_, *clock_, resumed.mode, Driver::ClockStart::Kept);
+      driver_ = std::make_unique<Driver>(*calc_, speedClock_, resumed.mode, Driver::ClockStart::Kept);
     } else {
       calc_ = std::make_unique<Calculator>(rom.bytes);
-      driver_ = std::make_unique<Driver>(*calc_, *clock_);
+      driver_ = std::make_unique<Driver>(*calc_, speedClock_);
     }
+    romImage_ = std::move(rom.bytes);
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
     if (options_.gdb) {
       std::string error;
@@ -89,6 +93,8 @@ bool Shell::Create() {
     return false;
   }
   LoadSymbols();
+  ConnectMenus();
+  ApplySettings();
   return true;
 }
 
@@ -118,6 +124,15 @@ void Shell::Pass() {
     ServeDebugger(kHeldWaitMs);
     lastPump_ = now;
     if (PumpHostInput()) driver_->Wake();
+    UpdateStatus();
+    return;
+  }
+  if (paused_) {
+    // The machine stands; the loop only waits and looks at the host's events.
+    clock_->WaitIdle();
+    lastPump_ = now;
+    PumpHostInput();
+    UpdateStatus();
     return;
   }
   const bool wasRunning = driver_->mode() == Driver::Mode::Running;
@@ -129,6 +144,7 @@ void Shell::Pass() {
     outcome = driver_->Pass();
   }
   window_->ShowNewFrame();
+  UpdateStatus();
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
   if (outcome == RunOutcome::Breakpoint && !stub) {
     window_->BreakIn(StopKind::Breakpoint);
@@ -152,17 +168,19 @@ bool Shell::PumpHostInput() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   // Without exec() nothing else deletes the objects that deleteLater() left.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  if (window_->CloseRequested()) return false;
+  // Paused, the keys wait in their queue until the machine runs again.
+  if (window_->CloseRequested() || paused_) return false;
   return window_->HandleInput();
 }
 
 std::string Shell::SaveSession() {
   if (options_.sessionFolder.empty() || !calc_) return {};
-  return SessionStore(options_.sessionFolder).Save(*calc_, romIdentity_, *clock_, driver_->mode());
+  return SessionStore(options_.sessionFolder).Save(*calc_, romIdentity_, speedClock_, driver_->mode());
 }
 
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
+  SaveSettings();
   // Switched off: the calculator keeps its memory for the next start.
   if (const std::string problem = SaveSession(); !problem.empty()) {
     std::fprintf(stderr, "pellux: the session could not be saved: %s\n", problem.c_str());

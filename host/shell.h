@@ -10,13 +10,17 @@
 #include <memory>
 #include <optional>
 
+#include <QString>
 #include <string>
 #include <vector>
 
 #include "gdbserver/connection.h"
+#include "host/settings_store.h"
+#include "host/speed_meter.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
 #include "machine/save_state.h"
+#include "machine/speed_clock.h"
 
 class QWidget;
 
@@ -45,6 +49,9 @@ struct ShellOptions {
   // The program's symbols for the debugger; none: the ELF or nm file beside
   // the ROM image, if there is one.
   std::optional<std::filesystem::path> symbolsPath{};
+  // The INI file the window's settings live in; the user's own store when
+  // empty. Tests give a file of their own.
+  QString settingsFile = {};
 };
 
 class Shell {
@@ -74,8 +81,36 @@ class Shell {
   Calculator* calculator() const { return calc_.get(); }
   Driver* driver() const { return driver_.get(); }
   Driver::Mode mode() const { return driver_ ? driver_->mode() : Driver::Mode::Running; }
+  SpeedClock& speedClock() { return speedClock_; }
+  const std::filesystem::path& romPath() const { return options_.romPath; }
+
+  // The Emulation and File menus' commands.
+  bool paused() const { return paused_; }
+  void SetPaused(bool paused);
+  void SetSpeed(Speed speed);
+  void SetCalculatorSpeed(bool on);
+  // A cold boot from the ROM image as it was read, breakpoints kept.
+  void Reset();
+  // Boots another image; on an error the user is told and the running
+  // machine runs on. Answers whether the new image runs.
+  bool OpenRom(const std::filesystem::path& path);
+  // The LCD as a PNG file, at 1X or at the window's zoom.
+  void SaveScreenshot(const std::filesystem::path& path);
+  // The whole machine to a file and back; failures are told to the user.
+  void SaveStateTo(const std::filesystem::path& path);
+  bool LoadStateFrom(const std::filesystem::path& path);
 
  private:
+  // The menus' items on the commands above, and the settings of the last run.
+  void ConnectMenus();
+  void ApplySettings();
+  void SaveSettings();
+  // The status line's state and speed, after each pass.
+  void UpdateStatus();
+  // Runs `fresh` from now on in place of the machine there was.
+  void Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode = Driver::Mode::Running,
+               Driver::ClockStart start = Driver::ClockStart::Now);
+
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
@@ -87,6 +122,11 @@ class Shell {
   ShellOptions options_;
   SteadyClock steadyClock_;
   HostClock* clock_;
+  SpeedClock speedClock_;  // the machine's clock: clock_ at the chosen speed
+  SettingsStore settings_;
+  SpeedMeter speedMeter_;
+  bool paused_ = false;
+  std::vector<std::uint8_t> romImage_;  // as read, for Reset
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
   std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;

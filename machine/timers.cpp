@@ -84,9 +84,20 @@ RunOutcome Calculator::RunSlice(HostClock& clock) {
   // passed, the time carries over to the next slice.
   if (hasPerfCounter) {
     const std::int64_t now = clock.PerfCounter();
-    if (TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency) == 0) return unticked;
-    lastCount = static_cast<std::uint64_t>(now);
-    lastCountFraction = 0;
+    std::int64_t ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency);
+    if (ticks == 0) return unticked;
+    if (ticks == 1) {
+      // The part of the next tick that has passed already stays pending, so
+      // slices that each take less than a tick (a processor held to the
+      // calculator's speed) lose no time.
+      ChargeWholeTicks(ticks, now);
+      if (ticks == 0) return unticked;
+    } else {
+      // A slow slice (or a clock that went back): the time beyond its one
+      // tick is dropped.
+      lastCount = static_cast<std::uint64_t>(now);
+      lastCountFraction = 0;
+    }
   } else {
     const std::uint32_t now = clock.TickCountMs();
     if (now == static_cast<std::uint32_t>(lastCount)) return unticked;

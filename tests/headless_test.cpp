@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "tools/headless_cli.h"
+#include "tests/test_support.h"
+#include "tools/headless_session.h"
 #include "tools/key_script.h"
 #include "tools/lcd_image.h"
 
@@ -124,7 +126,7 @@ TEST(KeyScript, AByteOrderMarkStartsTheFileUnseen) {
 
 TEST(HeadlessArguments, AcceptsTheDocumentedForms) {
   const std::vector<std::string> args = {"rom.bin", "--seconds", "2.5", "--keys=k.txt", "--png", "a.png",
-                                         "--pbm",   "b.pbm",     "--realtime"};
+                                         "--pbm",   "b.pbm",     "--realtime", "--calculator-speed"};
   const ParsedArguments parsed = ParseHeadlessArguments(args);
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.rom, "rom.bin");
@@ -133,6 +135,8 @@ TEST(HeadlessArguments, AcceptsTheDocumentedForms) {
   EXPECT_EQ(parsed.options.png, "a.png");
   EXPECT_EQ(parsed.options.pbm, "b.pbm");
   EXPECT_TRUE(parsed.options.realtime);
+  EXPECT_TRUE(parsed.options.calculatorSpeed);
+  EXPECT_FALSE(ParseHeadlessArguments(std::vector<std::string>{"rom.bin"}).options.calculatorSpeed);
   EXPECT_TRUE(ParseHeadlessArguments(std::vector<std::string>{"--help"}).options.help);
   for (const char* gdb : {"1234", "0", "0.0.0.0:2159", "localhost:65535"}) {
     const ParsedArguments withGdb = ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--gdb", gdb});
@@ -250,6 +254,21 @@ TEST(LcdImage, PbmStoresDarkAsOneAndReadsBack) {
   wrong = pbm;
   wrong.pop_back();
   EXPECT_TRUE(DecodePbm(wrong).empty());
+}
+
+// A busy processor runs one slice of 1024 instructions per tick, about
+// 1.05 million a second of emulated time; held to the calculator's speed,
+// 1.2 million.
+TEST(HeadlessSession, CalculatorSpeedHoldsTheProcessorToTheCalculatorsRate) {
+  for (const bool calculatorSpeed : {false, true}) {
+    HeadlessSession session(test::NopRom().bytes(), Pacing::Manual);
+    session.SetCalculatorSpeed(calculatorSpeed);
+    constexpr int kSeconds = 2;
+    ASSERT_EQ(session.RunUntil(kSeconds * kTicksPerSecond), StopReason::TimeUp);
+    const double perSecond = static_cast<double>(session.calculator().cpu.instructionCount) / kSeconds;
+    const double expected = calculatorSpeed ? 1'200'000.0 : 1024.0 * kTicksPerSecond;
+    EXPECT_NEAR(perSecond, expected, 0.005 * expected) << calculatorSpeed;
+  }
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ constexpr std::size_t kLargestKeyScript = 16 << 20;
 constexpr OptionSpec kOptions[] = {
     {"-h", false},    {"--help", false}, {"--realtime", false}, {"--seconds", true},
     {"--keys", true}, {"--png", true},   {"--pbm", true}, {"--load-state", true}, {"--save-state", true},
-    {"--gdb", true},
+    {"--gdb", true},  {"--calculator-speed", false},
 };
 
 // A file the run writes at its end, and what goes in it: the LCD frame
@@ -163,6 +163,7 @@ int Runner::Run(std::span<const std::string> arguments) {
       return Fail(kExitFile, "cannot load the state: " + problem);
     }
   }
+  session->SetCalculatorSpeed(options.calculatorSpeed);
   // Key-script times count from the start of the run, loaded state or not.
   session->ScheduleKeys(keys);
   StopReason reason = StopReason::TimeUp;
@@ -224,6 +225,8 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.help = true;
     } else if (argument.option == "--realtime") {
       options.realtime = true;
+    } else if (argument.option == "--calculator-speed") {
+      options.calculatorSpeed = true;
     } else if (argument.option == "--seconds") {
       double seconds = 0;
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
@@ -266,7 +269,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
 std::string HeadlessUsage() {
   return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE]\n"
          "                       [--load-state FILE] [--save-state FILE] [--realtime]\n"
-         "                       [--gdb [HOST:]PORT]\n"
+         "                       [--gdb [HOST:]PORT] [--calculator-speed]\n"
          "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
          "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
          "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
@@ -283,6 +286,10 @@ std::string HeadlessUsage() {
          "                  without it one tick (1/1024 s) passes per run slice of\n"
          "                  1024 instructions and per idle pass, as fast as the host\n"
          "                  allows, and every run gives the same result\n"
+         "  --calculator-speed\n"
+         "                  hold the processor to the real calculator's speed, about\n"
+         "                  1.2 million instructions per second of emulated time:\n"
+         "                  each run slice waits until emulated time has caught up\n"
          "  --gdb [HOST:]PORT\n"
          "                  wait for gdb (target remote HOST:PORT) before the first\n"
          "                  instruction, then run only when it continues or steps;\n"

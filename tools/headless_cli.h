@@ -17,6 +17,7 @@ struct HeadlessOptions {
   std::optional<std::filesystem::path> keys, png, pbm;
   std::optional<std::filesystem::path> loadState, saveState;
   bool realtime = false;
+  bool calculatorSpeed = false;
   bool help = false;
 };
 

@@ -12,9 +12,19 @@ HeadlessSession::HeadlessSession(Calculator machine, Pacing pacing)
   // Manual pacing: one tick per run slice and per idle pass.
   manualClock_.passTicks = 1;
   startCount_ = clock_->PerfCounter();
+  // The machine's clock is the pacing clock as it is, until the processor
+  // is held to the calculator's speed: then each slice waits for its time,
+  // on the manual clock by moving it on.
+  if (pacing == Pacing::Manual) {
+    pacedClock_ = std::make_unique<ManualSpeedClock>(manualClock_);
+  } else {
+    pacedClock_ = std::make_unique<SpeedClock>(steadyClock_);
+  }
   calc_ = std::make_unique<Calculator>(std::move(machine));
-  driver_ = std::make_unique<Driver>(*calc_, *clock_);
+  driver_ = std::make_unique<Driver>(*calc_, *pacedClock_);
 }
+
+void HeadlessSession::SetCalculatorSpeed(bool on) { pacedClock_->SetCalculatorSpeed(on); }
 
 HeadlessSession::HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacing)
     : HeadlessSession(Calculator(rom), pacing) {}
@@ -58,7 +68,7 @@ StopReason HeadlessSession::RunUntil(std::int64_t tick) {
 std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const { return calc_->LcdFrame(); }
 
 std::string HeadlessSession::LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
-  LoadStateResult loaded = pellux::LoadStateFile(path, rom, *clock_);
+  LoadStateResult loaded = pellux::LoadStateFile(path, rom, driver_->clock());
   if (!loaded.ok()) return loaded.error;
   calc_ = std::move(loaded.machine);
   driver_->Attach(*calc_, loaded.mode, Driver::ClockStart::Kept);
@@ -66,7 +76,7 @@ std::string HeadlessSession::LoadStateFile(const std::filesystem::path& path, co
 }
 
 std::string HeadlessSession::SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
-  return pellux::SaveStateFile(path, *calc_, rom, *clock_, driver_->mode());
+  return pellux::SaveStateFile(path, *calc_, rom, driver_->clock(), driver_->mode());
 }
 
 }  // namespace pellux

@@ -22,6 +22,7 @@
 #include "machine/clock.h"
 #include "machine/driver.h"
 #include "machine/save_state.h"
+#include "machine/speed_clock.h"
 #include "tools/key_script.h"
 
 namespace pellux {
@@ -43,6 +44,9 @@ class HeadlessSession {
   const DriverStats& stats() const { return driver_->stats(); }
   HostClock& clock() { return *clock_; }
   Driver& driver() { return *driver_; }
+  // Holds the processor to the calculator's instruction rate, or lets it
+  // run as fast as the pacing allows (the default).
+  void SetCalculatorSpeed(bool on);
 
   // Emulated time since the session started, in ticks of 1/1024 s.
   std::int64_t Now() const;
@@ -73,6 +77,7 @@ class HeadlessSession {
   ManualClock manualClock_;
   SteadyClock steadyClock_;
   HostClock* clock_;
+  std::unique_ptr<SpeedClock> pacedClock_;  // over clock_: what the machine runs by
   std::int64_t startCount_ = 0;
   std::unique_ptr<Calculator> calc_;
   std::unique_ptr<Driver> driver_;

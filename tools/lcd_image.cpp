@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint32_t kRowBytes = kLcdWidth / 8;
 constexpr std::string_view kPbmHeader = "P4\n240 128\n";
+constexpr int kMaxPngScale = 8;
 
 void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
@@ -47,19 +48,34 @@ std::vector<std::uint8_t> EncodePbm(LcdFrameView frame) {
 
 std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file) {
   const std::size_t header = kPbmHeader.size();
-  if (file.size() != header + kLcdFrameBytes || !std::equal(kPbmHeader.begin(), kPbmHeader.end(), file.begin())) {
+  if (file.size() != header + kLcdFrameBytes ||
+      !std::equal(kPbmHeader.begin(), kPbmHeader.end(), file.begin())) {
     return {};
   }
   return {file.begin() + static_cast<std::ptrdiff_t>(header), file.end()};
 }
 
-std::vector<std::uint8_t> EncodePng(LcdFrameView frame) {
+std::vector<std::uint8_t> EncodePng(LcdFrameView frame) { return EncodePng(frame, 1); }
+
+std::vector<std::uint8_t> EncodePng(LcdFrameView frame, int scale) {
+  scale = std::clamp(scale, 1, kMaxPngScale);
+  const auto factor = static_cast<std::uint32_t>(scale);
+  const std::uint32_t width = kLcdWidth * factor, height = kLcdHeight * factor;
+  const std::uint32_t rowBytes = width / 8;  // 240 is a multiple of 8
+
   // Scanlines: filter byte 0, then the row; PNG grey at depth 1 has 0 = black.
   std::vector<std::uint8_t> raw;
-  raw.reserve(kLcdHeight * (1 + kRowBytes));
-  for (std::uint32_t y = 0; y < kLcdHeight; ++y) {
+  raw.reserve(height * (1 + rowBytes));
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::uint8_t* source = frame.data() + (y / factor) * kRowBytes;
     raw.push_back(0);
-    for (std::uint32_t x = 0; x < kRowBytes; ++x) raw.push_back(static_cast<std::uint8_t>(~frame[y * kRowBytes + x]));
+    const std::size_t rowAt = raw.size();
+    raw.resize(rowAt + rowBytes, 0xFF);
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint32_t lcdX = x / factor;
+      if (source[lcdX / 8] & (0x80u >> (lcdX % 8)))
+        raw[rowAt + x / 8] &= static_cast<std::uint8_t>(~(0x80u >> (x % 8)));
+    }
   }
 
   // A zlib stream of stored deflate blocks of at most 65535 bytes.
@@ -79,8 +95,8 @@ std::vector<std::uint8_t> EncodePng(LcdFrameView frame) {
   PutBigEndian(z, Adler32(raw));
 
   std::vector<std::uint8_t> header;
-  PutBigEndian(header, kLcdWidth);
-  PutBigEndian(header, kLcdHeight);
+  PutBigEndian(header, width);
+  PutBigEndian(header, height);
   header.insert(header.end(), {1, 0, 0, 0, 0});  // depth 1, greyscale, deflate, no filter, no interlace
 
   std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

@@ -1,6 +1,6 @@
-// The LCD frame as image files: PBM (P4) and PNG, both 240 x 128 with dark
-// pixels black on white. The PNG is written by hand (stored deflate blocks,
-// CRC-32, Adler-32), so no image library is needed.
+// The LCD frame as image files: PBM (P4) and PNG, 240 x 128 (PNG also
+// enlarged by a whole factor) with dark pixels black on white. The PNG is written by hand (stored deflate
+// blocks, CRC-32, Adler-32), so no image library is needed.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,8 @@ using LcdFrameView = std::span<const std::uint8_t, kLcdFrameBytes>;
 
 std::vector<std::uint8_t> EncodePbm(LcdFrameView frame);
 std::vector<std::uint8_t> EncodePng(LcdFrameView frame);
+// The frame enlarged: each LCD pixel a square of scale x scale pixels (1..8).
+std::vector<std::uint8_t> EncodePng(LcdFrameView frame, int scale);
 
 // The frame of a P4 file of 240 x 128 pixels; empty when the bytes are not one.
 std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <vector>
 
 #include "host/main_window.h"
@@ -19,7 +20,7 @@ class ShellFixture {
   // then opens too, else nothing does.
   explicit ShellFixture(const std::vector<std::uint8_t>& rom = RomBuilder().bytes(),
                         bool realDebugger = false)
-      : romFile_(rom), shell_(Options(romFile_.path(), clock)) {
+      : romFile_(rom), shell_(Options(romFile_.path(), clock, settingsDir_)) {
     created = shell_.Create();
     if (created) {
       window().openDebugger = [this, realDebugger, open = window().openDebugger] {
@@ -38,15 +39,18 @@ class ShellFixture {
   ManualClock clock;
 
  private:
-  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock) {
+  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock, const QTemporaryDir& settings) {
     clock.passTicks = 1;
     ShellOptions options;
+    // Never the user's own settings.
+    options.settingsFile = settings.filePath(QStringLiteral("pellux.ini"));
     options.romPath = rom;
     options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.textId; };
     options.clock = &clock;
     return options;
   }
 
+  QTemporaryDir settingsDir_;
   TempFile romFile_;
   Shell shell_;
 };

@@ -85,13 +85,15 @@ TEST(StartupError, EveryBadRomPathGivesTheOpenErrorAndNoWindow) {
   fs::create_directory(dir.path() / "ti92p.rom");  // a directory where the image should be
   ASSERT_EQ(::mkfifo((dir.path() / "fifo.rom").c_str(), 0600), 0);  // would block an open() for reading
   std::vector<std::uint32_t> shown;
-  for (const fs::path& rom :
-       {dir.path() / "ti92p.rom", dir.path() / "missing.rom", fs::path(), dir.path() / "fifo.rom"}) {
-    Shell shell(ShellOptions{rom, [&](const ErrMsg& error, QWidget*) {
-                               shown.push_back(error.textId);
-                               EXPECT_EQ(error.captionId, kStrInitErrorCaption);
-                               EXPECT_EQ(error.flags, kMessageBoxError);
-                             }});
+  for (const fs::path& rom : {dir.path() / "ti92p.rom", dir.path() / "missing.rom", fs::path(), dir.path() / "fifo.rom"}) {
+    ShellOptions options;
+    options.romPath = rom;
+    options.showError = [&](const ErrMsg& error, QWidget*) {
+      shown.push_back(error.textId);
+      EXPECT_EQ(error.captionId, kStrInitErrorCaption);
+      EXPECT_EQ(error.flags, kMessageBoxError);
+    };
+    Shell shell(options);
     EXPECT_FALSE(shell.Create()) << rom;
     EXPECT_EQ(shell.window(), nullptr);
     EXPECT_EQ(shell.calculator(), nullptr);

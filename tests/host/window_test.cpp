@@ -61,7 +61,7 @@ TEST(Window, StartsTitledAtA3XClientAreaThatCannotBeResized) {
   ASSERT_TRUE(f.created);
   MainWindow& w = f.window();
   EXPECT_EQ(w.windowTitle(), "Pellux");
-  EXPECT_EQ(w.size(), QSize(720, 384));
+  EXPECT_EQ(w.lcdView().size(), QSize(720, 384));
   EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
   EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_EQ(w.zoom(), 3);
@@ -96,7 +96,7 @@ TEST(Window, SizeItemsRescaleAndResizeTheWindow) {
   w.show();
   for (const int zoom : {1, 5, 2, 4, 4, 3}) {  // 4 twice: the checked item again
     FindItem(w.ContextMenu(), ZoomItem(zoom))->trigger();
-    EXPECT_EQ(w.size(), QSize(240 * zoom, 128 * zoom)) << zoom;
+    EXPECT_EQ(w.lcdView().size(), QSize(240 * zoom, 128 * zoom)) << zoom;
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << zoom;
     EXPECT_EQ(w.zoom(), zoom);
     EXPECT_EQ(CheckedZooms(w), std::vector<int>{zoom});
@@ -127,7 +127,7 @@ TEST(Window, AZoomWhoseBitmapCannotBeHadChangesNothing) {
   FindItem(w.ContextMenu(), ZoomItem(5))->trigger();
   EXPECT_EQ(w.zoom(), 3);
   EXPECT_EQ(w.displayBitmap(), before);
-  EXPECT_EQ(w.size(), QSize(720, 384));
+  EXPECT_EQ(w.lcdView().size(), QSize(720, 384));
   EXPECT_EQ(CheckedZooms(w), std::vector<int>{3});
 }
 
@@ -135,9 +135,10 @@ TEST(Window, PaintsEveryLcdPixelAsASquareAtEveryZoom) {
   ShellFixture f;
   ASSERT_TRUE(f.created);
   FillFramePattern(f.calc());
+  f.window().ShowNewFrame(true);
   for (int zoom = 1; zoom <= 5; ++zoom) {
     f.window().ChangeZoom(zoom);
-    const QImage shot = f.window().grab().toImage();
+    const QImage shot = f.window().lcdView().grab().toImage();
     ASSERT_EQ(shot.size(), QSize(240 * zoom, 128 * zoom));
     for (int y = 0; y < shot.height(); ++y) {
       for (int x = 0; x < shot.width(); ++x) {

@@ -1,0 +1,120 @@
+#include "host/lcd_view.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "host/display_image.h"
+
+namespace pellux {
+
+LcdView::LcdView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);  // every paint covers the whole view
+  setFocusPolicy(Qt::NoFocus);            // the keys stay with the window
+  SetZoom(zoom_);
+}
+
+void LcdView::SetZoom(int zoom) {
+  zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
+  if (!fullScreen_) setFixedSize(ScaledWidth(zoom_), ScaledHeight(zoom_));
+  update();
+}
+
+void LcdView::SetFullScreen(bool on) {
+  fullScreen_ = on;
+  if (on) {
+    setMinimumSize(ScaledWidth(1), ScaledHeight(1));
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  } else {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFixedSize(ScaledWidth(zoom_), ScaledHeight(zoom_));
+  }
+  update();
+}
+
+void LcdView::ShowFrame(const std::array<std::uint8_t, kLcdFrameBytes>& frame) {
+  frame_ = frame;
+  update();
+}
+
+int LcdView::DeviceScale() const {
+  const qreal ratio = devicePixelRatioF();
+  if (!fullScreen_) return std::max(1, static_cast<int>(std::floor(zoom_ * ratio)));
+  const int byWidth = static_cast<int>(std::floor(width() * ratio)) / ScaledWidth(1);
+  const int byHeight = static_cast<int>(std::floor(height() * ratio)) / ScaledHeight(1);
+  return std::max(1, std::min(byWidth, byHeight));
+}
+
+QRect LcdView::DeviceLcdRect() const {
+  const int scale = DeviceScale();
+  const qreal ratio = devicePixelRatioF();
+  const QSize lcd(ScaledWidth(scale), ScaledHeight(scale));
+  const QSize area(static_cast<int>(std::floor(width() * ratio)),
+                   static_cast<int>(std::floor(height() * ratio)));
+  return QRect(
+      QPoint(std::max(0, (area.width() - lcd.width()) / 2), std::max(0, (area.height() - lcd.height()) / 2)),
+      lcd);
+}
+
+void LcdView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (!fullScreen_) {
+    if (bitmap_) {
+      DrawLcd(painter, frame_.data(), zoom_, devicePixelRatioF(), *bitmap_);
+    } else {
+      painter.fillRect(rect(), Qt::white);
+    }
+    return;
+  }
+  const int scale = DeviceScale();
+  if (fullScreenImage_.width() != ScaledWidth(scale) || fullScreenImage_.height() != ScaledHeight(scale)) {
+    fullScreenImage_ = QImage(ScaledWidth(scale), ScaledHeight(scale), QImage::Format_Mono);
+    if (fullScreenImage_.isNull() ||
+        static_cast<std::size_t>(fullScreenImage_.bytesPerLine()) != ScaledStride(scale)) {
+      fullScreenImage_ = QImage();
+      painter.fillRect(rect(), Qt::black);  // no room for the image: a dark screen
+      return;
+    }
+    fullScreenImage_.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  }
+  fullScreenImage_.fill(0);
+  ScaleFrame(frame_.data(), fullScreenImage_.bits(), scale);
+  const qreal ratio = devicePixelRatioF();
+  fullScreenImage_.setDevicePixelRatio(ratio);
+  const QRect lcd = DeviceLcdRect();
+  painter.fillRect(rect(), Qt::black);
+  painter.drawImage(QPointF(lcd.x() / ratio, lcd.y() / ratio), fullScreenImage_);
+}
+
+void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled) {
+  const qreal devicePerLcdPixel = zoom * ratio;
+  if (devicePerLcdPixel == std::floor(devicePerLcdPixel)) {
+    if (scaled.width() != ScaledWidth(zoom) || scaled.height() != ScaledHeight(zoom) ||
+        static_cast<std::size_t>(scaled.bytesPerLine()) != ScaledStride(zoom)) {
+      return;
+    }
+    scaled.fill(0);
+    ScaleFrame(frame, scaled.bits(), zoom);
+    // A whole number of device pixels per logical one (the application
+    // rounds the screen's scale): Qt's nearest-pixel scaling keeps squares.
+    painter.drawImage(QRect(0, 0, scaled.width(), scaled.height()), scaled);
+    return;
+  }
+  // A fractional scale the user forced: squares of as many whole device
+  // pixels as fit, drawn one to one and centred on white.
+  const int side = std::max(1, static_cast<int>(devicePerLcdPixel));
+  QImage device(ScaledWidth(side), ScaledHeight(side), QImage::Format_Mono);
+  if (device.isNull() || static_cast<std::size_t>(device.bytesPerLine()) != ScaledStride(side)) return;
+  device.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  device.fill(0);
+  ScaleFrame(frame, device.bits(), side);
+  device.setDevicePixelRatio(ratio);
+  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
+  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
+  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
+                             std::floor((area.height() * ratio - device.height()) / 2));
+  painter.drawImage(deviceOffset / ratio, device);
+}
+
+}  // namespace pellux

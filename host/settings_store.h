@@ -1,0 +1,53 @@
+// What the window remembers between runs, kept in the platform's settings
+// store (QSettings: the registry on Windows, an INI file under ~/.config
+// elsewhere). Values read back are checked: a damaged or foreign entry gives
+// the default, never a zoom the window cannot show.
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "machine/speed.h"
+
+class QSettings;
+
+namespace pellux {
+
+// The file dialogs whose folders are remembered apart.
+enum class FileKind { Rom, State, Screenshot };
+
+struct WindowSettings {
+  int zoom = 3;
+  Speed speed = Speed::Real;
+  bool calculatorSpeed = false;
+  bool screenshotAtZoom = false;   // Save Screenshot at the window's zoom, not 1X
+  QString lastRom;                 // empty: none yet
+  std::optional<QPoint> position;  // the window's top-left corner on the desktop
+};
+
+class SettingsStore {
+ public:
+  // A store in the given INI file (tests), or, when it is empty, the
+  // user's store for the application's organisation and name.
+  explicit SettingsStore(const QString& iniFile = {});
+  ~SettingsStore();
+
+  WindowSettings Load() const;
+  void Save(const WindowSettings& settings);
+
+  // The folder a file dialog of that kind opened last; empty when none.
+  QString LastFolder(FileKind kind) const;
+  void SetLastFolder(FileKind kind, const QString& folder);
+
+ private:
+  std::unique_ptr<QSettings> settings_;
+};
+
+// The names the store and the menus use for the speeds: "1x", "2x", "4x",
+// "unlimited".
+QString SpeedName(Speed speed);
+std::optional<Speed> SpeedFromName(const QString& name);
+
+}  // namespace pellux

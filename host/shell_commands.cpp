@@ -1,0 +1,236 @@
+// The menus' commands on the machine: pause, speed, reset, another ROM,
+// screenshots to files; and the settings that outlive a run.
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <chrono>
+
+#include "host/lcd_view.h"
+#include "host/main_window.h"
+#include "host/screenshot_file.h"
+#include "host/shell.h"
+#include "host/status_line.h"
+#include "machine/calculator.h"
+#include "machine/errors.h"
+#include "machine/files.h"
+#include "machine/rom_file.h"
+
+namespace pellux {
+
+namespace {
+
+QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+
+QString FileNameOf(const std::filesystem::path& path) {
+  return QString::fromStdString(path.filename().string());
+}
+
+std::filesystem::path PathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
+
+}  // namespace
+
+void Shell::ConnectMenus() {
+  const WindowMenus& menus = window_->menus();
+  MainWindow* w = window_.get();
+  QObject::connect(menus.pause, &QAction::triggered, w, [this] { SetPaused(!paused_); });
+  for (std::size_t i = 0; i < menus.speeds.size(); ++i) {
+    QObject::connect(menus.speeds[i], &QAction::triggered, w, [this, i] { SetSpeed(static_cast<Speed>(i)); });
+  }
+  QObject::connect(menus.calculatorSpeed, &QAction::toggled, w, [this](bool on) { SetCalculatorSpeed(on); });
+  QObject::connect(menus.reset, &QAction::triggered, w, [this] { Reset(); });
+  QObject::connect(menus.openRom, &QAction::triggered, w, [this] {
+    QString folder = settings_.LastFolder(FileKind::Rom);
+    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+    const QString path = window_->chooseOpenFile(FileKind::Rom, folder);
+    if (path.isEmpty() || window_->CloseRequested()) return;
+    settings_.SetLastFolder(FileKind::Rom, FolderOf(path));
+    OpenRom(PathOf(path));
+  });
+  QObject::connect(menus.saveScreenshot, &QAction::triggered, w, [this] {
+    const QString suggested = QDir(ScreenshotFolder(settings_.LastFolder(FileKind::Screenshot)))
+                                  .filePath(DefaultScreenshotName(QDateTime::currentDateTime()));
+    QString path = window_->chooseSaveFile(FileKind::Screenshot, suggested);
+    if (path.isEmpty() || window_->CloseRequested()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
+    settings_.SetLastFolder(FileKind::Screenshot, FolderOf(path));
+    SaveScreenshot(PathOf(path));
+  });
+  QObject::connect(menus.saveState, &QAction::triggered, w, [this] {
+    QString folder = settings_.LastFolder(FileKind::State);
+    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+    const QString suggested = QDir(folder).filePath(QString::fromStdString(options_.romPath.stem().string()) +
+                                                    QStringLiteral(".state"));
+    QString path = window_->chooseSaveFile(FileKind::State, suggested);
+    if (path.isEmpty() || window_->CloseRequested()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".state");
+    settings_.SetLastFolder(FileKind::State, FolderOf(path));
+    SaveStateTo(PathOf(path));
+  });
+  QObject::connect(menus.loadState, &QAction::triggered, w, [this] {
+    QString folder = settings_.LastFolder(FileKind::State);
+    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+    const QString path = window_->chooseOpenFile(FileKind::State, folder);
+    if (path.isEmpty() || window_->CloseRequested()) return;
+    settings_.SetLastFolder(FileKind::State, FolderOf(path));
+    LoadStateFrom(PathOf(path));
+  });
+}
+
+void Shell::SaveStateTo(const std::filesystem::path& path) {
+  const std::string failure = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
+  if (failure.empty()) {
+    window_->statusLine().ShowMessage(QStringLiteral("State saved"));
+    return;
+  }
+  const QString text =
+      QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(failure));
+  window_->statusLine().ShowMessage(text);
+  window_->showWarning(text);
+}
+
+bool Shell::LoadStateFrom(const std::filesystem::path& path) {
+  LoadStateResult loaded = LoadStateFile(path, romIdentity_, speedClock_);
+  if (!loaded.ok()) {
+    const QString text =
+        QStringLiteral("The state could not be loaded: %1").arg(QString::fromStdString(loaded.error));
+    window_->statusLine().ShowMessage(text);
+    window_->showWarning(text);
+    return false;
+  }
+  // With the part of a tick it had pending, asleep or running as it was.
+  Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
+  window_->statusLine().ShowMessage(QStringLiteral("State loaded"));
+  return true;
+}
+
+void Shell::ApplySettings() {
+  const WindowSettings saved = settings_.Load();
+  window_->ChangeZoom(saved.zoom);
+  SetSpeed(saved.speed);
+  window_->menus().calculatorSpeed->setChecked(saved.calculatorSpeed);
+  window_->menus().screenshotAtZoom->setChecked(saved.screenshotAtZoom);
+  // Back where it was, if that place is still on a screen.
+  if (saved.position && QGuiApplication::screenAt(*saved.position + QPoint(8, 8)))
+    window_->move(*saved.position);
+  window_->statusLine().SetRomName(FileNameOf(options_.romPath));
+}
+
+void Shell::SaveSettings() {
+  WindowSettings current;
+  current.zoom = window_->zoom();
+  current.speed = speedClock_.speed();
+  current.calculatorSpeed = speedClock_.calculatorSpeed();
+  current.screenshotAtZoom = window_->menus().screenshotAtZoom->isChecked();
+  std::error_code error;
+  const std::filesystem::path rom = std::filesystem::absolute(options_.romPath, error);
+  if (!error) current.lastRom = QString::fromStdString(rom.string());
+  if (!window_->isFullScreen()) current.position = window_->pos();
+  settings_.Save(current);
+}
+
+void Shell::UpdateStatus() {
+  StatusLine& status = window_->statusLine();
+  if (paused_) {
+    status.SetState(MachineState::Paused);
+    status.SetSpeed(std::nullopt);
+    return;
+  }
+  status.SetState(driver_->mode() == Driver::Mode::Idle ? MachineState::Asleep : MachineState::Running);
+  // Real time from the host's clock, calculator time from the ticks counted.
+  const double seconds =
+      static_cast<double>(clock_->PerfCounter()) / static_cast<double>(clock_->PerfFrequency());
+  if (const auto percent = speedMeter_.Sample(static_cast<std::int64_t>(seconds * 1e9), calc_->tickCount)) {
+    status.SetSpeed(percent);
+  }
+}
+
+void Shell::SetPaused(bool paused) {
+  if (paused_ == paused) return;
+  paused_ = paused;
+  window_->ShowPaused(paused);
+  speedMeter_.Restart();
+  // The time spent paused is not the calculator's: it goes on from now.
+  if (!paused) calc_->StartPacing(speedClock_);
+  UpdateStatus();
+}
+
+void Shell::SetSpeed(Speed speed) {
+  speedClock_.SetSpeed(speed);
+  window_->menus().SpeedItem(speed)->setChecked(true);
+  speedMeter_.Restart();
+}
+
+void Shell::SetCalculatorSpeed(bool on) {
+  speedClock_.SetCalculatorSpeed(on);
+  if (window_->menus().calculatorSpeed->isChecked() != on) window_->menus().calculatorSpeed->setChecked(on);
+}
+
+void Shell::Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode, Driver::ClockStart start) {
+  // Breakpoints and watches are the debuggers', not the machine's.
+  fresh->breakpoints = calc_->breakpoints;
+  fresh->watch = calc_->watch;
+  // The machine keeps its place, so that what holds it (the gdb stub) sees
+  // the new one.
+  *calc_ = std::move(*fresh);
+  driver_->Attach(*calc_, mode, start);
+  speedMeter_.Restart();
+  window_->ShowNewFrame(true);
+}
+
+void Shell::Reset() {
+  try {
+    Replace(std::make_unique<Calculator>(romImage_));
+    window_->statusLine().ShowMessage(QStringLiteral("Reset"));
+  } catch (const ErrMsg& error) {
+    window_->showError(error);
+  }
+}
+
+bool Shell::OpenRom(const std::filesystem::path& path) {
+  try {
+    RomFile rom = ReadRomFile(path);
+    // An empty file starts a machine with nothing to run: not worth leaving
+    // the running one for.
+    if (rom.bytes.empty()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, "the file is empty"));
+    auto fresh = std::make_unique<Calculator>(rom.bytes);
+    // The image left keeps its session for the next time it runs.
+    if (const std::string problem = SaveSession(); !problem.empty()) {
+      window_->statusLine().ShowMessage(
+          QStringLiteral("The session could not be saved: %1").arg(QString::fromStdString(problem)));
+    }
+    romIdentity_ = IdentifyRom(rom.bytes);
+    romImage_ = std::move(rom.bytes);
+    std::error_code error;
+    options_.romPath = std::filesystem::absolute(path, error);
+    if (error) options_.romPath = path;
+    Replace(std::move(fresh));
+    window_->statusLine().SetRomName(FileNameOf(options_.romPath));
+    QString message = QStringLiteral("Opened %1").arg(QString::fromStdString(options_.romPath.string()));
+    for (const std::string& warning : rom.warnings)
+      message += QStringLiteral("; ") + QString::fromStdString(warning);
+    window_->statusLine().ShowMessage(message);
+    return true;
+  } catch (const ErrMsg& error) {
+    window_->statusLine().ShowMessage(QString::fromUtf8(StringText(error.textId)));
+    window_->showError(error);
+    return false;
+  }
+}
+
+void Shell::SaveScreenshot(const std::filesystem::path& path) {
+  const int scale = window_->menus().screenshotAtZoom->isChecked() ? window_->zoom() : 1;
+  const std::string failure = SaveScreenshotPng(path, calc_->LcdFrame(), scale);
+  const QString where = QString::fromStdString(path.string());
+  if (failure.empty()) {
+    window_->statusLine().ShowMessage(QStringLiteral("Screenshot saved to %1").arg(where));
+    return;
+  }
+  const QString text = QStringLiteral("The screenshot could not be saved: %1")
+                           .arg(QString::fromStdString(DescribeFileError(path, failure)));
+  window_->statusLine().ShowMessage(text);
+  window_->showWarning(text);
+}
+
+}  // namespace pellux

@@ -1,0 +1,37 @@
+// The status line under the LCD: what the machine is doing, how fast its
+// time runs against real time, the ROM's file name, and short messages.
+#pragma once
+
+#include <QStatusBar>
+#include <optional>
+
+class QLabel;
+
+namespace pellux {
+
+enum class MachineState { Running, Asleep, Paused, InDebugger };
+
+class StatusLine : public QStatusBar {
+ public:
+  explicit StatusLine(QWidget* parent);
+
+  void SetState(MachineState state);
+  // The speed in % of real time; nothing shows a dash (paused, in the debugger).
+  void SetSpeed(std::optional<double> percent);
+  void SetRomName(const QString& name);
+  // A message for a few seconds ("Screenshot saved to ...", an error).
+  void ShowMessage(const QString& text);
+
+  QString StateText() const;
+  QString SpeedText() const;
+  QString RomText() const;
+
+ private:
+  QLabel* state_;
+  QLabel* speed_;
+  QLabel* rom_;
+};
+
+QString StateName(MachineState state);
+
+}  // namespace pellux

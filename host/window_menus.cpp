@@ -1,0 +1,73 @@
+#include "host/window_menus.h"
+
+#include <QActionGroup>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace pellux {
+
+namespace {
+
+QAction* CheckItem(QMenu* menu, const QString& text) {
+  QAction* item = menu->addAction(text);
+  item->setCheckable(true);
+  return item;
+}
+
+}  // namespace
+
+QString PauseItemText(bool paused) {
+  return (paused ? QStringLiteral("&Resume\t") : QStringLiteral("&Pause\t")) + kPauseKeyName;
+}
+
+WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeItems, QWidget* owner) {
+  WindowMenus m{};
+
+  QMenu* file = bar.addMenu(QStringLiteral("&File"));
+  m.openRom = file->addAction(QStringLiteral("&Open ROM..."));
+  file->addSeparator();
+  m.saveState = file->addAction(QStringLiteral("&Save State..."));
+  m.loadState = file->addAction(QStringLiteral("&Load State..."));
+  file->addSeparator();
+  m.saveScreenshot = file->addAction(QStringLiteral("Save Scree&nshot..."));
+  m.screenshotAtZoom = CheckItem(file, QStringLiteral("Screenshots at &Window Size"));
+  file->addSeparator();
+  m.reset = file->addAction(QStringLiteral("&Reset"));
+  file->addSeparator();
+  m.quit = file->addAction(QStringLiteral("&Quit"));
+  m.quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  m.quit->setShortcutContext(Qt::ApplicationShortcut);
+
+  QMenu* emulation = bar.addMenu(QStringLiteral("&Emulation"));
+  // The window's key handling takes the key itself, before the calculator's
+  // keys: the menu only shows it.
+  m.pause = emulation->addAction(PauseItemText(false));
+  emulation->addSeparator();
+  QMenu* speed = emulation->addMenu(QStringLiteral("&Speed"));
+  auto* speeds = new QActionGroup(owner);
+  speeds->setExclusive(true);
+  const QString speedNames[] = {QStringLiteral("&1x (real time)"), QStringLiteral("&2x"),
+                                QStringLiteral("&4x"), QStringLiteral("&Unlimited")};
+  for (std::size_t i = 0; i < m.speeds.size(); ++i) {
+    m.speeds[i] = CheckItem(speed, speedNames[i]);
+    speeds->addAction(m.speeds[i]);
+  }
+  m.calculatorSpeed = CheckItem(emulation, QStringLiteral("Processor at &Calculator Speed"));
+
+  QMenu* view = bar.addMenu(QStringLiteral("&View"));
+  QMenu* size = view->addMenu(QStringLiteral("&Size"));
+  for (QAction* item : sizeItems) size->addAction(item);
+  m.fullScreen = CheckItem(view, QStringLiteral("&Full Screen"));
+
+  QMenu* debug = bar.addMenu(QStringLiteral("&Debug"));
+  m.debugger = debug->addAction(QStringLiteral("&Debugger...\tF11"));
+  m.breakpoints = debug->addAction(QStringLiteral("&Breakpoints..."));
+
+  QMenu* help = bar.addMenu(QStringLiteral("&Help"));
+  m.keys = help->addAction(QStringLiteral("&Keys..."));
+  m.about = help->addAction(QStringLiteral("&About Pellux"));
+  return m;
+}
+
+}  // namespace pellux

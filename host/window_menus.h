@@ -1,0 +1,47 @@
+// The window's menu bar: File, Emulation, View, Debug and Help. The Size
+// items are the context menu's own actions, so both menus always agree.
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "machine/speed.h"
+
+class QAction;
+class QMenuBar;
+class QWidget;
+
+namespace pellux {
+
+// The key that pauses and resumes, shown in the menu; the window's key
+// handling acts on it before the calculator's keys.
+inline const QString kPauseKeyName = QStringLiteral("Pause");
+
+// The Pause item's text for the state the machine is in.
+QString PauseItemText(bool paused);
+
+struct WindowMenus {
+  QAction* openRom;
+  QAction* saveState;
+  QAction* loadState;
+  QAction* saveScreenshot;
+  QAction* screenshotAtZoom;  // check: screenshots at the window's zoom, not 1X
+  QAction* reset;
+  QAction* quit;
+  QAction* pause;                  // check: the machine is paused
+  std::array<QAction*, 4> speeds;  // in the order of Speed
+  QAction* calculatorSpeed;        // check
+  QAction* fullScreen;             // check
+  QAction* debugger;
+  QAction* breakpoints;
+  QAction* keys;
+  QAction* about;
+
+  QAction* SpeedItem(Speed speed) const { return speeds[static_cast<std::size_t>(speed)]; }
+};
+
+// Fills the bar; the actions belong to `owner`. sizeItems are the context
+// menu's 1X..5X items.
+WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeItems, QWidget* owner);
+
+}  // namespace pellux
