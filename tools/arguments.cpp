@@ -57,17 +57,17 @@ SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<con
     }
     const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
     const std::string_view name = std::string_view(arg).substr(0, equals);
-    const OptionSpec* spec = FindOption(options, name);
-    if (!spec) {
+    const OptionSpec* known = FindOption(options, name);
+    if (!known) {
       split.error = "unknown option " + Quoted(name);
       return split;
     }
-    if (!spec->takesValue) {
+    if (!known->takesValue) {
       if (equals != std::string::npos) {
-        split.error = "option '" + std::string(spec->name) + "' takes no value";
+        split.error = "option '" + std::string(known->name) + "' takes no value";
         return split;
       }
-      split.items.push_back({spec->name, {}});
+      split.items.push_back({known->name, {}});
       continue;
     }
     std::string value;
@@ -77,10 +77,10 @@ SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<con
       value = args[++i];
     }
     if (value.empty()) {
-      split.error = "option '" + std::string(spec->name) + "' needs a value";
+      split.error = "option '" + std::string(known->name) + "' needs a value";
       return split;
     }
-    split.items.push_back({spec->name, std::move(value)});
+    split.items.push_back({known->name, std::move(value)});
   }
   return split;
 }
