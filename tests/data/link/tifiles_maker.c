@@ -119,9 +119,14 @@ int main(int argc, char** argv) {
   fclose(tib);
   write_flash("tinyos.9xu", "tinyos", 0x23, os, (unsigned)os_length);
 
-  /* Not a runnable application: bytes to carry. */
+  /* Not a runnable application: its header field (81 0F and the length of
+   * the rest, which libtifiles looks for), then bytes to carry. */
   uint8_t app[300];
   for (unsigned i = 0; i < sizeof app; ++i) app[i] = (uint8_t)(i * 7 + 3);
+  app[0] = 0x81;
+  app[1] = 0x0F;
+  app[2] = app[3] = app[4] = 0;
+  app[5] = sizeof app - 6;
   write_flash("sample.9xk", "sample", 0x24, app, sizeof app);
 
   tifiles_library_exit();
