@@ -35,27 +35,38 @@ constexpr std::size_t kHardwareFieldAt = 6;
 
 const char* DeviceName(std::uint8_t device) {
   switch (device) {
-    case kDeviceTi92Plus: return "the TI-92 Plus or Voyage 200";
-    case 0x98: return "the TI-89";
-    case 0x73: return "the TI-83 Plus or TI-84 Plus";
-    case 0x74: return "the TI-73";
-    default: return nullptr;
+    case kDeviceTi92Plus:
+      return "the TI-92 Plus or Voyage 200";
+    case 0x98:
+      return "the TI-89";
+    case 0x73:
+      return "the TI-83 Plus or TI-84 Plus";
+    case 0x74:
+      return "the TI-73";
+    default:
+      return nullptr;
   }
 }
 
 const char* DataTypeName(std::uint8_t type) {
   switch (type) {
-    case kFlashOs: return "an operating system";
-    case kFlashApplication: return "a flash application";
-    case 0x25: return "a certificate";
-    case 0x3E: return "a licence";
-    default: return nullptr;
+    case kFlashOs:
+      return "an operating system";
+    case kFlashApplication:
+      return "a flash application";
+    case 0x25:
+      return "a certificate";
+    case 0x3E:
+      return "a licence";
+    default:
+      return nullptr;
   }
 }
 
 std::string Describe(const FlashPart& part) {
   const char* what = DataTypeName(part.dataType);
-  std::string text = std::string(what ? what : "a part of data type " + Hex(part.dataType)) + " " + Quoted(part.name);
+  std::string text =
+      std::string(what ? what : "a part of data type " + Hex(part.dataType)) + " " + Quoted(part.name);
   const char* device = DeviceName(part.deviceType);
   return text + " for " + (device ? device : "device type " + Hex(part.deviceType));
 }
@@ -67,15 +78,20 @@ bool BeginsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_
 // The hardware an OS names in its header, when it names one that is not
 // the TI-92 Plus's (1).
 const char* OtherHardware(std::span<const std::uint8_t> os) {
-  if (!BeginsWith(os, kOsField) || !BeginsWith(os.subspan(std::min(os.size(), kHardwareFieldAt)), kHardwareField) ||
+  if (!BeginsWith(os, kOsField) ||
+      !BeginsWith(os.subspan(std::min(os.size(), kHardwareFieldAt)), kHardwareField) ||
       os.size() <= kHardwareFieldAt + 2) {
     return nullptr;
   }
   switch (os[kHardwareFieldAt + 2]) {
-    case 3: return "the TI-89";
-    case 8: return "the Voyage 200";
-    case 9: return "the TI-89 Titanium";
-    default: return nullptr;
+    case 3:
+      return "the TI-89";
+    case 8:
+      return "the Voyage 200";
+    case 9:
+      return "the TI-89 Titanium";
+    default:
+      return nullptr;
   }
 }
 
@@ -93,20 +109,22 @@ FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes) {
   while (at < bytes.size()) {
     const std::string part = "part " + std::to_string(result.parts.size() + 1);
     const auto rest = bytes.subspan(at);
-    const std::string_view begins(reinterpret_cast<const char*>(rest.data()), std::min(rest.size(), kSignature.size()));
+    const std::string_view begins(reinterpret_cast<const char*>(rest.data()),
+                                  std::min(rest.size(), kSignature.size()));
     if (begins != kSignature && !(begins.size() < kSignature.size() && kSignature.starts_with(begins))) {
       if (at == 0) {
-        if (begins == "**TI92P*") return fail("this is a TI-92 Plus variable file, not an OS or flash application");
+        if (begins == "**TI92P*")
+          return fail("this is a TI-92 Plus variable file, not an OS or flash application");
         return fail("this is not a flash file: it begins " + Quoted(begins) + " where such files begin " +
                     Quoted(kSignature));
       }
-      return fail("the " + std::to_string(rest.size()) + " bytes after " + std::to_string(result.parts.size()) +
-                  (result.parts.size() == 1 ? " part" : " parts") + " (from byte " + std::to_string(at) +
-                  ") are not another part");
+      return fail("the " + std::to_string(rest.size()) + " bytes after " +
+                  std::to_string(result.parts.size()) + (result.parts.size() == 1 ? " part" : " parts") +
+                  " (from byte " + std::to_string(at) + ") are not another part");
     }
     if (rest.size() < kHeaderBytes) {
-      return fail("the file is cut short: it ends at byte " + std::to_string(bytes.size()) + ", inside the header of " +
-                  part);
+      return fail("the file is cut short: it ends at byte " + std::to_string(bytes.size()) +
+                  ", inside the header of " + part);
     }
     FlashPart read;
     const std::size_t nameLength = rest[kNameLengthAt];
@@ -114,7 +132,8 @@ FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes) {
       return fail("the header of " + part + " gives its name " + std::to_string(nameLength) +
                   " characters; there is room for 8");
     }
-    read.name.assign(rest.begin() + kNameAt, rest.begin() + static_cast<std::ptrdiff_t>(kNameAt + nameLength));
+    read.name.assign(rest.begin() + kNameAt,
+                     rest.begin() + static_cast<std::ptrdiff_t>(kNameAt + nameLength));
     read.name = read.name.substr(0, read.name.find('\0'));
     read.revisionMajor = rest[kRevisionAt];
     read.revisionMinor = rest[kRevisionAt + 1];
@@ -123,8 +142,9 @@ FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes) {
     const std::size_t length = Le32(rest, kLengthAt);
     if (length > rest.size() - kHeaderBytes) {
       return fail("the file is cut short: " + part + " (" + Describe(read) + ") says its data are " +
-                  std::to_string(length) + " bytes, but the file ends " + std::to_string(rest.size() - kHeaderBytes) +
-                  " bytes after they begin (at byte " + std::to_string(at + kHeaderBytes) + ")");
+                  std::to_string(length) + " bytes, but the file ends " +
+                  std::to_string(rest.size() - kHeaderBytes) + " bytes after they begin (at byte " +
+                  std::to_string(at + kHeaderBytes) + ")");
     }
     const auto data = rest.subspan(kHeaderBytes, length);
     read.data.assign(data.begin(), data.end());

@@ -23,9 +23,9 @@ inline constexpr std::uint8_t kFlashOs = 0x23;
 inline constexpr std::uint8_t kFlashApplication = 0x24;
 
 struct FlashPart {
-  std::string name;               // "PedroM"; at most 8 characters
-  std::uint8_t deviceType = 0;    // the calculator it is for: 0x88 TI-92 Plus, 0x98 TI-89
-  std::uint8_t dataType = 0;      // 0x23 OS, 0x24 application, 0x25 certificate, 0x3E licence
+  std::string name;             // "PedroM"; at most 8 characters
+  std::uint8_t deviceType = 0;  // the calculator it is for: 0x88 TI-92 Plus, 0x98 TI-89
+  std::uint8_t dataType = 0;    // 0x23 OS, 0x24 application, 0x25 certificate, 0x3E licence
   std::uint8_t revisionMajor = 0;
   std::uint8_t revisionMinor = 0;
   std::vector<std::uint8_t> data;

@@ -68,7 +68,8 @@ std::string Bytes(std::size_t count) { return Count(count, "byte", "bytes"); }
 std::optional<std::string> SignatureTrouble(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return "the file is empty";
   if (StartsWith(bytes, kSignature)) return std::nullopt;
-  const std::string_view begins(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), kSignature.size()));
+  const std::string_view begins(reinterpret_cast<const char*>(bytes.data()),
+                                std::min(bytes.size(), kSignature.size()));
   if (begins.size() < kSignature.size() && kSignature.starts_with(begins)) {
     return "the file is cut short: it ends after " + Bytes(bytes.size()) + ", inside its signature";
   }
@@ -111,21 +112,21 @@ struct Reader {
     const std::size_t tableEnd = kTableAt + count * kEntryBytes;
     if (tableEnd + kTrailerBytes > bytes.size()) {
       return "the header counts " + Count(count, "entry", "entries") + ", whose table runs to byte " +
-             std::to_string(tableEnd + kTrailerBytes) + ", but the file ends at byte " + std::to_string(bytes.size()) +
-             ": the file is cut short, or the count is wrong";
+             std::to_string(tableEnd + kTrailerBytes) + ", but the file ends at byte " +
+             std::to_string(bytes.size()) + ": the file is cut short, or the count is wrong";
     }
     end = Le32(bytes, tableEnd);
     if (end > bytes.size()) {
-      return "the file is cut short: its header says it is " + Count(end, "byte", "bytes") + " long, but it has " +
-             std::to_string(bytes.size());
+      return "the file is cut short: its header says it is " + Count(end, "byte", "bytes") +
+             " long, but it has " + std::to_string(bytes.size());
     }
     if (end < bytes.size()) {
       return "the header says the file is " + Count(end, "byte", "bytes") + " long, but it has " +
              std::to_string(bytes.size());
     }
     if (bytes[tableEnd + 4] != kMarker[0] || bytes[tableEnd + 5] != kMarker[1]) {
-      return "the A5 5A after the entry table (at byte " + std::to_string(tableEnd + 4) + ") is missing: found " +
-             Hex(bytes[tableEnd + 4]) + " " + Hex(bytes[tableEnd + 5]);
+      return "the A5 5A after the entry table (at byte " + std::to_string(tableEnd + 4) +
+             ") is missing: found " + Hex(bytes[tableEnd + 4]) + " " + Hex(bytes[tableEnd + 5]);
     }
     return std::nullopt;
   }
@@ -138,8 +139,9 @@ struct Reader {
     std::string previous;                                          // the variable before, for messages
     const auto closeFolder = [&]() -> std::optional<std::string> {
       if (!out.group || folderSays == folderHolds) return std::nullopt;
-      return Entry(folderEntry, folder) + " says " + Count(folderSays, "variable follows", "variables follow") +
-             " in its folder, but " + std::to_string(folderHolds) + (folderHolds == 1 ? " does" : " do");
+      return Entry(folderEntry, folder) + " says " +
+             Count(folderSays, "variable follows", "variables follow") + " in its folder, but " +
+             std::to_string(folderHolds) + (folderHolds == 1 ? " does" : " do");
     };
 
     for (std::size_t index = 0; index < count; ++index) {
@@ -150,7 +152,8 @@ struct Reader {
       std::uint8_t attribute = bytes[at + 13];
       const std::string where = Entry(index, name);
       if (name.empty()) return "entry " + std::to_string(index + 1) + " has no name";
-      if (std::string trouble = NameTrouble(name); !trouble.empty()) return where + " has a name that will not do: " + trouble;
+      if (std::string trouble = NameTrouble(name); !trouble.empty())
+        return where + " has a name that will not do: " + trouble;
 
       switch (KindOfType(type)) {
         case TypeKind::Folder:
@@ -166,17 +169,19 @@ struct Reader {
         case TypeKind::Backup:
           return where + " is " + DescribeType(type) + "; Pellux reads variables, not backups";
         case TypeKind::Flash:
-          return where + " is " + DescribeType(type) + ", which comes in a \"**TIFL**\" flash file, not a variable file";
+          return where + " is " + DescribeType(type) +
+                 ", which comes in a \"**TIFL**\" flash file, not a variable file";
         case TypeKind::Unknown:
           return where + " has " + DescribeType(type) + ", which names no variable of the TI-92 Plus";
       }
       if (attribute == kAttributeArchivedToo) attribute = 2;
       if (attribute > 2) {
-        return where + " has attribute " + Hex(attribute) + "; the calculator knows 0 (none), 1 (locked), 2 (archived)";
+        return where + " has attribute " + Hex(attribute) +
+               "; the calculator knows 0 (none), 1 (locked), 2 (archived)";
       }
       if (out.group && ++folderHolds > folderSays) {
-        return Entry(folderEntry, folder) + " says " + Count(folderSays, "variable follows", "variables follow") +
-               " in its folder, but more do";
+        return Entry(folderEntry, folder) + " says " +
+               Count(folderSays, "variable follows", "variables follow") + " in its folder, but more do";
       }
 
       // The data: where the entry points, 4 zero bytes, the size word, the
@@ -192,20 +197,23 @@ struct Reader {
       }
       if (offset > next) {
         return where + " points at byte " + std::to_string(offset) + ", but " +
-               (previous.empty() ? "the header and entry table end" : "the variable " + Quoted(previous) + " ends") +
-               " at byte " + std::to_string(next) + ": " + Bytes(offset - next) + " between belong to no variable";
+               (previous.empty() ? "the header and entry table end"
+                                 : "the variable " + Quoted(previous) + " ends") +
+               " at byte " + std::to_string(next) + ": " + Bytes(offset - next) +
+               " between belong to no variable";
       }
       const std::size_t dataAt = offset + kReservedBytes;
       if (dataAt + 2 > end) {
-        return "the file is cut short: it ends at byte " + std::to_string(end) + ", before the size of " + where;
+        return "the file is cut short: it ends at byte " + std::to_string(end) + ", before the size of " +
+               where;
       }
       const std::size_t size = Be16(bytes, dataAt);
       const std::size_t dataEnd = dataAt + 2 + size;
       if (dataEnd + kChecksumBytes > end) {
         return "the data of " + where + " are " + Bytes(size) + " by their size word (at byte " +
                std::to_string(dataAt) + "), running with their checksum to byte " +
-               std::to_string(dataEnd + kChecksumBytes) + ", but the file ends at byte " + std::to_string(end) +
-               ": the file is cut short, or the size is wrong";
+               std::to_string(dataEnd + kChecksumBytes) + ", but the file ends at byte " +
+               std::to_string(end) + ": the file is cut short, or the size is wrong";
       }
       const auto data = bytes.subspan(dataAt, dataEnd - dataAt);
       unsigned sum = 0;
@@ -213,7 +221,8 @@ struct Reader {
       const std::uint16_t stored = Le16(bytes, dataEnd);
       if (stored != (sum & 0xFFFF)) {
         return "the checksum of " + where + " is wrong: the file says " + Hex(stored, 4) + " (at byte " +
-               std::to_string(dataEnd) + "), its data add up to " + Hex(sum & 0xFFFF, 4) + ": the file is damaged";
+               std::to_string(dataEnd) + "), its data add up to " + Hex(sum & 0xFFFF, 4) +
+               ": the file is damaged";
       }
       out.variables.push_back(Variable{folder, name, type, attribute, {data.begin(), data.end()}});
       previous = name;
@@ -222,8 +231,8 @@ struct Reader {
     if (auto trouble = closeFolder()) return trouble;
     if (out.variables.empty()) return "the file lists folders but no variables";
     if (next != end) {
-      return "the header says the file is " + Bytes(end) + " long, but its last variable, " + Quoted(previous) +
-             ", ends at byte " + std::to_string(next);
+      return "the header says the file is " + Bytes(end) + " long, but its last variable, " +
+             Quoted(previous) + ", ends at byte " + std::to_string(next);
     }
     return std::nullopt;
   }
@@ -279,7 +288,9 @@ std::vector<std::uint8_t> Write(const std::vector<OutEntry>& entries, const Vari
   return out;
 }
 
-std::string FolderOf(const Variable& variable) { return variable.folder.empty() ? kDefaultFolder : variable.folder; }
+std::string FolderOf(const Variable& variable) {
+  return variable.folder.empty() ? kDefaultFolder : variable.folder;
+}
 
 }  // namespace
 
@@ -295,25 +306,30 @@ VariableFileRead ReadVariableFile(std::span<const std::uint8_t> bytes) {
   return std::move(reader.out);
 }
 
-std::vector<std::uint8_t> WriteVariableFile(const Variable& variable) { return WriteVariableFile(variable, ""); }
+std::vector<std::uint8_t> WriteVariableFile(const Variable& variable) {
+  return WriteVariableFile(variable, "");
+}
 
 std::vector<std::uint8_t> WriteVariableFile(const Variable& variable, std::string_view comment) {
   if (!VariableTrouble(variable).empty()) return {};
-  return Write({OutEntry{variable.name, &variable, 0}}, VariableFileHeader{FolderOf(variable), std::string(comment)});
+  return Write({OutEntry{variable.name, &variable, 0}},
+               VariableFileHeader{FolderOf(variable), std::string(comment)});
 }
 
 std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables) {
   return WriteGroupFile(variables, VariableFileHeader{kDefaultFolder, ""});
 }
 
-std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables, const VariableFileHeader& header) {
+std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables,
+                                         const VariableFileHeader& header) {
   if (!header.folder.empty() && !NameTrouble(header.folder).empty()) return {};
   std::vector<OutEntry> entries;
   std::size_t folderEntry = 0;
   for (const Variable& variable : variables) {
     if (!VariableTrouble(variable).empty()) return {};
     const std::string folder = FolderOf(variable);
-    if (entries.empty() || entries[folderEntry].name != folder || entries[folderEntry].folderCount == 0xFFFF) {
+    if (entries.empty() || entries[folderEntry].name != folder ||
+        entries[folderEntry].folderCount == 0xFFFF) {
       folderEntry = entries.size();
       entries.push_back(OutEntry{folder, nullptr, 0});
     }
@@ -330,7 +346,8 @@ std::vector<std::uint8_t> RewriteVariableFile(const VariableFileRead& file) {
   const Variable& variable = file.variables.front();
   if (!VariableTrouble(variable).empty()) return {};
   VariableFileHeader header = file.header;
-  if (FolderOf(variable) != (header.folder.empty() ? kDefaultFolder : header.folder)) header.folder = variable.folder;
+  if (FolderOf(variable) != (header.folder.empty() ? kDefaultFolder : header.folder))
+    header.folder = variable.folder;
   return Write({OutEntry{variable.name, &variable, 0}}, header);
 }
 

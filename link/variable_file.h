@@ -34,6 +34,8 @@ struct Variable {
   std::uint8_t type = 0;           // the calculator's type id: 0x21 assembly program, 0x12 program, ...
   std::uint8_t attribute = 0;      // 0 none, 1 locked, 2 archived
   std::vector<std::uint8_t> data;  // as in the calculator's memory: a 2-byte big-endian size, then that many bytes
+
+  friend bool operator==(const Variable&, const Variable&) = default;
 };
 
 // What a file says besides its variables.
@@ -64,7 +66,8 @@ VariableFileRead ReadVariableFile(std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> WriteVariableFile(const Variable& variable);
 std::vector<std::uint8_t> WriteVariableFile(const Variable& variable, std::string_view comment);
 std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables);
-std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables, const VariableFileHeader& header);
+std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables,
+                                         const VariableFileHeader& header);
 
 // A file's bytes again from what ReadVariableFile made of them: the same
 // bytes for files written as the link software writes them.

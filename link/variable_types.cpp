@@ -46,7 +46,8 @@ constexpr std::array<TypeInfo, 21> kTypes = {{
 }};
 
 const TypeInfo* FindType(std::uint8_t type) {
-  const auto found = std::find_if(kTypes.begin(), kTypes.end(), [type](const TypeInfo& t) { return t.id == type; });
+  const auto found =
+      std::find_if(kTypes.begin(), kTypes.end(), [type](const TypeInfo& t) { return t.id == type; });
   return found == kTypes.end() ? nullptr : &*found;
 }
 
@@ -80,7 +81,8 @@ std::string VariableFileExtension(std::uint8_t type) {
 std::string NameTrouble(std::string_view name) {
   using filebytes::Hex;
   if (name.empty()) return "it is empty";
-  if (name.size() > 8) return "it has " + std::to_string(name.size()) + " characters, and names have at most 8";
+  if (name.size() > 8)
+    return "it has " + std::to_string(name.size()) + " characters, and names have at most 8";
   const auto first = static_cast<std::uint8_t>(name[0]);
   if (first >= '0' && first <= '9') return "it begins with a digit";
   for (const char c : name) {
@@ -106,12 +108,13 @@ std::string VariableTrouble(const Variable& variable) {
   if (KindOfType(variable.type) != TypeKind::Variable) {
     return DescribeType(variable.type) + " is no variable of the TI-92 Plus";
   }
-  if (variable.attribute > 2) return "attribute " + std::to_string(variable.attribute) + " is none of 0, 1, 2";
+  if (variable.attribute > 2)
+    return "attribute " + std::to_string(variable.attribute) + " is none of 0, 1, 2";
   if (variable.data.size() < 2) return "its data lack the 2-byte size at their start";
   const std::size_t said = static_cast<std::size_t>(variable.data[0] << 8 | variable.data[1]);
   if (said != variable.data.size() - 2) {
-    return "its data begin with the size " + std::to_string(said) + " but " + std::to_string(variable.data.size() - 2) +
-           " bytes follow";
+    return "its data begin with the size " + std::to_string(said) + " but " +
+           std::to_string(variable.data.size() - 2) + " bytes follow";
   }
   return {};
 }

@@ -48,7 +48,8 @@ Bytes Concat(const Bytes& a, const Bytes& b) {
 TEST(FlashFile, PartsOfAFileBuiltByteByByte) {
   const Bytes licence = {'F', 'r', 'e', 'e'};
   const Bytes os = {0x80, 0x0F, 0, 0, 0, 4, 0x4E, 0x71, 0x4E, 0x75};
-  const FlashFileRead read = ReadFlashFile(Concat(Part("License", 0x88, 0x3E, licence), Part("demo", 0x88, 0x23, os)));
+  const FlashFileRead read =
+      ReadFlashFile(Concat(Part("License", 0x88, 0x3E, licence), Part("demo", 0x88, 0x23, os)));
   ASSERT_TRUE(read.ok()) << read.error;
   ASSERT_EQ(read.parts.size(), 2u);
   EXPECT_EQ(read.parts[0].name, "License");
@@ -130,9 +131,11 @@ TEST(FlashFile, DamageAndWrongFilesAreNamed) {
   } cases[] = {
       {"nothing", {}, "the file is empty"},
       {"a length past the end", Concat(Bytes(good.begin(), good.begin() + 78), {1, 2, 3}),
-       "the file is cut short: part 1 (an operating system \"tinyos\" for the TI-92 Plus or Voyage 200) says its "
+       "the file is cut short: part 1 (an operating system \"tinyos\" for the TI-92 Plus or Voyage 200) says "
+       "its "
        "data are 375 bytes, but the file ends 3 bytes after they begin (at byte 78)"},
-      {"a name too long", [&] {
+      {"a name too long",
+       [&] {
          Bytes b = good;
          b[16] = 9;
          return b;
@@ -167,7 +170,8 @@ TEST(FlashFile, OnlyAnOsForTheTi92PlusMakesAnImage) {
     const char* message;  // "" when the image is made
   } cases[] = {
       {"an application", LinkDataFile("sample.9xk"),
-       "this file holds a flash application \"sample\" for the TI-92 Plus or Voyage 200, not an operating system"},
+       "this file holds a flash application \"sample\" for the TI-92 Plus or Voyage 200, not an operating "
+       "system"},
       {"an OS for the TI-89", Part("ams", 0x98, 0x23, os),
        "this file holds an operating system \"ams\" for the TI-89, not the TI-92 Plus"},
       {"an OS naming the TI-89 in its header", Part("ams", 0x88, 0x23, forTi89),
@@ -177,7 +181,8 @@ TEST(FlashFile, OnlyAnOsForTheTi92PlusMakesAnImage) {
       {"the largest OS", Part("big", 0x88, 0x23, largest), ""},
       {"an OS a byte too large", Part("big", 0x88, 0x23, Concat(largest, {0})),
        "the OS is 2023425 bytes, but the flash holds at most 2023424 after its boot sector and certificate"},
-      {"a damaged signature", [&] {
+      {"a damaged signature",
+       [&] {
          Bytes b = Part("tinyos", 0x88, 0x23, os);
          b[5] = 'X';
          return b;
@@ -209,7 +214,8 @@ TEST(FlashFile, PedromImageIsMadeAgainFromItsBareOs) {
   ASSERT_TRUE(image.ok()) << image.error;
   EXPECT_TRUE(image.image == rom);
   EXPECT_TRUE(FlashImageFromOsFile(tib).image == rom);
-  const FlashImage fromFile = FlashImageFromOsFile(WriteFlashFile({"PedroM", kDeviceTi92Plus, kFlashOs, 0, 83, tib}));
+  const FlashImage fromFile =
+      FlashImageFromOsFile(WriteFlashFile({"PedroM", kDeviceTi92Plus, kFlashOs, 0, 83, tib}));
   ASSERT_TRUE(fromFile.ok()) << fromFile.error;
   EXPECT_TRUE(fromFile.image == rom);
 }

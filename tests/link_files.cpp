@@ -1,5 +1,7 @@
 #include "tests/link_files.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -13,7 +15,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<std::uint8_t> LinkDataFile(const std::string& name) { return ReadWholeFile(LinkDataDir() / name); }
+std::vector<std::uint8_t> LinkDataFile(const std::string& name) {
+  return ReadWholeFile(LinkDataDir() / name);
+}
 
 std::vector<std::string> LinkVariableFileNames() {
   std::vector<std::string> names;
@@ -29,13 +33,26 @@ std::vector<std::string> LinkVariableFileNames() {
 
 std::optional<std::filesystem::path> PedromDir() {
   const std::filesystem::path dir =
-      std::filesystem::path(PELLUX_TEST_DATA_DIR).parent_path().parent_path().parent_path() / "shared" / "pedrom";
+      std::filesystem::path(PELLUX_TEST_DATA_DIR).parent_path().parent_path().parent_path() / "shared" /
+      "pedrom";
   std::error_code error;
   if (!std::filesystem::is_regular_file(dir / "pedrom-ti92p.rom", error) ||
       !std::filesystem::is_regular_file(dir / "PedroM-9x.tib", error)) {
     return std::nullopt;
   }
   return dir;
+}
+
+void ExpectSameVariables(const std::vector<Variable>& a, const std::vector<Variable>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    SCOPED_TRACE(a[i].folder + "\\" + a[i].name);
+    EXPECT_EQ(a[i].folder, b[i].folder);
+    EXPECT_EQ(a[i].name, b[i].name);
+    EXPECT_EQ(a[i].type, b[i].type);
+    EXPECT_EQ(a[i].attribute, b[i].attribute);
+    EXPECT_EQ(a[i].data, b[i].data);
+  }
 }
 
 }  // namespace pellux::test

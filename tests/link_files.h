@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "link/variable_file.h"
+
 namespace pellux::test {
 
 std::filesystem::path LinkDataDir();
@@ -24,5 +26,8 @@ std::vector<std::string> LinkVariableFileNames();
 std::optional<std::filesystem::path> PedromDir();
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
+
+// Field by field, each variable named in the failure.
+void ExpectSameVariables(const std::vector<Variable>& a, const std::vector<Variable>& b);
 
 }  // namespace pellux::test

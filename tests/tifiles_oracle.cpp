@@ -89,7 +89,8 @@ TheirRead ReadWithTifiles(const std::string& path) {
   FileContent* content = tifiles_content_create_regular(CALC_TI92P);
   read.error = tifiles_file_read_regular(path.c_str(), content);
   if (read.error == 0) {
-    for (unsigned i = 0; i < content->num_entries; ++i) read.variables.push_back(FromEntry(*content->entries[i]));
+    for (unsigned i = 0; i < content->num_entries; ++i)
+      read.variables.push_back(FromEntry(*content->entries[i]));
     read.comment = content->comment;
     if (content->num_entries == 1 && content->checksum != content->stored_checksum) read.error = -1;
   }
@@ -106,24 +107,12 @@ void WriteWithTifiles(const std::string& path, const std::vector<Variable>& vari
   tifiles_content_delete_regular(content);
 }
 
-void ExpectSameVariables(const std::vector<Variable>& a, const std::vector<Variable>& b) {
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    SCOPED_TRACE(a[i].folder + "\\" + a[i].name);
-    EXPECT_EQ(a[i].folder, b[i].folder);
-    EXPECT_EQ(a[i].name, b[i].name);
-    EXPECT_EQ(a[i].type, b[i].type);
-    EXPECT_EQ(a[i].attribute, b[i].attribute);
-    EXPECT_EQ(a[i].data, b[i].data);
-  }
-}
-
 // Variables of every type id, every attribute, three folders (grouped by
 // folder, the order libtifiles writes groups in), a name of 8 characters
 // and data from 0 to 65535 bytes after the size word.
 std::vector<Variable> Variables() {
-  const std::uint8_t types[] = {0x00, 0x04, 0x06, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x10,
-                                0x12, 0x13, 0x14, 0x18, 0x1C, 0x21, 0x22};
+  const std::uint8_t types[] = {0x00, 0x04, 0x06, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E,
+                                0x10, 0x12, 0x13, 0x14, 0x18, 0x1C, 0x21, 0x22};
   const char* folders[] = {"main", "games", "abcdefgh"};
   std::vector<Variable> variables;
   for (std::size_t i = 0; i < std::size(types); ++i) {
@@ -147,7 +136,7 @@ TEST(TifilesOracle, WhatTheyWriteWeRead) {
     WriteWithTifiles(path, {v}, "single");
     const VariableFileRead ours = ReadVariableFile(test::ReadWholeFile(path));
     ASSERT_TRUE(ours.ok()) << v.name << ": " << ours.error;
-    ExpectSameVariables(ours.variables, {v});
+    test::ExpectSameVariables(ours.variables, {v});
     EXPECT_EQ(ours.header.comment, "single");
   }
   const std::string group = dir / "group.9xg";
@@ -155,7 +144,7 @@ TEST(TifilesOracle, WhatTheyWriteWeRead) {
   const VariableFileRead ours = ReadVariableFile(test::ReadWholeFile(group));
   ASSERT_TRUE(ours.ok()) << ours.error;
   EXPECT_TRUE(ours.group);
-  ExpectSameVariables(ours.variables, variables);
+  test::ExpectSameVariables(ours.variables, variables);
 }
 
 TEST(TifilesOracle, WhatWeWriteTheyRead) {
@@ -166,7 +155,7 @@ TEST(TifilesOracle, WhatWeWriteTheyRead) {
     WriteBytes(path, WriteVariableFile(v, "ours"));
     const TheirRead theirs = ReadWithTifiles(path);
     ASSERT_EQ(theirs.error, 0) << v.name;
-    ExpectSameVariables(theirs.variables, {v});
+    test::ExpectSameVariables(theirs.variables, {v});
     EXPECT_EQ(theirs.comment, "ours");
   }
   // A folder met again after another gets a second folder entry.
@@ -175,7 +164,7 @@ TEST(TifilesOracle, WhatWeWriteTheyRead) {
   WriteBytes(group, WriteGroupFile(variables));
   const TheirRead theirs = ReadWithTifiles(group);
   ASSERT_EQ(theirs.error, 0);
-  ExpectSameVariables(theirs.variables, variables);
+  test::ExpectSameVariables(theirs.variables, variables);
 }
 
 // ld-tigcc's programs and data variable, and the files libtifiles made
@@ -187,7 +176,7 @@ TEST(TifilesOracle, BothReadTheCommittedFilesAlike) {
     ASSERT_EQ(theirs.error, 0);
     const VariableFileRead ours = ReadVariableFile(test::LinkDataFile(name));
     ASSERT_TRUE(ours.ok()) << ours.error;
-    ExpectSameVariables(ours.variables, theirs.variables);
+    test::ExpectSameVariables(ours.variables, theirs.variables);
     EXPECT_EQ(ours.header.comment, theirs.comment);
   }
 }
@@ -200,8 +189,10 @@ FlashPart ReadFlashWithTifiles(const std::string& path) {
     ADD_FAILURE() << path << ": libtifiles error " << error;
     return {};  // the content is left as it is: its fields are not to be trusted
   }
-  FlashPart part{content->name,          content->device_type,   content->data_type, content->revision_major,
-                 content->revision_minor, Bytes(content->data_part, content->data_part + content->data_length)};
+  FlashPart part{
+      content->name,           content->device_type,
+      content->data_type,      content->revision_major,
+      content->revision_minor, Bytes(content->data_part, content->data_part + content->data_length)};
   EXPECT_EQ(content->next, nullptr);
   tifiles_content_delete_flash(content);
   return part;
@@ -240,7 +231,8 @@ TEST(TifilesOracle, FlashFilesBothWays) {
       {"sample", kDeviceTi92Plus, kFlashApplication, 2, 1, application},
   };
   if (const auto pedrom = test::PedromDir()) {
-    parts.push_back({"PedroM", kDeviceTi92Plus, kFlashOs, 0, 83, test::ReadWholeFile(*pedrom / "PedroM-9x.tib")});
+    parts.push_back(
+        {"PedroM", kDeviceTi92Plus, kFlashOs, 0, 83, test::ReadWholeFile(*pedrom / "PedroM-9x.tib")});
   }
   for (const FlashPart& part : parts) {
     SCOPED_TRACE(part.name);
@@ -279,7 +271,8 @@ TEST(TifilesOracle, ExtensionsOfEveryTypeId) {
     EXPECT_EQ(ours, theirs == "9x?" ? "" : "." + theirs) << type;
   }
   std::string group = tifiles_fext_of_group(CALC_TI92P);
-  std::transform(group.begin(), group.end(), group.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(group.begin(), group.end(), group.begin(),
+                 [](char c) { return static_cast<char>(std::tolower(c)); });
   EXPECT_EQ("." + group, kGroupFileExtension);
 }
 

@@ -63,26 +63,35 @@ TEST(VariableFileErrors, DamageIsNamedWithItsPlace) {
     const char* message;
   } cases[] = {
       {"a code byte changed", [](Bytes& b) { b[kCode + 3] ^= 0x10; },
-       "the checksum of entry 1 (\"lcdfill\") is wrong: the file says 0x0E24 (at byte 123), its data add up to "
+       "the checksum of entry 1 (\"lcdfill\") is wrong: the file says 0x0E24 (at byte 123), its data add up "
+       "to "
        "0x0E34: the file is damaged"},
-      {"the checksum changed", [](Bytes& b) { b[123] = 0; }, "the checksum of entry 1 (\"lcdfill\") is wrong"},
+      {"the checksum changed", [](Bytes& b) { b[123] = 0; },
+       "the checksum of entry 1 (\"lcdfill\") is wrong"},
       {"a TI-89 file", [](Bytes& b) { std::copy_n("**TI89**", 8, b.begin()); },
        "this is a TI-89 variable file (it begins \"**TI89**\"), not a TI-92 Plus variable file"},
-      {"a TI-92 file", [](Bytes& b) { std::copy_n("**TI92**", 8, b.begin()); }, "(for the TI-92 before the Plus)"},
-      {"a TI-83 Plus file", [](Bytes& b) { std::copy_n("**TI83F*", 8, b.begin()); }, "a TI-83 Plus or TI-84 Plus"},
+      {"a TI-92 file", [](Bytes& b) { std::copy_n("**TI92**", 8, b.begin()); },
+       "(for the TI-92 before the Plus)"},
+      {"a TI-83 Plus file", [](Bytes& b) { std::copy_n("**TI83F*", 8, b.begin()); },
+       "a TI-83 Plus or TI-84 Plus"},
       {"something else", [](Bytes& b) { std::copy_n("GIF89a\x01\x02", 8, b.begin()); },
        "this is not a TI-92 Plus variable file: it begins \"GIF89a\\x01\\x02\" where such files begin "
        "\"**TI92P*\""},
       {"a zip archive", [](Bytes& b) { std::copy_n("PK\x03\x04", 4, b.begin()); }, "zip archive"},
       {"no entries", [](Bytes& b) { b[kCount] = 0; }, "the file lists no variables"},
       {"too many entries", [](Bytes& b) { b[kCount] = b[kCount + 1] = 0xFF; },
-       "the header counts 65535 entries, whose table runs to byte 1048626, but the file ends at byte 125: the file "
+       "the header counts 65535 entries, whose table runs to byte 1048626, but the file ends at byte 125: "
+       "the file "
        "is cut short, or the count is wrong"},
       {"a size beyond the file", [](Bytes& b) { PutLe32(b, kFileSize, 200); },
        "the file is cut short: its header says it is 200 bytes long, but it has 125"},
       {"a size short of the file", [](Bytes& b) { PutLe32(b, kFileSize, 100); },
        "the header says the file is 100 bytes long, but it has 125"},
-      {"bytes added", [](Bytes& b) { b.insert(b.end(), {1, 2, 3}); }, "is 125 bytes long, but it has 128"},
+      {"bytes added",
+       [](Bytes& b) {
+         b.insert(b.end(), {1, 2, 3});
+       },
+       "is 125 bytes long, but it has 128"},
       {"no marker", [](Bytes& b) { b[kMarker + 1] = 0x00; },
        "the A5 5A after the entry table (at byte 80) is missing: found 0xA5 0x00"},
       {"an offset past the end", [](Bytes& b) { PutLe32(b, kOffset, 0xFFFFFFF0); },
@@ -90,7 +99,8 @@ TEST(VariableFileErrors, DamageIsNamedWithItsPlace) {
       {"an offset into the header", [](Bytes& b) { PutLe32(b, kOffset, 32); },
        "entry 1 (\"lcdfill\") points at byte 32, inside the header and entry table, which ends at byte 82"},
       {"an offset past a gap", [](Bytes& b) { PutLe32(b, kOffset, 84); },
-       "entry 1 (\"lcdfill\") points at byte 84, but the header and entry table end at byte 82: 2 bytes between "
+       "entry 1 (\"lcdfill\") points at byte 84, but the header and entry table end at byte 82: 2 bytes "
+       "between "
        "belong to no variable"},
       {"a size word too large", [](Bytes& b) { b[kSizeWord] = 0x10; },
        "the data of entry 1 (\"lcdfill\") are 4131 bytes by their size word (at byte 86), running with their "
@@ -105,7 +115,8 @@ TEST(VariableFileErrors, DamageIsNamedWithItsPlace) {
       {"a name with a space", [](Bytes& b) { b[kName + 3] = ' '; },
        "entry 1 (\"lcd ill\") has a name that will not do: the calculator takes no space in names"},
       {"a name of control bytes", [](Bytes& b) { b[kName] = 0x01; },
-       "entry 1 (\"\\x01cdfill\") has a name that will not do: the calculator takes no character 0x01 in names"},
+       "entry 1 (\"\\x01cdfill\") has a name that will not do: the calculator takes no character 0x01 in "
+       "names"},
       {"a bad folder in the header", [](Bytes& b) { b[10] = '1'; },
        "the folder named in the header, \"1ain\", will not do: it begins with a digit"},
       {"an unknown attribute", [](Bytes& b) { b[kAttribute] = 7; },
@@ -113,10 +124,12 @@ TEST(VariableFileErrors, DamageIsNamedWithItsPlace) {
       {"an unknown type", [](Bytes& b) { b[kType] = 0x02; },
        "entry 1 (\"lcdfill\") has type id 0x02, which names no variable of the TI-92 Plus"},
       {"a backup", [](Bytes& b) { b[kType] = 0x1D; },
-       "entry 1 (\"lcdfill\") is a backup of the calculator's whole memory (type id 0x1D); Pellux reads variables, "
+       "entry 1 (\"lcdfill\") is a backup of the calculator's whole memory (type id 0x1D); Pellux reads "
+       "variables, "
        "not backups"},
       {"an OS inside", [](Bytes& b) { b[kType] = 0x23; },
-       "entry 1 (\"lcdfill\") is an operating system (type id 0x23), which comes in a \"**TIFL**\" flash file"},
+       "entry 1 (\"lcdfill\") is an operating system (type id 0x23), which comes in a \"**TIFL**\" flash "
+       "file"},
       {"a folder alone", [](Bytes& b) { b[kType] = 0x1F; }, "the file lists folders but no variables"},
   };
   for (const Case& c : cases) {
@@ -157,7 +170,8 @@ TEST(VariableFileErrors, GroupDamageIsNamedWithItsPlace) {
          b[kHelloSize + 1] -= 2;
          Reseal(b, kHelloSize);
        },
-       "entry 3 (\"lcdfill\") points at byte 222, but the variable \"hello\" ends at byte 220: 2 bytes between "
+       "entry 3 (\"lcdfill\") points at byte 222, but the variable \"hello\" ends at byte 220: 2 bytes "
+       "between "
        "belong to no variable"},
       {"the second variable pointing into the first", [](Bytes& b) { PutLe32(b, 60 + 2 * 16, 200); },
        "entry 3 (\"lcdfill\") points at byte 200, inside the variable \"hello\", which ends at byte 222"},
@@ -171,10 +185,11 @@ TEST(VariableFileErrors, GroupDamageIsNamedWithItsPlace) {
 
 TEST(VariableFileErrors, FlashFilesAreNotVariables) {
   for (const char* name : {"tinyos.9xu", "sample.9xk"}) {
-    ExpectRefused(LinkDataFile(name),
-                  "this is an OS or flash application file (.9xu, .9xk) (it begins \"**TIFL**\"), not a TI-92 Plus "
-                  "variable file",
-                  name);
+    ExpectRefused(
+        LinkDataFile(name),
+        "this is an OS or flash application file (.9xu, .9xk) (it begins \"**TIFL**\"), not a TI-92 Plus "
+        "variable file",
+        name);
   }
 }
 

@@ -35,17 +35,6 @@ bool Contains(const Bytes& data, std::string_view text) {
   return std::search(data.begin(), data.end(), text.begin(), text.end()) != data.end();
 }
 
-void ExpectSameVariables(const std::vector<Variable>& a, const std::vector<Variable>& b) {
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(a[i].folder, b[i].folder) << i;
-    EXPECT_EQ(a[i].name, b[i].name) << i;
-    EXPECT_EQ(a[i].type, b[i].type) << i;
-    EXPECT_EQ(a[i].attribute, b[i].attribute) << i;
-    EXPECT_EQ(a[i].data, b[i].data) << i;
-  }
-}
-
 // What each committed file holds, as its maker was told to write it.
 TEST(VariableFile, FilesOfLdTigccAndLibtifilesReadToTheirVariables) {
   struct Case {
@@ -60,16 +49,27 @@ TEST(VariableFile, FilesOfLdTigccAndLibtifilesReadToTheirVariables) {
   const Case cases[] = {
       // lea $4c00,a0 first; the assembly program's tag last.
       {"lcdfill.9xz", "main", "lcdfill", 0x21, 0, 30, 40,
-       [](const Bytes& d) { return d[2] == 0x41 && d[3] == 0xF8 && d[4] == 0x4C && d[5] == 0x00 && d.back() == 0xF3; }},
+       [](const Bytes& d) {
+         return d[2] == 0x41 && d[3] == 0xF8 && d[4] == 0x4C && d[5] == 0x00 && d.back() == 0xF3;
+       }},
       {"tiles.9xz", "main", "tiles", 0x21, 0, 4200, 5000, [](const Bytes& d) { return d.back() == 0xF3; }},
-      {"frames.9xz", "main", "frames", 0x21, 0, 30000, 32000, [](const Bytes& d) { return d.back() == 0xF3; }},
+      {"frames.9xz", "main", "frames", 0x21, 0, 30000, 32000,
+       [](const Bytes& d) { return d.back() == 0xF3; }},
       // ld-tigcc's data variable: the bytes, then its shown type "DAT".
       {"pxdata.9xy", "main", "pxdata", 0x1C, 0, 40, 60,
-       [](const Bytes& d) { return Contains(d, "Hello from Pellux") && EndsWith(d, {0, 'D', 'A', 'T', 0, 0xF8}); }},
+       [](const Bytes& d) {
+         return Contains(d, "Hello from Pellux") && EndsWith(d, {0, 'D', 'A', 'T', 0, 0xF8});
+       }},
       {"hello.9xs", "main", "hello", 0x0C, 0, 22, 22,
-       [](const Bytes& d) { return Contains(d, "Hello from Pellux") && EndsWith(d, {0, 0x2D}); }},
-      {"answer.9xe", "main", "answer", 0x00, 0, 5, 5, [](const Bytes& d) { return d == Data({0x2A, 0x01, 0x1F}); }},
-      {"primes.9xl", "demo", "primes", 0x04, 0, 19, 19, [](const Bytes& d) { return d[2] == 0xE5 && d.back() == 0xD9; }},
+       [](const Bytes& d) {
+         return Contains(d, "Hello from Pellux") && EndsWith(d, {0, 0x2D});
+       }},
+      {"answer.9xe", "main", "answer", 0x00, 0, 5, 5,
+       [](const Bytes& d) {
+         return d == Data({0x2A, 0x01, 0x1F});
+       }},
+      {"primes.9xl", "demo", "primes", 0x04, 0, 19, 19,
+       [](const Bytes& d) { return d[2] == 0xE5 && d.back() == 0xD9; }},
       {"readme.9xt", "demo", "readme", 0x0B, 1, 20, 60,
        [](const Bytes& d) { return Contains(d, "Made by libtifiles") && d.back() == 0xE0; }},
   };
@@ -110,7 +110,7 @@ TEST(VariableFile, GroupHoldsTheSingleFilesVariables) {
     ASSERT_TRUE(single.ok()) << expected[i].second << ": " << single.error;
     Variable want = single.variables[0];
     want.folder = expected[i].first;
-    ExpectSameVariables({group.variables[i]}, {want});
+    test::ExpectSameVariables({group.variables[i]}, {want});
   }
 }
 
@@ -129,8 +129,8 @@ TEST(VariableFile, EveryCommittedFileIsWrittenBackByteForByte) {
 // changing back and forth, an empty folder going to "main".
 TEST(VariableFile, WrittenFilesReadBackToTheSameVariables) {
   std::vector<Variable> variables;
-  const std::uint8_t types[] = {0x00, 0x04, 0x06, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x10,
-                                0x12, 0x13, 0x14, 0x18, 0x1C, 0x21, 0x22};
+  const std::uint8_t types[] = {0x00, 0x04, 0x06, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E,
+                                0x10, 0x12, 0x13, 0x14, 0x18, 0x1C, 0x21, 0x22};
   for (std::size_t i = 0; i < std::size(types); ++i) {
     const char* folders[] = {"main", "games", "main", "x"};
     std::string name = "v";
@@ -147,7 +147,7 @@ TEST(VariableFile, WrittenFilesReadBackToTheSameVariables) {
     ASSERT_TRUE(single.ok()) << single.error;
     Variable want = v;
     if (want.folder.empty()) want.folder = "main";
-    ExpectSameVariables(single.variables, {want});
+    test::ExpectSameVariables(single.variables, {want});
     EXPECT_EQ(single.header.comment, "a comment");
     EXPECT_FALSE(single.group);
   }
@@ -156,7 +156,7 @@ TEST(VariableFile, WrittenFilesReadBackToTheSameVariables) {
   EXPECT_TRUE(group.group);
   std::vector<Variable> want = variables;
   want.back().folder = "main";
-  ExpectSameVariables(group.variables, want);
+  test::ExpectSameVariables(group.variables, want);
   EXPECT_EQ(RewriteVariableFile(group), WriteGroupFile(variables));
 }
 
@@ -169,7 +169,8 @@ TEST(VariableFile, WritersRefuseWhatNoFileCanHold) {
       {[](Variable& v) { v.name = ""; }, "the name \"\" will not do: it is empty"},
       {[](Variable& v) { v.name = "toolongname"; }, "11 characters"},
       {[](Variable& v) { v.name = "9lives"; }, "begins with a digit"},
-      {[](Variable& v) { v.folder = "a b"; }, "folder name \"a b\" will not do: the calculator takes no space"},
+      {[](Variable& v) { v.folder = "a b"; },
+       "folder name \"a b\" will not do: the calculator takes no space"},
       {[](Variable& v) { v.type = 0x1F; }, "a folder (type id 0x1F) is no variable"},
       {[](Variable& v) { v.type = 0x24; }, "a flash application (type id 0x24)"},
       {[](Variable& v) { v.type = 0x02; }, "type id 0x02 is no variable"},
@@ -194,9 +195,9 @@ TEST(VariableFile, NamesTheCalculatorAccepts) {
     EXPECT_EQ(NameTrouble(name), "") << name;
   }
   const std::pair<const char*, const char*> refused[] = {
-      {"", "empty"},           {"abcdefghi", "9 characters"},      {"1a", "digit"},
-      {"a b", "no space"},     {"a.b", "character 0x2E"},          {"a\x7F", "character 0x7F"},
-      {"x\xD7y", "0xD7"},      {"\x95", "character 0x95"},         {"a\nb", "character 0x0A"},
+      {"", "empty"},       {"abcdefghi", "9 characters"}, {"1a", "digit"},
+      {"a b", "no space"}, {"a.b", "character 0x2E"},     {"a\x7F", "character 0x7F"},
+      {"x\xD7y", "0xD7"},  {"\x95", "character 0x95"},    {"a\nb", "character 0x0A"},
   };
   for (const auto& [name, trouble] : refused) {
     EXPECT_NE(NameTrouble(name).find(trouble), std::string::npos) << name << ": " << NameTrouble(name);
@@ -205,14 +206,15 @@ TEST(VariableFile, NamesTheCalculatorAccepts) {
 
 TEST(VariableFile, ExtensionsOfEveryTypeId) {
   const std::pair<std::uint8_t, const char*> known[] = {
-      {0x00, ".9xe"}, {0x04, ".9xl"}, {0x06, ".9xm"}, {0x0A, ".9xc"},  {0x0B, ".9xt"}, {0x0C, ".9xs"},
-      {0x0D, ".9xd"}, {0x0E, ".9xa"}, {0x10, ".9xi"}, {0x12, ".9xp"},  {0x13, ".9xf"}, {0x14, ".9xx"},
-      {0x18, ".9xclk"}, {0x1C, ".9xy"}, {0x1D, ".9xg"}, {0x21, ".9xz"}, {0x22, ".9xidl"}, {0x23, ".9xu"},
-      {0x24, ".9xk"}, {0x25, ".9xq"}};
+      {0x00, ".9xe"}, {0x04, ".9xl"},   {0x06, ".9xm"},   {0x0A, ".9xc"}, {0x0B, ".9xt"},
+      {0x0C, ".9xs"}, {0x0D, ".9xd"},   {0x0E, ".9xa"},   {0x10, ".9xi"}, {0x12, ".9xp"},
+      {0x13, ".9xf"}, {0x14, ".9xx"},   {0x18, ".9xclk"}, {0x1C, ".9xy"}, {0x1D, ".9xg"},
+      {0x21, ".9xz"}, {0x22, ".9xidl"}, {0x23, ".9xu"},   {0x24, ".9xk"}, {0x25, ".9xq"}};
   for (unsigned type = 0; type < 256; ++type) {
-    const auto found = std::find_if(std::begin(known), std::end(known),
-                                    [type](const auto& k) { return k.first == type; });
-    EXPECT_EQ(VariableFileExtension(static_cast<std::uint8_t>(type)), found == std::end(known) ? "" : found->second)
+    const auto found =
+        std::find_if(std::begin(known), std::end(known), [type](const auto& k) { return k.first == type; });
+    EXPECT_EQ(VariableFileExtension(static_cast<std::uint8_t>(type)),
+              found == std::end(known) ? "" : found->second)
         << type;
   }
   EXPECT_EQ(kGroupFileExtension, ".9xg");

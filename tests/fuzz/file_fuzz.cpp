@@ -13,7 +13,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::uint32_t Le32(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) | static_cast<std::uint32_t>(b[at + 3]) << 24;
+  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
+         static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
 // Sets the file's size to its length and each variable's checksum to fit
@@ -37,17 +38,6 @@ void Reseal(Bytes& b) {
   }
 }
 
-bool SameVariables(const std::vector<Variable>& a, const std::vector<Variable>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].folder != b[i].folder || a[i].name != b[i].name || a[i].type != b[i].type ||
-        a[i].attribute != b[i].attribute || a[i].data != b[i].data) {
-      return false;
-    }
-  }
-  return true;
-}
-
 std::string CheckVariableFile(const Bytes& bytes) {
   const VariableFileRead read = ReadVariableFile(bytes);
   if (!read.ok()) {
@@ -55,12 +45,14 @@ std::string CheckVariableFile(const Bytes& bytes) {
   }
   if (read.variables.empty()) return "a variable file read to no variables";
   for (const Variable& v : read.variables) {
-    if (std::string trouble = VariableTrouble(v); !trouble.empty()) return "a variable read that cannot be written: " + trouble;
+    if (std::string trouble = VariableTrouble(v); !trouble.empty())
+      return "a variable read that cannot be written: " + trouble;
   }
   const Bytes written = RewriteVariableFile(read);
   const VariableFileRead again = ReadVariableFile(written);
   if (!again.ok()) return "a written variable file is refused: " + again.error;
-  if (!SameVariables(read.variables, again.variables)) return "a written variable file reads to other variables";
+  if (read.variables != again.variables)
+    return "a written variable file reads to other variables";
   if (again.group != read.group || again.header.comment != read.header.comment) {
     return "a written variable file reads to another header";
   }
