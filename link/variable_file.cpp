@@ -117,11 +117,11 @@ struct Reader {
     }
     end = Le32(bytes, tableEnd);
     if (end > bytes.size()) {
-      return "the file is cut short: its header says it is " + Count(end, "byte", "bytes") +
-             " long, but it has " + std::to_string(bytes.size());
+      return "the file is cut short: its header says it is " + Bytes(end) + " long, but it has " +
+             std::to_string(bytes.size());
     }
     if (end < bytes.size()) {
-      return "the header says the file is " + Count(end, "byte", "bytes") + " long, but it has " +
+      return "the header says the file is " + Bytes(end) + " long, but it has " +
              std::to_string(bytes.size());
     }
     if (bytes[tableEnd + 4] != kMarker[0] || bytes[tableEnd + 5] != kMarker[1]) {
