@@ -37,7 +37,8 @@ std::optional<std::chrono::milliseconds> SaveIntervalFromEnvironment() {
   const char* end = text + std::strlen(text);
   const auto [stop, error] = std::from_chars(text, end, ms);
   if (error != std::errc() || stop != end || ms < 10 || ms > 3'600'000) {
-    std::fprintf(stderr, "pellux: PELLUX_SESSION_SAVE_MS wants milliseconds from 10 to 3600000, not '%s'\n", text);
+    std::fprintf(stderr, "pellux: PELLUX_SESSION_SAVE_MS wants milliseconds from 10 to 3600000, not '%s'\n",
+                 text);
     return std::nullopt;
   }
   return std::chrono::milliseconds(ms);

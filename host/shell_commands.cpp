@@ -226,8 +226,9 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
       Replace(std::move(fresh));
     }
     window_->statusLine().SetRomName(FileNameOf(options_.romPath));
-    QString message = (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))
-                          .arg(QString::fromStdString(options_.romPath.string()));
+    QString message =
+        (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))
+            .arg(QString::fromStdString(options_.romPath.string()));
     for (const std::string& warning : rom.warnings)
       message += QStringLiteral("; ") + QString::fromStdString(warning);
     window_->statusLine().ShowMessage(message);

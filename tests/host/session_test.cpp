@@ -2,7 +2,6 @@
 // the next start with the same image and when File > Open ROM comes back to
 // it, a broken one set aside, and one window at a time keeping it.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <QWidget>
@@ -156,8 +155,8 @@ TEST(Session, OpenRomResumesTheImagesSessionAndKeepsTheOneLeft) {
   w->shell->window()->menus().openRom->trigger();
   EXPECT_EQ(w->calc().ram[kVariable], 0xA1);
   EXPECT_GT(w->calc().cpu.instructionCount, 0u) << "resumed, not booted";
-  EXPECT_TRUE(w->shell->window()->statusLine().currentMessage().startsWith("Resumed ")) <<
-      w->shell->window()->statusLine().currentMessage().toStdString();
+  EXPECT_TRUE(w->shell->window()->statusLine().currentMessage().startsWith("Resumed "))
+      << w->shell->window()->statusLine().currentMessage().toStdString();
   const auto savedB = test::LoadSaved(test::SessionFile(sessions.path(), images.b), images.b);
   ASSERT_NE(savedB, nullptr);
   EXPECT_EQ(savedB->ram[kVariable], 0xB2);
@@ -193,8 +192,8 @@ TEST(Session, ASecondWindowOnTheSameImageRunsOnACopyOrNotAtAll) {
   EXPECT_FALSE(refused->created);
   ASSERT_EQ(refused->copyQuestions.size(), 1);
   const QString question = refused->copyQuestions[0];
-  EXPECT_TRUE(question.contains(QString::fromStdString(images.romA.path().filename().string()))) <<
-      question.toStdString();
+  EXPECT_TRUE(question.contains(QString::fromStdString(images.romA.path().filename().string())))
+      << question.toStdString();
   EXPECT_TRUE(question.contains(QStringLiteral("another Pellux window (process %1)").arg(getpid())))
       << question.toStdString();
   EXPECT_NE(said.find("open in another Pellux window"), std::string::npos) << said;
@@ -214,7 +213,8 @@ TEST(Session, ASecondWindowOnTheSameImageRunsOnACopyOrNotAtAll) {
   EXPECT_EQ(copy->Close(), 0);
   testing::internal::GetCapturedStderr();
   ASSERT_EQ(copy->unsaved.size(), 1u) << "closing, the copy offers to save its state elsewhere";
-  EXPECT_TRUE(copy->unsaved[0].text.contains("not saved as the session")) << copy->unsaved[0].text.toStdString();
+  EXPECT_TRUE(copy->unsaved[0].text.contains("not saved as the session"))
+      << copy->unsaved[0].text.toStdString();
   EXPECT_EQ(test::LoadSaved(test::SessionFile(sessions.path(), images.a), images.a)->ram[kVariable], 0x11);
 
   // The first window still keeps the session; once it is gone, so is its lock.
