@@ -133,8 +133,10 @@ void SessionKeeper::Poll(const Calculator& machine, HostClock& machineClock, Dri
   lastSaveNs_ = now;
   // A processor that has not run since has changed nothing worth a write.
   if (savedInstructions_ == machine.cpu.instructionCount) return;
-  if (saver_.Begin(machine, claim_.rom, machineClock, mode))
+  if (saver_.Begin(machine, claim_.rom, machineClock, mode)) {
     savedInstructions_ = machine.cpu.instructionCount;
+    ++savesBegun_;
+  }
 }
 
 std::string SessionKeeper::SaveNow(const Calculator& machine, HostClock& machineClock, Driver::Mode mode) {

@@ -76,6 +76,8 @@ class SessionKeeper {
   void Report(const std::string& failure);
   // Returns when no background write is in flight (tests, benchmarks).
   void WaitForSave() { saver_.Wait(); }
+  // Background saves begun so far.
+  std::uint64_t savesBegun() const { return savesBegun_; }
 
  private:
   std::filesystem::path folder_;
@@ -89,6 +91,7 @@ class SessionKeeper {
   std::int64_t lastSaveNs_ = 0;
   std::optional<std::uint64_t> savedInstructions_;  // the processor's count at the last save
   bool failureTold_ = false;
+  std::uint64_t savesBegun_ = 0;
 };
 
 // Removes the temporary files an interrupted save left beside the sessions
