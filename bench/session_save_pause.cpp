@@ -80,8 +80,9 @@ int main(int argc, char** argv) {
 
     SteadyClock clock;
     Driver driver(calc, clock);
-    SessionKeeper keeper(folder, std::chrono::milliseconds(intervalMs),
-                         [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); });
+    SessionKeeper keeper(folder, std::chrono::milliseconds(intervalMs), [](const std::string& message, bool) {
+      std::fprintf(stderr, "%s\n", message.c_str());
+    });
     keeper.Adopt(keeper.Ask(identity), clock);
 
     // Wall time is what the display sees; the thread's CPU time leaves out

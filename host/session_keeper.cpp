@@ -104,8 +104,6 @@ void SessionKeeper::Adopt(Claim claim, HostClock& realClock) {
   RemoveStaleTemporaries(folder_, held ? std::optional<RomIdentity>(claim_.rom) : std::nullopt);
 }
 
-void SessionKeeper::LeaveAsItIs(std::string why) { why_ = std::move(why); }
-
 SessionStore::Resumed SessionKeeper::Resume(HostClock& clock) const {
   if (writable()) return store_.Resume(claim_.rom, clock);
   // Another window's session is read, never moved.
@@ -150,13 +148,13 @@ std::string SessionKeeper::SaveNow(const Calculator& machine, HostClock& machine
 
 void SessionKeeper::Report(const std::string& failure) {
   if (failure.empty()) {
-    if (failureTold_) tell_("The session is saved again.");
+    if (failureTold_) tell_("The session is saved again.", false);
     failureTold_ = false;
     return;
   }
   if (failureTold_) return;
   failureTold_ = true;
-  tell_("The session could not be saved: " + failure);
+  tell_("The session could not be saved: " + failure, true);
 }
 
 }  // namespace pellux

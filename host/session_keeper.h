@@ -31,9 +31,9 @@ constexpr std::chrono::milliseconds kSessionSaveInterval{15'000};
 
 class SessionKeeper {
  public:
-  // The user learns through `tell` of a save that failed, and of the next
-  // one that worked again.
-  using Tell = std::function<void(const std::string& message)>;
+  // The user learns through `tell` of a save that failed (a problem), and
+  // of the next one that worked again.
+  using Tell = std::function<void(const std::string& message, bool problem)>;
   SessionKeeper(std::filesystem::path folder, std::chrono::nanoseconds interval, Tell tell);
 
   struct Claim {
@@ -50,8 +50,6 @@ class SessionKeeper {
   // beside the sessions are removed where no live window could be writing
   // them. A claim held elsewhere leaves the session as it is.
   void Adopt(Claim claim, HostClock& realClock);
-  // From now on the session file stays as it is (why: for the user).
-  void LeaveAsItIs(std::string why);
 
   bool adopted() const { return adopted_; }
   const RomIdentity& rom() const { return claim_.rom; }

@@ -165,7 +165,7 @@ class Shell {
   // The session saved when the program is asked to end: a signal, the end
   // of the desktop session.
   void WatchForTheEnd();
-  void TellSession(const std::string& message);
+  void TellSession(const std::string& message, bool problem);
   QString ChooseStateFile();
 
   ShellOptions options_;

@@ -35,8 +35,9 @@ bool Shell::EnterSession(const std::filesystem::path& path, const RomIdentity& r
                          SessionStore::Resumed& resumed) {
   if (options_.sessionFolder.empty()) return true;
   if (!sessions_) {
-    sessions_ = std::make_unique<SessionKeeper>(options_.sessionFolder, options_.sessionSaveInterval,
-                                                [this](const std::string& message) { TellSession(message); });
+    sessions_ = std::make_unique<SessionKeeper>(
+        options_.sessionFolder, options_.sessionSaveInterval,
+        [this](const std::string& message, bool problem) { TellSession(message, problem); });
   }
   const bool same = sessions_->adopted() && sessions_->rom() == rom;
   SessionKeeper::Claim claim;
@@ -86,10 +87,7 @@ UnsavedAnswer Shell::AskUnsaved(const QString& text, const QString& goText, bool
   question.text = text;
   question.goText = goText;
   question.canStay = canStay;
-  question.saveElsewhere = [this] {
-    const QString path = ChooseStateFile();
-    return !path.isEmpty() && SaveStateTo(std::filesystem::path(path.toStdString()));
-  };
+  question.saveElsewhere = [this] { return SaveStateAs(); };
   if (options_.askUnsaved) return options_.askUnsaved(question);
   return PlatformShowsWindows() ? AskUnsavedBox(question, window_.get()) : UnsavedAnswer::Go;
 }
@@ -109,11 +107,11 @@ void Shell::KeepSession() {
   if (sessions_ && calc_) sessions_->Poll(*calc_, speedClock_, driver_->mode(), *clock_);
 }
 
-void Shell::TellSession(const std::string& message) {
+void Shell::TellSession(const std::string& message, bool problem) {
   SayOnStandardError(Text(message));
   if (!window_) return;
-  // A failure stays on the line until another message takes its place.
-  if (message.starts_with("The session could not")) {
+  // A problem stays on the line until another message takes its place.
+  if (problem) {
     window_->statusLine().ShowLastingMessage(Text(message));
   } else {
     window_->statusLine().ShowMessage(Text(message));
