@@ -13,6 +13,7 @@
 // never into memory; watchpoints and caught exceptions into its watch.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,6 +47,11 @@ constexpr int kFpe = 8;
 constexpr int kBus = 10;
 }  // namespace signal
 
+// The most bytes that one event from the debugger (a packet, an interrupt,
+// an acknowledgement) adds to the output: an acknowledgement and at most two
+// packets ('O' console text, then the reply), none longer than kMaxPayload.
+constexpr std::size_t kMaxOutputPerEvent = 1 + 2 * (kMaxPayload + 4);
+
 class Stub {
  public:
   explicit Stub(Calculator& calc);
@@ -57,6 +63,10 @@ class Stub {
 
   // Bytes from the debugger, in any pieces.
   void Receive(std::string_view bytes);
+  // Reads the bytes up to and including the one that completes an event
+  // and answers that one event; returns the bytes read. A transport that
+  // must bound its output hands the bytes over this way, one event at a time.
+  std::size_t ReceiveOne(std::string_view bytes);
   // What to send to the debugger; empties the queue.
   std::string TakeOutput();
 
@@ -72,9 +82,13 @@ class Stub {
   void ReportExit(int status);
   // The debugger went away without a word: like a detach.
   void Disconnect();
+  // The user stopped the machine in the window while the debugger let it
+  // run: the debugger is told as for its own Ctrl-C (SIGINT).
+  void Interrupt();
 
  private:
-  void Handle(const std::string& packet);
+  void Handle(PacketEvent& event);
+  void HandlePacket(const std::string& packet);
   std::string Answer(std::string_view packet);
   std::string Query(std::string_view packet);
   std::string Monitor(std::string_view command);

@@ -17,7 +17,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
         value = arguments[++i];
       }
       std::string error;
-      if (!gdb::ParseEndpoint(value, error)) {
+      if (!net::ParseEndpoint(value, error)) {
         line.error = "--gdb wants [HOST:]PORT: " + error;
         return line;
       }

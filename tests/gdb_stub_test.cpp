@@ -35,7 +35,7 @@ class StubLine {
     fcntl(client_, F_SETFL, O_NONBLOCK);
     server = std::make_unique<gdb::Server>(*fixture.calc, nullptr,
                                            [this](const std::string& line) { log.push_back(line); });
-    server->Attach(std::make_unique<gdb::Connection>(ends[0]), "test");
+    server->Attach(std::make_unique<net::Connection>(ends[0]), "test");
   }
   ~StubLine() { CloseClient(); }
 

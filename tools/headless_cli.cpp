@@ -169,7 +169,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   StopReason reason = StopReason::TimeUp;
   if (options.gdb) {
     std::string error;
-    const gdb::Endpoint endpoint = *gdb::ParseEndpoint(*options.gdb, error);
+    const net::Endpoint endpoint = *net::ParseEndpoint(*options.gdb, error);
     std::optional<std::int64_t> endTick;
     if (options.seconds) endTick = std::llround(*options.seconds * kTicksPerSecond);
     if (RunUnderDebugger(*session, endpoint, endTick) == DebugEnd::ListenFailed) return kExitFile;
@@ -244,7 +244,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.pbm = value;
     } else if (argument.option == "--gdb") {
       std::string error;
-      if (!gdb::ParseEndpoint(value, error)) {
+      if (!net::ParseEndpoint(value, error)) {
         parsed.error = "--gdb wants [HOST:]PORT: " + error;
         return parsed;
       }
