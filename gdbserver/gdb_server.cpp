@@ -12,6 +12,9 @@ namespace {
 // an error reply with the reason, which gdb prints.
 constexpr std::string_view kRefusal = "E.another debugger is attached to Pellux; it serves one at a time";
 
+// Input buffers read and handed over at most per look at the line.
+constexpr int kBuffersPerLook = 4;
+
 }  // namespace
 
 std::string OpenPortWarning(const std::string& address) {
@@ -56,9 +59,16 @@ void Server::Serve() {
     EndSession("debugger from " + peer_ + " went away");
     return;
   }
-  const bool open = connection_->Receive();
-  Process();
-  if (!connection_) return;
+  // A few buffers' worth per look, so that a long stream moves on at a
+  // good pace while the machine runs between looks.
+  bool open = true;
+  for (int round = 0; round < kBuffersPerLook && open; ++round) {
+    open = connection_->Receive();
+    const std::size_t before = connection_->input().size();
+    Process();
+    if (!connection_) return;
+    if (connection_->input().size() == before) break;  // nothing taken: the replies wait
+  }
   // Gone: what it sent before is answered as far as the replies fit. A full
   // input buffer is not read, so its end is looked for apart.
   if (!open || (connection_->inputFull() && connection_->PeerGone())) {
