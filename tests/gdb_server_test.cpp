@@ -46,6 +46,17 @@ struct ServerFixture {
     server.Attach(std::make_unique<net::Connection>(ends[0], gdb::Server::kLimits), "test");
     return std::make_unique<Client>(ends[1]);
   }
+  // Sends the packet and serves the line until the reply is in: the
+  // client's packets since the last ask.
+  std::vector<std::string> Ask(Client& client, std::string_view packet) {
+    client.packets.clear();
+    client.Write(gdb::FramePacket(packet));
+    for (int round = 0; round < 10000 && client.packets.empty(); ++round) {
+      server.Poll(0);
+      client.Read();
+    }
+    return client.packets;
+  }
   bool Logged(std::string_view start) const {
     for (const std::string& line : log) {
       if (line.starts_with(start)) return true;
@@ -120,15 +131,9 @@ TEST(GdbServer, APacketWithoutEndIsDroppedAtTheLimitAndTheLineGoesOn) {
     client->Read();
   }
   EXPECT_EQ(sent, kEndless);
-  std::string end = "#00";
-  end += gdb::FramePacket("?");
-  client->Write(end);
-  for (int round = 0; round < 1000 && client->packets.empty(); ++round) {
-    f.server.Poll(0);
-    client->Read();
-  }
+  client->Write("#00");
+  EXPECT_EQ(f.Ask(*client, "?"), std::vector<std::string>{"T05thread:1;"});
   EXPECT_EQ(client->acks, "-+");
-  EXPECT_EQ(client->packets, std::vector<std::string>{"T05thread:1;"});
 }
 
 // Closing and connecting again at once: the new connection may arrive
@@ -140,21 +145,11 @@ TEST(GdbServer, ADebuggerThatReconnectsAtOnceIsAccepted) {
     SCOPED_TRACE(i);
     const std::unique_ptr<Client> first = Client::To(port);
     ASSERT_TRUE(first);
-    first->Write(gdb::FramePacket("?"));
-    for (int round = 0; round < 10000 && first->packets.empty(); ++round) {
-      f.server.Poll(0);
-      first->Read();
-    }
-    ASSERT_EQ(first->packets, std::vector<std::string>{"T05thread:1;"});
+    ASSERT_EQ(f.Ask(*first, "?"), std::vector<std::string>{"T05thread:1;"});
     first->Close();
     const std::unique_ptr<Client> second = Client::To(port);
     ASSERT_TRUE(second);
-    second->Write(gdb::FramePacket("?"));
-    for (int round = 0; round < 10000 && second->packets.empty(); ++round) {
-      f.server.Poll(0);
-      second->Read();
-    }
-    EXPECT_EQ(second->packets, std::vector<std::string>{"T05thread:1;"});
+    EXPECT_EQ(f.Ask(*second, "?"), std::vector<std::string>{"T05thread:1;"});
     second->Close();
     for (int round = 0; round < 10000 && f.server.attached(); ++round) f.server.Poll(0);
   }
@@ -167,12 +162,7 @@ TEST(GdbServer, ASecondDebuggerIsToldWhyItIsRefused) {
   ServerFixture f(Loopback());
   const std::uint16_t port = f.server.listener()->port();
   const std::unique_ptr<Client> first = Client::To(port);
-  first->Write(gdb::FramePacket("?"));
-  for (int round = 0; round < 10000 && first->packets.empty(); ++round) {
-    f.server.Poll(0);
-    first->Read();
-  }
-  ASSERT_TRUE(f.server.attached());
+  ASSERT_EQ(f.Ask(*first, "?"), std::vector<std::string>{"T05thread:1;"});
   const std::unique_ptr<Client> second = Client::To(port);
   second->Write(gdb::FramePacket("qSupported"));
   bool open = true;
@@ -185,13 +175,7 @@ TEST(GdbServer, ASecondDebuggerIsToldWhyItIsRefused) {
   EXPECT_EQ(second->packets,
             std::vector<std::string>{"E.another debugger is attached to Pellux; it serves one at a time"});
   EXPECT_TRUE(f.Logged("refused a debugger from 127.0.0.1:"));
-  first->packets.clear();
-  first->Write(gdb::FramePacket("qC"));
-  for (int round = 0; round < 10000 && first->packets.empty(); ++round) {
-    f.server.Poll(0);
-    first->Read();
-  }
-  EXPECT_EQ(first->packets, std::vector<std::string>{"QC1"});
+  EXPECT_EQ(f.Ask(*first, "qC"), std::vector<std::string>{"QC1"});
 }
 
 // pellux-headless ends with its first debugger's session, whether that

@@ -13,15 +13,12 @@ set -uo pipefail
 host=$1 rom=$2 elf=$3 work=$4
 rm -rf "$work" && mkdir -p "$work" && chmod 700 "$work"
 fail() { echo "gdb window end to end: $*" >&2; echo "--- gdb:" >&2; cat "$work/gdb.out" >&2; echo "--- window:" >&2; cat "$work/window.err" >&2; exit 1; }
+. "$(dirname "$0")/gdb_test_lib.sh"
 
 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work "$host" "$rom" "$elf" > "$work/window.out" 2> "$work/window.err" &
 window=$!
 trap 'kill $window 2>/dev/null' EXIT
 
-waitfor() {  # waitfor FILE PATTERN: until the line appears, 60 s at most
-  timeout 60 tail -n +1 -f "$1" | grep -q -m1 -- "$2"
-  [ "${PIPESTATUS[1]}" = 0 ]
-}
 waitfor "$work/window.err" "a debugger may attach on" || fail "the window never listened"
 port=$(sed -n 's/.*a debugger may attach on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/window.err")
 
@@ -39,10 +36,7 @@ continue
 print/x \$pc
 detach
 GDB
-timeout 120 gdb-multiarch -batch -nx -x "$work/commands.gdb" "$elf" < /dev/null > "$work/gdb.out" 2>&1 ||
-  fail "gdb ended with status $?"
-timeout 30 tail --pid=$window -f /dev/null || fail "the window did not end after the detach"
-wait $window || fail "the window ended with status $?"
+run_gdb "$elf" $window "the window"
 
 expect() {  # expect FILE PATTERN WHAT
   grep -Eq -- "$2" "$1" || fail "no $3 (/$2/)"
