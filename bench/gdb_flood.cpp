@@ -8,13 +8,13 @@
 //
 //   pellux-gdb-flood PORT noread|endless|quiet SECONDS
 //   pellux-gdb-flood PORT look ADDRESS
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -121,9 +121,9 @@ int Flood(int port, std::string_view mode, double seconds) {
 int Look(int port, const char* address) {
   const int fd = Connect(port);
   const std::string bytes = Ask(fd, std::string("m") + address + ",4");
-  std::printf("counter at %s: %s\n", address,
-              bytes.size() == 8 ? std::to_string(std::strtoul(bytes.c_str(), nullptr, 16)).c_str()
-                                : bytes.c_str());
+  std::printf(
+      "counter at %s: %s\n", address,
+      bytes.size() == 8 ? std::to_string(std::strtoul(bytes.c_str(), nullptr, 16)).c_str() : bytes.c_str());
   Ask(fd, "D");
   close(fd);
   return 0;
@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
   if (mode == "noread" || mode == "endless" || mode == "quiet") {
     return Flood(std::atoi(argv[1]), argv[2], std::atof(argv[3]));
   }
-  std::fprintf(stderr, "usage: pellux-gdb-flood PORT noread|endless|quiet SECONDS\n"
-                       "       pellux-gdb-flood PORT look ADDRESS\n");
+  std::fprintf(stderr,
+               "usage: pellux-gdb-flood PORT noread|endless|quiet SECONDS\n"
+               "       pellux-gdb-flood PORT look ADDRESS\n");
   return 2;
 }

@@ -152,10 +152,6 @@ Stub::Stub(Calculator& calc) : calc_(calc), lastStop_(StopReply(signal::kTrap)) 
 
 Stub::~Stub() { RemoveAll(); }
 
-void Stub::Receive(std::string_view bytes) {
-  while (!bytes.empty() && !ended_) bytes.remove_prefix(ReceiveOne(bytes));
-}
-
 std::size_t Stub::ReceiveOne(std::string_view bytes) {
   std::vector<PacketEvent> events;
   const std::size_t used = reader_.FeedOne(bytes, events);
@@ -283,7 +279,8 @@ std::string Stub::Query(std::string_view packet) {
     const auto [offset, length] = *range;
     if (offset >= kTargetXml.size()) return "l";
     // Escaped, each byte may take two in the reply, after its 'l' or 'm'.
-    const std::size_t count = std::min<std::size_t>({length, kTargetXml.size() - offset, (kMaxPayload - 1) / 2});
+    const std::size_t count =
+        std::min<std::size_t>({length, kTargetXml.size() - offset, (kMaxPayload - 1) / 2});
     const bool last = offset + count == kTargetXml.size();
     return Concat({last ? "l" : "m", EscapeBinary(kTargetXml.substr(offset, count))});
   }

@@ -59,7 +59,8 @@ std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error)
   if (!text.empty() && text.front() == '[') {
     const std::size_t close = text.find(']');
     if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') {
-      error = "an address in brackets is followed by ':PORT', as in [::1]:1234, not '" + std::string(text) + "'";
+      error =
+          "an address in brackets is followed by ':PORT', as in [::1]:1234, not '" + std::string(text) + "'";
       return std::nullopt;
     }
     endpoint.host = std::string(text.substr(1, close - 1));

@@ -92,7 +92,8 @@ bool Server::SendOutput() {
   if (!connection_) return false;
   const std::string output = stub_->TakeOutput();
   if (!output.empty() && !connection_->Send(output)) {
-    EndSession("debugger from " + peer_ + (connection_->PeerGone() ? " went away" : " did not read its replies"));
+    EndSession("debugger from " + peer_ +
+               (connection_->PeerGone() ? " went away" : " did not read its replies"));
     return false;
   }
   if (stub_->Ended()) {

@@ -5,15 +5,14 @@
 #include <cstdio>
 #include <string>
 
-#include "host/gdb_port.h"
-
 #include "debugger/symbols.h"
+#include "host/gdb_port.h"
 #include "host/main_window.h"
+#include "host/session_store.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
 #include "machine/rom_file.h"
-#include "host/session_store.h"
 
 namespace pellux {
 

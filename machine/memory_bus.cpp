@@ -110,7 +110,9 @@ bool PokeBytes(Calculator& m, std::uint32_t address, std::span<const std::uint8_
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (!CanPoke(address + static_cast<std::uint32_t>(i))) return false;
   }
-  for (std::size_t i = 0; i < bytes.size(); ++i) PokeByte(m, address + static_cast<std::uint32_t>(i), bytes[i]);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    PokeByte(m, address + static_cast<std::uint32_t>(i), bytes[i]);
+  }
   return true;
 }
 

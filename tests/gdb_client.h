@@ -2,13 +2,13 @@
 // bytes and collects the packets and acknowledgements that come back.
 #pragma once
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <arpa/inet.h>
 #include <memory>
 #include <string>
 #include <string_view>

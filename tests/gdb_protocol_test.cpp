@@ -46,7 +46,8 @@ TEST(GdbFraming, StreamsGiveTheSameEventsWhateverThePieces) {
       {"oversized, its rest skipped",
        "$" + longPayload + "y+-\x03y#00$g#67",
        {{Kind::Oversized, ""}, {Kind::Packet, "g"}}},
-      {"never ends until a new one", "$" + std::string(3 * kMaxPayload, 'C') + "$g#67",
+      {"never ends until a new one",
+       "$" + std::string(3 * kMaxPayload, 'C') + "$g#67",
        {{Kind::Oversized, ""}, {Kind::Packet, "g"}}},
       {"cut off", "$m0,4#f", {}},
   };

@@ -2,20 +2,21 @@
 // reading, a packet without end), a debugger that reconnects at once, a
 // second one refused, and pellux-headless however fast its debugger comes
 // and goes.
+#include "gdbserver/gdb_server.h"
+
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <arpa/inet.h>
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "gdbserver/gdb_server.h"
 #include "tests/gdb_client.h"
 #include "tests/test_support.h"
 #include "tools/headless_gdb.h"
@@ -31,7 +32,8 @@ using test::NopRom;
 // A server over a calculator of NOPs and its log.
 struct ServerFixture {
   explicit ServerFixture(std::unique_ptr<net::Listener> listener = nullptr)
-      : server(*fixture.calc, std::move(listener), [this](const std::string& line) { log.push_back(line); }) {}
+      : server(*fixture.calc, std::move(listener), [this](const std::string& line) { log.push_back(line); }) {
+  }
 
   // A client on a socket pair with small kernel buffers, so that what it
   // does not read soon comes back on the server.
@@ -102,7 +104,8 @@ TEST(GdbServer, AClientThatNeverReadsIsHeldBackAndLosesNothing) {
     f.server.Poll(0);
   }
   ASSERT_LT(written, stream.size()) << "the server read every request without the replies being read";
-  const std::size_t whole = static_cast<std::size_t>(std::upper_bound(ends.begin(), ends.end(), written) - ends.begin());
+  const std::size_t whole =
+      static_cast<std::size_t>(std::upper_bound(ends.begin(), ends.end(), written) - ends.begin());
   for (int round = 0; round < 100000 && client->packets.size() < whole; ++round) {
     client->Read();
     f.server.Poll(0);

@@ -207,13 +207,13 @@ TEST(GdbStub, WritesAreAllOrNothingAndPortsFollowTheirWriteRules) {
   };
   const Case refused[] = {
       {"M1ffffe,4:a1a2a3a4", "E01"},  // the last RAM bytes, then the empty region
-      {"X1ffffe,4:abcd", "E01"},
+      {"X1ffffe,4:abcd", "E01"},      // the same in binary
       {"M600005,1:00", "E01"},        // low power: it would stop the processor
       {"M60000d,1:ff", "E01"},        // the link port
       {"M60000b,2:0000", "E01"},      // a port that ignores writes, then the link port
       {"M60001b,1:00", "E01"},        // the key columns come from the matrix alone
       {"M700000,1:55", "E01"},        // the bus drops writes from 0x700000 up
-      {"Mfffff0,1:55", "E01"},
+      {"Mfffff0,1:55", "E01"},        // up to the end
   };
   for (const Case& c : refused) EXPECT_EQ(line.Ask(c.packet), c.reply) << c.packet;
   EXPECT_EQ(calc.ram[0x3FFFE], 0);

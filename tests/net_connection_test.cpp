@@ -1,5 +1,6 @@
 // The sockets under the gdb stub: where to listen (IPv4 and IPv6), whether
 // other computers can reach it, and a connection's bounded buffers.
+#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,7 +8,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <arpa/inet.h>
 #include <cstring>
 #include <string>
 

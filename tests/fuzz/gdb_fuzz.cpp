@@ -61,7 +61,8 @@ std::string RunStubOnBytes(const std::uint8_t* data, std::size_t size) {
     for (std::string_view rest = bytes; !rest.empty() && !stub.Ended();) {
       rest.remove_prefix(stub.ReceiveOne(rest));
       const std::string output = stub.TakeOutput();
-      if (output.size() > gdb::kMaxOutputPerEvent) return "one event answered with more than kMaxOutputPerEvent";
+      if (output.size() > gdb::kMaxOutputPerEvent)
+        return "one event answered with more than kMaxOutputPerEvent";
       if (std::string trouble = CheckOutput(output, replies); !trouble.empty()) return trouble;
     }
     for (unsigned round = 0; round < kPassesPerChunk; ++round) gdb::Advance(stub, driver, pass);

@@ -132,7 +132,7 @@ TEST(GdbWindow, F11ShowsGdbsStopAndGdbIsAnsweredInsideTheDialog) {
     if (running) {
       EXPECT_EQ(replies[at++], "T02thread:1;");  // F11, as gdb's Ctrl-C
     }
-    EXPECT_EQ(replies[at].size(), 18u * 8);                  // g: the registers, pc last
+    EXPECT_EQ(replies[at].size(), 18u * 8);  // g: the registers, pc last
     EXPECT_EQ(replies[at++].substr(17 * 8), gdb::HexLong(stop));
     EXPECT_EQ(replies[at++], "T05thread:1;");  // the step
     EXPECT_EQ(stepped, 1u);
@@ -197,7 +197,7 @@ TEST(GdbWindow, APortOpenToOtherComputersIsWarnedOf) {
   const std::string port = std::to_string(open.shell().gdbPort()->listener().port());
   ASSERT_EQ(open.shell().startNotes().size(), 1u);
   EXPECT_TRUE(open.shell().startNotes()[0].starts_with("Warning: the debugger's port 0.0.0.0:" + port +
-                                                        " is open to other computers"))
+                                                       " is open to other computers"))
       << open.shell().startNotes()[0];
 
   ShellFixture local(NopRom().bytes(), false, net::Endpoint{"127.0.0.1", 0});

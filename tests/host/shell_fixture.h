@@ -41,8 +41,8 @@ class ShellFixture {
   ManualClock clock;
 
  private:
-  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock, const QTemporaryDir& settings,
-                              std::optional<net::Endpoint> gdb) {
+  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock,
+                              const QTemporaryDir& settings, std::optional<net::Endpoint> gdb) {
     clock.passTicks = 1;
     ShellOptions options;
     // Never the user's own settings.
