@@ -29,17 +29,23 @@ void LogDebugger(const std::string& line) {
 
 GdbPort::GdbPort(MainWindow& window, Driver& driver, std::unique_ptr<net::Listener> listener,
                  gdb::Server::Log log)
-    : window_(window), driver_(driver), server_(driver.machine(), std::move(listener), std::move(log)) {
+    : window_(window),
+      driver_(driver),
+      server_(driver.machine(), std::move(listener), std::move(log)),
+      openWithoutGdb_(window.openDebugger) {
   QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { ServeInsideLoop(); });
   timer_.start(kInsideLoopMs);
   window_.debugDialogOpening = [this](DebugDialog& dialog) { Opening(dialog); };
-  window_.openDebugger = [this, open = window_.openDebugger] {
+  window_.openDebugger = [this, open = openWithoutGdb_] {
     StopForUser();
     if (open) open();
   };
 }
 
-GdbPort::~GdbPort() { window_.debugDialogOpening = nullptr; }
+GdbPort::~GdbPort() {
+  window_.debugDialogOpening = nullptr;
+  window_.openDebugger = openWithoutGdb_;
+}
 
 bool GdbPort::Holds() {
   const gdb::Stub* stub = server_.stub();
@@ -82,7 +88,13 @@ void GdbPort::Settle(bool wasHeld) {
   if (window_.windowTitle() != title) window_.setWindowTitle(title);
   if (wasHeld && !held && released) released();
   if (held) ShowStatus(window_.statusLine());
-  if (!dialog_ || !dialog_->heldElsewhere()) return;
+  if (!dialog_) return;
+  if (held && !dialog_->heldElsewhere()) {
+    // gdb attached while the dialog had the machine: gdb has it now.
+    ShowHeld(*dialog_);
+    return;
+  }
+  if (!dialog_->heldElsewhere()) return;
   if (!server_.attached()) {
     // Detached: the dialog holds the machine now.
     dialog_->SetHeldElsewhere(false);
@@ -99,8 +111,12 @@ void GdbPort::StopForUser() {
 }
 
 void GdbPort::Opening(DebugDialog& dialog) {
-  if (!Holds()) return;
   dialog_ = &dialog;
+  if (Holds()) ShowHeld(dialog);
+}
+
+void GdbPort::ShowHeld(DebugDialog& dialog) {
+  window_.debugSession.reason = GdbStop();
   dialog.SetHeldElsewhere(true);
   dialog.RefreshViews();
   ShowStatus(window_.statusLine());

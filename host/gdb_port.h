@@ -11,7 +11,7 @@
 // the machine, and its protocol has no word for "the machine moved while
 // you held it", so a dialog that stepped behind its back would leave gdb
 // showing a place the program has left. When gdb detaches the dialog, if
-// open, becomes the owner.
+// open, becomes the owner; when gdb attaches while it is open, gdb does.
 #pragma once
 
 #include <QPointer>
@@ -49,8 +49,8 @@ class GdbPort {
   // The user stops the machine (F11, the menu, Break on keypress) while gdb
   // is attached: a gdb that let it run is told (SIGINT) and holds it now.
   void StopForUser();
-  // The Debug dialog before it runs: while gdb holds the machine it only
-  // shows gdb's stop.
+  // The Debug dialog before it runs: while gdb holds the machine (from the
+  // start, or from when gdb attaches) it only shows gdb's stop.
   void Opening(DebugDialog& dialog);
   // The status line's state while gdb holds the machine.
   void ShowStatus(StatusLine& status);
@@ -64,11 +64,13 @@ class GdbPort {
   void ServeInsideLoop();
   // After a look at the line: the title, a release, the dialog.
   void Settle(bool wasHeld);
+  void ShowHeld(DebugDialog& dialog);
   DebugStop GdbStop() const;
 
   MainWindow& window_;
   Driver& driver_;
   gdb::Server server_;
+  std::function<void()> openWithoutGdb_;  // the window's way into the debugger
   QTimer timer_;
   QPointer<DebugDialog> dialog_;
   bool serving_ = false;  // the line is being served: no second turn inside
