@@ -115,9 +115,11 @@ void Shell::Pass() {
     return;
   }
   if (paused_) {
-    // The machine stands; the loop only waits and looks at the host's events.
+    // The machine stands; the loop only waits and looks at the host's
+    // events and gdb's line (its Ctrl-C is answered).
     clock_->WaitIdle();
     lastPump_ = now;
+    if (gdb_) gdb_->Serve(0);
     PumpHostInput();
     UpdateStatus();
     return;

@@ -198,6 +198,21 @@ TEST(GdbWindow, TheOpenDialogGivesGdbTheMachineAndHasItBackOnDetach) {
   EXPECT_EQ(client->packets, (std::vector<std::string>{"T05thread:1;", "OK"}));
 }
 
+// Paused from the Emulation menu while gdb lets the machine run, the window
+// still answers gdb: its Ctrl-C stops the machine for it.
+TEST(GdbWindow, PausedTheWindowStillAnswersGdb) {
+  GdbWindow w;
+  ASSERT_TRUE(w.f.created);
+  ASSERT_EQ(w.Ask("?"), "T05thread:1;");
+  w.client->Write(gdb::FramePacket("c"));
+  w.f.shell().Pass();
+  w.f.shell().SetPaused(true);
+  w.client->packets.clear();
+  w.client->Write("\x03");
+  w.PassUntil(1);
+  EXPECT_EQ(w.client->packets, std::vector<std::string>{"T02thread:1;"});
+}
+
 // Bound to every address, the port is open to other computers: the window
 // says so with the other start-up notes (and standard error too).
 TEST(GdbWindow, APortOpenToOtherComputersIsWarnedOf) {
