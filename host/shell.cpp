@@ -61,6 +61,7 @@ bool Shell::Create() {
     if (!options_.sessionFolder.empty() && !options_.fresh) {
       resumed = SessionStore(options_.sessionFolder).Resume(romIdentity_, speedClock_);
       if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
+      if (resumed.newerSessionKept) newerSession_ = romIdentity_;
     }
     if (resumed.machine) {
       // Switched on again where it was, with its pending part of a tick.
@@ -174,7 +175,7 @@ bool Shell::PumpHostInput() {
 }
 
 std::string Shell::SaveSession() {
-  if (options_.sessionFolder.empty() || !calc_) return {};
+  if (options_.sessionFolder.empty() || !calc_ || newerSession_ == romIdentity_) return {};
   return SessionStore(options_.sessionFolder).Save(*calc_, romIdentity_, speedClock_, driver_->mode());
 }
 

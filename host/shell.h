@@ -73,8 +73,9 @@ class Shell {
   // What the user should know about the start: warnings about the image, a
   // saved session that could not be read.
   const std::vector<std::string>& startNotes() const { return startNotes_; }
-  // Saves the session of the image (when sessions are kept); answers an
-  // empty string or the reason it failed.
+  // Saves the session of the image (when sessions are kept, and the saved
+  // one is not a newer Pellux's); answers an empty string or the reason it
+  // failed.
   std::string SaveSession();
 
   MainWindow* window() const { return window_.get(); }
@@ -132,6 +133,8 @@ class Shell {
   std::unique_ptr<MainWindow> window_;
   RomIdentity romIdentity_;
   std::vector<std::string> startNotes_;
+  // The image whose saved session a newer Pellux made: never saved over.
+  std::optional<RomIdentity> newerSession_;
   std::unique_ptr<gdb::Server> gdb_;
   std::chrono::steady_clock::time_point lastPump_{};
 };

@@ -5,7 +5,7 @@
 // Each file holds the machine BusyMachine() builds, saved by the Pellux of
 // its version. They were written by the disabled test below:
 //   build/release/tests/pellux_tests --gtest_also_run_disabled_tests
-//       --gtest_filter='StateFixtures.DISABLED_WriteBusyMachine'
+//       --gtest_filter='StateFixtureRules.DISABLED_WriteBusyMachine'
 // which writes busy-vN.state for the format version N it saves. A file is
 // never written again once committed: no later Pellux can make an older
 // version's file, and the point is that the old bytes keep loading.
@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cpu/big_endian.h"
@@ -26,6 +27,8 @@
 #include "machine/little_endian.h"
 #include "machine/ports.h"
 #include "machine/save_state.h"
+#include "tests/machine_compare.h"
+#include "tests/state_edit.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -45,7 +48,9 @@ constexpr std::uint32_t kRowCopy = 0x1F00;   // the keyboard handler's last look
 constexpr unsigned kHeldKey = 12;            // row 1, column 4
 constexpr int kPasses = 60;
 constexpr int kKeyDownPass = 20;
-constexpr std::int64_t kPendingCounts = 600;  // 0.6 of a tick, at the fixture clock's 1000 counts a tick
+constexpr std::int64_t kPendingCounts = 600;
+constexpr std::uint8_t kReceived = 0x3C;
+constexpr std::uint64_t kLinkTime = 0x2A5F0;  // 0.6 of a tick, at the fixture clock's 1000 counts a tick
 
 void StoreWords(Calculator& m, std::uint32_t address, std::initializer_list<std::uint16_t> words) {
   for (const std::uint16_t word : words) {
@@ -69,7 +74,9 @@ struct Busy {
 // 6 count in D6, D3, D7 and D4; level 2 selects key row 1, copies port 0x1B
 // to RAM 0x1F00 and counts in D5. It runs 60 passes of the driver, one tick
 // each, with key 12 held from pass 20 on, and is saved 0.6 of a tick after
-// the last pass.
+// the last pass. From version 2 on the files also hold the link port's
+// chip, set at the end as a transfer leaves it: a byte (0x3C, in port 0x0F)
+// received and not yet read.
 std::unique_ptr<Busy> BusyMachine() {
   auto busy = std::make_unique<Busy>();
   Calculator& m = *busy->f.calc;
@@ -95,16 +102,17 @@ std::unique_ptr<Busy> BusyMachine() {
              });
   StoreWords(m, kHandlers + 0x40 * 1, {0x5286, 0x4E73});  // addq.l #1,d6; rte
   StoreWords(m, kHandlers + 0x40 * 2,
-             {0x13FC, 0x00FD, 0x0060, 0x0019,          // move.b #$FD,$600019: row 1
-              0x13F9, 0x0060, 0x001B, 0x0000, 0x1F00,  // move.b $60001B,$1F00
-              0x5285, 0x4E73});                        // addq.l #1,d5; rte
+             {0x13FC, 0x00FD, 0x0060, 0x0019,             // move.b #$FD,$600019: row 1
+              0x13F9, 0x0060, 0x001B, 0x0000, 0x1F00,     // move.b $60001B,$1F00
+              0x5285, 0x4E73});                           // addq.l #1,d5; rte
   StoreWords(m, kHandlers + 0x40 * 4, {0x5283, 0x4E73});  // addq.l #1,d3; rte
   StoreWords(m, kHandlers + 0x40 * 5, {0x5287, 0x4E73});  // addq.l #1,d7; rte
   StoreWords(m, kHandlers + 0x40 * 6, {0x5284, 0x4E73});  // addq.l #1,d4; rte
   StoreWords(m, kHandlers + 0x40 * 7, {0x4E73});          // rte
   for (unsigned level = 1; level <= 7; ++level) {
     const std::uint32_t handler = kHandlers + 0x40 * level;
-    StoreWords(m, 4 * (24 + level), {static_cast<std::uint16_t>(handler >> 16), static_cast<std::uint16_t>(handler)});
+    StoreWords(m, 4 * (24 + level),
+               {static_cast<std::uint16_t>(handler >> 16), static_cast<std::uint16_t>(handler)});
   }
   m.cpu.pc = kMain;
 
@@ -117,6 +125,11 @@ std::unique_ptr<Busy> BusyMachine() {
   }
   clock.counter += kPendingCounts;
   busy->mode = driver.mode();
+  m.ports[0x0F] = kReceived;
+  m.link.rxFull = true;
+  m.link.time = kLinkTime;
+  m.link.conditions = 0x01;  // the receive buffer full
+  m.link.peerLines = link_line::kWhite;
   return busy;
 }
 
@@ -127,7 +140,7 @@ std::vector<std::uint8_t> ReadFixture(const std::string& name) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(StateFixtures, DISABLED_WriteBusyMachine) {
+TEST(StateFixtureRules, DISABLED_WriteBusyMachine) {
   const std::unique_ptr<Busy> busy = BusyMachine();
   const std::vector<std::uint8_t> state = SaveState(*busy->f.calc, BusyRom(), busy->f.clock, busy->mode);
   const std::uint32_t version = static_cast<std::uint32_t>(LoadLe(&state[8], 4));
@@ -142,7 +155,7 @@ TEST(StateFixtures, DISABLED_WriteBusyMachine) {
 std::uint32_t RamLong(const Calculator& m, std::uint32_t at) { return LoadBe32(&m.ram[at]); }
 
 // The machine of every version's file, as BusyMachine() left it.
-void ExpectTheBusyMachine(const Calculator& m) {
+void ExpectTheBusyMachine(const Calculator& m, std::uint32_t version) {
   const CpuState& cpu = m.cpu;
   EXPECT_EQ(cpu.pc, kMain + 0x6Eu) << "asleep after the STOP of the main loop";
   EXPECT_EQ(cpu.s, 1);
@@ -171,6 +184,7 @@ void ExpectTheBusyMachine(const Calculator& m) {
   ports[0x17] = 0xFC;  // the programmable timer's count
   ports[0x19] = 0xFD;
   ports[0x1B] = 0xEF;
+  if (version >= 2) ports[0x0F] = kReceived;
   EXPECT_EQ(m.ports, ports);
   EXPECT_EQ(m.lcdBase, 0x5080u);
   EXPECT_EQ(m.timerReload, 0xF0u);
@@ -179,7 +193,8 @@ void ExpectTheBusyMachine(const Calculator& m) {
 
   EXPECT_EQ(m.flashState, FlashState::CommandReady);
   EXPECT_EQ(LoadBe16(&m.rom[0x70100]), 0xA55Au);
-  EXPECT_EQ(std::count(m.rom.begin() + 0x70000, m.rom.begin() + 0x80000, 0xFF), 0x10000 - 2) << "block 7 erased";
+  EXPECT_EQ(std::count(m.rom.begin() + 0x70000, m.rom.begin() + 0x80000, 0xFF), 0x10000 - 2)
+      << "block 7 erased";
   EXPECT_EQ(std::count(m.rom.begin() + 0x60000, m.rom.begin() + 0x70000, 0), 0x10000) << "block 6 as it was";
 
   std::array<std::uint8_t, kKeyRows> keys;
@@ -188,6 +203,22 @@ void ExpectTheBusyMachine(const Calculator& m) {
   EXPECT_EQ(m.keyMatrix, keys);
   EXPECT_EQ(m.anyKeyDown, 1u);
   EXPECT_EQ(std::count(m.lastFrame.begin(), m.lastFrame.end(), 0), kLcdFrameBytes) << "a blank LCD shown";
+
+  // Before version 2 the chip is as a fresh machine has it.
+  LinkPort link;
+  if (version >= 2) {
+    link.rxFull = true;
+    link.time = kLinkTime;
+    link.conditions = 0x01;
+    link.peerLines = link_line::kWhite;
+  }
+  const Calculator withLink = [&] {
+    Calculator expected = m;
+    expected.link = link;
+    return expected;
+  }();
+  EXPECT_EQ(test::MachineDifference(withLink, m), "") << "the link port";
+  EXPECT_FALSE(m.wire.plugged);
 }
 
 // The loaded machine keeps time from its pending 0.6 of a tick and runs on:
@@ -216,15 +247,55 @@ void ExpectItRunsOn(Calculator& m, ManualClock& clock, Driver::Mode mode) {
   EXPECT_EQ(m.ports[0x17], 0xF0) << "reloaded at tick 80";
 }
 
-TEST(StateFixtures, AVersionOneFileLoads) {
-  const std::vector<std::uint8_t> state = ReadFixture("busy-v1.state");
-  ASSERT_EQ(state.size(), 1126u) << "tests/data/saved_states/busy-v1.state is missing or changed";
+struct Fixture {
+  const char* file;
+  std::size_t bytes;
+  std::uint32_t version;
+  std::vector<std::string> notes;
+};
+
+class StateFixtures : public ::testing::TestWithParam<Fixture> {};
+
+TEST_P(StateFixtures, TheFileLoadsAndRunsOn) {
+  const Fixture fixture = GetParam();
+  const std::vector<std::uint8_t> state = ReadFixture(fixture.file);
+  ASSERT_EQ(state.size(), fixture.bytes)
+      << "tests/data/saved_states/" << fixture.file << " is missing or changed";
   ManualClock clock;
   clock.counter = 5'000'000;
   LoadStateResult loaded = LoadState(state, BusyRom(), clock);
   ASSERT_TRUE(loaded.ok()) << loaded.error;
-  ExpectTheBusyMachine(*loaded.machine);
+  EXPECT_EQ(loaded.notes, fixture.notes);
+  ExpectTheBusyMachine(*loaded.machine, fixture.version);
   ExpectItRunsOn(*loaded.machine, clock, loaded.mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, StateFixtures,
+    ::testing::Values(Fixture{"busy-v1.state", 1126, 1, {}},
+                      Fixture{"busy-v2.state",
+                              1149,
+                              2,
+                              {"The state was saved during a link transfer; it resumes with the "
+                               "link cable unplugged."}}),
+    [](const auto& info) { return "Version" + std::to_string(info.param.version); });
+
+// A version-1 file has no flags (byte 3 of a section header is 0) and no
+// link section.
+TEST(StateFixtureRules, AVersionOneFileFollowsItsOwnLayout) {
+  const std::vector<std::uint8_t> v1 = ReadFixture("busy-v1.state");
+  ManualClock clock;
+  std::vector<std::uint8_t> flagged = v1;
+  flagged[test::SectionAt(flagged, test::section::kFlash) + 3] = 0x01;
+  SealState(flagged);
+  EXPECT_EQ(LoadState(flagged, BusyRom(), clock).error, "the flash section's reserved byte is not 0");
+
+  std::vector<std::uint8_t> withLink = v1;
+  const std::vector<std::uint8_t> v2 = ReadFixture("busy-v2.state");
+  test::AddSection(withLink, test::section::kLink, 0, test::SectionBytes(v2, test::section::kLink));
+  SealState(withLink);
+  EXPECT_EQ(LoadState(withLink, BusyRom(), clock).error,
+            "the saved state has a link port section, which format version 1 does not have");
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "host/shell.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "machine/save_state.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -50,6 +53,16 @@ std::unique_ptr<Start> StartShell(const fs::path& rom, const fs::path& sessions,
   start->shell = std::make_unique<Shell>(options);
   EXPECT_TRUE(start->shell->Create());
   return start;
+}
+
+std::vector<std::uint8_t> BytesOf(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<fs::path> FilesIn(const fs::path& folder) {
@@ -110,6 +123,52 @@ TEST(Session, AnUnreadableSessionIsSetAsideAndReported) {
   ASSERT_EQ(after.size(), 1u) << "the broken file is kept, under another name";
   EXPECT_NE(after[0], saved[0]);
   EXPECT_TRUE(after[0].string().starts_with(saved[0].string() + ".unreadable-")) << after[0];
+}
+
+// A session saved by a newer Pellux is not damaged: it stays where it is,
+// byte for byte, while this one runs afresh and leaves it alone at the end.
+TEST(Session, ANewerPelluxsSessionIsLeftInPlace) {
+  TempFolder sessions;
+  const test::TempFile rom(test::NopRom().bytes());
+  {
+    auto first = StartShell(rom.path(), sessions.path());
+    first->shell->Pass();
+    ASSERT_EQ(first->shell->SaveSession(), "");
+  }
+  const std::vector<fs::path> saved = FilesIn(sessions.path());
+  ASSERT_EQ(saved.size(), 1u);
+  const fs::path state = sessions.path() / saved[0];
+  std::vector<std::uint8_t> newer = BytesOf(state);
+  newer.at(8) = 99;  // the format version
+  SealState(newer);
+  WriteBytes(state, newer);
+
+  auto second = StartShell(rom.path(), sessions.path());
+  ASSERT_EQ(second->shell->startNotes().size(), 1u);
+  const std::string& note = second->shell->startNotes()[0];
+  EXPECT_NE(note.find("made by a newer version of Pellux"), std::string::npos) << note;
+  EXPECT_NE(note.find("kept as it is"), std::string::npos) << note;
+  EXPECT_EQ(second->shell->calculator()->tickCount, 0u) << "a cold boot";
+  for (int pass = 0; pass < 20; ++pass) second->shell->Pass();
+  EXPECT_EQ(second->shell->SaveSession(), "");
+  EXPECT_EQ(FilesIn(sessions.path()), saved);
+  EXPECT_EQ(BytesOf(state), newer);
+}
+
+TEST(Session, ASessionClosedDuringALinkTransferResumesWithANote) {
+  TempFolder sessions;
+  const test::TempFile rom(test::NopRom().bytes());
+  {
+    auto first = StartShell(rom.path(), sessions.path());
+    first->shell->Pass();
+    first->shell->calculator()->link.rxFull = true;  // a byte received, not yet read
+    ASSERT_EQ(first->shell->SaveSession(), "");
+  }
+  auto second = StartShell(rom.path(), sessions.path());
+  EXPECT_TRUE(second->shell->calculator()->link.rxFull);
+  EXPECT_EQ(second->shell->startNotes(),
+            std::vector<std::string>{
+                "The state was saved during a link transfer; it resumes with the link cable unplugged."});
 }
 
 }  // namespace
