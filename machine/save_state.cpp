@@ -36,7 +36,10 @@ constexpr std::size_t kRomAt = 24;
 
 enum class Encoding : std::uint8_t { Stored = 0, RunLength = 1 };
 
-const char* kTransferNote =
+// Section headers have flags from this version on; before, the byte is 0.
+constexpr std::uint32_t kFlagsSince = 2;
+
+constexpr const char* kTransferNote =
     "The state was saved during a link transfer; it resumes with the link cable unplugged.";
 
 // The images, wherever the machine keeps them.
@@ -165,7 +168,7 @@ std::optional<std::string> FindSections(std::span<const std::uint8_t> bytes, std
     const std::string name =
         kind ? std::string(kind->name) : "unknown kind " + std::to_string(static_cast<unsigned>(id));
     if (storedLength > end - at) return "the " + name + " section runs past the end of the saved state";
-    if (version == 1 && flags != 0) return "the " + name + " section's reserved byte is not 0";
+    if (version < kFlagsSince && flags != 0) return "the " + name + " section's reserved byte is not 0";
     if (flags & ~section_flag::kKnown) return "the " + name + " section has unknown flags";
     const std::span<const std::uint8_t> stored = bytes.subspan(at, static_cast<std::size_t>(storedLength));
     at += stored.size();

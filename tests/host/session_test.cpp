@@ -72,6 +72,16 @@ std::vector<fs::path> FilesIn(const fs::path& folder) {
   return files;
 }
 
+// The file of a session saved after one pass: the folder's only file.
+fs::path SaveOneSession(const fs::path& rom, const fs::path& sessions) {
+  auto shell = StartShell(rom, sessions);
+  shell->shell->Pass();
+  EXPECT_EQ(shell->shell->SaveSession(), "");
+  const std::vector<fs::path> saved = FilesIn(sessions);
+  EXPECT_EQ(saved.size(), 1u);
+  return saved.size() == 1 ? sessions / saved[0] : fs::path();
+}
+
 TEST(Session, TheMachineComesBackAsItWasClosed) {
   TempFolder sessions;
   const test::TempFile rom(test::NopRom().bytes());
@@ -104,14 +114,9 @@ TEST(Session, TheMachineComesBackAsItWasClosed) {
 TEST(Session, AnUnreadableSessionIsSetAsideAndReported) {
   TempFolder sessions;
   const test::TempFile rom(test::NopRom().bytes());
-  {
-    auto first = StartShell(rom.path(), sessions.path());
-    first->shell->Pass();
-    ASSERT_EQ(first->shell->SaveSession(), "");
-  }
+  const fs::path state = SaveOneSession(rom.path(), sessions.path());
+  ASSERT_FALSE(state.empty());
   const std::vector<fs::path> saved = FilesIn(sessions.path());
-  ASSERT_EQ(saved.size(), 1u);
-  const fs::path state = sessions.path() / saved[0];
   fs::resize_file(state, fs::file_size(state) / 2);  // cut off, as by a crash of the disk
 
   auto second = StartShell(rom.path(), sessions.path());
@@ -130,14 +135,9 @@ TEST(Session, AnUnreadableSessionIsSetAsideAndReported) {
 TEST(Session, ANewerPelluxsSessionIsLeftInPlace) {
   TempFolder sessions;
   const test::TempFile rom(test::NopRom().bytes());
-  {
-    auto first = StartShell(rom.path(), sessions.path());
-    first->shell->Pass();
-    ASSERT_EQ(first->shell->SaveSession(), "");
-  }
+  const fs::path state = SaveOneSession(rom.path(), sessions.path());
+  ASSERT_FALSE(state.empty());
   const std::vector<fs::path> saved = FilesIn(sessions.path());
-  ASSERT_EQ(saved.size(), 1u);
-  const fs::path state = sessions.path() / saved[0];
   std::vector<std::uint8_t> newer = BytesOf(state);
   newer.at(8) = 99;  // the format version
   SealState(newer);
