@@ -11,6 +11,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/clock.h"
 #include "machine/keys.h"
+#include "machine/link_port.h"
 #include "machine/watchpoints.h"
 
 namespace pellux {
@@ -111,6 +112,8 @@ class Calculator {
   std::vector<std::uint8_t> rom;  // the flash image, in the same order
   FlashState flashState = FlashState::ReadArray;
   std::array<std::uint8_t, kPortCount> ports{};
+  LinkPort link;   // the link port's chip: saved with the machine
+  LinkWire wire;   // the cable's end: not saved, a loaded machine has no cable
   // The debugger's: tested by the run loop, not part of saved states.
   BreakpointSet breakpoints;
   DebugWatch watch;
