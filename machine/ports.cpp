@@ -13,14 +13,14 @@ const std::array<std::uint8_t, 32> kPortStartValues = {
 namespace {
 constexpr std::uint32_t kPortMask = 0x1F;
 constexpr std::uint32_t kIgnoredWriteBits = 0x900000;  // bits 23 and 20
-constexpr std::uint8_t kContrastValue = 0x40;
+
+bool LinkPortNumber(unsigned n) { return n >= port::kLinkControl && n <= port::kLinkData; }
 }  // namespace
 
 std::uint8_t PortRead(Calculator& m, std::uint32_t address) {
   const unsigned n = address & kPortMask;
-  const std::uint8_t value = m.ports[n];
-  if (n == port::kContrast) m.ports[n] = kContrastValue;
-  return value;
+  if (LinkPortNumber(n)) return LinkRead(m, n);
+  return m.ports[n];
 }
 
 void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
@@ -37,14 +37,11 @@ void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
       RequestStop(m.cpu);
       m.wakeMask = (value & 0x1Fu) | 0x20u;
       break;
-    case 0x0C:
-      ports[0x0C] = value & 0xEF;
-      break;
-    case port::kContrast:
-      ports[port::kContrast] = kContrastValue;
-      break;
-    case 0x0E:
-      ports[0x0E] = value & 0x03;
+    case port::kLinkControl:
+    case port::kLinkStatus:
+    case port::kLinkLines:
+    case port::kLinkData:
+      LinkWrite(m, address & kPortMask, value);
       break;
     case port::kLcdBaseHigh:
       m.lcdBase = static_cast<std::uint32_t>(value) << 11 | (m.lcdBase & 0x7F8);

@@ -43,7 +43,7 @@ std::string CheckState(const CpuState& cpu) {
   // An exception entered between instructions (trace, interrupt) whose frame
   // faults or hits a port leaves its state for the next instruction to
   // settle; a refused mode never outlives its instruction.
-  if (cpu.runState == RunState::IllegalOp || cpu.runState > RunState::ProtectFault) {
+  if (cpu.runState == RunState::IllegalOp || cpu.runState > RunState::DeviceRequest) {
     return "runState left at " + std::to_string(static_cast<int>(cpu.runState));
   }
   return {};
@@ -65,6 +65,9 @@ class Session {
         break;
       case RunResult::ProtectViolation:
         RequestInterrupt(calc, 7);
+        break;
+      case RunResult::DeviceRequest:
+        AdvanceLink(calc, 0);
         break;
       case RunResult::BreakpointHit:
         if (!calc.breakpoints.Contains(calc.cpu.pc)) return "a breakpoint hit away from any breakpoint";
