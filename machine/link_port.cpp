@@ -289,9 +289,11 @@ void SetLinkPeerLines(Calculator& m, std::uint8_t held) {
 bool TakeLinkReset(Calculator& m) { return std::exchange(m.wire.resetPulsed, false); }
 
 void ResetLinkFromPeer(Calculator& m) {
-  DropBytesInFlight(m.link);
+  LinkPort& link = m.link;
+  const bool lost = link.txFull || link.arriving || link.rxFull || !m.wire.toCalculator.empty();
+  DropBytesInFlight(link);
   m.wire.toCalculator.Clear();
-  if (EngineOn(m)) m.link.error = true;
+  if (lost && EngineOn(m)) link.error = true;
   Changed(m);
 }
 

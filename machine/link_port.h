@@ -168,8 +168,11 @@ std::uint8_t LinkLinesHeld(const Calculator& m);
 void SetLinkPeerLines(Calculator& m, std::uint8_t held);
 // Whether this end pulsed both lines low since the last call (and forgets it).
 bool TakeLinkReset(Calculator& m);
-// The other end pulsed both lines low: the bytes in flight are lost and, with
-// the byte engine on, the error is raised.
+// The other end pulsed both lines low: the bytes in flight (sent, arriving,
+// received and unread, on the cable towards us) are lost and, when that
+// lost any with the byte engine on, the error is raised. A reset of an idle
+// link is no error: software answers an error with a reset of its own, and
+// two machines that each did so would reset each other for ever.
 void ResetLinkFromPeer(Calculator& m);
 // Link units since the machine started: the clock for the other end's
 // time-outs.

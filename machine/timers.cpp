@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "cpu/always_inline.h"
 #include "cpu/core.h"
@@ -128,13 +129,22 @@ PELLUX_ALWAYS_INLINE RunResult RunSettled(Calculator& m, std::uint32_t count, bo
   return RunLinked(m, count - ran, linkAsked);
 }
 
-// A tick's worth of link time while the processor sleeps. Answers whether
-// the link asked for an interrupt that may wake it.
-bool LinkTick(Calculator& m) {
-  bool asked = false;
-  if (LinkUnitsToNextEvent(m) == 0u) asked = AdvanceLink(m, 0);  // what the other end did meanwhile
-  asked |= AdvanceLink(m, kLinkUnitsPerTick);
-  return asked && (m.wakeMask & wake::kLink);
+// The link's time while the processor sleeps, event by event, until it asks
+// for an interrupt that may wake the processor (answers true) or the units
+// are spent.
+bool SleepOnLink(Calculator& m, std::uint32_t& units) {
+  if (LinkQuiet(m.link)) {
+    m.link.time += std::exchange(units, 0);
+    return false;
+  }
+  for (;;) {
+    const std::optional<std::uint32_t> next = LinkUnitsToNextEvent(m);
+    const std::uint32_t step = next ? std::min(units, *next) : units;
+    const bool asked = AdvanceLink(m, step);
+    units -= step;
+    if (asked && (m.wakeMask & wake::kLink)) return true;
+    if (units == 0) return false;
+  }
 }
 
 }  // namespace
@@ -225,17 +235,27 @@ RunOutcome Calculator::IdleCatchUp(HostClock& clock) {
     }
   }
 
-  // The processor runs only in short bursts after ticks that wake it.
+  // The processor runs only in short bursts after ticks that wake it. The
+  // link's time passes with the tick's; a link event that wakes the
+  // processor starts a burst there, whose instructions are part of the tick.
   RunOutcome outcome = RunOutcome::Asleep;
   for (; ticks > 0; --ticks) {
-    const bool timerWoke = TimerTick();
-    const bool linkWoke = LinkTick(*this);
-    if (!timerWoke && !linkWoke) {
-      outcome = RunOutcome::Asleep;
-      continue;
+    bool woken = TimerTick();
+    std::uint32_t units = kLinkUnitsPerTick;
+    for (;;) {
+      if (!woken) woken = SleepOnLink(*this, units);
+      if (!woken) {
+        outcome = RunOutcome::Asleep;
+        break;
+      }
+      const std::uint64_t before = cpu.instructionCount;
+      outcome = RunBurst();
+      if (outcome == RunOutcome::Breakpoint) return outcome;
+      const std::uint64_t ran = cpu.instructionCount - before;
+      if (outcome == RunOutcome::Running || ran >= units) break;
+      units -= static_cast<std::uint32_t>(ran);
+      woken = false;
     }
-    outcome = RunBurst();
-    if (outcome == RunOutcome::Breakpoint) return outcome;
   }
   return outcome;
 }
