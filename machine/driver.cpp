@@ -15,7 +15,8 @@ void Driver::Attach(Calculator& machine, Mode mode, ClockStart start) {
   machine_ = &machine;
   if (start == ClockStart::Now) machine_->StartPacing(*clock_);
   mode_ = mode;
-  if (peer_) PlugLink(*machine_, true);
+  // A machine restored from a state has no cable but this one.
+  PlugLink(*machine_, peer_ != nullptr);
 }
 
 void Driver::Plug(LinkPeer* peer) {

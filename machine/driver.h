@@ -40,7 +40,8 @@ class Driver {
   RunOutcome Pass();
 
   // Another machine from now on: a restored state, a fresh boot. What is
-  // plugged into the link port stays plugged, into the new machine.
+  // plugged into the link port stays plugged, into the new machine (and a
+  // machine comes to a driver without a peer unplugged).
   void Attach(Calculator& machine, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
 
   // The other end of the link cable, or none (null unplugs). The peer must

@@ -37,7 +37,8 @@ constexpr std::uint8_t kStatusTransmitEmpty = 0x40;
 constexpr std::uint8_t kStatusReceiveFull = 0x20;
 constexpr std::uint8_t kStatusActivity = 0x08;
 
-constexpr unsigned kPeerLinesShift = 2;  // port 0x0E bits 2-3
+// The other end's lines as port 0x0E shows them, in bits 2-3.
+unsigned PeerLineBits(const LinkPort& link) { return (link.peerLines & link_line::kBoth) << 2; }
 
 bool EngineOn(const Calculator& m) { return !(m.ports[port::kLinkControl] & kLinkDisable); }
 bool TimeoutsOn(const Calculator& m) { return !(m.ports[port::kLinkControl] & kTimeoutDisable); }
@@ -120,7 +121,8 @@ void Pump(Calculator& m) {
 // conditions were last looked at; answers whether it did.
 bool Settle(Calculator& m) {
   const std::uint8_t held = Conditions(m.link);
-  const auto began = static_cast<std::uint8_t>(held & ~m.link.conditions & m.ports[port::kLinkControl] & kInterruptBits);
+  const auto began =
+      static_cast<std::uint8_t>(held & ~m.link.conditions & m.ports[port::kLinkControl] & kInterruptBits);
   m.link.conditions = held;
   ShowStatus(m);
   if (!began) return false;
@@ -208,8 +210,7 @@ std::uint8_t LinkPeek(const Calculator& m, unsigned port) {
     case port::kLinkStatus:
       return m.ports[port::kLinkStatus];
     case port::kLinkLines:
-      return static_cast<std::uint8_t>(m.ports[port::kLinkLines] |
-                                       (m.link.peerLines & link_line::kBoth) << kPeerLinesShift);
+      return static_cast<std::uint8_t>(m.ports[port::kLinkLines] | PeerLineBits(m.link));
     default:
       return m.ports[port];
   }
@@ -221,7 +222,9 @@ bool AdvanceLink(Calculator& m, std::uint32_t units) {
   // Event by event, so that what one event starts is timed from it.
   do {
     std::uint32_t step = units;
-    if (const auto next = UnitsToTimedEvent(m)) step = static_cast<std::uint32_t>(std::min<std::uint64_t>(step, *next));
+    if (const auto next = UnitsToTimedEvent(m)) {
+      step = static_cast<std::uint32_t>(std::min<std::uint64_t>(step, *next));
+    }
     units -= step;
     link.time += step;
     if (link.txFull) {
@@ -249,11 +252,13 @@ std::optional<std::uint32_t> LinkUnitsToNextEvent(const Calculator& m) {
   if (CanDeliver(m) || TimedOut(m) || CanReceive(m) || Conditions(m.link) != m.link.conditions) return 0;
   const std::optional<std::uint64_t> next = UnitsToTimedEvent(m);
   if (!next) return std::nullopt;
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(*next, std::numeric_limits<std::uint32_t>::max()));
+  return static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(*next, std::numeric_limits<std::uint32_t>::max()));
 }
 
 void PlugLink(Calculator& m, bool plugged) {
   LinkWire& wire = m.wire;
+  const bool changed = plugged != wire.plugged || m.link.peerLines != 0 || !wire.toCalculator.empty();
   if (!plugged) {
     // What was on the cable goes with it, and nobody holds the lines.
     wire.toCalculator.Clear();
@@ -262,7 +267,7 @@ void PlugLink(Calculator& m, bool plugged) {
     m.link.peerLines = 0;
   }
   wire.plugged = plugged;
-  Changed(m);
+  if (changed) Changed(m);
 }
 
 bool LinkPlugged(const Calculator& m) { return m.wire.plugged; }

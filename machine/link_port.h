@@ -133,7 +133,7 @@ struct LinkWire {
 
 // --- The machine's side, for the bus and the run slices ---
 
-std::uint8_t LinkRead(Calculator& m, unsigned port);          // 0x0C-0x0F
+std::uint8_t LinkRead(Calculator& m, unsigned port);           // 0x0C-0x0F
 void LinkWrite(Calculator& m, unsigned port, std::uint8_t v);  // 0x0C-0x0F
 // The port byte as a debugger sees it, without side effects.
 std::uint8_t LinkPeek(const Calculator& m, unsigned port);

@@ -116,7 +116,9 @@ bool ChargeLink(Calculator& m, std::uint32_t ran, bool wasTransmitting) {
 // unless an instruction touches the link.
 PELLUX_ALWAYS_INLINE RunResult RunSettled(Calculator& m, std::uint32_t count, bool& linkAsked) {
   linkAsked = false;
-  if (!LinkQuiet(m.link)) [[unlikely]] return RunLinked(m, count, linkAsked);
+  if (!LinkQuiet(m.link)) [[unlikely]] {
+    return RunLinked(m, count, linkAsked);
+  }
   const std::uint64_t before = m.cpu.instructionCount;
   const RunResult result = RunWatchedOrPlain(m, count, ActiveBreakpoints(m.breakpoints));
   const auto ran = static_cast<std::uint32_t>(m.cpu.instructionCount - before);

@@ -102,10 +102,10 @@ TEST(LinkPort, UnpluggedAndSilentCablesReadAsTheIdlePort) {
     std::uint8_t value;  // written, or expected
   };
   const Access accesses[] = {
-      {false, kControl, 0x07}, {false, kStatus, 0x40}, {false, kLines, 0x10}, {false, kData, 0x00},
-      {true, kControl, 0xFF},  {false, kControl, 0xEF}, {true, kData, 0x5A},  {false, kData, 0x00},
-      {false, kStatus, 0x40},  {true, kStatus, 0x12},   {false, kStatus, 0x40}, {true, kLines, 0xFF},
-      {false, kLines, 0x03},   {true, kLines, 0x01},    {false, kLines, 0x01}, {true, kLines, 0x00},
+      {false, kControl, 0x07}, {false, kStatus, 0x40},  {false, kLines, 0x10},   {false, kData, 0x00},
+      {true, kControl, 0xFF},  {false, kControl, 0xEF}, {true, kData, 0x5A},     {false, kData, 0x00},
+      {false, kStatus, 0x40},  {true, kStatus, 0x12},   {false, kStatus, 0x40},  {true, kLines, 0xFF},
+      {false, kLines, 0x03},   {true, kLines, 0x01},    {false, kLines, 0x01},   {true, kLines, 0x00},
       {false, kLines, 0x00},   {true, kControl, 0x4D},  {false, kControl, 0x4D}, {false, kStatus, 0x40},
       {false, kData, 0x00},    {true, kControl, 0x00},  {false, kControl, 0x00}, {false, kStatus, 0x40},
   };
@@ -242,7 +242,8 @@ TEST(LinkPort, EachConditionRequestsLevel4WhenItsBitIsSet) {
          SetLinkPeerLines(m, link_line::kWhite);
          Between(m);
        }},
-      {"error: a time-out", 0x08, [](Calculator& m) {
+      {"error: a time-out", 0x08,
+       [](Calculator& m) {
          PlugLink(m, false);
          Write(m, kData, 0x44);
          AdvanceLink(m, kLinkByteUnits + kLinkTimeoutUnits - 1);
@@ -483,9 +484,10 @@ TEST(LinkPort, AByteWakesASleepingProcessor) {
   };
   for (const Case& c : cases) {
     RomBuilder rom = NopRom();
+    // Interrupt on a byte received, sleep, then on: mask 0, count in D6.
     std::vector<std::uint16_t> program = {kMoveByteToAbs, 0x0001, 0x0060, 0x000C};
     program.insert(program.end(), c.sleep.begin(), c.sleep.end());
-    for (const std::uint16_t word : {kMoveToSr, std::uint16_t{0x2000}, AddqOne(6), kBraSelf}) program.push_back(word);
+    program.insert(program.end(), {kMoveToSr, 0x2000, AddqOne(6), kBraSelf});
     std::uint32_t at = kMain;
     for (const std::uint16_t word : program) {
       rom.Code(at, {word});

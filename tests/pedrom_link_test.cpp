@@ -31,7 +31,8 @@
 namespace pellux {
 namespace {
 
-const std::filesystem::path kPedromRom = std::filesystem::path(PELLUX_PROJECT_DIR) / "../shared/pedrom/pedrom-ti92p.rom";
+const std::filesystem::path kPedromRom =
+    std::filesystem::path(PELLUX_PROJECT_DIR) / "../shared/pedrom/pedrom-ti92p.rom";
 
 constexpr int kColumns = kLcdWidth / 6;  // 40 cells of 6 x 8 pixels
 constexpr int kRows = kLcdHeight / 8;    // 16
@@ -45,7 +46,8 @@ Glyph Cell(const std::array<std::uint8_t, kLcdFrameBytes>& frame, int row, int c
     for (int x = 0; x < 6; ++x) {
       const int px = column * 6 + x;
       const int py = row * 8 + y;
-      if (frame[py * (kLcdWidth / 8) + px / 8] >> (7 - px % 8) & 1) glyph[y] |= static_cast<std::uint8_t>(0x80 >> x);
+      if (frame[py * (kLcdWidth / 8) + px / 8] >> (7 - px % 8) & 1)
+        glyph[y] |= static_cast<std::uint8_t>(0x80 >> x);
     }
   }
   return glyph;
@@ -67,7 +69,8 @@ std::map<Glyph, char> FindFont(const Calculator& m) {
     for (std::size_t i = 0; i < kBanner.size() && all; ++i) all = glyphAt(base, kBanner[i]) == banner[i];
     if (!all) continue;
     std::map<Glyph, char> font;
-    for (unsigned char c = 126; c >= 32; --c) font[glyphAt(base, c)] = static_cast<char>(c);  // the lowest code wins
+    for (unsigned char c = 126; c >= 32; --c)
+      font[glyphAt(base, c)] = static_cast<char>(c);  // the lowest code wins
     return font;
   }
   return {};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,9 +50,25 @@ std::string CheckState(const CpuState& cpu) {
   return {};
 }
 
+// The far end of the cable answers with what the machine sent, holds the
+// lines the machine holds and pulses a reset back, so that any program
+// drives the whole link port.
+class Loopback : public LinkPeer {
+ public:
+  void Exchange(Calculator& m) override {
+    if (TakeLinkReset(m)) ResetLinkFromPeer(m);
+    SetLinkPeerLines(m, LinkLinesHeld(m));
+    while (LinkRoom(m) > 0) {
+      const std::optional<std::uint8_t> byte = LinkTake(m);
+      if (!byte) break;
+      LinkPut(m, *byte);
+    }
+  }
+};
+
 class Session {
  public:
-  Session() : calc(std::span<const std::uint8_t>{}), driver(calc, clock) {}
+  Session() : calc(std::span<const std::uint8_t>{}), driver(calc, clock) { driver.Plug(&loopback); }
 
   // Runs up to count instructions of the budget, answering the run's result
   // as the machine's callers do.
@@ -93,6 +110,7 @@ class Session {
 
   ManualClock clock;
   Calculator calc;
+  Loopback loopback;
   Driver driver;
   std::uint32_t budget = kInstructionBudget;
 };
