@@ -20,16 +20,12 @@ using test::CalculatorFixture;
 using test::LevelHandler;
 using test::NopRom;
 using test::RomBuilder;
+using namespace test::asm68k;
 
 constexpr std::uint32_t kMain = RomBuilder::kDefaultPc;
 constexpr std::uint32_t kMessage = 0x450000;  // in flash, never run
 constexpr std::uint32_t kInbox = 0x5000;      // in RAM
 
-constexpr std::uint16_t kMoveByteToAbs = 0x13FC;     // MOVE.B #imm,(xxx).L
-constexpr std::uint16_t kMoveByteAbsToAbs = 0x13F9;  // MOVE.B (xxx).L,(xxx).L
-constexpr std::uint16_t kRte = 0x4E73;
-constexpr std::uint16_t kBraSelf = 0x60FE;
-constexpr std::uint16_t AddqOne(unsigned dn) { return static_cast<std::uint16_t>(0x5280 | dn); }
 
 std::vector<std::uint8_t> Message(std::size_t length, unsigned step) {
   std::vector<std::uint8_t> bytes(length);

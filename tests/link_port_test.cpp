@@ -21,6 +21,7 @@ using test::CalculatorFixture;
 using test::LevelHandler;
 using test::NopRom;
 using test::RomBuilder;
+using namespace test::asm68k;
 
 constexpr std::uint32_t kMain = RomBuilder::kDefaultPc;
 constexpr unsigned kControl = 0x0C;
@@ -29,14 +30,6 @@ constexpr unsigned kLines = 0x0E;
 constexpr unsigned kData = 0x0F;
 constexpr unsigned kLevel4 = 1u << 4;
 
-// Hand-assembled instructions; (xxx).L operands follow as two words.
-constexpr std::uint16_t kMoveByteToAbs = 0x13FC;     // MOVE.B #imm,(xxx).L
-constexpr std::uint16_t kMoveByteAbsToAbs = 0x13F9;  // MOVE.B (xxx).L,(xxx).L
-constexpr std::uint16_t kMoveToSr = 0x46FC;          // MOVE.W #imm,SR
-constexpr std::uint16_t kStop = 0x4E72;              // STOP #imm
-constexpr std::uint16_t kRte = 0x4E73;
-constexpr std::uint16_t kBraSelf = 0x60FE;
-constexpr std::uint16_t AddqOne(unsigned dn) { return static_cast<std::uint16_t>(0x5280 | dn); }
 
 // The level-4 handler of the processor-view tests: the byte received goes
 // to 0x5000, and D7 counts the entries.
@@ -64,10 +57,17 @@ void Write(Calculator& m, unsigned port, std::uint8_t value) {
 // every request waits.
 unsigned TakeRequests(Calculator& m) { return std::exchange(m.cpu.pendingInts, 0); }
 
+// A machine of NOPs with the mask at 7, its requests read by TakeRequests.
+struct MaskedMachine {
+  MaskedMachine() : m(*f.calc) { m.cpu.intMask = 7; }
+  CalculatorFixture f{NopRom()};
+  Calculator& m;
+};
+
 class LinkPortTest : public ::testing::Test {
  protected:
-  LinkPortTest() : m(*f_.calc) { m.cpu.intMask = 7; }
-  CalculatorFixture f_{NopRom()};
+  LinkPortTest() : m(machine_.m) {}
+  MaskedMachine machine_;
   Calculator& m;
 };
 
@@ -110,9 +110,8 @@ TEST(LinkPort, UnpluggedAndSilentCablesReadAsTheIdlePort) {
       {false, kData, 0x00},    {true, kControl, 0x00},  {false, kControl, 0x00}, {false, kStatus, 0x40},
   };
   for (const bool plugged : {false, true}) {
-    CalculatorFixture f(NopRom());
-    Calculator& m = *f.calc;
-    m.cpu.intMask = 7;
+    MaskedMachine machine;
+    Calculator& m = machine.m;
     PlugLink(m, plugged);
     for (const Access& a : accesses) {
       if (a.write) {
@@ -261,9 +260,8 @@ TEST(LinkPort, EachConditionRequestsLevel4WhenItsBitIsSet) {
   };
   for (const Case& c : cases) {
     for (const bool enabled : {true, false}) {
-      CalculatorFixture f(NopRom());
-      Calculator& m = *f.calc;
-      m.cpu.intMask = 7;
+      MaskedMachine machine;
+      Calculator& m = machine.m;
       PlugLink(m, true);
       Write(m, kControl, static_cast<std::uint8_t>(enabled ? c.bit : 0x0F & ~c.bit & ~c.together));
       c.prepare(m);
@@ -320,9 +318,8 @@ TEST_F(LinkPortTest, AByteWrittenWhileTheBufferIsFullIsLost) {
 // for ever and goes when a cable comes.
 TEST(LinkPort, TimeOuts) {
   for (const bool timeouts : {true, false}) {
-    CalculatorFixture f(NopRom());
-    Calculator& m = *f.calc;
-    m.cpu.intMask = 7;
+    MaskedMachine machine;
+    Calculator& m = machine.m;
     Write(m, kControl, timeouts ? 0x08 : 0x28);
     Write(m, kData, 0x77);
     AdvanceLink(m, kLinkByteUnits + kLinkTimeoutUnits - 1);
@@ -354,9 +351,8 @@ TEST(LinkPort, TimeOuts) {
 // is kept for the other end until it asks.
 TEST(LinkPort, ResetPulses) {
   for (const bool engineOn : {true, false}) {
-    CalculatorFixture f(NopRom());
-    Calculator& m = *f.calc;
-    m.cpu.intMask = 7;
+    MaskedMachine machine;
+    Calculator& m = machine.m;
     PlugLink(m, true);
     Write(m, kControl, 0x08);
     LinkPut(m, 0x01);
@@ -377,9 +373,8 @@ TEST(LinkPort, ResetPulses) {
     EXPECT_EQ(Read(m, kStatus), 0x40) << "nothing arrives";
   }
 
-  CalculatorFixture f(NopRom());
-  Calculator& m = *f.calc;
-  m.cpu.intMask = 7;
+  MaskedMachine machine;
+  Calculator& m = machine.m;
   PlugLink(m, true);
   Write(m, kControl, 0x08);
   TakeRequests(m);
