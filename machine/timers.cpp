@@ -6,6 +6,10 @@
 // calculator's clock runs slow rather than catching up; a pass of the host's
 // idle loop, while the processor sleeps, charges at most 40 and carries the
 // fraction of a tick to the next pass, so a sleeping calculator keeps time.
+//
+// The link port keeps its own time (machine/link_port.h): a unit for each
+// instruction the slices and bursts run, and kLinkUnitsPerTick for each tick
+// the processor sleeps through.
 #include <algorithm>
 #include <cstdint>
 #include <limits>

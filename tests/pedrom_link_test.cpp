@@ -226,5 +226,20 @@ TEST_F(PedromLink, SendcalcCarriesAVariableToTheOtherMachine) {
   EXPECT_FALSE(LinkBusy(b));
 }
 
+// PedroM's help text, about 370 bytes: more than its own link queues (250
+// bytes) and the cable's buffer hold, so the bytes wait on each other.
+TEST_F(PedromLink, ALongerVariableCrossesToo) {
+  Run(3.0);
+  const std::map<Glyph, char> font = FindFont(a_->calculator());
+  ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";
+  TypeAndRun(*a_, "help >hlp", 1.0);
+  TypeAndRun(*a_, "sendcalc hlp", 5.0);
+  TypeAndRun(*b_, "more hlp", 1.0);
+  const std::vector<std::string> rowsB = ScreenText(b_->calculator(), font);
+  EXPECT_EQ(RowAfter(rowsB, ":>more hlp"), "      arc       cat        cd     clean") << Joined(rowsB);
+  EXPECT_TRUE(HasRow(rowsB, "       rm  sendcalc      side     unarc")) << Joined(rowsB);
+  EXPECT_TRUE(HasRow(rowsB, "    unppg")) << Joined(rowsB);
+}
+
 }  // namespace
 }  // namespace pellux
