@@ -23,7 +23,7 @@ std::optional<std::string> ImpossibleProcessor(const CpuState& cpu) {
   }
   if (cpu.intMask > 7) return "the interrupt mask is " + std::to_string(cpu.intMask);
   if (cpu.pendingInts & 1) return "interrupt level 0 is pending";
-  if (static_cast<unsigned>(cpu.runState) > static_cast<unsigned>(RunState::ProtectFault)) {
+  if (static_cast<unsigned>(cpu.runState) > static_cast<unsigned>(RunState::DeviceRequest)) {
     return "the processor's run state is unknown";
   }
   return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<std::string> ImpossibleLink(const LinkSection<LinkPort>& link, std
   if (link.transferInFlight > 1)
     return "the link's transfer flag holds " + std::to_string(link.transferInFlight);
   if (p.peerLines & ~link_line::kBoth) return "the other end of the link holds lines " + Hex(p.peerLines, 2);
-  if (p.conditions > 0x0F) return "the link conditions are " + Hex(p.conditions, 2);
+  if (p.conditions & ~(0x0F | link_condition::kLookAgain)) return "the link conditions are " + Hex(p.conditions, 2);
   for (const auto& [units, what] : {std::pair{p.txUnits, "sent"}, std::pair{p.arrivingUnits, "received"}}) {
     if (units > kLinkByteUnits) {
       return "the link byte being " + std::string(what) + " has " + std::to_string(units) +
