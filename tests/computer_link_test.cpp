@@ -200,22 +200,29 @@ TEST(ComputerLink, VariablesThatCannotBeSentFailAtOnce) {
 
 TEST(ComputerLink, SilenceEndsTheJobAfterTheAnswerTimeAndNotBefore) {
   ASSERT_EQ(kTimes.answer, 5 * kLinkUnitsPerSecond);
-  ComputerLink link;
-  const std::uint64_t start = 777;
-  link.SendVariables({MakeVariable("main", "hello", 10)});
-  link.Advance(start);
-  ASSERT_FALSE(link.Output().empty());
-  // The cable takes the header; nothing comes back.
-  link.OutputTaken(link.Output().size(), start);
-  link.Advance(start + kTimes.answer - 1);
-  EXPECT_TRUE(link.TakeEvents().empty());
-  EXPECT_TRUE(link.Busy());
-  link.Advance(start + kTimes.answer);
-  const std::vector<LinkEvent> events = link.TakeEvents();
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].kind, LinkEventKind::Failed);
-  EXPECT_EQ(events[0].message, "No answer from the calculator in 5 seconds (sending main\\hello).");
-  EXPECT_FALSE(link.Busy());
+  // The cable takes the header and nothing answers; or nothing even takes
+  // a byte. Either way the time counts from the job's start, however long
+  // the link was idle before.
+  for (const bool cableTakes : {true, false}) {
+    SCOPED_TRACE(cableTakes);
+    ComputerLink link;
+    link.Advance(1000);
+    const std::uint64_t start = 1000 + 3 * kTimes.answer;
+    link.SendVariables({MakeVariable("main", "hello", 10)});
+    link.Advance(start);
+    ASSERT_FALSE(link.Output().empty());
+    if (cableTakes) link.OutputTaken(link.Output().size(), start);
+    link.Advance(start + kTimes.answer - 1);
+    EXPECT_TRUE(link.TakeEvents().empty());
+    EXPECT_TRUE(link.Busy());
+    link.Advance(start + kTimes.answer);
+    const std::vector<LinkEvent> events = link.TakeEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, LinkEventKind::Failed);
+    EXPECT_EQ(events[0].message, "No answer from the calculator in 5 seconds (sending main\\hello).");
+    EXPECT_FALSE(link.Busy());
+    EXPECT_TRUE(link.Output().empty());
+  }
 }
 
 TEST(ComputerLink, CalculatorThatStopsMidwayTimesOutFromItsLastByte) {
