@@ -384,15 +384,25 @@ void ComputerLink::OnSendPacket(const LinkPacket& packet) {
   }
 }
 
-// --- The screen ---
+// --- Data the calculator sends: a screen, a variable ---
+
+// The ACK before the data moves on to waiting for it; anything but the data
+// ends the job. Answers whether the packet is the data.
+bool ComputerLink::IsAwaitedData(const LinkPacket& packet, Step ackStep, Step dataStep) {
+  if (packet.command == link_command::kAck) {
+    if (step_ == ackStep) step_ = dataStep;
+    Advanced();
+    return false;
+  }
+  if (packet.command != link_command::kXdp) {
+    Unexpected(packet, step_ == ackStep ? "ACK" : "XDP");
+    return false;
+  }
+  return true;
+}
 
 void ComputerLink::OnScreenPacket(LinkPacket& packet) {
-  if (packet.command == link_command::kAck) {
-    if (step_ == Step::ScreenAck) step_ = Step::ScreenData;
-    Advanced();
-    return;
-  }
-  if (packet.command != link_command::kXdp) return Unexpected(packet, step_ == Step::ScreenAck ? "ACK" : "XDP");
+  if (!IsAwaitedData(packet, Step::ScreenAck, Step::ScreenData)) return;
   if (packet.data.size() != kScreenDumpBytes) {
     Fail("The calculator sent a screen of " + std::to_string(packet.data.size()) + " bytes, not " +
          std::to_string(kScreenDumpBytes) + ".");
@@ -431,12 +441,7 @@ void ComputerLink::BeginReceive(const LinkPacket& var) {
 }
 
 void ComputerLink::OnReceivePacket(LinkPacket& packet) {
-  if (packet.command == link_command::kAck) {
-    if (step_ == Step::RecvCtsAck) step_ = Step::RecvData;
-    Advanced();
-    return;
-  }
-  if (packet.command != link_command::kXdp) return Unexpected(packet, step_ == Step::RecvCtsAck ? "ACK" : "XDP");
+  if (!IsAwaitedData(packet, Step::RecvCtsAck, Step::RecvData)) return;
   Variable variable = incoming_;
   if (const std::string problem = TakeVariableData(packet.data, variable); !problem.empty()) {
     Fail("The calculator's data for " + QualifiedName(incoming_) + " is not a variable: " + problem + ".");

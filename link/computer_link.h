@@ -135,6 +135,7 @@ class ComputerLink {
   void OnSendPacket(const LinkPacket& packet);
   void OnScreenPacket(LinkPacket& packet);
   void OnReceivePacket(LinkPacket& packet);
+  bool IsAwaitedData(const LinkPacket& packet, Step ackStep, Step dataStep);
   void OnRefused(const LinkPacket& skip);
   std::string RefusalSummary() const;
   void BeginReceive(const LinkPacket& var);
