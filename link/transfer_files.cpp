@@ -1,4 +1,4 @@
-#include "link/link_files.h"
+#include "link/transfer_files.h"
 
 #include <system_error>
 
