@@ -13,6 +13,7 @@ packages=(
   xvfb xdotool x11-apps
   valgrind
   gdb-multiarch
+  libtifiles-dev
 )
 
 missing=()
