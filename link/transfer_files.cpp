@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "link/var_header.h"
 #include "machine/files.h"
 
 namespace pellux {
@@ -59,11 +60,11 @@ SavedVariable SaveReceivedVariable(const std::filesystem::path& folder, const Va
     saved.error = DescribeFileError(folder, error ? error.message() : "not a folder");
     return saved;
   }
-  const std::vector<std::uint8_t> bytes = WriteVariableFile(variable);
-  if (bytes.empty()) {
-    saved.error = "The variable " + variable.folder + "\\" + variable.name + " cannot be written as a file.";
+  if (const std::string trouble = VariableTrouble(variable); !trouble.empty()) {
+    saved.error = QualifiedName(variable) + " cannot be written as a file: " + trouble + ".";
     return saved;
   }
+  const std::vector<std::uint8_t> bytes = WriteVariableFile(variable);
   const std::string stem = FileStem(variable.name);
   const std::string extension = VariableFileExtension(variable.type);
   for (int n = 1; n <= kMaxNumberedNames; ++n) {

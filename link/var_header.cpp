@@ -2,29 +2,16 @@
 
 #include <algorithm>
 
+#include "link/file_bytes.h"
+
 namespace pellux {
 
 namespace {
 
-constexpr std::size_t kMaxNameLength = 8;
-
-// A name or folder part the calculator can hold: no separator, no control
-// character, no space.
-bool NameCharactersOk(const std::string& part) {
-  return std::none_of(part.begin(), part.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte <= 0x20 || byte == 0x7F || c == '\\';
-  });
-}
-
-std::string CheckName(const std::string& folder, const std::string& name) {
-  if (name.empty()) return "the variable has no name";
-  if (name.size() > kMaxNameLength) return "the name is longer than 8 characters";
-  if (folder.size() > kMaxNameLength) return "the folder's name is longer than 8 characters";
-  if (!NameCharactersOk(name) || !NameCharactersOk(folder)) {
-    return "the name holds a space, a backslash or a control character";
-  }
-  return {};
+// Why a name or folder from a header will not do, or "".
+std::string HeaderNameTrouble(const char* what, const std::string& name) {
+  const std::string trouble = NameTrouble(name);
+  return trouble.empty() ? trouble : std::string(what) + " " + filebytes::Quoted(name) + " will not do: " + trouble;
 }
 
 }  // namespace
@@ -34,32 +21,21 @@ std::string QualifiedName(const Variable& variable) {
 }
 
 std::string CheckSendable(const Variable& variable) {
-  if (std::string problem = CheckName(variable.folder, variable.name); !problem.empty()) return problem;
-  const std::vector<std::uint8_t>& data = variable.data;
-  if (data.size() < 2) return "the variable has no data";
-  if (data.size() > kMaxVariableData) {
-    return "its " + std::to_string(data.size()) + " bytes are more than one packet carries (" +
+  if (std::string trouble = VariableTrouble(variable); !trouble.empty()) return trouble;
+  if (variable.data.size() > kMaxVariableData) {
+    return "its " + std::to_string(variable.data.size()) + " bytes are more than one packet carries (" +
            std::to_string(kMaxVariableData) + ")";
-  }
-  const std::size_t declared = std::size_t{data[0]} << 8 | data[1];
-  if (declared + 2 != data.size()) {
-    return "its size word says " + std::to_string(declared) + " bytes but " + std::to_string(data.size() - 2) +
-           " follow";
   }
   return {};
 }
 
 std::vector<std::uint8_t> EncodeVarHeader(const Variable& variable) {
   const std::string name = QualifiedName(variable);
-  const auto size = static_cast<std::uint32_t>(variable.data.size());
-  std::vector<std::uint8_t> header(6 + name.size());
-  header[0] = static_cast<std::uint8_t>(size);
-  header[1] = static_cast<std::uint8_t>(size >> 8);
-  header[2] = static_cast<std::uint8_t>(size >> 16);
-  header[3] = static_cast<std::uint8_t>(size >> 24);
-  header[4] = variable.type;
-  header[5] = static_cast<std::uint8_t>(name.size());
-  std::copy(name.begin(), name.end(), header.begin() + 6);
+  std::vector<std::uint8_t> header;
+  filebytes::PutLe32(header, static_cast<std::uint32_t>(variable.data.size()));
+  header.push_back(variable.type);
+  header.push_back(static_cast<std::uint8_t>(name.size()));
+  header.insert(header.end(), name.begin(), name.end());
   return header;
 }
 
@@ -69,7 +45,7 @@ VarHeader ParseVarHeader(std::span<const std::uint8_t> data) {
     header.error = "its " + std::to_string(data.size()) + " bytes are too few for a variable's header";
     return header;
   }
-  header.size = static_cast<std::uint32_t>(data[0] | data[1] << 8 | data[2] << 16) | std::uint32_t{data[3]} << 24;
+  header.size = filebytes::Le32(data, 0);
   header.variable.type = data[4];
   const std::size_t length = data[5];
   if (6 + length > data.size()) {
@@ -80,10 +56,9 @@ VarHeader ParseVarHeader(std::span<const std::uint8_t> data) {
   const std::size_t separator = full.find('\\');
   std::string folder = separator == std::string::npos ? "main" : full.substr(0, separator);
   std::string name = separator == std::string::npos ? full : full.substr(separator + 1);
-  if (std::string problem = CheckName(folder, name); !problem.empty()) {
-    header.error = problem;
-    return header;
-  }
+  header.error = HeaderNameTrouble("the name", name);
+  if (header.error.empty()) header.error = HeaderNameTrouble("the folder name", folder);
+  if (!header.ok()) return header;
   header.variable.folder = std::move(folder);
   header.variable.name = std::move(name);
   return header;
@@ -95,7 +70,7 @@ std::string TakeVariableData(std::span<const std::uint8_t> xdp, Variable& variab
     return "the 4 bytes that lead a variable's data are not zero";
   }
   const std::span<const std::uint8_t> body = xdp.subspan(4);
-  const std::size_t declared = std::size_t{body[0]} << 8 | body[1];
+  const std::size_t declared = filebytes::Be16(body, 0);
   if (declared + 2 != body.size()) {
     return "its size word says " + std::to_string(declared) + " bytes but " + std::to_string(body.size() - 2) +
            " came";

@@ -20,8 +20,8 @@ constexpr std::size_t kMaxVariableData = 0xFFFF - 4;
 // "folder\name", or the bare name when the folder is empty.
 std::string QualifiedName(const Variable& variable);
 
-// Why the variable cannot be sent as it stands ("" when it can): a name the
-// calculator would not take, data whose size word disagrees with it.
+// Why the variable cannot be sent as it stands ("" when it can): what keeps
+// it out of a file (VariableTrouble), or more data than one packet carries.
 std::string CheckSendable(const Variable& variable);
 
 // The VAR packet's data for a variable that passed CheckSendable.

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "link/computer_link.h"
+#include "link/transfer_files.h"
+#include "tests/link_files.h"
 #include "tests/scripted_calculator.h"
+#include "tests/test_support.h"
 
 namespace pellux {
 namespace {
@@ -168,12 +171,17 @@ TEST(ComputerLink, VariablesThatCannotBeSentFailAtOnce) {
     std::string message;
   };
   const Case cases[] = {
-      {[](Variable& v) { v.name = "toolongname"; }, "main\\toolongname cannot be sent: the name is longer than 8 characters."},
-      {[](Variable& v) { v.name.clear(); }, "A variable cannot be sent: the variable has no name."},
-      {[](Variable& v) { v.folder = "my folder"; }, "my folder\\hello cannot be sent: the folder's name is longer than 8 characters."},
-      {[](Variable& v) { v.name = "a\\b"; }, "main\\a\\b cannot be sent: the name holds a space, a backslash or a control character."},
-      {[](Variable& v) { v.data.push_back(0); }, "main\\hello cannot be sent: its size word says 10 bytes but 11 follow."},
-      {[](Variable& v) { v.data.resize(1); }, "main\\hello cannot be sent: the variable has no data."},
+      {[](Variable& v) { v.name = "toolongname"; },
+       "main\\toolongname cannot be sent: the name \"toolongname\" will not do: it has 11 characters, and names have "
+       "at most 8."},
+      {[](Variable& v) { v.name.clear(); }, "A variable cannot be sent: the name \"\" will not do: it is empty."},
+      {[](Variable& v) { v.folder = "my fold"; },
+       "my fold\\hello cannot be sent: the folder name \"my fold\" will not do: the calculator takes no space in "
+       "names."},
+      {[](Variable& v) { v.type = 0x55; }, "main\\hello cannot be sent: type id 0x55 is no variable of the TI-92 Plus."},
+      {[](Variable& v) { v.data.push_back(0); },
+       "main\\hello cannot be sent: its data begin with the size 10 but 11 bytes follow."},
+      {[](Variable& v) { v.data.resize(1); }, "main\\hello cannot be sent: its data lack the 2-byte size at their start."},
       {[](Variable& v) { v = MakeVariable("main", "hello", 0xFFFE); },
        "main\\hello cannot be sent: its 65536 bytes are more than one packet carries (65531)."},
   };
@@ -367,6 +375,49 @@ TEST(ComputerLink, ReceivesAVariableTheCalculatorSends) {
   }
 }
 
+// The variable files made by ld-tigcc and libtifiles go to the calculator,
+// come back as the calculator sends them and are saved: each variable is
+// what the file held (the link carries no attribute), and a file written
+// without a comment comes back byte for byte.
+TEST(ComputerLink, FilesGoToTheCalculatorAndComeBackAsFiles) {
+  test::TempDir saves;
+  std::vector<std::string> sameBytes;
+  for (const std::string& name : test::LinkVariableFileNames()) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path original = test::LinkDataDir() / name;
+    const VariablesFromFiles read = ReadVariablesFromFiles(std::span(&original, 1));
+    ASSERT_TRUE(read.ok()) << read.error;
+    Cable cable;
+    cable.link.SendVariables(read.variables);
+    cable.Run();
+    ASSERT_EQ(cable.Last().kind, LinkEventKind::Finished) << cable.Messages();
+    ASSERT_EQ(cable.calc.stored.size(), read.variables.size());
+
+    std::vector<Variable> back;
+    for (const Variable& stored : cable.calc.stored) {
+      cable.events.clear();
+      cable.calc.SendVariable(stored);
+      cable.Run();
+      ASSERT_EQ(cable.events.size(), 1u) << cable.Messages();
+      ASSERT_EQ(cable.Last().kind, LinkEventKind::VariableReceived);
+      back.push_back(cable.Last().variable);
+    }
+    std::vector<Variable> expected = read.variables;
+    for (Variable& variable : expected) variable.attribute = 0;
+    test::ExpectSameVariables(back, expected);
+
+    const SavedVariable saved = SaveReceivedVariable(saves.path(), back[0]);
+    ASSERT_TRUE(saved.ok()) << saved.error;
+    EXPECT_EQ(test::ReadWholeFile(saved.path), WriteVariableFile(back[0]));
+    const std::vector<std::uint8_t> originalBytes = test::ReadWholeFile(original);
+    if (originalBytes[18] == 0 && read.variables.size() == 1 && read.variables[0].attribute == 0) {
+      EXPECT_EQ(test::ReadWholeFile(saved.path), originalBytes) << "written without a comment, as it came";
+      sameBytes.push_back(name);
+    }
+  }
+  EXPECT_EQ(sameBytes, (std::vector<std::string>{"frames.9xz", "lcdfill.9xz", "pxdata.9xy", "tiles.9xz"}));
+}
+
 TEST(ComputerLink, RefusesAVariableHeaderItCannotRead) {
   Cable cable;
   const std::string name = "main\\longname1";
@@ -376,7 +427,9 @@ TEST(ComputerLink, RefusesAVariableHeaderItCannotRead) {
   for (int i = 0; i < 5; ++i) cable.Pass();
   ASSERT_EQ(cable.events.size(), 1u);
   EXPECT_EQ(cable.Last().kind, LinkEventKind::Failed);
-  EXPECT_EQ(cable.Last().message, "Refused a variable from the calculator: the name is longer than 8 characters.");
+  EXPECT_EQ(cable.Last().message,
+            "Refused a variable from the calculator: the name \"longname1\" will not do: it has 9 characters, and "
+            "names have at most 8.");
   EXPECT_EQ(CommandNames(cable.calc.seen), (Names{"ACK", "SKIP"}));
   EXPECT_EQ(cable.calc.seen[1].data.at(0), 1) << "an exit";
 }
