@@ -1,6 +1,7 @@
 #include "host/command_line.h"
 
 #include "gdbserver/connection.h"
+#include "host/session_keeper.h"
 #include "pellux_version.h"
 
 namespace pellux {
@@ -67,8 +68,12 @@ std::string CommandLineUsage() {
          "The TI-92 Plus graphing calculator in a window, booted from the flash image ROM.\n"
          "Without ROM: the image used last, else ti92p.rom in the working folder.\n"
          "\n"
-         "The calculator's memory is kept when the window closes and comes back at the\n"
-         "next start with the same image, like the real calculator switched off and on.\n"
+         "The calculator's memory is saved as it runs (every " +
+         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kSessionSaveInterval).count()) +
+         " seconds), on SIGTERM,\n"
+         "SIGINT and SIGHUP and when the window closes, and comes back at the next\n"
+         "start with the same image, like the real calculator switched off and on.\n"
+         "Exit codes: 1 not started, 2 bad arguments, 3 the session could not be saved.\n"
          "\n"
          "  --fresh         cold-boot the image instead of resuming its saved session\n"
          "  --gdb [HOST:]PORT\n"

@@ -17,9 +17,9 @@
 #include "debugger/stepping.h"
 #include "host/breakpoints_dialog.h"
 #include "host/dialog_units.h"
+#include "host/listing_font.h"
 #include "host/listing_view.h"
 #include "host/memory_view.h"
-#include "host/qt_resources.h"
 #include "host/register_view.h"
 #include "machine/calculator.h"
 
@@ -143,6 +143,9 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   registers_->setFixedWidth(std::max(DialogUnits(*this, 120, 0).width(),
                                      registers_->sizeHintForColumn(0) + 2 * registers_->frameWidth() +
                                          registers_->verticalScrollBar()->sizeHint().width()));
+  // Every register line shows, however tall the font's lines are.
+  registers_->setMinimumHeight(registers_->count() * registers_->sizeHintForRow(0) +
+                               2 * registers_->frameWidth());
   resize(DialogUnits(*this, 612, 360).expandedTo(minimumSizeHint()));
   // Where the names came from, or why there are none.
   if (!session_.symbolsNote.empty()) stopReason_->setToolTip(QString::fromStdString(session_.symbolsNote));

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "host/dialog_units.h"
 #include "host/host_key_names.h"
 #include "host/host_keys.h"
 #include "machine/keys.h"
@@ -58,7 +59,7 @@ KeysWindow::KeysWindow(QWidget* parent) : QDialog(parent), table_(new QTableWidg
   layout->addWidget(note);
   layout->addWidget(table_);
   layout->addWidget(CloseButton(this));
-  resize(420, 520);
+  resize(DialogUnits(*this, 280, 297));
 }
 
 AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
@@ -77,7 +78,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(label);
   layout->addWidget(CloseButton(this));
-  setFixedWidth(420);
+  setFixedWidth(DialogUnits(*this, 280, 0).width());
 }
 
 QString AboutWindow::Text() const {

@@ -3,7 +3,12 @@
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +25,23 @@ std::filesystem::path DefaultRom(QSettings& settings) {
   std::error_code error;
   if (!last.empty() && std::filesystem::is_regular_file(last, error)) return last;
   return "ti92p.rom";
+}
+
+// PELLUX_SESSION_SAVE_MS sets the interval of the session saves, for the
+// tests that kill the program as it saves; anything but a whole number of
+// milliseconds from 10 to 3,600,000 is refused and the default stays.
+std::optional<std::chrono::milliseconds> SaveIntervalFromEnvironment() {
+  const char* text = std::getenv("PELLUX_SESSION_SAVE_MS");
+  if (!text || !*text) return std::nullopt;
+  long long ms = 0;
+  const char* end = text + std::strlen(text);
+  const auto [stop, error] = std::from_chars(text, end, ms);
+  if (error != std::errc() || stop != end || ms < 10 || ms > 3'600'000) {
+    std::fprintf(stderr, "pellux: PELLUX_SESSION_SAVE_MS wants milliseconds from 10 to 3600000, not '%s'\n",
+                 text);
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(ms);
 }
 
 }  // namespace
@@ -53,6 +75,8 @@ int main(int argc, char** argv) {
   options.romPath = line.rom ? *line.rom : DefaultRom(settings);
   options.fresh = line.fresh;
   options.symbolsPath = line.symbols;
+  options.watchSignals = true;
+  if (const auto interval = SaveIntervalFromEnvironment()) options.sessionSaveInterval = *interval;
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   if (line.gdb) {

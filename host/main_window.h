@@ -12,6 +12,7 @@
 #include "host/input_queue.h"
 #include "host/key_translation.h"
 #include "host/lcd_view.h"
+#include "host/listing_font.h"
 #include "host/qt_resources.h"
 #include "host/settings_store.h"
 #include "host/window_menus.h"

@@ -23,13 +23,14 @@ SessionStore::Resumed SessionStore::Resume(const RomIdentity& rom, HostClock& cl
     return resumed;
   }
   // Kept for the user to look at, out of the way of the next save.
-  const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+  const auto stamp =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   fs::path aside = path;
   aside += ".unreadable-" + std::to_string(stamp);
   fs::rename(path, aside, error);
-  resumed.message = "The saved session could not be read (" + loaded.error + "); the calculator starts afresh.";
+  resumed.message =
+      "The saved session could not be read (" + loaded.error + "); the calculator starts afresh.";
   resumed.message += error ? " The file stays where it was: " + error.message() + "."
                            : " The file was kept as " + aside.string() + ".";
   return resumed;

@@ -33,7 +33,8 @@ class SessionStore {
   Resumed Resume(const RomIdentity& rom, HostClock& clock) const;
 
   // Saves the session; answers an empty string or the reason it failed.
-  std::string Save(const Calculator& machine, const RomIdentity& rom, HostClock& clock, Driver::Mode mode) const;
+  std::string Save(const Calculator& machine, const RomIdentity& rom, HostClock& clock,
+                   Driver::Mode mode) const;
 
  private:
   std::filesystem::path folder_;

@@ -14,6 +14,7 @@
 #include "machine/errors.h"
 #include "machine/rom_file.h"
 #include "host/session_store.h"
+#include "host/signal_watch.h"
 
 namespace pellux {
 
@@ -45,6 +46,7 @@ Shell::Shell(ShellOptions options)
 }
 
 Shell::~Shell() {
+  signals_.reset();
   gdb_.reset();
   window_.reset();
   driver_.reset();
@@ -58,10 +60,11 @@ bool Shell::Create() {
     for (const std::string& warning : rom.warnings) startNotes_.push_back(options_.romPath.string() + ": " + warning);
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
-    if (!options_.sessionFolder.empty() && !options_.fresh) {
-      resumed = SessionStore(options_.sessionFolder).Resume(romIdentity_, speedClock_);
-      if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
+    if (!EnterSession(options_.romPath, romIdentity_, options_.fresh, resumed)) {
+      window_.reset();
+      return false;
     }
+    if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
     if (resumed.machine) {
       // Switched on again where it was, with its pending part of a tick.
       calc_ = std::move(resumed.machine);
@@ -95,6 +98,7 @@ bool Shell::Create() {
   LoadSymbols();
   ConnectMenus();
   ApplySettings();
+  WatchForTheEnd();
   return true;
 }
 
@@ -117,6 +121,7 @@ void Shell::LoadSymbols() {
 }
 
 void Shell::Pass() {
+  KeepSession();
   const auto now = std::chrono::steady_clock::now();
   gdb::Stub* stub = gdb_ ? gdb_->stub() : nullptr;
   if (stub && stub->resume() == gdb::Resume::Halted) {
@@ -173,23 +178,16 @@ bool Shell::PumpHostInput() {
   return window_->HandleInput();
 }
 
-std::string Shell::SaveSession() {
-  if (options_.sessionFolder.empty() || !calc_) return {};
-  return SessionStore(options_.sessionFolder).Save(*calc_, romIdentity_, speedClock_, driver_->mode());
-}
-
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
   SaveSettings();
   // Switched off: the calculator keeps its memory for the next start.
-  if (const std::string problem = SaveSession(); !problem.empty()) {
-    std::fprintf(stderr, "pellux: the session could not be saved: %s\n", problem.c_str());
-  }
+  const int status = CloseSession();
   gdb_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();
-  return 0;
+  return status;
 }
 
 int RunPellux(ShellOptions options) {

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "gdbserver/connection.h"
+#include "host/session_keeper.h"
+#include "host/session_prompts.h"
 #include "host/settings_store.h"
 #include "host/speed_meter.h"
 #include "machine/clock.h"
@@ -29,6 +31,7 @@ namespace pellux {
 class Calculator;
 class ErrMsg;
 class MainWindow;
+class SignalWatch;
 namespace gdb {
 class Server;
 }
@@ -52,7 +55,22 @@ struct ShellOptions {
   // The INI file the window's settings live in; the user's own store when
   // empty. Tests give a file of their own.
   QString settingsFile = {};
+  // How often the session is saved while the machine runs.
+  std::chrono::milliseconds sessionSaveInterval = kSessionSaveInterval;
+  // SIGTERM, SIGINT and SIGHUP close the window the normal way, saving the
+  // session (the program does; tests that send themselves one too).
+  bool watchSignals = false;
+  // Asked when another window keeps the session of the image to run: true
+  // runs this one on a copy. None: a box where windows can be seen, else no.
+  std::function<bool(const QString& question)> askRunOnCopy = {};
+  // Asked when the machine would go unsaved (its session could not be
+  // saved, or it runs on a copy). None: a box where windows can be seen,
+  // else it goes.
+  std::function<UnsavedAnswer(const UnsavedQuestion&)> askUnsaved = {};
 };
+
+// The exit status when the window closed but its session could not be saved.
+constexpr int kExitSessionNotSaved = 3;
 
 class Shell {
  public:
@@ -73,9 +91,11 @@ class Shell {
   // What the user should know about the start: warnings about the image, a
   // saved session that could not be read.
   const std::vector<std::string>& startNotes() const { return startNotes_; }
-  // Saves the session of the image (when sessions are kept); answers an
-  // empty string or the reason it failed.
+  // Saves the session of the image now (when this window keeps it), after
+  // the background write in flight; answers an empty string or the reason.
   std::string SaveSession();
+  // The session kept for the image; null when sessions are not kept.
+  SessionKeeper* sessions() const { return sessions_.get(); }
 
   MainWindow* window() const { return window_.get(); }
   Calculator* calculator() const { return calc_.get(); }
@@ -91,14 +111,18 @@ class Shell {
   void SetCalculatorSpeed(bool on);
   // A cold boot from the ROM image as it was read, breakpoints kept.
   void Reset();
-  // Boots another image; on an error the user is told and the running
-  // machine runs on. Answers whether the new image runs.
-  bool OpenRom(const std::filesystem::path& path);
+  // Runs another image: resumes its session, or boots it cold. The session
+  // of the image left is saved first. On an error (or when the user would
+  // rather stay) the running machine runs on. Answers whether the new image
+  // runs.
+  bool OpenRom(const std::filesystem::path& path, bool coldBoot = false);
   // The LCD as a PNG file, at 1X or at the window's zoom.
   void SaveScreenshot(const std::filesystem::path& path);
   // The whole machine to a file and back; failures are told to the user.
-  void SaveStateTo(const std::filesystem::path& path);
+  bool SaveStateTo(const std::filesystem::path& path);
   bool LoadStateFrom(const std::filesystem::path& path);
+  // The save dialog, then SaveStateTo; true when the state was saved.
+  bool SaveStateAs();
 
  private:
   // The menus' items on the commands above, and the settings of the last run.
@@ -119,6 +143,31 @@ class Shell {
   // The debugger's symbols, from the options or beside the ROM image.
   void LoadSymbols();
 
+  // Sessions (shell_sessions.cpp). Takes the session of the image at path
+  // for this window, after the machine running (if any) has left its own;
+  // fills `resumed` unless cold. False: the user would rather not (the
+  // session is another window's and no copy was wanted, or the machine
+  // running could not be saved and stays).
+  bool EnterSession(const std::filesystem::path& path, const RomIdentity& rom, bool cold,
+                    SessionStore::Resumed& resumed);
+  // Saves the session where this window keeps it; answers what the user
+  // must know when the machine would go unsaved (empty: it is saved), and
+  // whether a save failed.
+  QString SaveForLeaving(bool& failed);
+  // What the user does about a machine that would go unsaved.
+  UnsavedAnswer AskUnsaved(const QString& text, const QString& goText, bool canStay);
+  // The running machine's session saved, or the user's leave to go without.
+  bool LeaveSession(const QString& goText);
+  // The interval save, at each pass.
+  void KeepSession();
+  // The last save, when the window has closed; answers the exit status.
+  int CloseSession();
+  // The session saved when the program is asked to end: a signal, the end
+  // of the desktop session.
+  void WatchForTheEnd();
+  void TellSession(const std::string& message, bool problem);
+  QString ChooseStateFile();
+
   ShellOptions options_;
   SteadyClock steadyClock_;
   HostClock* clock_;
@@ -134,6 +183,9 @@ class Shell {
   std::vector<std::string> startNotes_;
   std::unique_ptr<gdb::Server> gdb_;
   std::chrono::steady_clock::time_point lastPump_{};
+  std::unique_ptr<SessionKeeper> sessions_;
+  std::unique_ptr<SignalWatch> signals_;
+  bool closedBySignal_ = false;
 };
 
 // The whole program: the window on the ROM image, or a start-up error and 1.

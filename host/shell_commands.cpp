@@ -40,14 +40,16 @@ void Shell::ConnectMenus() {
   }
   QObject::connect(menus.calculatorSpeed, &QAction::toggled, w, [this](bool on) { SetCalculatorSpeed(on); });
   QObject::connect(menus.reset, &QAction::triggered, w, [this] { Reset(); });
-  QObject::connect(menus.openRom, &QAction::triggered, w, [this] {
-    QString folder = settings_.LastFolder(FileKind::Rom);
-    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
-    const QString path = window_->chooseOpenFile(FileKind::Rom, folder);
-    if (path.isEmpty() || window_->CloseRequested()) return;
-    settings_.SetLastFolder(FileKind::Rom, FolderOf(path));
-    OpenRom(PathOf(path));
-  });
+  for (const bool cold : {false, true}) {
+    QObject::connect(cold ? menus.openRomCold : menus.openRom, &QAction::triggered, w, [this, cold] {
+      QString folder = settings_.LastFolder(FileKind::Rom);
+      if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+      const QString path = window_->chooseOpenFile(FileKind::Rom, folder);
+      if (path.isEmpty() || window_->CloseRequested()) return;
+      settings_.SetLastFolder(FileKind::Rom, FolderOf(path));
+      OpenRom(PathOf(path), cold);
+    });
+  }
   QObject::connect(menus.saveScreenshot, &QAction::triggered, w, [this] {
     const QString suggested = QDir(ScreenshotFolder(settings_.LastFolder(FileKind::Screenshot)))
                                   .filePath(DefaultScreenshotName(QDateTime::currentDateTime()));
@@ -58,14 +60,8 @@ void Shell::ConnectMenus() {
     SaveScreenshot(PathOf(path));
   });
   QObject::connect(menus.saveState, &QAction::triggered, w, [this] {
-    QString folder = settings_.LastFolder(FileKind::State);
-    if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
-    const QString suggested = QDir(folder).filePath(QString::fromStdString(options_.romPath.stem().string()) +
-                                                    QStringLiteral(".state"));
-    QString path = window_->chooseSaveFile(FileKind::State, suggested);
+    const QString path = ChooseStateFile();
     if (path.isEmpty() || window_->CloseRequested()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".state");
-    settings_.SetLastFolder(FileKind::State, FolderOf(path));
     SaveStateTo(PathOf(path));
   });
   QObject::connect(menus.loadState, &QAction::triggered, w, [this] {
@@ -78,16 +74,34 @@ void Shell::ConnectMenus() {
   });
 }
 
-void Shell::SaveStateTo(const std::filesystem::path& path) {
+QString Shell::ChooseStateFile() {
+  QString folder = settings_.LastFolder(FileKind::State);
+  if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+  const QString suggested = QDir(folder).filePath(QString::fromStdString(options_.romPath.stem().string()) +
+                                                  QStringLiteral(".state"));
+  QString path = window_->chooseSaveFile(FileKind::State, suggested);
+  if (path.isEmpty()) return path;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".state");
+  settings_.SetLastFolder(FileKind::State, FolderOf(path));
+  return path;
+}
+
+bool Shell::SaveStateAs() {
+  const QString path = ChooseStateFile();
+  return !path.isEmpty() && SaveStateTo(PathOf(path));
+}
+
+bool Shell::SaveStateTo(const std::filesystem::path& path) {
   const std::string failure = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
   if (failure.empty()) {
     window_->statusLine().ShowMessage(QStringLiteral("State saved"));
-    return;
+    return true;
   }
   const QString text =
       QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(failure));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
+  return false;
 }
 
 bool Shell::LoadStateFrom(const std::filesystem::path& path) {
@@ -188,29 +202,37 @@ void Shell::Reset() {
   }
 }
 
-bool Shell::OpenRom(const std::filesystem::path& path) {
+bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
   try {
     RomFile rom = ReadRomFile(path);
     // An empty file starts a machine with nothing to run: not worth leaving
     // the running one for.
     if (rom.bytes.empty()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, "the file is empty"));
     auto fresh = std::make_unique<Calculator>(rom.bytes);
-    // The image left keeps its session for the next time it runs.
-    if (const std::string problem = SaveSession(); !problem.empty()) {
-      window_->statusLine().ShowMessage(
-          QStringLiteral("The session could not be saved: %1").arg(QString::fromStdString(problem)));
-    }
-    romIdentity_ = IdentifyRom(rom.bytes);
+    const RomIdentity identity = IdentifyRom(rom.bytes);
+    // The image left keeps its session for the next time it runs; the one
+    // opened comes back where it was left, unless booted cold.
+    SessionStore::Resumed resumed;
+    if (!EnterSession(path, identity, coldBoot, resumed)) return false;
+    romIdentity_ = identity;
     romImage_ = std::move(rom.bytes);
     std::error_code error;
     options_.romPath = std::filesystem::absolute(path, error);
     if (error) options_.romPath = path;
-    Replace(std::move(fresh));
+    const bool resuming = resumed.machine != nullptr;
+    if (resuming) {
+      Replace(std::move(resumed.machine), resumed.mode, Driver::ClockStart::Kept);
+    } else {
+      Replace(std::move(fresh));
+    }
     window_->statusLine().SetRomName(FileNameOf(options_.romPath));
-    QString message = QStringLiteral("Opened %1").arg(QString::fromStdString(options_.romPath.string()));
+    QString message =
+        (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))
+            .arg(QString::fromStdString(options_.romPath.string()));
     for (const std::string& warning : rom.warnings)
       message += QStringLiteral("; ") + QString::fromStdString(warning);
     window_->statusLine().ShowMessage(message);
+    if (!resumed.message.empty()) window_->showWarning(QString::fromStdString(resumed.message));
     return true;
   } catch (const ErrMsg& error) {
     window_->statusLine().ShowMessage(QString::fromUtf8(StringText(error.textId)));

@@ -51,6 +51,8 @@ void StatusLine::SetRomName(const QString& name) {
 
 void StatusLine::ShowMessage(const QString& text) { showMessage(text, kMessageMs); }
 
+void StatusLine::ShowLastingMessage(const QString& text) { showMessage(text); }
+
 QString StatusLine::StateText() const { return state_->text(); }
 QString StatusLine::SpeedText() const { return speed_->text(); }
 QString StatusLine::RomText() const { return rom_->text(); }

@@ -21,6 +21,9 @@ class StatusLine : public QStatusBar {
   void SetRomName(const QString& name);
   // A message for a few seconds ("Screenshot saved to ...", an error).
   void ShowMessage(const QString& text);
+  // A message that stays until another takes its place (a problem the user
+  // must not miss).
+  void ShowLastingMessage(const QString& text);
 
   QString StateText() const;
   QString SpeedText() const;

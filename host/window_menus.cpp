@@ -26,6 +26,7 @@ WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeI
 
   QMenu* file = bar.addMenu(QStringLiteral("&File"));
   m.openRom = file->addAction(QStringLiteral("&Open ROM..."));
+  m.openRomCold = file->addAction(QStringLiteral("Open ROM (&cold boot)..."));
   file->addSeparator();
   m.saveState = file->addAction(QStringLiteral("&Save State..."));
   m.loadState = file->addAction(QStringLiteral("&Load State..."));

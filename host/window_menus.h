@@ -22,6 +22,7 @@ QString PauseItemText(bool paused);
 
 struct WindowMenus {
   QAction* openRom;
+  QAction* openRomCold;  // the same, booted cold whatever its session holds
   QAction* saveState;
   QAction* loadState;
   QAction* saveScreenshot;

@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  fonts-dejavu-core
   gcc-m68k-linux-gnu binutils-m68k-linux-gnu
   libxcb1-dev
   xvfb xdotool x11-apps

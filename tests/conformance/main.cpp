@@ -57,8 +57,7 @@ int main(int argc, char** argv) {
     std::vector<VectorTest> tests;
     std::string error;
     if (!ReadVectorFile(path, tests, error)) {
-      std::printf("%s: %s\n", path.c_str(), error.c_str());
-      std::fflush(stdout);
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
       unreadable = true;
       continue;
     }

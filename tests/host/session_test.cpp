@@ -1,14 +1,18 @@
 // The session that survives closing the window: saved on close, resumed at
-// the next start with the same image, and a broken one set aside.
+// the next start with the same image and when File > Open ROM comes back to
+// it, a broken one set aside, and one window at a time keeping it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
 
 #include "host/shell.h"
+#include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "tests/host/session_fixture.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -52,9 +56,12 @@ std::unique_ptr<Start> StartShell(const fs::path& rom, const fs::path& sessions,
   return start;
 }
 
+// The states in the folder (the lock files beside them aside).
 std::vector<fs::path> FilesIn(const fs::path& folder) {
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".lock") files.push_back(entry.path().filename());
+  }
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -70,12 +77,15 @@ TEST(Session, TheMachineComesBackAsItWasClosed) {
     closed = *first->shell->calculator();
     EXPECT_EQ(first->shell->SaveSession(), "");
   }
-  auto second = StartShell(rom.path(), sessions.path());
-  const Calculator& resumed = *second->shell->calculator();
-  EXPECT_EQ(resumed.ram, closed.ram);
-  EXPECT_EQ(resumed.cpu.pc, closed.cpu.pc);
-  EXPECT_EQ(resumed.tickCount, closed.tickCount);
-  EXPECT_TRUE(second->shell->startNotes().empty());
+  {
+    // One window at a time keeps an image's session.
+    auto second = StartShell(rom.path(), sessions.path());
+    const Calculator& resumed = *second->shell->calculator();
+    EXPECT_EQ(resumed.ram, closed.ram);
+    EXPECT_EQ(resumed.cpu.pc, closed.cpu.pc);
+    EXPECT_EQ(resumed.tickCount, closed.tickCount);
+    EXPECT_TRUE(second->shell->startNotes().empty());
+  }
 
   // --fresh boots the image, whatever was saved.
   auto fresh = StartShell(rom.path(), sessions.path(), true);
@@ -110,6 +120,111 @@ TEST(Session, AnUnreadableSessionIsSetAsideAndReported) {
   ASSERT_EQ(after.size(), 1u) << "the broken file is kept, under another name";
   EXPECT_NE(after[0], saved[0]);
   EXPECT_TRUE(after[0].string().starts_with(saved[0].string() + ".unreadable-")) << after[0];
+}
+
+// Two images, each with a "variable" of the user's in RAM.
+struct TwoImages {
+  TwoImages() : a(test::NopRom().bytes()), b(test::NopRom(0x3E000).bytes()), romA(a), romB(b) {}
+  std::vector<std::uint8_t> a, b;
+  test::TempFile romA, romB;
+};
+
+constexpr std::uint32_t kVariable = 0x1234;
+
+TEST(Session, OpenRomResumesTheImagesSessionAndKeepsTheOneLeft) {
+  TempFolder sessions;
+  TwoImages images;
+  auto w = test::OpenSessionWindow(images.romA.path(), sessions.path());
+  ASSERT_TRUE(w->created);
+  w->Passes(50);
+  w->calc().ram[kVariable] = 0xA1;
+
+  // To B: a cold boot, as B has no session yet; A's is saved on the way.
+  w->openAnswer = QString::fromStdString(images.romB.path().string());
+  w->shell->window()->menus().openRom->trigger();
+  EXPECT_EQ(w->calc().ram[kVariable], 0) << "B boots afresh";
+  EXPECT_EQ(w->calc().rom[0], images.b[0]);
+  ASSERT_NE(test::LoadSaved(test::SessionFile(sessions.path(), images.a), images.a), nullptr);
+  EXPECT_EQ(test::LoadSaved(test::SessionFile(sessions.path(), images.a), images.a)->ram[kVariable], 0xA1);
+  w->Passes(30);
+  w->calc().ram[kVariable] = 0xB2;
+  const std::uint64_t ranOnB = w->calc().cpu.instructionCount;
+
+  // Back to A: where it was left, and B's session is kept for next time.
+  w->openAnswer = QString::fromStdString(images.romA.path().string());
+  w->shell->window()->menus().openRom->trigger();
+  EXPECT_EQ(w->calc().ram[kVariable], 0xA1);
+  EXPECT_GT(w->calc().cpu.instructionCount, 0u) << "resumed, not booted";
+  EXPECT_TRUE(w->shell->window()->statusLine().currentMessage().startsWith("Resumed "))
+      << w->shell->window()->statusLine().currentMessage().toStdString();
+  const auto savedB = test::LoadSaved(test::SessionFile(sessions.path(), images.b), images.b);
+  ASSERT_NE(savedB, nullptr);
+  EXPECT_EQ(savedB->ram[kVariable], 0xB2);
+  EXPECT_EQ(savedB->cpu.instructionCount, ranOnB);
+
+  // The cold boot stays at hand, and its machine is the session from then on.
+  w->Passes(10);
+  w->shell->window()->menus().openRomCold->trigger();
+  EXPECT_EQ(w->calc().ram[kVariable], 0);
+  EXPECT_EQ(w->calc().cpu.instructionCount, 0u);
+  w->Passes(10);
+  EXPECT_EQ(w->Close(), 0);
+  const auto savedA = test::LoadSaved(test::SessionFile(sessions.path(), images.a), images.a);
+  ASSERT_NE(savedA, nullptr);
+  EXPECT_EQ(savedA->ram[kVariable], 0);
+  EXPECT_TRUE(w->unsaved.empty()) << "every session was saved: nothing to ask";
+  EXPECT_TRUE(test::TemporariesIn(sessions.path()).empty());
+}
+
+TEST(Session, ASecondWindowOnTheSameImageRunsOnACopyOrNotAtAll) {
+  TempFolder sessions;
+  TwoImages images;
+  auto first = test::OpenSessionWindow(images.romA.path(), sessions.path());
+  ASSERT_TRUE(first->created);
+  first->Passes(20);
+  first->calc().ram[kVariable] = 0x11;
+  ASSERT_EQ(first->shell->SaveSession(), "");
+
+  // Refused: nothing starts, and the question said whose session it is.
+  testing::internal::CaptureStderr();
+  auto refused = test::OpenSessionWindow(images.romA.path(), sessions.path());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(refused->created);
+  ASSERT_EQ(refused->copyQuestions.size(), 1);
+  const QString question = refused->copyQuestions[0];
+  EXPECT_TRUE(question.contains(QString::fromStdString(images.romA.path().filename().string())))
+      << question.toStdString();
+  EXPECT_TRUE(question.contains(QStringLiteral("another Pellux window (process %1)").arg(getpid())))
+      << question.toStdString();
+  EXPECT_NE(said.find("open in another Pellux window"), std::string::npos) << said;
+
+  // On a copy: the first window's session as it was saved, never written.
+  auto copy = test::OpenSessionWindow(images.romA.path(), sessions.path(), [&](ShellOptions& options) {
+    options.sessionSaveInterval = std::chrono::milliseconds(10);
+    options.askRunOnCopy = [](const QString&) { return true; };
+  });
+  ASSERT_TRUE(copy->created);
+  EXPECT_EQ(copy->calc().ram[kVariable], 0x11);
+  copy->calc().ram[kVariable] = 0x22;
+  copy->Passes(100);  // ten intervals
+  copy->shell->sessions()->WaitForSave();
+  EXPECT_EQ(test::LoadSaved(test::SessionFile(sessions.path(), images.a), images.a)->ram[kVariable], 0x11);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(copy->Close(), 0);
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(copy->unsaved.size(), 1u) << "closing, the copy offers to save its state elsewhere";
+  EXPECT_TRUE(copy->unsaved[0].text.contains("not saved as the session"))
+      << copy->unsaved[0].text.toStdString();
+  EXPECT_EQ(test::LoadSaved(test::SessionFile(sessions.path(), images.a), images.a)->ram[kVariable], 0x11);
+
+  // The first window still keeps the session; once it is gone, so is its lock.
+  first->calc().ram[kVariable] = 0x33;
+  EXPECT_EQ(first->Close(), 0);
+  first.reset();
+  auto next = test::OpenSessionWindow(images.romA.path(), sessions.path());
+  ASSERT_TRUE(next->created);
+  EXPECT_TRUE(next->copyQuestions.isEmpty());
+  EXPECT_EQ(next->calc().ram[kVariable], 0x33);
 }
 
 }  // namespace

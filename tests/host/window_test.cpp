@@ -17,6 +17,7 @@
 #include "host/shell.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "tests/host/known_fonts.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/host/test_roms.h"
 #include "tests/test_support.h"
@@ -57,6 +58,7 @@ bool FrameDark(const Calculator& calc, unsigned x, unsigned y) {
 }
 
 TEST(Window, StartsTitledAtA3XClientAreaThatCannotBeResized) {
+  if (!test::LoadKnownFonts().found()) GTEST_SKIP() << test::kNoKnownFonts;
   ShellFixture f;
   ASSERT_TRUE(f.created);
   MainWindow& w = f.window();
