@@ -20,65 +20,90 @@ bool NeedsEscape(char c) { return c == '$' || c == '#' || c == kEscape || c == '
 }  // namespace
 
 void PacketReader::Feed(std::string_view bytes, std::vector<PacketEvent>& events) {
-  for (const char c : bytes) {
-    switch (state_) {
-      case State::Idle:
-        if (c == '$') {
-          state_ = State::Payload;
-          payload_.clear();
-          oversized_ = false;
-          sum_ = 0;
-        } else if (c == kInterruptByte) {
-          events.push_back({PacketEvent::Kind::Interrupt, {}});
-        } else if (c == '+') {
-          events.push_back({PacketEvent::Kind::Ack, {}});
-        } else if (c == '-') {
-          events.push_back({PacketEvent::Kind::Nack, {}});
-        }
-        break;
-      case State::Payload:
-        if (c == '#') {
-          state_ = State::CheckHigh;
-          check_ = 0;
-        } else if (c == '$') {
-          // A packet cut short by a new one: the debugger resends the first
-          // when it gets no answer, so the fragment is dropped.
-          payload_.clear();
-          oversized_ = false;
-          sum_ = 0;
-        } else {
-          sum_ = static_cast<std::uint8_t>(sum_ + static_cast<std::uint8_t>(c));
-          if (payload_.size() < kMaxPayload) {
-            payload_.push_back(c);
-          } else {
-            oversized_ = true;
-          }
-        }
-        break;
-      case State::CheckHigh:
-      case State::CheckLow: {
-        const int digit = HexValue(c);
-        if (digit < 0 || check_ < 0) {
-          check_ = -1;
-        } else {
-          check_ = check_ * 16 + digit;
-        }
-        if (state_ == State::CheckHigh) {
-          state_ = State::CheckLow;
-        } else {
-          Finish(events);
-        }
-        break;
-      }
-    }
+  for (const char c : bytes) Step(c, events);
+}
+
+std::size_t PacketReader::FeedOne(std::string_view bytes, std::vector<PacketEvent>& events) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (Step(bytes[i], events)) return i + 1;
   }
+  return bytes.size();
+}
+
+void PacketReader::Start() {
+  state_ = State::Payload;
+  payload_.clear();
+  sum_ = 0;
+}
+
+bool PacketReader::Step(char c, std::vector<PacketEvent>& events) {
+  switch (state_) {
+    case State::Idle:
+      if (c == '$') {
+        Start();
+      } else if (c == kInterruptByte) {
+        events.push_back({PacketEvent::Kind::Interrupt, {}});
+        return true;
+      } else if (c == '+') {
+        events.push_back({PacketEvent::Kind::Ack, {}});
+        return true;
+      } else if (c == '-') {
+        events.push_back({PacketEvent::Kind::Nack, {}});
+        return true;
+      }
+      return false;
+    case State::Payload:
+      if (c == '#') {
+        state_ = State::CheckHigh;
+        check_ = 0;
+      } else if (c == '$') {
+        // A packet cut short by a new one: the debugger resends the first
+        // when it gets no answer, so the fragment is dropped.
+        Start();
+      } else if (payload_.size() < kMaxPayload) {
+        sum_ = static_cast<std::uint8_t>(sum_ + static_cast<std::uint8_t>(c));
+        payload_.push_back(c);
+      } else {
+        // Too long: said now, and the rest skipped up to its end.
+        state_ = State::Skip;
+        payload_.clear();
+        events.push_back({PacketEvent::Kind::Oversized, {}});
+        return true;
+      }
+      return false;
+    case State::CheckHigh:
+    case State::CheckLow: {
+      const int digit = HexValue(c);
+      if (digit < 0 || check_ < 0) {
+        check_ = -1;
+      } else {
+        check_ = check_ * 16 + digit;
+      }
+      if (state_ == State::CheckHigh) {
+        state_ = State::CheckLow;
+        return false;
+      }
+      Finish(events);
+      return true;
+    }
+    case State::Skip:
+      if (c == '#') {
+        state_ = State::SkipCheck;
+        check_ = 0;
+      } else if (c == '$') {
+        Start();
+      }
+      return false;
+    case State::SkipCheck:
+      if (++check_ == 2) state_ = State::Idle;
+      return false;
+  }
+  return false;
 }
 
 void PacketReader::Finish(std::vector<PacketEvent>& events) {
   state_ = State::Idle;
-  if (oversized_) {
-    events.push_back({PacketEvent::Kind::Oversized, {}});
-  } else if (check_ != sum_) {
+  if (check_ != sum_) {
     events.push_back({PacketEvent::Kind::BadChecksum, {}});
   } else {
     events.push_back({PacketEvent::Kind::Packet, std::move(payload_)});

@@ -4,7 +4,9 @@
 //
 // The reader takes the stream in whatever pieces the transport delivers
 // (part of a packet, several packets, noise between them) and turns it into
-// events; it never holds more than kMaxPayload bytes of one packet.
+// events; it never holds more than kMaxPayload bytes of one packet: a longer
+// one is reported the moment it passes the limit, and the rest of it, up to
+// its '#' and checksum, is skipped however long it runs.
 #pragma once
 
 #include <cstddef>
@@ -42,19 +44,24 @@ class PacketReader {
   // Appends the events the bytes complete. Bytes outside a packet other than
   // '$', '+', '-' and 0x03 are noise and ignored.
   void Feed(std::string_view bytes, std::vector<PacketEvent>& events);
+  // Reads up to and including the byte that completes one event, which it
+  // appends; answers the bytes read (all of them when none completes one).
+  std::size_t FeedOne(std::string_view bytes, std::vector<PacketEvent>& events);
 
   // True while part of a packet has been read.
   bool InPacket() const { return state_ != State::Idle; }
 
  private:
-  enum class State { Idle, Payload, CheckHigh, CheckLow };
+  enum class State { Idle, Payload, CheckHigh, CheckLow, Skip, SkipCheck };
+  // One byte; true when it completed an event.
+  bool Step(char c, std::vector<PacketEvent>& events);
   void Finish(std::vector<PacketEvent>& events);
+  void Start();
 
   State state_ = State::Idle;
   std::string payload_;
-  bool oversized_ = false;
   std::uint8_t sum_ = 0;
-  int check_ = 0;  // the checksum digits read, or -1 when one was not hex
+  int check_ = 0;  // the checksum digits read, or -1 when one was not hex; while skipping, how many
 };
 
 // "$payload#cs". The payload goes as it is: binary data in it must have

@@ -75,6 +75,9 @@ constexpr std::string_view kMonitorHelp =
 
 constexpr std::string_view kError = "E01";
 
+// How much of an unknown name "monitor catch NAME" repeats.
+constexpr std::size_t kLongestQuotedName = 40;
+
 std::string StopReply(int signal, std::string_view extra = {}) {
   const char digits[] = "0123456789abcdef";
   std::string reply = "T";
@@ -149,36 +152,44 @@ Stub::Stub(Calculator& calc) : calc_(calc), lastStop_(StopReply(signal::kTrap)) 
 
 Stub::~Stub() { RemoveAll(); }
 
-void Stub::Receive(std::string_view bytes) {
+std::size_t Stub::ReceiveOne(std::string_view bytes) {
   std::vector<PacketEvent> events;
-  reader_.Feed(bytes, events);
+  const std::size_t used = reader_.FeedOne(bytes, events);
   for (PacketEvent& event : events) {
-    if (ended_) return;
-    switch (event.kind) {
-      case PacketEvent::Kind::Packet:
-        if (!noAck_) output_ += '+';
-        Handle(event.payload);
-        break;
-      case PacketEvent::Kind::Interrupt:
-        if (resume_ != Resume::Halted) Stop(StopReply(signal::kInt));
-        break;
-      case PacketEvent::Kind::Nack:
-        output_ += lastSent_;
-        break;
-      case PacketEvent::Kind::Ack:
-        break;
-      case PacketEvent::Kind::BadChecksum:
-      case PacketEvent::Kind::Oversized:
-        // With acknowledgements the debugger sends it again; without, it
-        // waits for an answer, which is an error.
-        if (noAck_) {
-          Send(kError);
-        } else {
-          output_ += '-';
-        }
-        break;
-    }
+    if (!ended_) Handle(event);
   }
+  return used;
+}
+
+void Stub::Handle(PacketEvent& event) {
+  switch (event.kind) {
+    case PacketEvent::Kind::Packet:
+      if (!noAck_) output_ += '+';
+      HandlePacket(event.payload);
+      break;
+    case PacketEvent::Kind::Interrupt:
+      Interrupt();
+      break;
+    case PacketEvent::Kind::Nack:
+      output_ += lastSent_;
+      break;
+    case PacketEvent::Kind::Ack:
+      break;
+    case PacketEvent::Kind::BadChecksum:
+    case PacketEvent::Kind::Oversized:
+      // With acknowledgements the debugger sends it again; without, it
+      // waits for an answer, which is an error.
+      if (noAck_) {
+        Send(kError);
+      } else {
+        output_ += '-';
+      }
+      break;
+  }
+}
+
+void Stub::Interrupt() {
+  if (!ended_ && resume_ != Resume::Halted) Stop(StopReply(signal::kInt));
 }
 
 std::string Stub::TakeOutput() { return std::exchange(output_, {}); }
@@ -188,7 +199,7 @@ void Stub::Send(std::string_view payload) {
   output_ += lastSent_;
 }
 
-void Stub::Handle(const std::string& packet) {
+void Stub::HandlePacket(const std::string& packet) {
   if (packet == "QStartNoAckMode") {
     Send("OK");
     noAck_ = true;
@@ -267,7 +278,9 @@ std::string Stub::Query(std::string_view packet) {
     if (!range) return std::string(kError);
     const auto [offset, length] = *range;
     if (offset >= kTargetXml.size()) return "l";
-    const std::size_t count = std::min<std::size_t>({length, kTargetXml.size() - offset, kMaxReadBytes});
+    // Escaped, each byte may take two in the reply, after its 'l' or 'm'.
+    const std::size_t count =
+        std::min<std::size_t>({length, kTargetXml.size() - offset, (kMaxPayload - 1) / 2});
     const bool last = offset + count == kTargetXml.size();
     return Concat({last ? "l" : "m", EscapeBinary(kTargetXml.substr(offset, count))});
   }
@@ -310,7 +323,9 @@ std::string Stub::Monitor(std::string_view command) {
       const auto it = std::find_if(kCatchable.begin(), kCatchable.end(),
                                    [&](const CatchableException& e) { return e.name == words[i]; });
       if (it == kCatchable.end()) {
-        Send(Concat({"O", HexBytes(Concat({"No exception called '", words[i], "'.\n", kMonitorHelp}))}));
+        // The name is quoted only in part, so that the text fits in a packet.
+        const std::string_view name = words[i].substr(0, kLongestQuotedName);
+        Send(Concat({"O", HexBytes(Concat({"No exception called '", name, "'.\n", kMonitorHelp}))}));
         return "OK";
       }
       caught |= std::uint64_t{1} << it->vector;
@@ -382,10 +397,9 @@ std::string Stub::WriteMemory(std::string_view arguments, bool binary) {
   const std::string_view data = arguments.substr(colon + 1);
   const auto bytes = binary ? UnescapeBinary(data) : ParseHexBytes(data);
   if (!range || !bytes || bytes->size() != range->second) return std::string(kError);
-  // The empty region between RAM and flash takes nothing.
-  bool stored = true;
-  for (std::uint32_t i = 0; i < range->second; ++i) stored &= PokeByte(calc_, range->first + i, (*bytes)[i]);
-  return stored ? "OK" : std::string(kError);
+  // All or nothing: the empty region between RAM and flash, and ports whose
+  // writes act or are ignored, take nothing.
+  return PokeBytes(calc_, range->first, *bytes) ? "OK" : std::string(kError);
 }
 
 // Z/z TYPE,ADDR,KIND: 0 and 1 breakpoints (KIND the instruction size), 2

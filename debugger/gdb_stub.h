@@ -1,18 +1,20 @@
 // The GDB remote stub's command engine: answers a debugger's packets about
 // one Calculator and says when the machine may run.
 //
-// It knows nothing of sockets or of pacing: the transport hands it bytes and
-// sends what TakeOutput returns; the program that runs the machine asks
-// resume() what to do, runs it, and calls ReportStop when a continue reaches
-// a breakpoint or watch stop, or a step is done.
+// It knows nothing of sockets or of pacing: the transport hands it bytes
+// (ReceiveOne) and sends what TakeOutput returns; the program that runs the
+// machine asks resume() what to do, runs it, and calls ReportStop when a
+// continue reaches a breakpoint or watch stop, or a step is done.
 //
 // Registers as gdb numbers them for the 68000: d0-d7 (0-7), a0-a5 (8-13),
 // fp = a6 (14), sp = the active a7 (15), ps = SR (16), pc (17), each 32 bits
-// big-endian. Memory is read without side effects and written straight into
-// RAM or the flash image. Breakpoints go into the machine's breakpoint set,
+// big-endian. Memory is read without side effects; writes store all their
+// bytes or none, into RAM, the flash image, or a port as the processor's
+// own write would (PokeBytes). Breakpoints go into the machine's breakpoint set,
 // never into memory; watchpoints and caught exceptions into its watch.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,6 +48,11 @@ constexpr int kFpe = 8;
 constexpr int kBus = 10;
 }  // namespace signal
 
+// The most bytes that one event from the debugger (a packet, an interrupt,
+// an acknowledgement) adds to the output: an acknowledgement and at most two
+// packets ('O' console text, then the reply), none longer than kMaxPayload.
+constexpr std::size_t kMaxOutputPerEvent = 1 + 2 * (kMaxPayload + 4);
+
 class Stub {
  public:
   explicit Stub(Calculator& calc);
@@ -55,8 +62,12 @@ class Stub {
   Stub(const Stub&) = delete;
   Stub& operator=(const Stub&) = delete;
 
-  // Bytes from the debugger, in any pieces.
-  void Receive(std::string_view bytes);
+  // Bytes from the debugger, in any pieces: reads them up to and including
+  // the one that completes an event (a packet, an acknowledgement, an
+  // interrupt) and answers that one event; returns the bytes read. One event
+  // at a time, so that the transport can stop reading while the debugger
+  // does not read the replies.
+  std::size_t ReceiveOne(std::string_view bytes);
   // What to send to the debugger; empties the queue.
   std::string TakeOutput();
 
@@ -72,9 +83,13 @@ class Stub {
   void ReportExit(int status);
   // The debugger went away without a word: like a detach.
   void Disconnect();
+  // The user stopped the machine in the window while the debugger let it
+  // run: the debugger is told as for its own Ctrl-C (SIGINT).
+  void Interrupt();
 
  private:
-  void Handle(const std::string& packet);
+  void Handle(PacketEvent& event);
+  void HandlePacket(const std::string& packet);
   std::string Answer(std::string_view packet);
   std::string Query(std::string_view packet);
   std::string Monitor(std::string_view command);

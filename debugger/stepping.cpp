@@ -201,6 +201,8 @@ std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols) {
       return "Key pressed (Break on keypress): at " + here;
     case StopKind::UserBreak:
       return "Stopped at " + here;
+    case StopKind::Gdb:
+      return "Stopped by gdb at " + here;
   }
   return here;
 }

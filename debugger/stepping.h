@@ -41,6 +41,7 @@ enum class StopKind : std::uint8_t {
   Limit,       // the command ran its whole budget
   KeyPress,    // a key was pressed with Break on keypress
   UserBreak,   // F11 or the menu
+  Gdb,         // gdb holds the machine: its breakpoint, step, Ctrl-C, or F11 while it was attached
 };
 
 struct DebugStop {

@@ -5,16 +5,25 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 
-namespace pellux::gdb {
+namespace pellux::net {
 
 namespace {
+
+// Peer closing its end: reported by poll() even while nothing is read.
+#ifdef POLLRDHUP
+constexpr short kPeerClosed = POLLRDHUP;
+#else
+constexpr short kPeerClosed = 0;
+#endif
 
 void MakeNonBlocking(int fd) {
   const int flags = fcntl(fd, F_GETFL, 0);
@@ -24,18 +33,49 @@ void MakeNonBlocking(int fd) {
 
 std::string SystemReason() { return std::strerror(errno); }
 
+bool IsLoopback(const sockaddr_storage& address) {
+  if (address.ss_family == AF_INET) {
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+    return ntohl(v4.sin_addr.s_addr) >> 24 == 127;
+  }
+  if (address.ss_family == AF_INET6) {
+    const in6_addr& v6 = reinterpret_cast<const sockaddr_in6&>(address).sin6_addr;
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+  }
+  return false;
+}
+
+std::uint16_t PortOf(const sockaddr_storage& address) {
+  return ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                                             : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
 }  // namespace
 
 std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error) {
   Endpoint endpoint;
   std::string_view port = text;
-  if (const std::size_t colon = text.rfind(':'); colon != std::string_view::npos) {
-    endpoint.host = std::string(text.substr(0, colon));
-    port = text.substr(colon + 1);
-    if (endpoint.host.empty()) {
-      error = "no host before ':' in '" + std::string(text) + "'";
+  if (!text.empty() && text.front() == '[') {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') {
+      error =
+          "an address in brackets is followed by ':PORT', as in [::1]:1234, not '" + std::string(text) + "'";
       return std::nullopt;
     }
+    endpoint.host = std::string(text.substr(1, close - 1));
+    port = text.substr(close + 2);
+  } else if (const std::size_t colon = text.rfind(':'); colon != std::string_view::npos) {
+    endpoint.host = std::string(text.substr(0, colon));
+    port = text.substr(colon + 1);
+    if (endpoint.host.find(':') != std::string::npos) {
+      error = "an IPv6 address goes in brackets, as in [::1]:1234, not '" + std::string(text) + "'";
+      return std::nullopt;
+    }
+  }
+  if (endpoint.host.empty()) {
+    error = "no host before ':' in '" + std::string(text) + "'";
+    return std::nullopt;
   }
   unsigned value = 0;
   const auto [end, problem] = std::from_chars(port.data(), port.data() + port.size(), value);
@@ -47,41 +87,91 @@ std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error)
   return endpoint;
 }
 
-Connection::Connection(int fd) : fd_(fd) {
+std::string FormatAddress(std::string_view host, std::uint16_t port) {
+  // Appended piece by piece: GCC 12 warns falsely about "[" + std::string.
+  const bool v6 = host.find(':') != std::string_view::npos;
+  std::string text;
+  if (v6) text.push_back('[');
+  text.append(host);
+  if (v6) text.push_back(']');
+  text.push_back(':');
+  text.append(std::to_string(port));
+  return text;
+}
+
+Connection::Connection(int fd, BufferLimits limits) : fd_(fd), limits_(limits) {
   MakeNonBlocking(fd_);
-  // Packets are small and answered one by one: send each at once.
+  // Messages are small and answered one by one: send each at once.
   const int on = 1;
   setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-Connection::~Connection() { close(fd_); }
-
-bool Connection::Receive(std::string& into) {
+Connection::~Connection() {
+  // What the peer sent and nobody read would turn the close into a reset,
+  // which can destroy the last bytes sent to it before it reads them.
+  shutdown(fd_, SHUT_WR);
   char buffer[4096];
-  for (;;) {
-    const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+  for (int round = 0; round < 16 && recv(fd_, buffer, sizeof buffer, 0) > 0; ++round) {
+  }
+  close(fd_);
+}
+
+bool Connection::Receive() {
+  char buffer[4096];
+  while (!failed_ && input_.size() < limits_.input) {
+    const std::size_t want = std::min(sizeof buffer, limits_.input - input_.size());
+    const ssize_t got = recv(fd_, buffer, want, 0);
     if (got > 0) {
-      into.append(buffer, static_cast<std::size_t>(got));
+      input_.append(buffer, static_cast<std::size_t>(got));
       continue;
     }
     if (got == 0) return false;
     if (errno == EINTR) continue;
-    return errno == EAGAIN || errno == EWOULDBLOCK;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+    failed_ = true;
   }
+  return !failed_;
 }
 
+void Connection::Take(std::size_t n) { input_.erase(0, std::min(n, input_.size())); }
+
 bool Connection::Send(std::string_view bytes) {
+  if (failed_ || bytes.size() > outputRoom()) return false;
   pending_.append(bytes);
-  while (!pending_.empty()) {
+  return Flush();
+}
+
+bool Connection::Flush() {
+  while (!failed_ && !pending_.empty()) {
     const ssize_t sent = send(fd_, pending_.data(), pending_.size(), MSG_NOSIGNAL);
     if (sent > 0) {
       pending_.erase(0, static_cast<std::size_t>(sent));
       continue;
     }
     if (sent < 0 && errno == EINTR) continue;
-    return sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    failed_ = true;
   }
-  return true;
+  return !failed_;
+}
+
+bool Connection::PeerGone() const {
+  if (failed_) return true;
+  pollfd fds{fd_, kPeerClosed, 0};
+  if (poll(&fds, 1, 0) <= 0) return false;
+  if (fds.revents & (kPeerClosed | POLLHUP | POLLERR)) return true;
+  if constexpr (kPeerClosed == 0) {
+    char byte;
+    return recv(fd_, &byte, 1, MSG_PEEK) == 0;
+  }
+  return false;
+}
+
+short Connection::PollEvents() const {
+  short events = kPeerClosed;
+  if (input_.size() < limits_.input) events |= POLLIN;
+  if (!pending_.empty()) events |= POLLOUT;
+  return events;
 }
 
 std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& error) {
@@ -91,8 +181,9 @@ std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& 
   hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
   addrinfo* found = nullptr;
   const std::string port = std::to_string(endpoint.port);
+  const std::string where = FormatAddress(endpoint.host, endpoint.port);
   if (const int status = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found); status != 0) {
-    error = "cannot listen on " + endpoint.host + ":" + port + ": " + gai_strerror(status);
+    error = "cannot listen on " + where + ": " + gai_strerror(status);
     return nullptr;
   }
   std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
@@ -114,30 +205,25 @@ std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& 
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-    const std::uint16_t boundPort =
-        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                                          : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-    return std::unique_ptr<Listener>(new Listener(fd, endpoint.host, boundPort));
+    return std::unique_ptr<Listener>(new Listener(fd, endpoint.host, PortOf(bound), IsLoopback(bound)));
   }
-  error = "cannot listen on " + endpoint.host + ":" + port + ": " + reason;
+  error = "cannot listen on " + where + ": " + reason;
   return nullptr;
 }
 
 Listener::~Listener() { close(fd_); }
 
-std::string Listener::Address() const { return host_ + ":" + std::to_string(port_); }
+std::string Listener::Address() const { return FormatAddress(host_, port_); }
 
-std::unique_ptr<Connection> Listener::Accept(std::string& peer) {
+std::unique_ptr<Connection> Listener::Accept(std::string& peer, BufferLimits limits) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
   const int fd = accept(fd_, reinterpret_cast<sockaddr*>(&address), &length);
   if (fd < 0) return nullptr;
   char host[NI_MAXHOST] = "?";
-  char port[NI_MAXSERV] = "?";
-  getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, port, sizeof port,
-              NI_NUMERICHOST | NI_NUMERICSERV);
-  peer = std::string(host) + ":" + port;
-  return std::make_unique<Connection>(fd);
+  getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
+  peer = FormatAddress(host, PortOf(address));
+  return std::make_unique<Connection>(fd, limits);
 }
 
-}  // namespace pellux::gdb
+}  // namespace pellux::net

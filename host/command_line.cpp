@@ -18,7 +18,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
         value = arguments[++i];
       }
       std::string error;
-      if (!gdb::ParseEndpoint(value, error)) {
+      if (!net::ParseEndpoint(value, error)) {
         line.error = "--gdb wants [HOST:]PORT: " + error;
         return line;
       }
@@ -79,6 +79,8 @@ std::string CommandLineUsage() {
          "  --gdb [HOST:]PORT\n"
          "                  let gdb attach at any time (target remote HOST:PORT); HOST\n"
          "                  defaults to 127.0.0.1, so only this machine can connect\n"
+         "                  (any other address is warned of); IPv6 in brackets, as\n"
+         "                  in [::1]:1234\n"
          "  --symbols FILE  the program's symbols for the debugger: its ELF file or the\n"
          "                  text nm prints (default: ROM's name with .elf or .sym beside it)\n"
          "  --version       print the version and exit\n"

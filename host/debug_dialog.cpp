@@ -96,6 +96,8 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   QPushButton* breakpoint = AddButton(this, buttons, QStringLiteral("&Breakpoint"), "breakpoint");
   QPushButton* go = AddButton(this, buttons, QStringLiteral("&Go"), "go");
   buttons->addStretch(1);
+  commands_ = {step, stepOver, stepOut, runToCursor};
+  go_ = go;
 
   auto* memoryBar = new QHBoxLayout;
   memoryBar->addWidget(memoryAddress_, 1);
@@ -173,11 +175,32 @@ void DebugDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void DebugDialog::RunCommand(const std::function<DebugStop(DebugTarget&)>& command) {
-  previous_ = calc_.cpu;
+  if (heldElsewhere_) return;
+  const CpuState before = calc_.cpu;
   CalculatorTarget target(calc_);
-  session_.reason = command(target);
-  ShowMessage(QString());
+  ShowStop(command(target), before);
+}
+
+void DebugDialog::ShowStop(const DebugStop& reason, const CpuState& before) {
+  previous_ = before;
+  session_.reason = reason;
+  if (!heldElsewhere_) ShowMessage(QString());
   RefreshViews();
+}
+
+void DebugDialog::SetHeldElsewhere(bool held) {
+  heldElsewhere_ = held;
+  for (QPushButton* button : commands_) button->setEnabled(!held);
+  const auto edits = held ? QAbstractItemView::NoEditTriggers
+                          : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed;
+  registers_->setEditTriggers(edits);
+  memory_->setEditTriggers(edits);
+  go_->setText(held ? QStringLiteral("&Close") : QStringLiteral("&Go"));
+  go_->setToolTip(held ? QStringLiteral("gdb holds the machine: it stays stopped until gdb lets it run")
+                       : QString());
+  ShowMessage(held ? QStringLiteral("gdb holds the machine: the dialog shows it and follows gdb's steps; "
+                                    "step and run from gdb, or detach it to debug here.")
+                   : QString());
 }
 
 void DebugDialog::RunToCursor() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "cpu/cpu_state.h"
 
@@ -16,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace pellux {
 
@@ -39,6 +41,15 @@ class DebugDialog : public QDialog {
 
   // Every view again, the listing from the PC.
   void RefreshViews();
+
+  // Another debugger (gdb) holds the machine: the dialog shows its stops and
+  // neither runs the machine nor changes it (no commands, no edits; Go only
+  // closes the dialog) until it is told otherwise.
+  void SetHeldElsewhere(bool held);
+  bool heldElsewhere() const { return heldElsewhere_; }
+  // The machine moved while the dialog was open: why it stopped now, and the
+  // registers before, for the marks.
+  void ShowStop(const DebugStop& reason, const CpuState& before);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -69,6 +80,9 @@ class DebugDialog : public QDialog {
   RegisterView* registers_;
   MemoryView* memory_;
   QCheckBox* breakOnKeypress_;
+  std::vector<QPushButton*> commands_;  // what runs the machine
+  QPushButton* go_ = nullptr;
+  bool heldElsewhere_ = false;
 };
 
 }  // namespace pellux

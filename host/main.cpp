@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   if (line.gdb) {
     std::string error;
-    options.gdb = pellux::gdb::ParseEndpoint(*line.gdb, error);
+    options.gdb = pellux::net::ParseEndpoint(*line.gdb, error);
   }
   // The window remembers the image it ran last, with its other settings.
   return pellux::RunPellux(options);

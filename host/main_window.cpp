@@ -157,7 +157,7 @@ MainWindow::MainWindow()
     status_->SetState(MachineState::InDebugger);
     status_->SetSpeed(std::nullopt);
     status_->repaint();
-    OpenDebugger(this, machine(), breakOnKeypress, debugSession);
+    OpenDebugger(this, machine(), breakOnKeypress, debugSession, debugDialogOpening);
   };
   chooseSaveFile = [this](FileKind kind, const QString& suggested) {
     const QString filter = kind == FileKind::Screenshot ? QStringLiteral("PNG images (*.png)") : QString();

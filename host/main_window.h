@@ -29,6 +29,7 @@ namespace pellux {
 class AboutWindow;
 class Calculator;
 class CloseRequestFilter;
+class DebugDialog;
 class Driver;
 class ErrMsg;
 class KeysWindow;
@@ -97,6 +98,8 @@ class MainWindow : public QWidget {
   std::uint32_t breakOnKeypress = 0;
   // What F11, the menu item and a breakpoint open; the Debug dialog by default.
   std::function<void()> openDebugger;
+  // Sees the Debug dialog before it runs: gdb's port, when there is one.
+  std::function<void(DebugDialog&)> debugDialogOpening;
   // Stops the machine in the debugger, saying why.
   void BreakIn(StopKind why);
   // The symbols and what the debugger keeps between stops.

@@ -87,7 +87,7 @@ void MemoryView::WriteLine(std::uint32_t address, const QString& text) {
     message_(QStringLiteral("A memory line takes 16 bytes, each 1 or 2 hex digits; nothing was written."));
     return;
   }
-  for (std::uint32_t i = 0; i < kMemoryLineBytes; ++i) PokeByte(calc_, address + i, bytes[i]);
+  PokeBytes(calc_, address, bytes);
   message_(QString());
   // Refilled once the editor has closed, not under it.
   QMetaObject::invokeMethod(this, [this] { Refill(); }, Qt::QueuedConnection);

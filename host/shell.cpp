@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "gdbserver/gdb_server.h"
-
 #include "debugger/symbols.h"
+#include "host/gdb_port.h"
 #include "host/main_window.h"
+#include "host/session_store.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
@@ -29,11 +29,6 @@ constexpr auto kRunningPumpInterval = std::chrono::milliseconds(1);
 // While the debugger holds the machine, the loop waits this long on its line
 // between looks at the host's events.
 constexpr int kHeldWaitMs = 10;
-
-void LogDebugger(const std::string& line) {
-  std::fprintf(stderr, "pellux: %s\n", line.c_str());
-  std::fflush(stderr);
-}
 
 }  // namespace
 
@@ -75,18 +70,11 @@ bool Shell::Create() {
     }
     romImage_ = std::move(rom.bytes);
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
-    if (options_.gdb) {
-      std::string error;
-      std::unique_ptr<gdb::Listener> listener = gdb::Listener::Open(*options_.gdb, error);
-      if (!listener) {
-        LogDebugger(error);
-        window_.reset();
-        driver_.reset();
-        calc_.reset();
-        return false;
-      }
-      LogDebugger("a debugger may attach on " + listener->Address());
-      gdb_ = std::make_unique<gdb::Server>(*calc_, std::move(listener), LogDebugger);
+    if (!OpenGdbPort()) {
+      window_.reset();
+      driver_.reset();
+      calc_.reset();
+      return false;
     }
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
@@ -126,16 +114,18 @@ void Shell::Pass() {
   gdb::Stub* stub = gdb_ ? gdb_->stub() : nullptr;
   if (stub && stub->resume() == gdb::Resume::Halted) {
     // Held by the debugger: its line and the window's events only.
-    ServeDebugger(kHeldWaitMs);
+    gdb_->Serve(kHeldWaitMs);
     lastPump_ = now;
     if (PumpHostInput()) driver_->Wake();
     UpdateStatus();
     return;
   }
   if (paused_) {
-    // The machine stands; the loop only waits and looks at the host's events.
+    // The machine stands; the loop only waits and looks at the host's
+    // events and gdb's line (its Ctrl-C is answered).
     clock_->WaitIdle();
     lastPump_ = now;
+    if (gdb_) gdb_->Serve(0);
     PumpHostInput();
     UpdateStatus();
     return;
@@ -157,16 +147,8 @@ void Shell::Pass() {
     return;
   }
   lastPump_ = now;
-  if (gdb_) ServeDebugger(0);
+  if (gdb_) gdb_->Serve(0);
   if (PumpHostInput()) driver_->Wake();
-}
-
-bool Shell::ServeDebugger(int waitMs) {
-  gdb_->Poll(waitMs);
-  const bool held = gdb_->stub() && gdb_->stub()->resume() == gdb::Resume::Halted;
-  const QString title = held ? QStringLiteral("Pellux - stopped by the debugger") : QStringLiteral("Pellux");
-  if (window_->windowTitle() != title) window_->setWindowTitle(title);
-  return held;
 }
 
 bool Shell::PumpHostInput() {

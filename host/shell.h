@@ -30,11 +30,9 @@ namespace pellux {
 
 class Calculator;
 class ErrMsg;
+class GdbPort;
 class MainWindow;
 class SignalWatch;
-namespace gdb {
-class Server;
-}
 
 struct ShellOptions {
   std::filesystem::path romPath = "ti92p.rom";  // relative to the working directory
@@ -48,7 +46,7 @@ struct ShellOptions {
   // Cold-boot the image instead of resuming its saved session.
   bool fresh = false;
   // Where a debugger may attach (gdb's remote protocol); none: nowhere.
-  std::optional<gdb::Endpoint> gdb = {};
+  std::optional<net::Endpoint> gdb = {};
   // The program's symbols for the debugger; none: the ELF or nm file beside
   // the ROM image, if there is one.
   std::optional<std::filesystem::path> symbolsPath{};
@@ -101,6 +99,8 @@ class Shell {
   Calculator* calculator() const { return calc_.get(); }
   Driver* driver() const { return driver_.get(); }
   Driver::Mode mode() const { return driver_ ? driver_->mode() : Driver::Mode::Running; }
+  // Where gdb may attach, when it may.
+  GdbPort* gdbPort() const { return gdb_.get(); }
   SpeedClock& speedClock() { return speedClock_; }
   const std::filesystem::path& romPath() const { return options_.romPath; }
 
@@ -138,8 +138,8 @@ class Shell {
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
-  // Serves the debugger; true while it holds the machine stopped.
-  bool ServeDebugger(int waitMs);
+  // Opens gdb's port, when asked for; false when it cannot be opened.
+  bool OpenGdbPort();
   // The debugger's symbols, from the options or beside the ROM image.
   void LoadSymbols();
 
@@ -181,7 +181,7 @@ class Shell {
   std::unique_ptr<MainWindow> window_;
   RomIdentity romIdentity_;
   std::vector<std::string> startNotes_;
-  std::unique_ptr<gdb::Server> gdb_;
+  std::unique_ptr<GdbPort> gdb_;
   std::chrono::steady_clock::time_point lastPump_{};
   std::unique_ptr<SessionKeeper> sessions_;
   std::unique_ptr<SignalWatch> signals_;

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <chrono>
 
+#include "host/gdb_port.h"
 #include "host/lcd_view.h"
 #include "host/main_window.h"
 #include "host/screenshot_file.h"
@@ -149,6 +150,10 @@ void Shell::UpdateStatus() {
   if (paused_) {
     status.SetState(MachineState::Paused);
     status.SetSpeed(std::nullopt);
+    return;
+  }
+  if (gdb_ && gdb_->Holds()) {
+    gdb_->ShowStatus(status);
     return;
   }
   status.SetState(driver_->mode() == Driver::Mode::Idle ? MachineState::Asleep : MachineState::Running);

@@ -19,6 +19,8 @@ QString StateName(MachineState state) {
       return QStringLiteral("Paused");
     case MachineState::InDebugger:
       return QStringLiteral("In debugger");
+    case MachineState::StoppedByGdb:
+      return QStringLiteral("Stopped by gdb");
   }
   return {};
 }
@@ -38,7 +40,9 @@ StatusLine::StatusLine(QWidget* parent)
   SetSpeed(std::nullopt);
 }
 
-void StatusLine::SetState(MachineState state) { state_->setText(StateName(state)); }
+void StatusLine::SetState(MachineState state, const QString& text) {
+  state_->setText(text.isEmpty() ? StateName(state) : text);
+}
 
 void StatusLine::SetSpeed(std::optional<double> percent) {
   speed_->setText(percent ? QStringLiteral("%1 %").arg(std::lround(*percent)) : QStringLiteral("- %"));

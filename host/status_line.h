@@ -9,13 +9,15 @@ class QLabel;
 
 namespace pellux {
 
-enum class MachineState { Running, Asleep, Paused, InDebugger };
+enum class MachineState { Running, Asleep, Paused, InDebugger, StoppedByGdb };
 
 class StatusLine : public QStatusBar {
  public:
   explicit StatusLine(QWidget* parent);
 
-  void SetState(MachineState state);
+  // The state's name, or a longer text for it ("Stopped by gdb at 40064e
+  // (CalcInput)").
+  void SetState(MachineState state, const QString& text = {});
   // The speed in % of real time; nothing shows a dash (paused, in the debugger).
   void SetSpeed(std::optional<double> percent);
   void SetRomName(const QString& name);

@@ -85,16 +85,33 @@ std::uint8_t PeekByte(const Calculator& m, std::uint32_t address) {
   return m.ports[a % kPortCount];
 }
 
+bool CanPoke(std::uint32_t address) {
+  const std::uint32_t a = address & bus::kAddressMask;
+  if (a < bus::kEmptyStart) return true;
+  if (a < bus::kFlashStart) return false;
+  if (a < bus::kPortStart) return true;
+  return PortTakesPokes(a);
+}
+
 bool PokeByte(Calculator& m, std::uint32_t address, std::uint8_t value) {
+  if (!CanPoke(address)) return false;
   const std::uint32_t a = address & bus::kAddressMask;
   if (a < bus::kEmptyStart) {
     m.ram[a & bus::kRamMask] = value;
-  } else if (a < bus::kFlashStart) {
-    return false;
   } else if (a < bus::kPortStart) {
     m.rom[a & bus::kFlashMask] = value;
   } else {
-    m.ports[a % kPortCount] = value;
+    PortWrite(m, a, value);
+  }
+  return true;
+}
+
+bool PokeBytes(Calculator& m, std::uint32_t address, std::span<const std::uint8_t> bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (!CanPoke(address + static_cast<std::uint32_t>(i))) return false;
+  }
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    PokeByte(m, address + static_cast<std::uint32_t>(i), bytes[i]);
   }
   return true;
 }

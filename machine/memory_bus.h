@@ -135,10 +135,22 @@ PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::u
 // contents in every command state and a port shows its byte as stored.
 std::uint8_t PeekByte(const Calculator& m, std::uint32_t address);
 
-// Stores a byte as a debugger patches memory: RAM (protected or not), the
-// flash image directly (never the command state machine), a port byte as it
-// stands. The empty region takes nothing; answers whether the byte was stored.
+// Whether a debugger may store a byte at the address: RAM (protected or
+// not), the flash image, and the ports whose writes the processor's own
+// writes would store (PortTakesPokes). Not the empty region, not the ports
+// whose writes act on the machine or are ignored, not 0x700000 and up where
+// the bus drops writes.
+bool CanPoke(std::uint32_t address);
+
+// Stores a byte as a debugger patches memory: RAM directly, the flash image
+// directly (never the command state machine), a port as the processor's
+// write would (its write mask, the LCD base, the keyboard rows). Answers
+// whether it was stored; nothing changes where CanPoke says no.
 bool PokeByte(Calculator& m, std::uint32_t address, std::uint8_t value);
+
+// The bytes from the address on, all or none: nothing is stored unless
+// every byte can be.
+bool PokeBytes(Calculator& m, std::uint32_t address, std::span<const std::uint8_t> bytes);
 
 // The image bytes a listing from the address reads, from there to the end of
 // that image: below 0x200000 the RAM at address & 0x3FFFF, any other address

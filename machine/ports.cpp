@@ -72,6 +72,15 @@ void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
   }
 }
 
+bool PortTakesPokes(std::uint32_t address) {
+  constexpr std::uint32_t kTakesPokes = 1u << 0x00 | 1u << port::kProtection | 1u << port::kLcdBaseHigh |
+                                        1u << port::kLcdBaseLow | 1u << port::kTimerControl |
+                                        1u << port::kTimerCount | 1u << port::kKeyRowMaskHigh |
+                                        1u << port::kKeyRowMask;
+  if (address & kIgnoredWriteBits) return false;
+  return (kTakesPokes >> (address & kPortMask) & 1) != 0;
+}
+
 void UpdateKeyboardPort(Calculator& m) {
   std::uint8_t columns = 0xFF;
   const std::uint8_t rows = m.ports[port::kKeyRowMask];

@@ -18,6 +18,13 @@ std::uint8_t PortRead(Calculator& m, std::uint32_t address);
 // (0x700000 and up) are ignored.
 void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value);
 
+// Whether a debugger's write at the address (0x600000 and up) goes to
+// PortWrite: only below 0x700000, and only for the ports whose writes store
+// what the processor's would (a masked byte, the LCD base, the timer's
+// count, the keyboard rows). The low-power port (it stops the processor),
+// the link port (bytes in flight) and the ports that ignore writes are not.
+bool PortTakesPokes(std::uint32_t address);
+
 // Port 0x1B from the keyboard matrix and the row selects in ports 0x18/0x19.
 void UpdateKeyboardPort(Calculator& m);
 

@@ -11,15 +11,12 @@ set -uo pipefail
 headless=$1 rom=$2 elf=$3 work=$4
 rm -rf "$work" && mkdir -p "$work"
 fail() { echo "gdb end to end: $*" >&2; echo "--- gdb:" >&2; cat "$work/gdb.out" >&2; echo "--- runner:" >&2; cat "$work/runner.err" >&2; exit 1; }
+. "$(dirname "$0")/gdb_test_lib.sh"
 
 "$headless" "$rom" --gdb 127.0.0.1:0 > "$work/runner.out" 2> "$work/runner.err" &
 runner=$!
 trap 'kill $runner 2>/dev/null' EXIT
 
-waitfor() {  # waitfor FILE PATTERN: until the line appears, 60 s at most
-  timeout 60 tail -n +1 -f "$1" | grep -q -m1 -- "$2"
-  [ "${PIPESTATUS[1]}" = 0 ]  # tail ends on the broken pipe once grep has it
-}
 waitfor "$work/runner.err" "waiting for the debugger on" || fail "the runner never listened"
 port=$(sed -n 's/.*waiting for the debugger on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/runner.err")
 
@@ -48,10 +45,7 @@ continue
 print/x \$pc
 detach
 GDB
-timeout 120 gdb-multiarch -batch -nx -x "$work/commands.gdb" "$elf" < /dev/null > "$work/gdb.out" 2>&1 ||
-  fail "gdb ended with status $?"
-timeout 30 tail --pid=$runner -f /dev/null || fail "the runner did not end after the detach"
-wait $runner || fail "the runner ended with status $?"
+run_gdb "$elf" $runner "the runner"
 
 expect() {  # expect PATTERN WHAT
   grep -Eq -- "$1" "$work/gdb.out" || fail "no $2 (/$1/)"

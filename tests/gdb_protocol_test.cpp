@@ -41,6 +41,14 @@ TEST(GdbFraming, StreamsGiveTheSameEventsWhateverThePieces) {
       {"empty packet", "$#00", {{Kind::Packet, ""}}},
       {"longest packet", FramePacket(longPayload), {{Kind::Packet, longPayload}}},
       {"oversized, then on", tooLong + "$g#67", {{Kind::Oversized, ""}, {Kind::Packet, "g"}}},
+      // Said at the limit; what follows up to the end is the packet's, not
+      // acknowledgements or interrupts.
+      {"oversized, its rest skipped",
+       "$" + longPayload + "y+-\x03y#00$g#67",
+       {{Kind::Oversized, ""}, {Kind::Packet, "g"}}},
+      {"never ends until a new one",
+       "$" + std::string(3 * kMaxPayload, 'C') + "$g#67",
+       {{Kind::Oversized, ""}, {Kind::Packet, "g"}}},
       {"cut off", "$m0,4#f", {}},
   };
   for (const Case& c : cases) {
@@ -48,6 +56,21 @@ TEST(GdbFraming, StreamsGiveTheSameEventsWhateverThePieces) {
       EXPECT_EQ(FeedInPieces(c.stream, piece), c.events) << c.name << ", pieces of " << piece;
     }
   }
+}
+
+// One event at a time: up to the byte that completes it, and no further.
+TEST(GdbFraming, FeedOneStopsAfterEachEvent) {
+  const std::string stream = "+$g#67xx\x03$m0,4#f";
+  PacketReader reader;
+  std::vector<PacketEvent> events;
+  std::vector<std::size_t> used;
+  for (std::string_view rest = stream; !rest.empty();) {
+    used.push_back(reader.FeedOne(rest, events));
+    rest.remove_prefix(used.back());
+  }
+  EXPECT_EQ(used, (std::vector<std::size_t>{1, 5, 3, 7}));
+  EXPECT_EQ(events, (std::vector<PacketEvent>{{Kind::Ack, ""}, {Kind::Packet, "g"}, {Kind::Interrupt, ""}}));
+  EXPECT_TRUE(reader.InPacket());
 }
 
 TEST(GdbFraming, EscapedBinaryReadsBackAsItWas) {

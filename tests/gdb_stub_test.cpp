@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ class StubLine {
     fcntl(client_, F_SETFL, O_NONBLOCK);
     server = std::make_unique<gdb::Server>(*fixture.calc, nullptr,
                                            [this](const std::string& line) { log.push_back(line); });
-    server->Attach(std::make_unique<gdb::Connection>(ends[0]), "test");
+    server->Attach(std::make_unique<net::Connection>(ends[0]), "test");
   }
   ~StubLine() { CloseClient(); }
 
@@ -190,6 +191,55 @@ TEST(GdbStub, WritesRegistersAndMemory) {
   EXPECT_EQ(GetSR(calc.cpu), 0x1Fu);
   EXPECT_EQ(calc.cpu.regs[15], 0x1000u);
   EXPECT_EQ(calc.cpu.pc, 0x440000u);
+}
+
+// A write stores every byte or none, and a port takes what the processor's
+// own write of it would store: the machine is never left in a state it
+// could not reach.
+TEST(GdbStub, WritesAreAllOrNothingAndPortsFollowTheirWriteRules) {
+  StubLine line(NopRom());
+  Calculator& calc = line.calc();
+  calc.keyMatrix[0] = 0xF7;  // a key held down in row 0
+  const std::array<std::uint8_t, 32> portsBefore = calc.ports;
+  struct Case {
+    const char* packet;
+    const char* reply;
+  };
+  const Case refused[] = {
+      {"M1ffffe,4:a1a2a3a4", "E01"},  // the last RAM bytes, then the empty region
+      {"X1ffffe,4:abcd", "E01"},      // the same in binary
+      {"M600005,1:00", "E01"},        // low power: it would stop the processor
+      {"M60000d,1:ff", "E01"},        // the link port
+      {"M60000b,2:0000", "E01"},      // a port that ignores writes, then the link port
+      {"M60001b,1:00", "E01"},        // the key columns come from the matrix alone
+      {"M700000,1:55", "E01"},        // the bus drops writes from 0x700000 up
+      {"Mfffff0,1:55", "E01"},        // up to the end
+  };
+  for (const Case& c : refused) EXPECT_EQ(line.Ask(c.packet), c.reply) << c.packet;
+  EXPECT_EQ(calc.ram[0x3FFFE], 0);
+  EXPECT_EQ(calc.ram[0x3FFFF], 0);
+  EXPECT_EQ(calc.ports, portsBefore);
+  EXPECT_EQ(calc.cpu.runState, RunState::Running);
+  EXPECT_EQ(line.Ask("m60000d,1"), "40");
+
+  Expect(line, {
+                   // The end of flash, then ports 0 and 1 through their masks.
+                   {"M5ffffe,4:01020304", "OK"},
+                   {"m5ffffe,4", "01020404"},
+                   {"M600000,1:ff", "OK"},
+                   {"m600000,1", "a4"},
+                   // The LCD base is set, the port bytes stay.
+                   {"M600010,2:1234", "OK"},
+                   {"m600010,2", "1401"},
+                   {"M600017,1:80", "OK"},
+                   // Selecting row 0 shows its key in the columns.
+                   {"M600019,1:fe", "OK"},
+                   {"m60001b,1", "f7"},
+               });
+  EXPECT_EQ(calc.rom[0x1FFFFE], 0x01);
+  EXPECT_EQ(calc.lcdBase, 0x91A0u);
+  EXPECT_EQ(calc.timerReload, 0x80u);
+  EXPECT_EQ(calc.cpu.runState, RunState::Running);
 }
 
 TEST(GdbStub, BreakpointsStepsInterruptAndDetach) {

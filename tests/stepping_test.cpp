@@ -278,6 +278,7 @@ TEST(Stepping, TheStopLineNamesThePlace) {
       {{StopKind::Limit, 0x2000, 0, 0, 4000000}, "Still running after 4000000 instructions: stopped at 002000 (main)"},
       {{StopKind::KeyPress, kSub, 0, 0, 0}, "Key pressed (Break on keypress): at 00200c (sub)"},
       {{StopKind::UserBreak, 0x40000000, 0, 0, 0}, "Stopped at 000000"},
+      {{StopKind::Gdb, kMain + 2, 0, 0, 0}, "Stopped by gdb at 002002 (main+0x2)"},
   };
   for (const Case& c : cases) EXPECT_EQ(DescribeStop(c.reason, symbols), c.text);
 }

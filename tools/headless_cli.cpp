@@ -169,7 +169,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   StopReason reason = StopReason::TimeUp;
   if (options.gdb) {
     std::string error;
-    const gdb::Endpoint endpoint = *gdb::ParseEndpoint(*options.gdb, error);
+    const net::Endpoint endpoint = *net::ParseEndpoint(*options.gdb, error);
     std::optional<std::int64_t> endTick;
     if (options.seconds) endTick = std::llround(*options.seconds * kTicksPerSecond);
     if (RunUnderDebugger(*session, endpoint, endTick) == DebugEnd::ListenFailed) return kExitFile;
@@ -244,7 +244,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.pbm = value;
     } else if (argument.option == "--gdb") {
       std::string error;
-      if (!gdb::ParseEndpoint(value, error)) {
+      if (!net::ParseEndpoint(value, error)) {
         parsed.error = "--gdb wants [HOST:]PORT: " + error;
         return parsed;
       }
@@ -295,8 +295,9 @@ std::string HeadlessUsage() {
          "                  instruction, then run only when it continues or steps;\n"
          "                  the run ends when gdb detaches or kills, or after S\n"
          "                  seconds if --seconds is given (gdb sees the program exit).\n"
-         "                  HOST defaults to 127.0.0.1; PORT 0 takes a free port and\n"
-         "                  says which\n"
+         "                  HOST defaults to 127.0.0.1 (this computer only; any\n"
+         "                  other address is warned of), an IPv6 one in brackets\n"
+         "                  ([::1]:1234); PORT 0 takes a free port and says which\n"
          "  -h, --help      show this text\n"
          "\n"
          "An output that is one of the inputs, or that cannot be created, is refused\n"

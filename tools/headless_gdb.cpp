@@ -19,25 +19,38 @@ constexpr int kPassesPerPoll = 64;
 
 }  // namespace
 
-DebugEnd RunUnderDebugger(HeadlessSession& session, const gdb::Endpoint& endpoint,
+DebugEnd RunUnderDebugger(HeadlessSession& session, const net::Endpoint& endpoint,
                           std::optional<std::int64_t> endTick) {
   std::string error;
-  std::unique_ptr<gdb::Listener> listener = gdb::Listener::Open(endpoint, error);
+  std::unique_ptr<net::Listener> listener = net::Listener::Open(endpoint, error);
   if (!listener) {
     Log(error);
     return DebugEnd::ListenFailed;
   }
+  if (!listener->loopback()) Log("warning: " + gdb::OpenPortWarning(listener->Address()));
   Log("waiting for the debugger on " + listener->Address());
+  return RunUnderDebugger(session, std::move(listener), endTick);
+}
+
+DebugEnd RunUnderDebugger(HeadlessSession& session, std::unique_ptr<net::Listener> listener,
+                          std::optional<std::int64_t> endTick) {
   gdb::Server server(session.calculator(), std::move(listener), Log);
-  while (!server.attached()) server.Poll(-1);
+  // The machine stands until the debugger lets it run: waiting for it, and
+  // while it holds the machine, is no emulated time.
+  session.Hold();
+  // The first debugger's session is the run, however short: one that
+  // connects and closes at once ends it as one that stays a while does.
+  while (!server.attached() && !server.sessionEnded()) server.Poll(-1);
 
   const auto pass = [&session] { return session.Pass(); };
   while (server.attached()) {
     gdb::Stub& stub = *server.stub();
     if (stub.resume() == gdb::Resume::Halted) {
+      session.Hold();
       server.Poll(-1);
       continue;
     }
+    session.Release();
     for (int round = 0; round < kPassesPerPoll && stub.resume() != gdb::Resume::Halted; ++round) {
       if (endTick && session.Now() >= *endTick) {
         stub.ReportExit(0);
@@ -49,6 +62,7 @@ DebugEnd RunUnderDebugger(HeadlessSession& session, const gdb::Endpoint& endpoin
     server.Flush();
     server.Poll(0);
   }
+  session.Release();
   return server.killed() ? DebugEnd::Killed : DebugEnd::Detached;
 }
 

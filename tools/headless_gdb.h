@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "gdbserver/connection.h"
@@ -17,7 +18,10 @@ enum class DebugEnd { Detached, Killed, TimeUp, ListenFailed };
 // detaches or kills, or (with a limit) until emulated time reaches
 // endTick, when the debugger is told that the program exited. Messages
 // (where it listens, who attaches) go to standard error.
-DebugEnd RunUnderDebugger(HeadlessSession& session, const gdb::Endpoint& endpoint,
+DebugEnd RunUnderDebugger(HeadlessSession& session, const net::Endpoint& endpoint,
+                          std::optional<std::int64_t> endTick);
+// The same on a socket already listening.
+DebugEnd RunUnderDebugger(HeadlessSession& session, std::unique_ptr<net::Listener> listener,
                           std::optional<std::int64_t> endTick);
 
 }  // namespace pellux

@@ -33,9 +33,22 @@ HeadlessSession::HeadlessSession(const std::filesystem::path& rom, Pacing pacing
     : HeadlessSession(ReadRomFile(rom).bytes, pacing) {}
 
 std::int64_t HeadlessSession::Now() const {
-  const std::int64_t elapsed = clock_->PerfCounter() - startCount_;
+  const std::int64_t elapsed = heldSince_.value_or(clock_->PerfCounter()) - startCount_;
   return elapsed / clock_->PerfFrequency() * kTicksPerSecond +
          elapsed % clock_->PerfFrequency() * kTicksPerSecond / clock_->PerfFrequency();
+}
+
+void HeadlessSession::Hold() {
+  if (!heldSince_) heldSince_ = clock_->PerfCounter();
+}
+
+void HeadlessSession::Release() {
+  if (!heldSince_) return;
+  const std::int64_t held = clock_->PerfCounter() - *heldSince_;
+  heldSince_.reset();
+  if (held == 0) return;  // a manual clock stood still too: nothing to take back
+  startCount_ += held;
+  calc_->StartPacing(driver_->clock());
 }
 
 void HeadlessSession::ScheduleKeys(std::span<const KeyEvent> events) {

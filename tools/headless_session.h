@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,8 +49,15 @@ class HeadlessSession {
   // run as fast as the pacing allows (the default).
   void SetCalculatorSpeed(bool on);
 
-  // Emulated time since the session started, in ticks of 1/1024 s.
+  // Emulated time since the session started, in ticks of 1/1024 s: the
+  // time the machine was held does not count.
   std::int64_t Now() const;
+
+  // The machine stands still from now until Release (a debugger holds it,
+  // or is awaited): under real-time pacing that time is neither emulated
+  // time nor the timers', which go on from where they were.
+  void Hold();
+  void Release();
 
   // Queues key events; those already due are applied before the next pass.
   void ScheduleKeys(std::span<const KeyEvent> events);
@@ -79,6 +87,7 @@ class HeadlessSession {
   HostClock* clock_;
   std::unique_ptr<SpeedClock> pacedClock_;  // over clock_: what the machine runs by
   std::int64_t startCount_ = 0;
+  std::optional<std::int64_t> heldSince_;  // the clock's count when held
   std::unique_ptr<Calculator> calc_;
   std::unique_ptr<Driver> driver_;
   std::vector<KeyEvent> keys_;  // pending, in time order

@@ -1,5 +1,6 @@
 #include "tests/fuzz/gdb_fuzz.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -54,7 +55,16 @@ std::string RunStubOnBytes(const std::uint8_t* data, std::size_t size) {
     const std::size_t length = std::min<std::size_t>(header & kLengthMask, size - at);
     const std::string_view chunk(reinterpret_cast<const char*>(data + at), length);
     at += length;
-    stub.Receive((header & kFramedBit) ? gdb::FramePacket(chunk) : std::string(chunk));
+    const std::string bytes = (header & kFramedBit) ? gdb::FramePacket(chunk) : std::string(chunk);
+    // One event at a time, as the server hands them over: none may add more
+    // output than the server keeps room for.
+    for (std::string_view rest = bytes; !rest.empty() && !stub.Ended();) {
+      rest.remove_prefix(stub.ReceiveOne(rest));
+      const std::string output = stub.TakeOutput();
+      if (output.size() > gdb::kMaxOutputPerEvent)
+        return "one event answered with more than kMaxOutputPerEvent";
+      if (std::string trouble = CheckOutput(output, replies); !trouble.empty()) return trouble;
+    }
     for (unsigned round = 0; round < kPassesPerChunk; ++round) gdb::Advance(stub, driver, pass);
     if (std::string trouble = CheckOutput(stub.TakeOutput(), replies); !trouble.empty()) return trouble;
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <optional>
 #include <vector>
 
 #include "host/main_window.h"
@@ -18,9 +19,10 @@ class ShellFixture {
  public:
   // Counts each opening of the debugger; with realDebugger the Debug dialog
   // then opens too, else nothing does.
+  // With gdb, a debugger may attach there.
   explicit ShellFixture(const std::vector<std::uint8_t>& rom = RomBuilder().bytes(),
-                        bool realDebugger = false)
-      : romFile_(rom), shell_(Options(romFile_.path(), clock, settingsDir_)) {
+                        bool realDebugger = false, std::optional<net::Endpoint> gdb = std::nullopt)
+      : romFile_(rom), shell_(Options(romFile_.path(), clock, settingsDir_, std::move(gdb))) {
     created = shell_.Create();
     if (created) {
       window().openDebugger = [this, realDebugger, open = window().openDebugger] {
@@ -39,7 +41,8 @@ class ShellFixture {
   ManualClock clock;
 
  private:
-  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock, const QTemporaryDir& settings) {
+  static ShellOptions Options(const std::filesystem::path& rom, ManualClock& clock,
+                              const QTemporaryDir& settings, std::optional<net::Endpoint> gdb) {
     clock.passTicks = 1;
     ShellOptions options;
     // Never the user's own settings.
@@ -47,6 +50,7 @@ class ShellFixture {
     options.romPath = rom;
     options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.textId; };
     options.clock = &clock;
+    options.gdb = std::move(gdb);
     return options;
   }
 
