@@ -6,14 +6,14 @@
 #include <string>
 
 #include "debugger/symbols.h"
+#include "host/file_drop.h"
 #include "host/gdb_port.h"
+#include "host/link_control.h"
 #include "host/main_window.h"
 #include "host/session_store.h"
 #include "host/show_error.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "machine/rom_file.h"
-#include "host/session_store.h"
 #include "host/signal_watch.h"
 
 namespace pellux {
@@ -43,6 +43,7 @@ Shell::Shell(ShellOptions options)
 Shell::~Shell() {
   signals_.reset();
   gdb_.reset();
+  link_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();
@@ -51,7 +52,7 @@ Shell::~Shell() {
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
-    RomFile rom = ReadRomFile(options_.romPath);
+    RomFile rom = ReadMachineImage(options_.romPath);
     for (const std::string& warning : rom.warnings) startNotes_.push_back(options_.romPath.string() + ": " + warning);
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
@@ -84,6 +85,8 @@ bool Shell::Create() {
     return false;
   }
   LoadSymbols();
+  link_ = std::make_unique<LinkControl>(*window_, *driver_, *clock_, settings_);
+  window_->filesDropped = [this](const QStringList& paths) { OpenDropped(paths); };
   ConnectMenus();
   ApplySettings();
   WatchForTheEnd();
@@ -140,6 +143,7 @@ void Shell::Pass() {
   }
   window_->ShowNewFrame();
   UpdateStatus();
+  link_->Poll();
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
   if (outcome == RunOutcome::Breakpoint && !stub) {
     window_->BreakIn(StopKind::Breakpoint);
@@ -166,6 +170,7 @@ int Shell::Run() {
   // Switched off: the calculator keeps its memory for the next start.
   const int status = CloseSession();
   gdb_.reset();
+  link_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();
