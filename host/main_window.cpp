@@ -402,7 +402,6 @@ void MainWindow::ShowHelpWindow(QWidget* window) {
   window->activateWindow();
 }
 
-
 void MainWindow::ShowNoticeBox(const QString& text) {
   if (notice_) {
     notice_->setText(notice_->text() + QStringLiteral("\n\n") + text);
@@ -425,7 +424,11 @@ void MainWindow::dropEvent(QDropEvent* event) {
   // After the drag has ended: opening a file may ask questions in boxes of
   // their own, which must not hold the program the files came from.
   QMetaObject::invokeMethod(
-      this, [this, paths] { if (filesDropped) filesDropped(paths); }, Qt::QueuedConnection);
+      this,
+      [this, paths] {
+        if (filesDropped) filesDropped(paths);
+      },
+      Qt::QueuedConnection);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) { contextMenu_->popup(event->globalPos()); }

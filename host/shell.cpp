@@ -12,9 +12,9 @@
 #include "host/main_window.h"
 #include "host/session_store.h"
 #include "host/show_error.h"
+#include "host/signal_watch.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "host/signal_watch.h"
 
 namespace pellux {
 

@@ -232,8 +232,9 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     options_.romPath = std::filesystem::absolute(path, error);
     if (error) options_.romPath = path;
     const bool resuming = resumed.machine != nullptr;
-    const QString cancelled = resuming ? Replace(std::move(resumed.machine), resumed.mode, Driver::ClockStart::Kept)
-                                       : Replace(std::move(fresh));
+    const QString cancelled =
+        resuming ? Replace(std::move(resumed.machine), resumed.mode, Driver::ClockStart::Kept)
+                 : Replace(std::move(fresh));
     window_->statusLine().SetRomName(FileNameOf(options_.romPath));
     QString message =
         (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))

@@ -90,9 +90,9 @@ TEST(MenuBar, HasTheSixMenusWithTheirItemsAndKeys) {
   EXPECT_EQ(names, (QStringList{"&File", "&Emulation", "&Link", "&View", "&Debug", "&Help"}));
   EXPECT_TRUE(f.window().menus().saveState->isEnabled());
   EXPECT_EQ(Titles(menus[0]->menu()),
-            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "S&end to Calculator...", "&Save State...",
-                         "&Load State...", "Save Scree&nshot...", "Screenshots at &Window Size", "&Reset",
-                         "&Quit"}));
+            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "S&end to Calculator...",
+                         "&Save State...", "&Load State...", "Save Scree&nshot...",
+                         "Screenshots at &Window Size", "&Reset", "&Quit"}));
   EXPECT_EQ(f.window().menus().quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
   EXPECT_EQ(Titles(menus[1]->menu()),
             (QStringList{"&Pause\tPause", "&Speed", "Processor at &Calculator Speed"}));
