@@ -12,6 +12,7 @@ enum class RunState : std::uint8_t {
   AddressFault = 2,  // an odd word or long access: vector 3 after the instruction
   StopRequest = 3,   // STOP, or the low-power port: end the run
   ProtectFault = 4,  // a write into protected low RAM: end the run
+  DeviceRequest = 5,  // a device must act before the next instruction: end the run
 };
 
 // What RunInstructions answers its caller.
@@ -20,6 +21,7 @@ enum class RunResult : std::uint32_t {
   Stopped = 1,
   ProtectViolation = 2,
   BreakpointHit = 3,
+  DeviceRequest = 4,  // ended after an instruction that a device must answer
 };
 
 struct CpuState {

@@ -53,6 +53,13 @@ inline void SetCCR(CpuState& cpu, std::uint32_t value) {
 
 inline void RequestStop(CpuState& cpu) { cpu.runState = RunState::StopRequest; }
 
+// A device touched by the current instruction has to act before the next
+// one (a request for an interrupt, a transfer that starts): the run ends
+// after this instruction. A fault or stop already recorded ends it anyway.
+inline void RequestDeviceService(CpuState& cpu) {
+  if (cpu.runState == RunState::Running) cpu.runState = RunState::DeviceRequest;
+}
+
 // A machine that wants to see exceptions (a debugger's watching bus) has
 // ExceptionRaised(vector); it is told before the frame is stacked.
 template <class M>

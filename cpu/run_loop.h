@@ -70,11 +70,13 @@ PELLUX_ALWAYS_INLINE RunState ExecuteAndSettle(M& m) {
 template <class M>
 [[gnu::noinline]] RunResult AfterUnusualInstruction(M& m) {
   CpuState& cpu = m.cpu;
-  if (cpu.runState == RunState::Running) {
+  if (cpu.runState == RunState::Running || cpu.runState == RunState::DeviceRequest) {
+    const bool device = cpu.runState == RunState::DeviceRequest;
+    cpu.runState = RunState::Running;
     // The instruction that turned T on is not traced.
-    if (!cpu.traceJustSet) RaiseException(m, kVectorTrace);
+    if (cpu.t && !cpu.traceJustSet) RaiseException(m, kVectorTrace);
     cpu.traceJustSet = 0;
-    return RunResult::Completed;
+    return device ? RunResult::DeviceRequest : RunResult::Completed;
   }
   switch (SettleFault(m)) {  // illegal or address error: counted, never traced
     case RunState::StopRequest:

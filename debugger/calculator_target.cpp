@@ -14,6 +14,8 @@ std::uint8_t CalculatorTarget::Peek(std::uint32_t address) const { return PeekBy
 RunResult CalculatorTarget::RunOne() {
   const RunResult result = RunInstructions(calc_, 1, nullptr);
   if (result == RunResult::ProtectViolation) RequestInterrupt(calc_, level::kProtect);
+  // A step moves no time, but what it did at the link port takes effect.
+  AdvanceLink(calc_, 0);
   return result;
 }
 

@@ -566,6 +566,8 @@ void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass
   Calculator& calc = driver.machine();
   const RunResult result = RunWatchedOrPlain(calc, 1, nullptr);
   if (result == RunResult::ProtectViolation) RequestInterrupt(calc, level::kProtect);
+  // A step moves no time, but what it did at the link port takes effect.
+  AdvanceLink(calc, 0);
   if (result == RunResult::Stopped) driver.Sleep();
   stub.ReportStop();
 }

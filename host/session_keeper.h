@@ -57,6 +57,9 @@ class SessionKeeper {
   bool writable() const { return adopted_ && why_.empty(); }
   // Why the session file is left as it is.
   const std::string& why() const { return why_; }
+  // From now on the session file is left as it is, for this reason (a newer
+  // Pellux saved it).
+  void LeaveAsItIs(std::string why) { why_ = std::move(why); }
   std::filesystem::path SessionPath() const { return store_.PathFor(claim_.rom); }
 
   // The adopted image's saved session, if there is one. One that cannot be

@@ -20,6 +20,16 @@ SessionStore::Resumed SessionStore::Resume(const RomIdentity& rom, HostClock& cl
   if (loaded.ok()) {
     resumed.machine = std::move(loaded.machine);
     resumed.mode = loaded.mode;
+    for (const std::string& note : loaded.notes)
+      resumed.message += (resumed.message.empty() ? "" : " ") + note;
+    return resumed;
+  }
+  if (loaded.newerVersion) {
+    // Sound, only not for this Pellux: the newer one resumes it next time.
+    resumed.newerSessionKept = true;
+    resumed.message =
+        "The saved session cannot be resumed (" + loaded.error +
+        "); it is kept as it is and not replaced when this window closes. The calculator starts afresh.";
     return resumed;
   }
   // Kept for the user to look at, out of the way of the next save.

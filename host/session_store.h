@@ -26,10 +26,14 @@ class SessionStore {
     std::unique_ptr<Calculator> machine;  // null: boot the image afresh
     Driver::Mode mode = Driver::Mode::Running;
     std::string message;  // for the user: a session that could not be read, and where it went
+    // The saved session is a newer Pellux's: it stays where it is, and this
+    // run must not save over it.
+    bool newerSessionKept = false;
   };
 
   // The saved session of the image, if there is one. One that cannot be
-  // read is moved aside under a new name (never deleted) and reported.
+  // read is moved aside under a new name (never deleted) and reported; one
+  // made by a newer Pellux is left in place and reported.
   Resumed Resume(const RomIdentity& rom, HostClock& clock) const;
 
   // Saves the session; answers an empty string or the reason it failed.

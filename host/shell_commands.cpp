@@ -116,7 +116,9 @@ bool Shell::LoadStateFrom(const std::filesystem::path& path) {
   }
   // With the part of a tick it had pending, asleep or running as it was.
   Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
-  window_->statusLine().ShowMessage(QStringLiteral("State loaded"));
+  QString message = QStringLiteral("State loaded");
+  for (const std::string& note : loaded.notes) message += QStringLiteral(". ") + QString::fromStdString(note);
+  window_->statusLine().ShowMessage(message);
   return true;
 }
 

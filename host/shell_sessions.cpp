@@ -66,7 +66,10 @@ bool Shell::EnterSession(const std::filesystem::path& path, const RomIdentity& r
   }
   if (calc_ && !LeaveSession(QStringLiteral("Open Without Saving"))) return false;
   if (!same) sessions_->Adopt(std::move(claim), *clock_);
-  if (!cold) resumed = sessions_->Resume(speedClock_);
+  if (!cold) {
+    resumed = sessions_->Resume(speedClock_);
+    if (resumed.newerSessionKept) sessions_->LeaveAsItIs("a newer version of Pellux saved it");
+  }
   return true;
 }
 

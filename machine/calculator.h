@@ -11,6 +11,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/clock.h"
 #include "machine/keys.h"
+#include "machine/link_port.h"
 #include "machine/watchpoints.h"
 
 namespace pellux {
@@ -36,7 +37,10 @@ enum class FlashState : std::uint32_t {
 namespace port {
 constexpr unsigned kProtection = 0x01;  // bit 2: low 1 KB of RAM is write-protected
 constexpr unsigned kLowPower = 0x05;    // a write stops the processor until a wake-up source fires
-constexpr unsigned kContrast = 0x0D;    // always reads 0x40
+constexpr unsigned kLinkControl = 0x0C;  // the link port (machine/link_port.h), 0x0C-0x0F
+constexpr unsigned kLinkStatus = 0x0D;
+constexpr unsigned kLinkLines = 0x0E;
+constexpr unsigned kLinkData = 0x0F;
 constexpr unsigned kLcdBaseHigh = 0x10;
 constexpr unsigned kLcdBaseLow = 0x11;
 constexpr unsigned kTimerControl = 0x15;  // bit 0 ticks run, bit 3 the programmable timer counts
@@ -51,6 +55,7 @@ constexpr unsigned kKeyColumns = 0x1B;      // columns of the selected rows, 0 =
 namespace level {
 constexpr unsigned kPeriodic = 1;  // every 4th timer tick; ten times after a key release
 constexpr unsigned kKeyboard = 2;  // a key goes down; odd ticks while one is held
+constexpr unsigned kLink = 4;      // the link port, as its control port 0x0C asks
 constexpr unsigned kTimer = 5;     // the programmable timer overflows
 constexpr unsigned kOnKey = 6;     // ON goes down
 constexpr unsigned kProtect = 7;   // a write into protected low RAM
@@ -60,6 +65,7 @@ constexpr unsigned kProtect = 7;   // a write into protected low RAM
 namespace wake {
 constexpr std::uint32_t kPeriodic = 0x01;  // level 1
 constexpr std::uint32_t kKeyboard = 0x02;  // level 2
+constexpr std::uint32_t kLink = 0x08;      // level 4
 constexpr std::uint32_t kTimer = 0x10;     // level 5
 constexpr std::uint32_t kAll = 0x3F;       // what every run slice starts from
 }  // namespace wake
@@ -111,6 +117,8 @@ class Calculator {
   std::vector<std::uint8_t> rom;  // the flash image, in the same order
   FlashState flashState = FlashState::ReadArray;
   std::array<std::uint8_t, kPortCount> ports{};
+  LinkPort link;   // the link port's chip: saved with the machine
+  LinkWire wire;   // the cable's end: not saved, a loaded machine has no cable
   // The debugger's: tested by the run loop, not part of saved states.
   BreakpointSet breakpoints;
   DebugWatch watch;
@@ -126,7 +134,7 @@ class Calculator {
   std::uint32_t timerReload = 0xB2;  // reload of the programmable timer: -78
   std::uint32_t tickCount = 0;
   std::uint32_t lcdBase = 0x4C00;  // RAM offset of the LCD frame
-  std::uint32_t wakeMask = 0x3F;   // bit 0 level 1, bit 1 level 2, bit 4 level 5
+  std::uint32_t wakeMask = 0x3F;   // bit 0 level 1, bit 1 level 2, bit 3 level 4, bit 4 level 5
   std::array<std::uint8_t, kLcdFrameBytes> lastFrame{};  // the frame last published
   // Moves on each time RefreshDisplay publishes a changed frame: a host
   // repaints when it differs from the value it last drew.

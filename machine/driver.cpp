@@ -15,6 +15,13 @@ void Driver::Attach(Calculator& machine, Mode mode, ClockStart start) {
   machine_ = &machine;
   if (start == ClockStart::Now) machine_->StartPacing(*clock_);
   mode_ = mode;
+  // A machine restored from a state has no cable but this one.
+  PlugLink(*machine_, peer_ != nullptr);
+}
+
+void Driver::Plug(LinkPeer* peer) {
+  peer_ = peer;
+  PlugLink(*machine_, peer != nullptr);
 }
 
 RunOutcome Driver::Pass() {
@@ -34,6 +41,7 @@ RunOutcome Driver::Pass() {
     // Awake after the last burst, or stopped at a breakpoint: run on.
     if (outcome != RunOutcome::Asleep) mode_ = Mode::Running;
   }
+  if (peer_) peer_->Exchange(*machine_);
   return outcome;
 }
 

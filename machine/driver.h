@@ -4,7 +4,8 @@
 // Running: run slices back to back. Idle: the processor sleeps; each pass
 // waits on the clock (a real clock sleeps 3 ms, a manual one moves on) and
 // charges the time that passed in one catch-up. A key that asks the machine
-// to run wakes the loop before the host's next event.
+// to run wakes the loop before the host's next event. Whatever is plugged
+// into the link port trades bytes with the machine after each pass.
 #pragma once
 
 #include <cstdint>
@@ -38,8 +39,15 @@ class Driver {
   // instruction there has run, and the loop runs again when next asked.
   RunOutcome Pass();
 
-  // Another machine from now on: a restored state, a fresh boot.
+  // Another machine from now on: a restored state, a fresh boot. What is
+  // plugged into the link port stays plugged, into the new machine (and a
+  // machine comes to a driver without a peer unplugged).
   void Attach(Calculator& machine, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
+
+  // The other end of the link cable, or none (null unplugs). The peer must
+  // outlive its time in the port.
+  void Plug(LinkPeer* peer);
+  LinkPeer* peer() const { return peer_; }
 
   // The keyboard, through the machine: a key that asks to run wakes the loop.
   bool KeyDown(unsigned code);
@@ -62,6 +70,7 @@ class Driver {
 
   Calculator* machine_;
   HostClock* clock_;
+  LinkPeer* peer_ = nullptr;
   Mode mode_ = Mode::Running;
   DriverStats stats_;
 };

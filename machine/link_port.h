@@ -23,7 +23,8 @@
 //
 // The interrupt is requested when one of the four conditions begins while
 // its bit is set, or when a write of port 0x0C sets the bit of a condition
-// that holds; a condition that merely goes on holding asks nothing more.
+// that holds (writes it 1, whether or not it was 1 before); a condition that
+// merely goes on holding asks nothing more.
 //
 // Time on the wire is link time: one unit per instruction the processor
 // runs, and while it sleeps a tick's worth of units per timer tick, so a
@@ -56,6 +57,16 @@ constexpr std::uint8_t kRed = 0x01;
 constexpr std::uint8_t kWhite = 0x02;
 constexpr std::uint8_t kBoth = 0x03;
 }  // namespace link_line
+
+// The link port's conditions, in the control port's bit order (its
+// interrupt enables), as LinkPort::conditions holds them.
+namespace link_condition {
+constexpr std::uint8_t kReceiveFull = 0x01;
+constexpr std::uint8_t kTransmitEmpty = 0x02;
+constexpr std::uint8_t kActivity = 0x04;
+constexpr std::uint8_t kError = 0x08;
+constexpr std::uint8_t kLookAgain = 0x80;  // changed since last looked at
+}  // namespace link_condition
 
 // A bounded first-in first-out queue of bytes, plain data.
 template <std::size_t N>
@@ -102,8 +113,10 @@ struct LinkPort {
   std::uint8_t peerLines = 0;
   // The conditions as they stood when last looked at, for the edges that
   // request the interrupt: bit 0 receive full, 1 transmit empty, 2
-  // activity, 3 error (the control port's bit order).
-  std::uint8_t conditions = 0;
+  // activity, 3 error (the control port's bit order); bit 7 when something
+  // changed since that needs a look. At start only the transmit buffer is
+  // empty.
+  std::uint8_t conditions = link_condition::kTransmitEmpty;
 };
 
 // The cable's end at the front wall: what the other end has sent and the
@@ -120,15 +133,25 @@ struct LinkWire {
 
 // --- The machine's side, for the bus and the run slices ---
 
-std::uint8_t LinkRead(Calculator& m, unsigned port);          // 0x0C-0x0F
+std::uint8_t LinkRead(Calculator& m, unsigned port);           // 0x0C-0x0F
 void LinkWrite(Calculator& m, unsigned port, std::uint8_t v);  // 0x0C-0x0F
 // The port byte as a debugger sees it, without side effects.
 std::uint8_t LinkPeek(const Calculator& m, unsigned port);
-// Moves link time on; answers whether a level-4 interrupt was requested.
+// Moves link time on, event by event; answers whether a level-4 interrupt
+// was requested. Call it between instructions: with the units run since the
+// last call, or with 0 to let what the port accesses or the other end
+// changed take effect now (a debugger's step moves no time).
 bool AdvanceLink(Calculator& m, std::uint32_t units);
 // Units until something happens on the link by itself (a byte shifted out
-// or arrived, a time-out), or none when nothing would.
+// or arrived, a time-out), 0 when something waits for AdvanceLink now, or
+// none when nothing would.
 std::optional<std::uint32_t> LinkUnitsToNextEvent(const Calculator& m);
+// The common case, one test before every run: when last looked at only
+// the transmit buffer's emptiness held, and nothing changed since (every
+// change outside AdvanceLink sets kLookAgain). Then LinkUnitsToNextEvent has
+// none, and until an instruction asks for the device's service the only
+// change on the link is its time.
+inline bool LinkQuiet(const LinkPort& link) { return link.conditions == link_condition::kTransmitEmpty; }
 
 // --- The front wall, for whatever is at the other end of the cable ---
 
@@ -145,8 +168,11 @@ std::uint8_t LinkLinesHeld(const Calculator& m);
 void SetLinkPeerLines(Calculator& m, std::uint8_t held);
 // Whether this end pulsed both lines low since the last call (and forgets it).
 bool TakeLinkReset(Calculator& m);
-// The other end pulsed both lines low: the bytes in flight are lost and, with
-// the byte engine on, the error is raised.
+// The other end pulsed both lines low: the bytes in flight (sent, arriving,
+// received and unread, on the cable towards us) are lost and, when that
+// lost any with the byte engine on, the error is raised. A reset of an idle
+// link is no error: software answers an error with a reset of its own, and
+// two machines that each did so would reset each other for ever.
 void ResetLinkFromPeer(Calculator& m);
 // Link units since the machine started: the clock for the other end's
 // time-outs.

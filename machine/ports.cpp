@@ -13,14 +13,42 @@ const std::array<std::uint8_t, 32> kPortStartValues = {
 namespace {
 constexpr std::uint32_t kPortMask = 0x1F;
 constexpr std::uint32_t kIgnoredWriteBits = 0x900000;  // bits 23 and 20
-constexpr std::uint8_t kContrastValue = 0x40;
+// The bytes a port can hold besides its start value: those whose bits
+// outside `free` equal `fixed`. It follows the writes below, the timer
+// (port 0x17), the keyboard (ports 0x1A, 0x1B) and the link (port 0x0F
+// holds the byte last received); a port none of them changes keeps its
+// start value.
+struct PortValues {
+  bool changes = false;
+  std::uint8_t free = 0;
+  std::uint8_t fixed = 0;
+};
+constexpr PortValues Changes(std::uint8_t free, std::uint8_t fixed = 0) { return {true, free, fixed}; }
+
+constexpr std::array<PortValues, 32> kPortValues = [] {
+  std::array<PortValues, 32> ports{};
+  ports[0x00] = Changes(0xA0, 0x04);  // (written & 0xA4) | 0x04
+  ports[port::kProtection] = Changes(0x05);
+  ports[port::kLinkControl] = Changes(0xEF);
+  ports[port::kLinkStatus] = Changes(0xE8);  // error, transmit empty, receive full, activity
+  ports[port::kLinkLines] = Changes(0x03);  // or its start value, 0x10
+  ports[port::kLinkData] = Changes(0xFF);  // the link's receive buffer (machine/link_port.h)
+  ports[port::kTimerControl] = Changes(0x9F);
+  ports[port::kTimerCount] = Changes(0xFF);  // the count: any byte
+  ports[port::kKeyRowMaskHigh] = Changes(0x03);
+  ports[port::kKeyRowMask] = Changes(0xFF);
+  ports[port::kOnKey] = Changes(0x02, 0x14);  // 0x14 ON down, 0x16 up
+  ports[port::kKeyColumns] = Changes(0xFF);   // the columns of the rows last selected
+  return ports;
+}();
+
+bool LinkPortNumber(unsigned n) { return n >= port::kLinkControl && n <= port::kLinkData; }
 }  // namespace
 
 std::uint8_t PortRead(Calculator& m, std::uint32_t address) {
   const unsigned n = address & kPortMask;
-  const std::uint8_t value = m.ports[n];
-  if (n == port::kContrast) m.ports[n] = kContrastValue;
-  return value;
+  if (LinkPortNumber(n)) return LinkRead(m, n);
+  return m.ports[n];
 }
 
 void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
@@ -37,14 +65,11 @@ void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
       RequestStop(m.cpu);
       m.wakeMask = (value & 0x1Fu) | 0x20u;
       break;
-    case 0x0C:
-      ports[0x0C] = value & 0xEF;
-      break;
-    case port::kContrast:
-      ports[port::kContrast] = kContrastValue;
-      break;
-    case 0x0E:
-      ports[0x0E] = value & 0x03;
+    case port::kLinkControl:
+    case port::kLinkStatus:
+    case port::kLinkLines:
+    case port::kLinkData:
+      LinkWrite(m, address & kPortMask, value);
       break;
     case port::kLcdBaseHigh:
       m.lcdBase = static_cast<std::uint32_t>(value) << 11 | (m.lcdBase & 0x7F8);
@@ -79,6 +104,12 @@ bool PortTakesPokes(std::uint32_t address) {
                                         1u << port::kKeyRowMask;
   if (address & kIgnoredWriteBits) return false;
   return (kTakesPokes >> (address & kPortMask) & 1) != 0;
+}
+
+bool PortCanHold(unsigned n, std::uint8_t value) {
+  const PortValues& rule = kPortValues[n & kPortMask];
+  return value == kPortStartValues[n & kPortMask] ||
+         (rule.changes && (value & static_cast<std::uint8_t>(~rule.free)) == rule.fixed);
 }
 
 void UpdateKeyboardPort(Calculator& m) {

@@ -28,4 +28,9 @@ bool PortTakesPokes(std::uint32_t address);
 // Port 0x1B from the keyboard matrix and the row selects in ports 0x18/0x19.
 void UpdateKeyboardPort(Calculator& m);
 
+// Whether the byte of port n (0..31) can hold `value`: its start value, or
+// what a write, the timer or the keyboard can leave there. A saved state
+// with any other byte is not of this machine.
+bool PortCanHold(unsigned n, std::uint8_t value);
+
 }  // namespace pellux

@@ -3,8 +3,10 @@
 // A state holds everything that decides what the machine does next: the
 // processor's registers, pending interrupts and run state, RAM, the flash
 // image and its command state, the ports, timers, keyboard matrix and LCD
-// copy, and the part of a timer tick pending on the host clock. It does not
-// hold the debugger's breakpoints. The layout is in SAVE_STATE_FORMAT.md.
+// copy, the link port's chip, and the part of a timer tick pending on the
+// host clock. It does not hold the debugger's breakpoints or the link cable.
+// The layout, and how it may change, is in SAVE_STATE_FORMAT.md: a state of
+// any earlier version loads.
 #pragma once
 
 #include <cstdint>
@@ -54,12 +56,19 @@ struct LoadStateResult {
   std::unique_ptr<Calculator> machine;        // a new machine, or null when the load failed
   Driver::Mode mode = Driver::Mode::Running;  // for Driver(..., mode, Driver::ClockStart::Kept)
   std::string error;                          // why the load failed, for the user
+  // The load failed only because a newer Pellux made the state: the file is
+  // sound, so keep it as it is.
+  bool newerVersion = false;
+  // With a loaded machine: what the user should know about it (a link
+  // transfer it was saved in the middle of).
+  std::vector<std::string> notes;
 };
 
 // Builds a new machine from a state made from the ROM image `expected`,
 // paced by `clock` with the same part of a tick pending as when it was
 // saved (drive it with ClockStart::Kept). Anything wrong with the bytes
-// gives an error and no machine.
+// gives an error and no machine; so does a state of a newer Pellux, with
+// newerVersion set.
 LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected, HostClock& clock);
 
 // The largest file LoadStateFile reads; a state is never near it.

@@ -6,9 +6,17 @@
 // calculator's clock runs slow rather than catching up; a pass of the host's
 // idle loop, while the processor sleeps, charges at most 40 and carries the
 // fraction of a tick to the next pass, so a sleeping calculator keeps time.
+//
+// The link port keeps its own time (machine/link_port.h): a unit for each
+// instruction the slices and bursts run, and kLinkUnitsPerTick for each tick
+// the processor sleeps through.
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <utility>
 
+#include "cpu/always_inline.h"
 #include "cpu/core.h"
 #include "cpu/exceptions.h"
 #include "machine/calculator.h"
@@ -63,22 +71,98 @@ std::int64_t TicksBetween(std::int64_t last, std::int64_t now, std::int64_t freq
   return backwards ? -signedTicks : signedTicks;
 }
 
-// Runs a budget of instructions. A protected write becomes interrupt level 7
-// once the run has ended, and the run then counts as completed.
-RunResult RunSettled(Calculator& m, std::uint32_t count) {
+// A protected write becomes interrupt level 7 once the run has ended, and
+// the run then counts as completed; so does a run that ended for the link.
+PELLUX_ALWAYS_INLINE RunResult Settled(Calculator& m, RunResult result) {
+  if (result == RunResult::ProtectViolation) {
+    RequestInterrupt(m, level::kProtect);
+    return RunResult::Completed;
+  }
+  return result == RunResult::DeviceRequest ? RunResult::Completed : result;
+}
+
+// The link's time after a run of `ran` instructions that touched the link
+// or had something under way on it. Answers whether it asked for its
+// interrupt.
+bool ChargeLink(Calculator& m, std::uint32_t ran, bool wasTransmitting) {
+  // A byte written by the last instruction starts on its way after it.
+  if (!wasTransmitting && m.link.txFull) m.link.txUnits += ran;
+  return AdvanceLink(m, ran);
+}
+
+// The rest of a budget while something is under way on the link: each run
+// is cut at the link's next event, so that the event falls between the
+// right two instructions. `linkAsked` tells whether the link asked for its
+// interrupt after the last instruction run, which may have put the
+// processor to sleep.
+[[gnu::noinline]] RunResult RunLinked(Calculator& m, std::uint32_t left, bool& linkAsked) {
+  for (;;) {
+    const std::optional<std::uint32_t> next = LinkUnitsToNextEvent(m);
+    if (next == 0u) {
+      AdvanceLink(m, 0);
+      continue;
+    }
+    const bool transmitting = m.link.txFull;
+    const std::uint64_t before = m.cpu.instructionCount;
+    const RunResult result =
+        RunWatchedOrPlain(m, next ? std::min(left, *next) : left, ActiveBreakpoints(m.breakpoints));
+    const auto ran = static_cast<std::uint32_t>(m.cpu.instructionCount - before);
+    left -= ran;
+    linkAsked = ChargeLink(m, ran, transmitting);
+    if ((result != RunResult::Completed && result != RunResult::DeviceRequest) || left == 0) {
+      return Settled(m, result);
+    }
+  }
+}
+
+// Runs a budget of instructions, the link's time moving by the
+// instructions run. A quiet link costs one test: the budget runs whole,
+// unless an instruction touches the link.
+PELLUX_ALWAYS_INLINE RunResult RunSettled(Calculator& m, std::uint32_t count, bool& linkAsked) {
+  linkAsked = false;
+  if (!LinkQuiet(m.link)) [[unlikely]] {
+    return RunLinked(m, count, linkAsked);
+  }
+  const std::uint64_t before = m.cpu.instructionCount;
   const RunResult result = RunWatchedOrPlain(m, count, ActiveBreakpoints(m.breakpoints));
-  if (result != RunResult::ProtectViolation) return result;
-  RequestInterrupt(m, level::kProtect);
-  return RunResult::Completed;
+  const auto ran = static_cast<std::uint32_t>(m.cpu.instructionCount - before);
+  if (result != RunResult::DeviceRequest) [[likely]] {
+    m.link.time += ran;
+    return Settled(m, result);
+  }
+  linkAsked = ChargeLink(m, ran, false);
+  if (ran == count) return Settled(m, result);
+  return RunLinked(m, count - ran, linkAsked);
+}
+
+// The link's time while the processor sleeps, event by event, until it asks
+// for an interrupt that may wake the processor (answers true) or the units
+// are spent.
+bool SleepOnLink(Calculator& m, std::uint32_t& units) {
+  if (LinkQuiet(m.link)) {
+    m.link.time += std::exchange(units, 0);
+    return false;
+  }
+  for (;;) {
+    const std::optional<std::uint32_t> next = LinkUnitsToNextEvent(m);
+    const std::uint32_t step = next ? std::min(units, *next) : units;
+    const bool asked = AdvanceLink(m, step);
+    units -= step;
+    if (asked && (m.wakeMask & wake::kLink)) return true;
+    if (units == 0) return false;
+  }
 }
 
 }  // namespace
 
 RunOutcome Calculator::RunSlice(HostClock& clock) {
   wakeMask = wake::kAll;
-  const RunResult result = RunSettled(*this, kSliceInstructions);
-  if (result == RunResult::BreakpointHit) return RunOutcome::Breakpoint;  // no time is charged
-  const RunOutcome unticked = result == RunResult::Stopped ? RunOutcome::Asleep : RunOutcome::Running;
+  bool linkAsked;
+  const RunResult result = RunSettled(*this, kSliceInstructions, linkAsked);
+  if (result == RunResult::BreakpointHit) return RunOutcome::Breakpoint;  // no tick is charged
+  // The link may wake the processor it has just put to sleep.
+  const bool asleep = result == RunResult::Stopped && !(linkAsked && (wakeMask & wake::kLink));
+  const RunOutcome unticked = asleep ? RunOutcome::Asleep : RunOutcome::Running;
 
   // One tick at most, however long the slice took; until a whole tick has
   // passed, the time carries over to the next slice.
@@ -108,11 +192,12 @@ RunOutcome Calculator::RunSlice(HostClock& clock) {
 }
 
 RunOutcome Calculator::RunBurst() {
-  switch (RunSettled(*this, kBurstInstructions)) {
+  bool linkAsked;
+  switch (RunSettled(*this, kBurstInstructions, linkAsked)) {
     case RunResult::BreakpointHit:
       return RunOutcome::Breakpoint;
     case RunResult::Stopped:
-      return RunOutcome::Asleep;
+      return linkAsked && (wakeMask & wake::kLink) ? RunOutcome::Running : RunOutcome::Asleep;
     default:
       return RunOutcome::Running;
   }
@@ -156,15 +241,27 @@ RunOutcome Calculator::IdleCatchUp(HostClock& clock) {
     }
   }
 
-  // The processor runs only in short bursts after ticks that wake it.
+  // The processor runs only in short bursts after ticks that wake it. The
+  // link's time passes with the tick's; a link event that wakes the
+  // processor starts a burst there, whose instructions are part of the tick.
   RunOutcome outcome = RunOutcome::Asleep;
   for (; ticks > 0; --ticks) {
-    if (!TimerTick()) {
-      outcome = RunOutcome::Asleep;
-      continue;
+    bool woken = TimerTick();
+    std::uint32_t units = kLinkUnitsPerTick;
+    for (;;) {
+      if (!woken) woken = SleepOnLink(*this, units);
+      if (!woken) {
+        outcome = RunOutcome::Asleep;
+        break;
+      }
+      const std::uint64_t before = cpu.instructionCount;
+      outcome = RunBurst();
+      if (outcome == RunOutcome::Breakpoint) return outcome;
+      const std::uint64_t ran = cpu.instructionCount - before;
+      if (outcome == RunOutcome::Running || ran >= units) break;
+      units -= static_cast<std::uint32_t>(ran);
+      woken = false;
     }
-    outcome = RunBurst();
-    if (outcome == RunOutcome::Breakpoint) return outcome;
   }
   return outcome;
 }

@@ -11,21 +11,23 @@
 #include <string>
 #include <vector>
 
-#include "machine/little_endian.h"
-#include "machine/run_length.h"
 #include "machine/save_state.h"
+#include "tests/state_edit.h"
 #include "tests/test_support.h"
 
 namespace pellux {
 namespace {
 
 using test::CalculatorFixture;
+using test::kSectionHeaderBytes;
 using test::NopRom;
+using test::PutLe;
+using test::SectionAt;
+using test::SetField;
 using test::TempFile;
+namespace section = test::section;
 
 constexpr RomIdentity kRom{0xFEEDFACECAFEBEEFull};
-constexpr std::size_t kFirstSection = 32;  // after the header
-constexpr std::size_t kSectionHeader = 12;
 
 // A state of a machine that has run a little.
 std::vector<std::uint8_t> RealState() {
@@ -36,42 +38,6 @@ std::vector<std::uint8_t> RealState() {
     f.calc->RunSlice(f.clock);
   }
   return SaveState(*f.calc, kRom, f.clock);
-}
-
-std::uint64_t GetLe(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t count) {
-  return LoadLe(&std::span(bytes).subspan(at, count)[0], count);
-}
-
-void PutLe(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, std::size_t count) {
-  StoreLe(&std::span(bytes).subspan(at, count)[0], value, count);
-}
-
-// Where the section of the given id starts (its header).
-std::size_t SectionAt(const std::vector<std::uint8_t>& bytes, std::uint16_t id) {
-  std::size_t at = kFirstSection;
-  while (GetLe(bytes, at, 2) != id) at += kSectionHeader + GetLe(bytes, at + 8, 4);
-  return at;
-}
-
-// Rewrites a section as stored bytes (whatever its encoding) and sets one
-// of them: a field at its offset in the section.
-void SetFieldByte(std::vector<std::uint8_t>& bytes, std::uint16_t id, std::size_t offset,
-                  std::uint8_t value) {
-  const std::size_t at = SectionAt(bytes, id);
-  const std::size_t storedLength = GetLe(bytes, at + 8, 4);
-  const auto stored = std::span(bytes).subspan(at + kSectionHeader, storedLength);
-  std::vector<std::uint8_t> raw(GetLe(bytes, at + 4, 4));
-  if (bytes[at + 2] == 1) {
-    ASSERT_TRUE(DecodeRunLength(stored, raw));
-  } else {
-    raw.assign(stored.begin(), stored.end());
-  }
-  raw.at(offset) = value;
-  bytes[at + 2] = 0;
-  PutLe(bytes, at + 8, raw.size(), 4);
-  const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(at + kSectionHeader);
-  bytes.erase(from, from + static_cast<std::ptrdiff_t>(storedLength));
-  bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at + kSectionHeader), raw.begin(), raw.end());
 }
 
 std::string LoadError(std::span<const std::uint8_t> bytes, const RomIdentity& rom = kRom) {
@@ -119,20 +85,40 @@ TEST(SaveStateInput, WrongHeadersAreNamed) {
   EXPECT_EQ(LoadError(notAState), "this is not a Pellux saved state");
   EXPECT_EQ(LoadError(std::vector<std::uint8_t>{'G', 'I', 'F'}), "this is not a Pellux saved state");
 
+  // A newer Pellux's file is refused as such, whatever follows its version.
   std::vector<std::uint8_t> newer = state;
-  newer.at(8) = 2;  // the format version, little-endian
-  SealState(newer);
-  EXPECT_EQ(LoadError(newer),
-            "the saved state has format version 2, but this program reads version 1 (it was saved by a newer "
-            "Pellux)");
+  newer.at(8) = 3;  // the format version, little-endian
+  newer.resize(100);
+  ManualClock clock;
+  const LoadStateResult newerLoad = LoadState(newer, kRom, clock);
+  EXPECT_EQ(newerLoad.error,
+            "the saved state was made by a newer version of Pellux (format version 3; this one reads "
+            "versions up to "
+            "2)");
+  EXPECT_TRUE(newerLoad.newerVersion);
+  std::vector<std::uint8_t> zero = state;
+  zero.at(8) = 0;
+  SealState(zero);
+  EXPECT_EQ(LoadError(zero), "the saved state has format version 0, which no Pellux writes");
+  EXPECT_FALSE(LoadState(zero, kRom, clock).newerVersion);
 
   EXPECT_EQ(LoadError(state, RomIdentity{kRom.hash + 1}), "this state was made from another ROM image");
 }
 
 // Edits a checksum cannot catch: states made by hand with a good checksum.
+// Each is refused with its own reason.
 TEST(SaveStateInput, ForgedSectionsAreRefused) {
   const std::vector<std::uint8_t> state = RealState();
-  constexpr std::uint16_t kProcessor = 1, kChips = 2, kRam = 3, kFlash = 4;
+  using section::kChips, section::kFlash, section::kLink, section::kProcessor, section::kRam;
+  // Field offsets. Processor: opcode (2), flags (8), registers (64), three
+  // addresses (12), run state, mask. Chips: flash state (4), ports (32), key
+  // matrix (10), key-down flag, timer reload, tick count, LCD address, wake
+  // mask (4 each). Link: time (8), error, txFull, txByte, txUnits (4),
+  // txWaited (8), arriving, arrivingByte, arrivingUnits (4), rxFull,
+  // peerLines, conditions, the transfer flag.
+  constexpr std::size_t kPorts = 4, kKeyDown = 46, kReload = 50, kLcdBase = 58, kWakeMask = 62;
+  constexpr std::size_t kTxFull = 9, kTxUnits = 11, kArrivingUnits = 25, kPeerLines = 30, kConditions = 31,
+                        kInFlight = 32;
   struct Forgery {
     const char* what;
     std::function<void(std::vector<std::uint8_t>&)> edit;
@@ -147,26 +133,56 @@ TEST(SaveStateInput, ForgedSectionsAreRefused) {
        [&](auto& b) { PutLe(b, SectionAt(b, kChips) + 4, 0x7FFFFFFF, 4); },
        "the ports and timers section has the wrong size"},
       {"unknown section", [&](auto& b) { PutLe(b, SectionAt(b, kRam), 99, 2); },
-       "the saved state has a section of unknown kind 99"},
+       "the saved state has a required section of unknown kind 99"},
       {"a section twice", [&](auto& b) { PutLe(b, SectionAt(b, kFlash), kRam, 2); },
        "the saved state has its RAM section twice"},
       {"unknown encoding", [&](auto& b) { b[SectionAt(b, kRam) + 2] = 7; },
        "the RAM section has an unknown encoding"},
-      {"garbled run-length code", [&](auto& b) { b[SectionAt(b, kRam) + kSectionHeader] = 0; },
+      {"unknown section flags", [&](auto& b) { b[SectionAt(b, kRam) + 3] = 0x80; },
+       "the RAM section has unknown flags"},
+      {"garbled run-length code", [&](auto& b) { b[SectionAt(b, kRam) + kSectionHeaderBytes] = 0; },
        "the RAM section is garbled"},
-      {"too many sections", [&](auto& b) { PutLe(b, 12, 7, 4); },
+      {"too many sections", [&](auto& b) { PutLe(b, 12, 8, 4); },
        "the saved state has the wrong number of sections"},
-      // Field offsets: the processor's opcode (2), flags (8), registers
-      // (64), three addresses (12), then the run state and the mask; the
-      // chips' flash state (4), ports (32), key matrix (10), key-down flag.
-      {"a flag of 2", [&](auto& b) { SetFieldByte(b, kProcessor, 2, 2); },
+      {"too few sections", [&](auto& b) { PutLe(b, 12, 6, 4); },
+       "the saved state has unexpected bytes after its sections"},
+      {"a flag of 2", [&](auto& b) { SetField(b, kProcessor, 2, 2); },
        "the saved state is impossible: a processor flag holds 2"},
-      {"interrupt mask 9", [&](auto& b) { SetFieldByte(b, kProcessor, 87, 9); },
+      {"interrupt mask 9", [&](auto& b) { SetField(b, kProcessor, 87, 9); },
        "the saved state is impossible: the interrupt mask is 9"},
-      {"flash state 9", [&](auto& b) { SetFieldByte(b, kChips, 0, 9); },
+      {"flash state 9", [&](auto& b) { SetField(b, kChips, 0, 9); },
        "the saved state is impossible: the flash command state is unknown"},
-      {"key-down flag with no key down", [&](auto& b) { SetFieldByte(b, kChips, 46, 1); },
+      {"key-down flag with no key down", [&](auto& b) { SetField(b, kChips, kKeyDown, 1); },
        "the saved state is impossible: the keyboard matrix disagrees with its key-down flag"},
+      {"timer reload not a byte", [&](auto& b) { SetField(b, kChips, kReload, 0xFFFFFFFF, 4); },
+       "the saved state is impossible: the timer reload 0xFFFFFFFF is not a byte"},
+      {"LCD address out of reach", [&](auto& b) { SetField(b, kChips, kLcdBase, 0xFFFFFFFF, 4); },
+       "the saved state is impossible: the LCD address 0xFFFFFFFF is not a multiple of 8 below 0x80000"},
+      {"LCD address not a multiple of 8", [&](auto& b) { SetField(b, kChips, kLcdBase, 0x4C04, 4); },
+       "the saved state is impossible: the LCD address 0x00004C04 is not a multiple of 8 below 0x80000"},
+      {"wake-up mask without bit 5", [&](auto& b) { SetField(b, kChips, kWakeMask, 0x1F, 4); },
+       "the saved state is impossible: the wake-up mask is 0x0000001F"},
+      {"port 0x0D not 0x40", [&](auto& b) { SetField(b, kChips, kPorts + 0x0D, 0xFF); },
+       "the saved state is impossible: port 0x0D holds 0xFF"},
+      {"port 0x01 beyond its bits", [&](auto& b) { SetField(b, kChips, kPorts + 0x01, 0xFF); },
+       "the saved state is impossible: port 0x01 holds 0xFF"},
+      {"a link flag of 2", [&](auto& b) { SetField(b, kLink, kTxFull, 2); },
+       "the saved state is impossible: a link port flag holds 2"},
+      {"the transfer flag of 2", [&](auto& b) { SetField(b, kLink, kInFlight, 2); },
+       "the saved state is impossible: the link's transfer flag holds 2"},
+      {"a third link line", [&](auto& b) { SetField(b, kLink, kPeerLines, 4); },
+       "the saved state is impossible: the other end of the link holds lines 0x04"},
+      {"a fifth link condition", [&](auto& b) { SetField(b, kLink, kConditions, 0x10); },
+       "the saved state is impossible: the link conditions are 0x10"},
+      {"a byte sent slower than a byte goes", [&](auto& b) { SetField(b, kLink, kTxUnits, 121, 4); },
+       "the saved state is impossible: the link byte being sent has 121 units to go, more than a byte takes"},
+      {"a byte received slower than a byte goes",
+       [&](auto& b) { SetField(b, kLink, kArrivingUnits, 0xFFFFFFFF, 4); },
+       "the saved state is impossible: the link byte being received has 4294967295 units to go, more than a "
+       "byte "
+       "takes"},
+      {"a byte in flight, no transfer", [&](auto& b) { SetField(b, kLink, kTxFull, 1); },
+       "the saved state is impossible: a link byte is in flight but the state says no transfer was"},
   };
   for (const Forgery& forgery : forgeries) {
     std::vector<std::uint8_t> bytes = state;

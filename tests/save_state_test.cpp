@@ -208,7 +208,8 @@ INSTANTIATE_TEST_SUITE_P(Clocks, SaveStateSplits,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Every field set away from its start value comes back, on a clock at
-// another reading; the debugger's breakpoints stay with the old machine.
+// another reading; the debugger's breakpoints stay with the old machine, and
+// so does the link cable.
 TEST(SaveState, RoundTripRestoresEveryField) {
   CalculatorFixture f(NopRom());
   Calculator& m = *f.calc;
@@ -226,7 +227,23 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   for (std::uint32_t i = 0; i < kRamSize; i += 97) m.ram[i] = static_cast<std::uint8_t>(i / 97);
   for (std::uint32_t i = 0; i < kRomSize; i += 1031) m.rom[i] = static_cast<std::uint8_t>(i / 1031);
   m.flashState = FlashState::ProgramSetup;
-  for (unsigned p = 0; p < kPortCount; ++p) m.ports[p] = static_cast<std::uint8_t>(0xA0 + p);
+  // Every port a write or the machine changes, away from its start value.
+  const std::pair<unsigned, std::uint8_t> ports[] = {{0x00, 0xA4}, {0x01, 0x05}, {0x0C, 0xAB}, {0x0E, 0x02},
+                                                     {0x15, 0x9F}, {0x17, 0x33}, {0x18, 0x01}, {0x19, 0xFE},
+                                                     {0x1A, 0x14}, {0x1B, 0x7E}};
+  for (const auto& [port, value] : ports) m.ports[port] = value;
+  m.link = {.time = 0x123456789AB,
+            .error = true,
+            .txFull = true,
+            .txByte = 0x5A,
+            .txUnits = 77,
+            .txWaited = 0x10000,
+            .arriving = true,
+            .arrivingByte = 0xC3,
+            .arrivingUnits = kLinkByteUnits,
+            .rxFull = true,
+            .peerLines = link_line::kWhite,
+            .conditions = 0x0B};
   m.keyMatrix[3] = 0xEF;
   m.anyKeyDown = 1;
   m.timerReload = 0x7F;
@@ -235,6 +252,8 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   m.wakeMask = 0x31;
   for (std::size_t i = 0; i < kLcdFrameBytes; ++i) m.lastFrame[i] = static_cast<std::uint8_t>(i * 7);
   m.breakpoints.Toggle(0x421234);
+  m.wire.plugged = true;
+  m.wire.toCalculator.Push(0x42);
   f.clock.AdvanceTicks(5);
   f.clock.counter += 600;  // 0.6 of a tick pending
 
@@ -249,6 +268,8 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   EXPECT_EQ(later.counter - static_cast<std::int64_t>(loaded.machine->lastCount),
             f.clock.counter - static_cast<std::int64_t>(m.lastCount));
   EXPECT_TRUE(loaded.machine->breakpoints.empty());
+  EXPECT_FALSE(loaded.machine->wire.plugged);
+  EXPECT_TRUE(loaded.machine->wire.toCalculator.empty());
   // Saving the loaded machine gives the same bytes.
   EXPECT_EQ(SaveState(*loaded.machine, identity, later, Driver::Mode::Idle), state);
 }

@@ -1,12 +1,15 @@
-// The state fuzz target's body on seeds: a real state, resealed after
-// random edits, cut, or named for another ROM. Under the sanitizer build
-// this is the suite's check that no saved state makes the loader or the
-// loaded machine touch memory outside its buffers.
+// The state fuzz target's body on seeds: a real state and a kept version-1
+// file, resealed after random edits, cut, or named for another ROM. Under
+// the sanitizer build this is the suite's check that no saved state makes
+// the loader or the loaded machine touch memory outside its buffers.
 #include "tests/fuzz/state_fuzz.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "machine/save_state.h"
@@ -38,25 +41,36 @@ std::string LoadInput(const std::vector<std::uint8_t>& input) {
   return fuzz::LoadStateFromBytes(input.data(), input.size());
 }
 
+// The kept version-1 file (see state_fixtures_test.cpp), for the older
+// reader's paths.
+std::vector<std::uint8_t> VersionOneSeed(std::uint8_t options) {
+  std::ifstream in(std::string(PELLUX_TEST_DATA_DIR) + "/saved_states/busy-v1.state", std::ios::binary);
+  std::vector<std::uint8_t> input{options};
+  input.insert(input.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return input;
+}
+
 TEST(StateFuzz, SeedsAndTheirMutationsPassEveryCheck) {
-  const std::vector<std::uint8_t> seed = Seed(kReseal | kNamedRom);
-  for (std::uint8_t options = 0; options < 4; ++options) {
-    std::vector<std::uint8_t> input = seed;
-    input[0] = options;
-    EXPECT_EQ(LoadInput(input), "") << "options " << +options;
-  }
-  // The checksum is made to fit, so the edits reach the sections.
-  std::mt19937 rng(13);
-  for (int trial = 0; trial < 300; ++trial) {
-    std::vector<std::uint8_t> input = seed;
-    const int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) input[1 + rng() % (input.size() - 1)] = static_cast<std::uint8_t>(rng());
-    EXPECT_EQ(LoadInput(input), "") << "trial " << trial;
-  }
-  ASSERT_LT(seed.size(), 2000u);
-  for (std::size_t length = 0; length < seed.size(); ++length) {
-    EXPECT_EQ(LoadInput({seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(length)}), "")
-        << length << " bytes";
+  for (const auto& seed : {Seed(kReseal | kNamedRom), VersionOneSeed(kReseal | kNamedRom)}) {
+    ASSERT_GT(seed.size(), 100u) << "the kept file was read";
+    ASSERT_LT(seed.size(), 2000u);
+    for (std::uint8_t options = 0; options < 4; ++options) {
+      std::vector<std::uint8_t> input = seed;
+      input[0] = options;
+      EXPECT_EQ(LoadInput(input), "") << "options " << +options;
+    }
+    // The checksum is made to fit, so the edits reach the sections.
+    std::mt19937 rng(13);
+    for (int trial = 0; trial < 200; ++trial) {
+      std::vector<std::uint8_t> input = seed;
+      const int edits = 1 + static_cast<int>(rng() % 4);
+      for (int e = 0; e < edits; ++e) input[1 + rng() % (input.size() - 1)] = static_cast<std::uint8_t>(rng());
+      EXPECT_EQ(LoadInput(input), "") << "trial " << trial;
+    }
+    for (std::size_t length = 0; length < seed.size(); ++length) {
+      EXPECT_EQ(LoadInput({seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(length)}), "")
+          << length << " bytes";
+    }
   }
 }
 

@@ -72,6 +72,19 @@ class RomBuilder {
   std::vector<std::uint8_t> bytes_;
 };
 
+// Hand-assembled 68000 words for the tests' small programs; (xxx).L
+// operands follow as two words.
+namespace asm68k {
+constexpr std::uint16_t kMoveByteToAbs = 0x13FC;     // MOVE.B #imm,(xxx).L
+constexpr std::uint16_t kMoveByteAbsToAbs = 0x13F9;  // MOVE.B (xxx).L,(xxx).L
+constexpr std::uint16_t kMoveToSr = 0x46FC;          // MOVE.W #imm,SR
+constexpr std::uint16_t kStop = 0x4E72;              // STOP #imm
+constexpr std::uint16_t kRte = 0x4E73;
+constexpr std::uint16_t kBraSelf = 0x60FE;  // BRA.S *
+// ADDQ.L #1,Dn
+constexpr std::uint16_t AddqOne(unsigned dn) { return static_cast<std::uint16_t>(0x5280 | dn); }
+}  // namespace asm68k
+
 // Interrupt level n (1..7) enters its own handler at LevelHandler(n).
 constexpr std::uint32_t LevelHandler(unsigned level) { return 0x440000 + 0x2000 * level; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -43,15 +44,31 @@ std::string CheckState(const CpuState& cpu) {
   // An exception entered between instructions (trace, interrupt) whose frame
   // faults or hits a port leaves its state for the next instruction to
   // settle; a refused mode never outlives its instruction.
-  if (cpu.runState == RunState::IllegalOp || cpu.runState > RunState::ProtectFault) {
+  if (cpu.runState == RunState::IllegalOp || cpu.runState > RunState::DeviceRequest) {
     return "runState left at " + std::to_string(static_cast<int>(cpu.runState));
   }
   return {};
 }
 
+// The far end of the cable answers with what the machine sent, holds the
+// lines the machine holds and pulses a reset back, so that any program
+// drives the whole link port.
+class Loopback : public LinkPeer {
+ public:
+  void Exchange(Calculator& m) override {
+    if (TakeLinkReset(m)) ResetLinkFromPeer(m);
+    SetLinkPeerLines(m, LinkLinesHeld(m));
+    while (LinkRoom(m) > 0) {
+      const std::optional<std::uint8_t> byte = LinkTake(m);
+      if (!byte) break;
+      LinkPut(m, *byte);
+    }
+  }
+};
+
 class Session {
  public:
-  Session() : calc(std::span<const std::uint8_t>{}), driver(calc, clock) {}
+  Session() : calc(std::span<const std::uint8_t>{}), driver(calc, clock) { driver.Plug(&loopback); }
 
   // Runs up to count instructions of the budget, answering the run's result
   // as the machine's callers do.
@@ -65,6 +82,9 @@ class Session {
         break;
       case RunResult::ProtectViolation:
         RequestInterrupt(calc, 7);
+        break;
+      case RunResult::DeviceRequest:
+        AdvanceLink(calc, 0);
         break;
       case RunResult::BreakpointHit:
         if (!calc.breakpoints.Contains(calc.cpu.pc)) return "a breakpoint hit away from any breakpoint";
@@ -90,6 +110,7 @@ class Session {
 
   ManualClock clock;
   Calculator calc;
+  Loopback loopback;
   Driver driver;
   std::uint32_t budget = kInstructionBudget;
 };

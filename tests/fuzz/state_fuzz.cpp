@@ -23,7 +23,14 @@ std::string LoadStateFromBytes(const std::uint8_t* data, std::size_t size) {
 
   ManualClock clock;
   LoadStateResult loaded = LoadState(state, expected, clock);
-  if (!loaded.ok()) return loaded.error.empty() ? "a refused state without a reason" : "";
+  if (!loaded.ok()) {
+    if (loaded.error.empty()) return "a refused state without a reason";
+    if (loaded.newerVersion && loaded.error.find("newer version of Pellux") == std::string::npos) {
+      return "a newer version's state refused without saying so: " + loaded.error;
+    }
+    return "";
+  }
+  if (loaded.newerVersion) return "a loaded state marked as a newer version's";
 
   Calculator& m = *loaded.machine;
   const std::vector<std::uint8_t> again = SaveState(m, expected, clock, loaded.mode);

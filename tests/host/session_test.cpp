@@ -7,12 +7,15 @@
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "host/shell.h"
 #include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
 #include "tests/host/session_fixture.h"
+#include "machine/save_state.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -57,6 +60,16 @@ std::unique_ptr<Start> StartShell(const fs::path& rom, const fs::path& sessions,
 }
 
 // The states in the folder (the lock files beside them aside).
+std::vector<std::uint8_t> BytesOf(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
 std::vector<fs::path> FilesIn(const fs::path& folder) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -64,6 +77,16 @@ std::vector<fs::path> FilesIn(const fs::path& folder) {
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+// The file of a session saved after one pass: the folder's only file.
+fs::path SaveOneSession(const fs::path& rom, const fs::path& sessions) {
+  auto shell = StartShell(rom, sessions);
+  shell->shell->Pass();
+  EXPECT_EQ(shell->shell->SaveSession(), "");
+  const std::vector<fs::path> saved = FilesIn(sessions);
+  EXPECT_EQ(saved.size(), 1u);
+  return saved.size() == 1 ? sessions / saved[0] : fs::path();
 }
 
 TEST(Session, TheMachineComesBackAsItWasClosed) {
@@ -101,14 +124,9 @@ TEST(Session, TheMachineComesBackAsItWasClosed) {
 TEST(Session, AnUnreadableSessionIsSetAsideAndReported) {
   TempFolder sessions;
   const test::TempFile rom(test::NopRom().bytes());
-  {
-    auto first = StartShell(rom.path(), sessions.path());
-    first->shell->Pass();
-    ASSERT_EQ(first->shell->SaveSession(), "");
-  }
+  const fs::path state = SaveOneSession(rom.path(), sessions.path());
+  ASSERT_FALSE(state.empty());
   const std::vector<fs::path> saved = FilesIn(sessions.path());
-  ASSERT_EQ(saved.size(), 1u);
-  const fs::path state = sessions.path() / saved[0];
   fs::resize_file(state, fs::file_size(state) / 2);  // cut off, as by a crash of the disk
 
   auto second = StartShell(rom.path(), sessions.path());
@@ -225,6 +243,47 @@ TEST(Session, ASecondWindowOnTheSameImageRunsOnACopyOrNotAtAll) {
   ASSERT_TRUE(next->created);
   EXPECT_TRUE(next->copyQuestions.isEmpty());
   EXPECT_EQ(next->calc().ram[kVariable], 0x33);
+}
+
+// A session saved by a newer Pellux is not damaged: it stays where it is,
+// byte for byte, while this one runs afresh and leaves it alone at the end.
+TEST(Session, ANewerPelluxsSessionIsLeftInPlace) {
+  TempFolder sessions;
+  const test::TempFile rom(test::NopRom().bytes());
+  const fs::path state = SaveOneSession(rom.path(), sessions.path());
+  ASSERT_FALSE(state.empty());
+  const std::vector<fs::path> saved = FilesIn(sessions.path());
+  std::vector<std::uint8_t> newer = BytesOf(state);
+  newer.at(8) = 99;  // the format version
+  SealState(newer);
+  WriteBytes(state, newer);
+
+  auto second = StartShell(rom.path(), sessions.path());
+  ASSERT_EQ(second->shell->startNotes().size(), 1u);
+  const std::string& note = second->shell->startNotes()[0];
+  EXPECT_NE(note.find("made by a newer version of Pellux"), std::string::npos) << note;
+  EXPECT_NE(note.find("kept as it is"), std::string::npos) << note;
+  EXPECT_EQ(second->shell->calculator()->tickCount, 0u) << "a cold boot";
+  for (int pass = 0; pass < 20; ++pass) second->shell->Pass();
+  EXPECT_EQ(second->shell->SaveSession(), "");
+  EXPECT_EQ(FilesIn(sessions.path()), saved);
+  EXPECT_EQ(BytesOf(state), newer);
+}
+
+TEST(Session, ASessionClosedDuringALinkTransferResumesWithANote) {
+  TempFolder sessions;
+  const test::TempFile rom(test::NopRom().bytes());
+  {
+    auto first = StartShell(rom.path(), sessions.path());
+    first->shell->Pass();
+    first->shell->calculator()->link.rxFull = true;  // a byte received, not yet read
+    ASSERT_EQ(first->shell->SaveSession(), "");
+  }
+  auto second = StartShell(rom.path(), sessions.path());
+  EXPECT_TRUE(second->shell->calculator()->link.rxFull);
+  EXPECT_EQ(second->shell->startNotes(),
+            std::vector<std::string>{
+                "The state was saved during a link transfer; it resumes with the link cable unplugged."});
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+// PedroM, a real operating system for the calculator written against the
+// real link hardware, on two machines joined by the in-process cable: a
+// variable made on one is sent with PedroM's own "sendcalc" and listed by
+// "ls" on the other.
+//
+// PedroM is looked for beside the project, and its screen read, as
+// tests/pedrom_screen.h says.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/link_cable.h"
+#include "machine/memory_bus.h"
+#include "tests/pedrom_screen.h"
+#include "tools/headless_session.h"
+#include "tools/key_script.h"
+
+namespace pellux {
+namespace {
+
+using test::FindPedromFont;
+using test::HasRow;
+using test::Joined;
+using test::PedromFont;
+using test::RowAfter;
+using test::ScreenText;
+using test::TypedLine;
+
+class PedromLink : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(test::PedromRom())) {
+      GTEST_SKIP() << "PedroM's image is not beside the project (" << test::PedromRom().lexically_normal().string()
+                   << "): the PedroM link tests need it";
+    }
+    a_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
+    b_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
+    a_->driver().Plug(&cable_.end(0));
+    b_->driver().Plug(&cable_.end(1));
+  }
+
+  // Both machines on, pass for pass, for the given emulated seconds.
+  void Run(double seconds) {
+    const std::int64_t until = a_->Now() + static_cast<std::int64_t>(seconds * kTicksPerSecond);
+    while (a_->Now() < until) {
+      a_->Pass();
+      b_->Pass();
+    }
+  }
+
+  // Types a line on a machine, starting now; answers when its keys are done.
+  static std::int64_t Type(HeadlessSession& session, std::string_view line) {
+    KeyScript script = ParseKeyScript(TypedLine(line));
+    EXPECT_FALSE(script.error) << script.error->message;
+    std::int64_t last = session.Now();
+    for (KeyEvent& event : script.events) {
+      event.tick += session.Now();
+      last = event.tick;
+    }
+    session.ScheduleKeys(script.events);
+    return last;
+  }
+
+  void TypeAndRun(HeadlessSession& session, std::string_view line, double settle) {
+    const std::int64_t done = Type(session, line);
+    Run(static_cast<double>(done - a_->Now()) / kTicksPerSecond + settle);
+  }
+
+  std::unique_ptr<HeadlessSession> a_, b_;
+  LinkCable cable_;
+};
+
+TEST_F(PedromLink, BootsWithTheLinkChipInPlace) {
+  Run(3.0);
+  for (HeadlessSession* session : {a_.get(), b_.get()}) {
+    Calculator& m = session->calculator();
+    const PedromFont font = FindPedromFont(m);
+    ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";
+    const std::vector<std::string> rows = ScreenText(m, font);
+    EXPECT_EQ(rows[0].substr(0, test::kPedromBanner.size()), test::kPedromBanner) << Joined(rows);
+    EXPECT_EQ(rows[3].substr(0, 2), ":>") << "its prompt (the cursor may blink beside it)\n" << Joined(rows);
+    // Its link driver set the port up: interrupts on a byte received, on
+    // activity and on errors, engine and time-outs on.
+    EXPECT_EQ(PeekByte(m, 0x60000C), 0x8D);
+    EXPECT_EQ(PeekByte(m, 0x60000D), 0x40);
+    EXPECT_EQ(session->driver().mode(), Driver::Mode::Idle) << "asleep at its prompt";
+  }
+}
+
+TEST_F(PedromLink, SendcalcCarriesAVariableToTheOtherMachine) {
+  Run(3.0);
+  const PedromFont font = FindPedromFont(a_->calculator());
+  ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";
+  Calculator& a = a_->calculator();
+  Calculator& b = b_->calculator();
+
+  TypeAndRun(*a_, "echo pelluxlink >lnkvar", 0.5);
+  TypeAndRun(*b_, "ls", 0.5);
+  EXPECT_TRUE(HasRow(ScreenText(b, font), " 0 file(s)")) << "not on B yet\n" << Joined(ScreenText(b, font));
+
+  TypeAndRun(*a_, "sendcalc lnkvar", 3.0);
+  // Done, and no error box: the command's line, then the next prompt.
+  const std::vector<std::string> rowsA = ScreenText(a, font);
+  EXPECT_EQ(RowAfter(rowsA, ":>sendcalc lnkvar"), ":>") << Joined(rowsA);
+
+  TypeAndRun(*b_, "ls", 0.5);
+  TypeAndRun(*b_, "cat lnkvar", 0.5);
+  const std::vector<std::string> rowsB = ScreenText(b, font);
+  EXPECT_EQ(RowAfter(rowsB, ":>cat lnkvar"), "pelluxlink") << Joined(rowsB);
+  EXPECT_TRUE(HasRow(rowsB, "   lnkvar")) << Joined(rowsB);
+  EXPECT_TRUE(HasRow(rowsB, " 1 file(s)")) << Joined(rowsB);
+  EXPECT_FALSE(LinkBusy(a));
+  EXPECT_FALSE(LinkBusy(b));
+}
+
+// PedroM's help text, about 370 bytes: more than its own link queues (250
+// bytes) and the cable's buffer hold, so the bytes wait on each other.
+TEST_F(PedromLink, ALongerVariableCrossesToo) {
+  Run(3.0);
+  const PedromFont font = FindPedromFont(a_->calculator());
+  ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";
+  TypeAndRun(*a_, "help >hlp", 1.0);
+  TypeAndRun(*a_, "sendcalc hlp", 5.0);
+  TypeAndRun(*b_, "more hlp", 1.0);
+  const std::vector<std::string> rowsB = ScreenText(b_->calculator(), font);
+  EXPECT_EQ(RowAfter(rowsB, ":>more hlp"), "      arc       cat        cd     clean") << Joined(rowsB);
+  EXPECT_TRUE(HasRow(rowsB, "       rm  sendcalc      side     unarc")) << Joined(rowsB);
+  EXPECT_TRUE(HasRow(rowsB, "    unppg")) << Joined(rowsB);
+}
+
+}  // namespace
+}  // namespace pellux
