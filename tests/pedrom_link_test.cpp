@@ -4,7 +4,7 @@
 // "ls" on the other.
 //
 // PedroM is looked for beside the project, and its screen read, as
-// tests/pedrom_screen.h says.
+// tests/pedrom_support.h says.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,7 +16,7 @@
 
 #include "link/link_cable.h"
 #include "machine/memory_bus.h"
-#include "tests/pedrom_screen.h"
+#include "tests/pedrom_support.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 
@@ -29,15 +29,11 @@ using test::Joined;
 using test::PedromFont;
 using test::RowAfter;
 using test::ScreenText;
-using test::TypedLine;
 
 class PedromLink : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(test::PedromRom())) {
-      GTEST_SKIP() << "PedroM's image is not beside the project (" << test::PedromRom().lexically_normal().string()
-                   << "): the PedroM link tests need it";
-    }
+    if (const std::string missing = test::PedromMissing(); !missing.empty()) GTEST_SKIP() << missing;
     a_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
     b_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
     a_->driver().Plug(&cable_.end(0));
@@ -53,21 +49,9 @@ class PedromLink : public ::testing::Test {
     }
   }
 
-  // Types a line on a machine, starting now; answers when its keys are done.
-  static std::int64_t Type(HeadlessSession& session, std::string_view line) {
-    KeyScript script = ParseKeyScript(TypedLine(line));
-    EXPECT_FALSE(script.error) << script.error->message;
-    std::int64_t last = session.Now();
-    for (KeyEvent& event : script.events) {
-      event.tick += session.Now();
-      last = event.tick;
-    }
-    session.ScheduleKeys(script.events);
-    return last;
-  }
-
+  // Types a line on a machine and runs both until a little after it is in.
   void TypeAndRun(HeadlessSession& session, std::string_view line, double settle) {
-    const std::int64_t done = Type(session, line);
+    const std::int64_t done = test::TypeLine(session, line);
     Run(static_cast<double>(done - a_->Now()) / kTicksPerSecond + settle);
   }
 

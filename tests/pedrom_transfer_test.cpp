@@ -13,15 +13,15 @@
 #include <array>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/computer_link_peer.h"
 #include "link/transfer_files.h"
 #include "tests/link_files.h"
-#include "tests/pedrom_screen.h"
+#include "tests/pedrom_support.h"
 #include "tests/test_support.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
@@ -35,10 +35,7 @@ using test::Joined;
 class PedromTransfer : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(test::PedromRom())) {
-      GTEST_SKIP() << "PedroM's image is not beside the project (" << test::PedromRom().lexically_normal().string()
-                   << "): the PedroM transfer tests need it";
-    }
+    if (const std::string missing = test::PedromMissing(); !missing.empty()) GTEST_SKIP() << missing;
     session_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
     session_->driver().Plug(&peer_);
     Run(3.0);
@@ -88,14 +85,7 @@ class PedromTransfer : public ::testing::Test {
 
   // Types a line at PedroM's prompt and runs until a little after it is in.
   void TypeAndRun(std::string_view line, double settle) {
-    KeyScript script = ParseKeyScript(test::TypedLine(line));
-    ASSERT_FALSE(script.error) << script.error->message;
-    std::int64_t last = session_->Now();
-    for (KeyEvent& event : script.events) {
-      event.tick += session_->Now();
-      last = event.tick;
-    }
-    session_->ScheduleKeys(script.events);
+    const std::int64_t last = test::TypeLine(*session_, line);
     Run(static_cast<double>(last - session_->Now()) / kTicksPerSecond + settle);
   }
 

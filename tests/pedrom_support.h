@@ -20,11 +20,14 @@
 #include <vector>
 
 #include "machine/calculator.h"
+#include "tools/headless_session.h"
 
 namespace pellux::test {
 
 // ../shared/pedrom/pedrom-ti92p.rom from the project's root.
 std::filesystem::path PedromRom();
+// Why the tests that run PedroM are skipped ("" when its image is there).
+std::string PedromMissing();
 
 inline constexpr std::string_view kPedromBanner = "PedroM v0.83";
 
@@ -49,5 +52,8 @@ bool HasRow(const std::vector<std::string>& rows, std::string_view text);
 // digits and spaces as the key script types them; '>' is 2nd then '.' (2nd
 // is the key the scripts name '=').
 std::string TypedLine(std::string_view line);
+// Schedules the typed line on the session from now on; answers the tick of
+// its last key event.
+std::int64_t TypeLine(HeadlessSession& session, std::string_view line);
 
 }  // namespace pellux::test

@@ -1,4 +1,8 @@
-#include "tests/pedrom_screen.h"
+#include "tests/pedrom_support.h"
+
+#include <gtest/gtest.h>
+
+#include "tools/key_script.h"
 
 namespace pellux::test {
 
@@ -24,6 +28,12 @@ Glyph Cell(const std::array<std::uint8_t, kLcdFrameBytes>& frame, int row, int c
 
 std::filesystem::path PedromRom() {
   return std::filesystem::path(PELLUX_PROJECT_DIR) / "../shared/pedrom/pedrom-ti92p.rom";
+}
+
+std::string PedromMissing() {
+  if (std::filesystem::exists(PedromRom())) return {};
+  return "PedroM's image is not beside the project (" + PedromRom().lexically_normal().string() +
+         "): the tests that run PedroM need it";
 }
 
 PedromFont FindPedromFont(const Calculator& m) {
@@ -106,6 +116,18 @@ std::string TypedLine(std::string_view line) {
   }
   flush();
   return script + "+0.1 tap ENTER\n";
+}
+
+std::int64_t TypeLine(HeadlessSession& session, std::string_view line) {
+  KeyScript script = ParseKeyScript(TypedLine(line));
+  EXPECT_FALSE(script.error) << script.error->message;
+  std::int64_t last = session.Now();
+  for (KeyEvent& event : script.events) {
+    event.tick += session.Now();
+    last = event.tick;
+  }
+  session.ScheduleKeys(script.events);
+  return last;
 }
 
 }  // namespace pellux::test
