@@ -3,6 +3,8 @@
 // not, in the layout of tests/fuzz/socket_link_fuzz.h. Under the sanitizer
 // build this is the suite's check that nothing a peer sends makes the link
 // read outside its buffers, grow, or break its rules.
+#include "tests/fuzz/socket_link_fuzz.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "linkserver/link_wire.h"
-#include "tests/fuzz/socket_link_fuzz.h"
 
 namespace pellux {
 namespace {
@@ -85,9 +86,13 @@ TEST(SocketLinkFuzz, InputsCutAnywhere) {
   std::string stream = "\x01";
   stream += static_cast<char>(wire::kHelloBytes + 5);
   stream += wire::Hello() + wire::BytesFrame(std::vector<std::uint8_t>{1, 2, 3});
-  stream += "\x83" "abc" "\x05\x7f\x00\x02\x09\x03";
+  stream +=
+      "\x83"
+      "abc"
+      "\x05\x7f\x00\x02\x09\x03";
   for (std::size_t size = 0; size <= stream.size(); ++size) {
-    EXPECT_EQ(fuzz::RunSocketLinkOnBytes(reinterpret_cast<const std::uint8_t*>(stream.data()), size), "") << size;
+    EXPECT_EQ(fuzz::RunSocketLinkOnBytes(reinterpret_cast<const std::uint8_t*>(stream.data()), size), "")
+        << size;
   }
 }
 

@@ -43,7 +43,8 @@ class OutputCheck {
     buffer_ += bytes;
     if (!helloSeen_) {
       if (buffer_.size() < wire::kHelloBytes) return {};
-      if (buffer_.substr(0, wire::kHelloBytes) != wire::Hello()) return "the link's first bytes are not its hello";
+      if (buffer_.substr(0, wire::kHelloBytes) != wire::Hello())
+        return "the link's first bytes are not its hello";
       buffer_.erase(0, wire::kHelloBytes);
       helloSeen_ = true;
     }
@@ -108,7 +109,8 @@ std::string RunSocketLinkOnBytes(const std::uint8_t* data, std::size_t size) {
     if (link->state() == SocketLink::State::Closed) {
       closed = true;
       if (LinkPlugged(calc)) return "the cable is plugged with nobody at the other end";
-      if (told.find("the connection is closed") == std::string::npos && told.find("went away") == std::string::npos)
+      if (told.find("the connection is closed") == std::string::npos &&
+          told.find("went away") == std::string::npos)
         return "the connection closed untold";
     }
     return {};
