@@ -48,11 +48,13 @@ LinkControl::LinkControl(MainWindow& window, Driver& driver, HostClock& clock, S
     : window_(window), driver_(driver), clock_(clock), settings_(settings) {
   driver_.Plug(&computer_);
   ConnectMenus();
+  ConnectLinkMenus();
   UpdateMenus();
+  ShowCable();
 }
 
 LinkControl::~LinkControl() {
-  if (driver_.peer() == &computer_) driver_.Plug(nullptr);
+  if (driver_.peer() == &computer_ || (socket_ && driver_.peer() == socket_.get())) driver_.Plug(nullptr);
 }
 
 void LinkControl::ConnectMenus() {
@@ -87,6 +89,7 @@ void LinkControl::ConnectMenus() {
 }
 
 bool LinkControl::SendFiles(std::span<const std::filesystem::path> paths) {
+  if (!ComputerHasTheCable(QStringLiteral("Nothing was sent to the calculator"))) return false;
   VariablesFromFiles read = ReadVariablesFromFiles(paths);
   if (!read.ok()) {
     const QString text = QStringLiteral("Nothing was sent to the calculator. %1").arg(Text(read.error));
@@ -100,6 +103,7 @@ bool LinkControl::SendFiles(std::span<const std::filesystem::path> paths) {
 }
 
 bool LinkControl::RequestScreen(const std::filesystem::path& path, int scale) {
+  if (!ComputerHasTheCable(QStringLiteral("No screen dump"))) return false;
   screens_[computer().RequestScreen()] = ScreenTarget{path, scale};
   return true;
 }
@@ -152,6 +156,7 @@ void LinkControl::SetReceivedFolder(const std::filesystem::path& folder) {
 }
 
 void LinkControl::Poll() {
+  PollSocket();
   std::vector<LinkEvent> events = computer().TakeEvents();
   if (!events.empty()) {
     QStringList notices;

@@ -2,11 +2,17 @@
 //
 // One cable, one thing at its far end: the computer's side of the link
 // protocol (variables sent and received, screen dumps), plugged in from the
-// start. The machine's loop drives it (Driver::Plug): nothing here waits.
+// start, or another Pellux over a socket (Link > Connect to / Wait for
+// Another Pellux...), in its place from the moment the other one connects
+// until it goes away. The machine's loop drives whichever is plugged
+// (Driver::Plug): nothing here waits. A socket that waits for a connection
+// is looked at between passes without the cable.
+//
 // Poll, after each pass, turns what happened into what the user sees:
 // progress and results on the status line, a notice box for what the user
-// must learn (a file refused, a transfer that failed), the variables the
-// calculator sends saved as files in the received files folder.
+// must learn (a file refused, a transfer that failed, a connection that
+// could not be made), the variables the calculator sends saved as files in
+// the received files folder.
 #pragma once
 
 #include <QString>
@@ -15,8 +21,13 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "gdbserver/connection.h"
 #include "link/computer_link_peer.h"
+#include "linkserver/socket_link.h"
 
 namespace pellux {
 
@@ -55,6 +66,20 @@ class LinkControl {
   // so ("" when nothing was under way).
   QString MachineReplaced();
 
+  // Link > Wait for Another Pellux... and Connect to Another Pellux...:
+  // answers an empty string, or why there is no socket (nothing changed
+  // then). A socket there was goes first.
+  std::string Listen(const net::Endpoint& endpoint);
+  std::string Connect(const net::Endpoint& endpoint);
+  // Link > Disconnect: the socket goes and the computer's side is plugged in.
+  void Disconnect();
+  // Whether the computer's side has the cable.
+  bool computerPlugged() const;
+  // The socket to another Pellux, while there is one.
+  const SocketLink* socket() const { return socket_.get(); }
+  // What the socket said when it was opened (a warning about the address).
+  std::vector<std::string> TakeSocketNotes() { return std::exchange(socketNotes_, {}); }
+
   // Where received variables are saved: the folder chosen last, else
   // Documents/Pellux.
   std::filesystem::path receivedFolder() const;
@@ -64,6 +89,17 @@ class LinkControl {
 
  private:
   void ConnectMenus();
+  void ConnectLinkMenus();
+  void AskAndOpenSocket(bool listen);
+  std::string OpenSocket(std::unique_ptr<SocketLink> socket);
+  // The socket's news, and the cable moved to where it belongs: the socket
+  // while another Pellux is connecting or connected, else the computer.
+  void PollSocket();
+  void PlugComputer();
+  // Whether the computer's side has the cable; when not, the user is told
+  // why `what` cannot be done.
+  bool ComputerHasTheCable(const QString& what);
+  void ShowCable();
   void OnEvent(LinkEvent& event, QStringList& notices);
   void OnScreen(const LinkEvent& event, QStringList& notices);
   void OnVariable(const LinkEvent& event, QStringList& notices);
@@ -87,6 +123,11 @@ class LinkControl {
   std::uint32_t progressShownAt_ = 0;
   QString progressShown_;
   bool menusBusy_ = true;  // as the menus were last set; the first Poll sets them
+
+  std::unique_ptr<SocketLink> socket_;
+  bool linkedOnce_ = false;       // the socket has been connected to another Pellux
+  std::uint32_t socketLook_ = 0;  // when the waiting socket was last looked at (TickCountMs)
+  std::vector<std::string> socketNotes_;
 };
 
 // "Sending main\hello: 12 KB of 30 KB", "Receiving the screen: 900 of 3,840 bytes".

@@ -84,9 +84,15 @@ bool Shell::Create() {
     calc_.reset();
     return false;
   }
+  if (!OpenLink()) {
+    link_.reset();
+    gdb_.reset();
+    window_.reset();
+    driver_.reset();
+    calc_.reset();
+    return false;
+  }
   LoadSymbols();
-  link_ = std::make_unique<LinkControl>(*window_, *driver_, *clock_, settings_);
-  window_->filesDropped = [this](const QStringList& paths) { OpenDropped(paths); };
   ConnectMenus();
   ApplySettings();
   WatchForTheEnd();
@@ -109,6 +115,27 @@ void Shell::LoadSymbols() {
   }
   session.symbols = std::move(load.table);
   session.symbolsNote = "Symbols from " + path->string();
+}
+
+bool Shell::OpenLink() {
+  link_ = std::make_unique<LinkControl>(*window_, *driver_, *clock_, settings_);
+  window_->filesDropped = [this](const QStringList& paths) { OpenDropped(paths); };
+  if (!options_.linkListen && !options_.linkConnect) return true;
+  const std::string failure =
+      options_.linkListen ? link_->Listen(*options_.linkListen) : link_->Connect(*options_.linkConnect);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "pellux: %s\n", failure.c_str());
+    return false;
+  }
+  // Where it waits (the port the system chose, for port 0), for scripts.
+  std::fprintf(stderr, "pellux: %s %s\n",
+               options_.linkListen ? "waiting for another Pellux on" : "connecting to the Pellux at",
+               link_->socket()->Address().c_str());
+  for (const std::string& note : link_->TakeSocketNotes()) {
+    std::fprintf(stderr, "pellux: warning: %s\n", note.c_str());
+    startNotes_.push_back("Warning: " + note);
+  }
+  return true;
 }
 
 void Shell::Pass() {

@@ -48,6 +48,10 @@ struct ShellOptions {
   bool fresh = false;
   // Where a debugger may attach (gdb's remote protocol); none: nowhere.
   std::optional<net::Endpoint> gdb = {};
+  // Another Pellux at the other end of the link cable, waited for or
+  // connected to from the start; none: the computer's side has the cable.
+  std::optional<net::Endpoint> linkListen = {};
+  std::optional<net::Endpoint> linkConnect = {};
   // The program's symbols for the debugger; none: the ELF or nm file beside
   // the ROM image, if there is one.
   std::optional<std::filesystem::path> symbolsPath{};
@@ -147,6 +151,9 @@ class Shell {
   bool PumpHostInput();
   // Opens gdb's port, when asked for; false when it cannot be opened.
   bool OpenGdbPort();
+  // The link cable and, when asked for, the socket to another Pellux; false
+  // when the socket cannot be opened.
+  bool OpenLink();
   // The debugger's symbols, from the options or beside the ROM image.
   void LoadSymbols();
 
