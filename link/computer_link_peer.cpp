@@ -19,7 +19,6 @@ void ComputerLinkPeer::Exchange(Calculator& m) {
   // the same machine says the same; the link sees to that itself.
   if (machine_ && machine_ != &m) link_.PeerVanished(now);
   machine_ = &m;
-  if (!LinkPlugged(m)) PlugLink(m, true);
 
   // A pulse comes before the bytes of the same pass: the calculator's ERR
   // follows its pulse, never the other way round.
