@@ -141,15 +141,7 @@ struct RawPeer {
     return sent > 0 ? static_cast<std::size_t>(sent) : 0;
   }
   // All that has arrived.
-  std::string Read() {
-    std::string all;
-    char buffer[4096];
-    for (;;) {
-      const ssize_t got = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-      if (got <= 0) return all;
-      all.append(buffer, static_cast<std::size_t>(got));
-    }
-  }
+  std::string Read() { return test::ReadWaiting(fd); }
   int fd;
 };
 
