@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 namespace pellux::net {
 
@@ -224,6 +225,95 @@ std::unique_ptr<Connection> Listener::Accept(std::string& peer, BufferLimits lim
   getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
   peer = FormatAddress(host, PortOf(address));
   return std::make_unique<Connection>(fd, limits);
+}
+
+struct Dialer::Target {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  int family = 0, type = 0, protocol = 0;
+};
+
+std::unique_ptr<Dialer> Dialer::Start(const Endpoint& endpoint, std::string& error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(endpoint.port);
+  const std::string where = FormatAddress(endpoint.host, endpoint.port);
+  if (const int status = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found); status != 0) {
+    error = "cannot connect to " + where + ": " + gai_strerror(status);
+    return nullptr;
+  }
+  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
+  std::vector<Target> targets;
+  for (const addrinfo* a = found; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    Target target;
+    std::memcpy(&target.address, a->ai_addr, a->ai_addrlen);
+    target.length = a->ai_addrlen;
+    target.family = a->ai_family;
+    target.type = a->ai_socktype;
+    target.protocol = a->ai_protocol;
+    targets.push_back(target);
+  }
+  if (targets.empty()) {
+    error = "cannot connect to " + where + ": no address";
+    return nullptr;
+  }
+  // Refused at once or later, the failure shows through Finish.
+  std::unique_ptr<Dialer> dialer(new Dialer(std::move(targets), where));
+  dialer->Next();
+  return dialer;
+}
+
+Dialer::Dialer(std::vector<Target> targets, std::string address)
+    : targets_(std::move(targets)),
+      address_(std::move(address)),
+      error_("cannot connect to " + address_ + ": no address") {}
+
+Dialer::~Dialer() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool Dialer::Next() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  while (next_ < targets_.size()) {
+    const Target& target = targets_[next_++];
+    const int fd = socket(target.family, target.type, target.protocol);
+    if (fd < 0) {
+      error_ = "cannot connect to " + address_ + ": " + SystemReason();
+      continue;
+    }
+    MakeNonBlocking(fd);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&target.address), target.length) == 0 ||
+        errno == EINPROGRESS || errno == EINTR) {
+      fd_ = fd;
+      return true;
+    }
+    error_ = "cannot connect to " + address_ + ": " + SystemReason();
+    close(fd);
+  }
+  return false;
+}
+
+std::unique_ptr<Connection> Dialer::Finish(BufferLimits limits) {
+  while (fd_ >= 0) {
+    pollfd fds{fd_, POLLOUT, 0};
+    if (poll(&fds, 1, 0) <= 0) return nullptr;  // still under way
+    int problem = 0;
+    socklen_t length = sizeof problem;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &problem, &length) != 0) problem = errno;
+    if (problem == 0) {
+      const int fd = std::exchange(fd_, -1);
+      error_.clear();
+      return std::make_unique<Connection>(fd, limits);
+    }
+    error_ = "cannot connect to " + address_ + ": " + std::strerror(problem);
+    Next();
+  }
+  return nullptr;
 }
 
 }  // namespace pellux::net

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellux::net {
 
@@ -107,6 +108,42 @@ class Listener {
   std::string host_;
   std::uint16_t port_;
   bool loopback_;
+};
+
+// A connection being made to a program that listens, without blocking: the
+// endpoint's addresses are tried in turn (a name such as "localhost" may
+// stand for ::1 and 127.0.0.1, and the program listen on one of them).
+class Dialer {
+ public:
+  // Starts connecting; null with `error` when the host cannot be resolved.
+  // A connection refused, at once or later, shows through Finish. The host
+  // is resolved at once (a name, not a number, may take the resolver's time).
+  static std::unique_ptr<Dialer> Start(const Endpoint& endpoint, std::string& error);
+  ~Dialer();
+  Dialer(const Dialer&) = delete;
+  Dialer& operator=(const Dialer&) = delete;
+
+  // The socket under way (poll it for POLLOUT), or -1 once it has failed.
+  int fd() const { return fd_; }
+  // Looks without waiting. The connection once it is made (the dialer has
+  // then handed it over); null while it is under way, or when every address
+  // failed: failed() then holds, and error() says why.
+  std::unique_ptr<Connection> Finish(BufferLimits limits = {});
+  bool failed() const { return fd_ < 0; }
+  const std::string& error() const { return error_; }
+  std::string Address() const { return address_; }  // "HOST:PORT" as asked
+
+ private:
+  struct Target;
+  Dialer(std::vector<Target> targets, std::string address);
+  // Starts on the next address; false when none is left.
+  bool Next();
+
+  std::vector<Target> targets_;
+  std::size_t next_ = 0;
+  int fd_ = -1;
+  std::string address_;
+  std::string error_;
 };
 
 }  // namespace pellux::net

@@ -10,6 +10,7 @@
 #include "link/link_cable.h"
 #include "machine/driver.h"
 #include "machine/memory_bus.h"
+#include "tests/link_programs.h"
 #include "tests/machine_compare.h"
 #include "tests/test_support.h"
 
@@ -22,44 +23,10 @@ using test::NopRom;
 using test::RomBuilder;
 using namespace test::asm68k;
 
-constexpr std::uint32_t kMain = RomBuilder::kDefaultPc;
-constexpr std::uint32_t kMessage = 0x450000;  // in flash, never run
-constexpr std::uint32_t kInbox = 0x5000;      // in RAM
-
-
-std::vector<std::uint8_t> Message(std::size_t length, unsigned step) {
-  std::vector<std::uint8_t> bytes(length);
-  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i * step + 1);
-  return bytes;
-}
-
-// Sends its message and stores what it receives at kInbox, all from the
-// level-4 handler; the main program sleeps between interrupts.
-RomBuilder InterruptDrivenRom(const std::vector<std::uint8_t>& message) {
-  const std::uint32_t end = kMessage + static_cast<std::uint32_t>(message.size());
-  RomBuilder rom = NopRom();
-  // clang-format off
-  rom.Code(kMain, {0x47F9, kMessage >> 16, kMessage & 0xFFFF,  // lea message,a3
-                   0x49F9, static_cast<std::uint16_t>(end >> 16), static_cast<std::uint16_t>(end),  // lea end,a4
-                   0x4BF9, 0x0000, kInbox,                     // lea inbox,a5
-                   kMoveByteToAbs, 0x0003, 0x0060, 0x000C,     // interrupts: receive full, transmit empty
-                   0x4E72, 0x2000,                             // sleep: stop #$2000
-                   0x60FA});                                   // bra.s sleep
-  rom.Code(LevelHandler(4), {0x0839, 0x0005, 0x0060, 0x000D,   // btst #5,status: received?
-                             0x6706,                           // beq.s send
-                             0x1AF9, 0x0060, 0x000F,           // move.b data,(a5)+
-                             0x0839, 0x0006, 0x0060, 0x000D,   // send: btst #6,status: buffer empty?
-                             0x670A,                           // beq.s done
-                             0xB7CC,                           // cmpa.l a4,a3: all sent?
-                             0x6706,                           // beq.s done
-                             0x13DB, 0x0060, 0x000F,           // move.b (a3)+,data
-                             kRte});                           // done
-  // clang-format on
-  for (std::size_t i = 0; i < message.size(); ++i) {
-    rom.Byte(kMessage - RomBuilder::kFlashBase + static_cast<std::uint32_t>(i), message[i]);
-  }
-  return rom;
-}
+constexpr std::uint32_t kMain = test::kLinkMain;
+constexpr std::uint32_t kInbox = test::kLinkInbox;
+using test::InterruptDrivenRom;
+using test::Inbox;
 
 // Two machines, each in its own main loop on its own manual clock, one tick
 // a pass, joined by the cable.
@@ -81,12 +48,8 @@ struct Pair {
   std::unique_ptr<Driver> driverA, driverB;
 };
 
-std::vector<std::uint8_t> Inbox(const Calculator& m, std::size_t length) {
-  return {m.ram.begin() + kInbox, m.ram.begin() + kInbox + static_cast<std::ptrdiff_t>(length)};
-}
-
 TEST(LinkCable, TwoMachinesTradeMessagesBothWaysThroughTheirHandlers) {
-  const std::vector<std::uint8_t> fromA = Message(300, 7), fromB = Message(200, 13);
+  const std::vector<std::uint8_t> fromA = test::LinkMessage(300, 7), fromB = test::LinkMessage(200, 13);
   struct Run {
     std::unique_ptr<Pair> pair;
     int passes = 0;

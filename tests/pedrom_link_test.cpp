@@ -1,7 +1,9 @@
 // PedroM, a real operating system for the calculator written against the
-// real link hardware, on two machines joined by the in-process cable: a
-// variable made on one is sent with PedroM's own "sendcalc" and listed by
-// "ls" on the other.
+// real link hardware, on two machines joined by a cable: a variable made on
+// one is sent with PedroM's own "sendcalc" and listed by "ls" on the other.
+// Every test runs on both cables: the in-process one, and a real loopback
+// socket between two SocketLinks (one listening, one connecting), as two
+// Pellux programs would be joined.
 //
 // PedroM is looked for beside the project, and its screen read, as
 // tests/pedrom_support.h says.
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "link/link_cable.h"
+#include "linkserver/socket_link.h"
 #include "machine/memory_bus.h"
 #include "tests/pedrom_support.h"
 #include "tools/headless_session.h"
@@ -30,14 +33,43 @@ using test::PedromFont;
 using test::RowAfter;
 using test::ScreenText;
 
-class PedromLink : public ::testing::Test {
+enum class Cable { InProcess, Socket };
+
+class PedromLink : public ::testing::TestWithParam<Cable> {
  protected:
   void SetUp() override {
     if (const std::string missing = test::PedromMissing(); !missing.empty()) GTEST_SKIP() << missing;
     a_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
     b_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
-    a_->driver().Plug(&cable_.end(0));
-    b_->driver().Plug(&cable_.end(1));
+    if (GetParam() == Cable::InProcess) {
+      a_->driver().Plug(&cable_.end(0));
+      b_->driver().Plug(&cable_.end(1));
+      return;
+    }
+    std::string error;
+    listening_ = SocketLink::Listen({"127.0.0.1", 0}, error);
+    ASSERT_TRUE(listening_) << error;
+    connecting_ = SocketLink::Connect({"127.0.0.1", listening_->ListeningPort()}, error);
+    ASSERT_TRUE(connecting_) << error;
+    a_->driver().Plug(listening_.get());
+    b_->driver().Plug(connecting_.get());
+    // Linked while they boot.
+    for (int i = 0; i < 1000 && connecting_->state() != SocketLink::State::Connected; ++i) {
+      listening_->Poll(1);
+      connecting_->Poll(1);
+    }
+    ASSERT_EQ(connecting_->state(), SocketLink::State::Connected);
+  }
+
+  void TearDown() override {
+    if (GetParam() == Cable::Socket && listening_) {
+      // Nothing went wrong on the way: only their greetings were told.
+      for (SocketLink* link : {listening_.get(), connecting_.get()}) {
+        for (const std::string& message : link->TakeMessages()) {
+          EXPECT_EQ(message.substr(0, 23), "linked to the Pellux at") << message;
+        }
+      }
+    }
   }
 
   // Both machines on, pass for pass, for the given emulated seconds.
@@ -57,9 +89,10 @@ class PedromLink : public ::testing::Test {
 
   std::unique_ptr<HeadlessSession> a_, b_;
   LinkCable cable_;
+  std::unique_ptr<SocketLink> listening_, connecting_;
 };
 
-TEST_F(PedromLink, BootsWithTheLinkChipInPlace) {
+TEST_P(PedromLink, BootsWithTheLinkChipInPlace) {
   Run(3.0);
   for (HeadlessSession* session : {a_.get(), b_.get()}) {
     Calculator& m = session->calculator();
@@ -76,7 +109,7 @@ TEST_F(PedromLink, BootsWithTheLinkChipInPlace) {
   }
 }
 
-TEST_F(PedromLink, SendcalcCarriesAVariableToTheOtherMachine) {
+TEST_P(PedromLink, SendcalcCarriesAVariableToTheOtherMachine) {
   Run(3.0);
   const PedromFont font = FindPedromFont(a_->calculator());
   ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";
@@ -104,7 +137,7 @@ TEST_F(PedromLink, SendcalcCarriesAVariableToTheOtherMachine) {
 
 // PedroM's help text, about 370 bytes: more than its own link queues (250
 // bytes) and the cable's buffer hold, so the bytes wait on each other.
-TEST_F(PedromLink, ALongerVariableCrossesToo) {
+TEST_P(PedromLink, ALongerVariableCrossesToo) {
   Run(3.0);
   const PedromFont font = FindPedromFont(a_->calculator());
   ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";
@@ -116,6 +149,11 @@ TEST_F(PedromLink, ALongerVariableCrossesToo) {
   EXPECT_TRUE(HasRow(rowsB, "       rm  sendcalc      side     unarc")) << Joined(rowsB);
   EXPECT_TRUE(HasRow(rowsB, "    unppg")) << Joined(rowsB);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cables, PedromLink, ::testing::Values(Cable::InProcess, Cable::Socket),
+                         [](const ::testing::TestParamInfo<Cable>& info) {
+                           return info.param == Cable::InProcess ? "InProcess" : "Socket";
+                         });
 
 }  // namespace
 }  // namespace pellux
