@@ -62,8 +62,11 @@ void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
       ports[port::kProtection] = value & 0x05;
       break;
     case port::kLowPower:
-      RequestStop(m.cpu);
       m.wakeMask = (value & 0x1Fu) | 0x20u;
+      // An interrupt requested while they were masked, just before, still
+      // holds its line: one the new mask lets through keeps the processor
+      // awake (bit n of the mask is level n + 1).
+      if (!((m.cpu.pendingInts >> 1) & value & 0x1Fu)) RequestStop(m.cpu);
       break;
     case port::kLinkControl:
     case port::kLinkStatus:

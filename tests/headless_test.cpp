@@ -69,6 +69,31 @@ TEST(KeyScript, TimesActionsAndOrder) {
   }
 }
 
+// A send line names a file with the rest of the line, and times the next
+// line as a key would.
+TEST(KeyScript, SendLinesNameTheRestOfTheLine) {
+  const KeyScript script = ParseKeyScript(
+      "1 tap ON\n"
+      "+0.5 send my file.9xz  # two words\n"
+      "0.2 SEND a.9xp\n"
+      "+1 tap ENTER\n");
+  ASSERT_FALSE(script.error) << script.error->message;
+  ASSERT_EQ(script.sends.size(), 2u);
+  EXPECT_EQ(script.sends[0].tick, 205);
+  EXPECT_EQ(script.sends[0].file, "a.9xp");
+  EXPECT_EQ(script.sends[0].line, 3);
+  EXPECT_EQ(script.sends[1].tick, 1024 + 51 + 512);
+  EXPECT_EQ(script.sends[1].file, "my file.9xz");
+  EXPECT_EQ(script.sends[1].line, 2);
+  ASSERT_EQ(script.events.size(), 4u);
+  EXPECT_EQ(script.events[2].tick, 205 + 1024) << "ENTER counts from the send at 0.2 s";
+  const KeyScript bad = ParseKeyScript("1 tap ON\n2 send   \n");
+  ASSERT_TRUE(bad.error);
+  EXPECT_EQ(bad.error->line, 2);
+  EXPECT_EQ(bad.error->message, "expected TIME send FILE, found no file");
+  EXPECT_TRUE(bad.sends.empty());
+}
+
 TEST(KeyScript, ErrorsNameTheirLine) {
   struct Case {
     std::string_view text;
@@ -138,6 +163,17 @@ TEST(HeadlessArguments, AcceptsTheDocumentedForms) {
   EXPECT_TRUE(parsed.options.calculatorSpeed);
   EXPECT_FALSE(ParseHeadlessArguments(std::vector<std::string>{"rom.bin"}).options.calculatorSpeed);
   EXPECT_TRUE(ParseHeadlessArguments(std::vector<std::string>{"--help"}).options.help);
+  const ParsedArguments linked = ParseHeadlessArguments(
+      std::vector<std::string>{"a.rom", "--send", "a.9xz", "--send=b c.9xg", "--receive-dir", "in"});
+  ASSERT_EQ(linked.error, "");
+  EXPECT_EQ(linked.options.send, (std::vector<std::filesystem::path>{"a.9xz", "b c.9xg"}));
+  EXPECT_EQ(linked.options.receiveDir, "in");
+  EXPECT_EQ(ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--link-listen", "[::1]:5000"})
+                .options.linkListen,
+            "[::1]:5000");
+  EXPECT_EQ(
+      ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--link-connect", "5000"}).options.linkConnect,
+      "5000");
   for (const char* gdb : {"1234", "0", "0.0.0.0:2159", "localhost:65535"}) {
     const ParsedArguments withGdb = ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--gdb", gdb});
     EXPECT_EQ(withGdb.error, "") << gdb;
@@ -161,6 +197,11 @@ TEST(HeadlessArguments, RefusesBadOnes) {
       {"a.rom", "--gdb", ":1234"},
       {"a.rom", "--gdb", "host:"},
       {"a.rom", "--gdb=12x"},
+      {"a.rom", "--send"},
+      {"a.rom", "--link-listen", "x"},
+      {"a.rom", "--link-connect", "::1:5"},
+      {"a.rom", "--link-listen", "1", "--link-connect", "2"},
+      {"a.rom", "--link-connect", "2", "--receive-dir", "."},
   };
   for (const auto& args : cases) {
     EXPECT_NE(ParseHeadlessArguments(args).error, "") << (args.empty() ? "(none)" : args.back());

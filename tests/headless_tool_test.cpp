@@ -1,19 +1,19 @@
 // pellux-headless as a whole: what it refuses before anything runs, the
 // reasons it gives, and the files it leaves.
+#include "tests/headless_tool.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/link_files.h"
 #include "tests/test_support.h"
-#include "tools/headless_cli.h"
 
 namespace pellux {
 namespace {
@@ -21,37 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Outcome = test::ToolOutcome;
 
-// The text a stream opened by open_memstream collected.
-class MemoryStream {
- public:
-  MemoryStream() : file_(open_memstream(&text_, &size_)) {}
-  ~MemoryStream() {
-    if (file_) std::fclose(file_);
-    std::free(text_);
-  }
-  std::FILE* file() const { return file_; }
-  std::string Text() {
-    std::fflush(file_);
-    return std::string(text_, size_);
-  }
-
- private:
-  char* text_ = nullptr;
-  std::size_t size_ = 0;
-  std::FILE* file_;
-};
-
-Outcome RunTool(const std::vector<std::string>& args) {
-  MemoryStream out, err;
-  const int status = RunHeadless(args, out.file(), err.file());
-  return {status, out.Text(), err.Text()};
-}
+Outcome RunTool(const std::vector<std::string>& args) { return test::RunHeadlessTool(args); }
 
 std::string Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -79,12 +51,37 @@ TEST_F(HeadlessTool, RefusesBeforeRunningAndSaysWhy) {
                                          "\xEF\xBB\xBF"
                                          "1 tap ON\n2 tap A\x01\n")
                                   .string();
+  const std::string tiles = (test::LinkDataDir() / "tiles.9xz").string();
+  const std::string sendKeys = dir_.Write("send.keys", "1 tap ON\n2 send " + tiles + "\n").string();
+  const std::string badSendKeys = dir_.Write("bad-send.keys", "1 tap ON\n+1 send " + keys_ + "\n").string();
+  const std::string notVariables =
+      "this is not a TI-92 Plus variable file: it begins \"1 tap ON\" where such files begin \"**TI92P*\"";
+  const std::string oneOtherEnd =
+      "the calculator's cable has one other end: the computer (--send, --receive-dir, send lines in the key "
+      "script) or another Pellux (--link-listen, --link-connect), not both";
   struct Case {
     std::vector<std::string> args;
     int status;
     std::string message;
   };
   const Case cases[] = {
+      {{rom_, "--send", tiles, "--send", keys_}, 1, "cannot send " + keys_ + ": " + notVariables},
+      {{rom_, "--send", In("missing.9xz")},
+       1,
+       "cannot send " + In("missing.9xz") + ": No such file or directory"},
+      {{rom_, "--keys", badSendKeys}, 1, badSendKeys + ":2: cannot send " + keys_ + ": " + notVariables},
+      {{rom_, "--png", tiles, "--send", tiles},
+       2,
+       "--png '" + tiles + "' is a file to send; it is not overwritten"},
+      {{rom_, "--receive-dir", keys_}, 1, "--receive-dir '" + keys_ + "' is not a folder"},
+      {{rom_, "--send", tiles, "--link-listen", "0"}, 2, oneOtherEnd},
+      {{rom_, "--receive-dir", dir_.path().string(), "--link-connect", "1"}, 2, oneOtherEnd},
+      {{rom_, "--keys", sendKeys, "--link-connect", "1"}, 2, oneOtherEnd},
+      {{rom_, "--link-listen", "0", "--link-connect", "1"},
+       2,
+       "--link-listen and --link-connect are the two ends of one cable: give one of them"},
+      {{rom_, "--link-connect", "host:"}, 2, "--link-connect wants [HOST:]PORT: the port must be a number"},
+      {{rom_, "--link-listen", "256.0.0.1:0"}, 1, "cannot listen on 256.0.0.1:0: "},
       {{rom_, "--png", rom_}, 2, "--png '" + rom_ + "' is the ROM image; it is not overwritten"},
       {{rom_, "--png", In("hard-link.rom")}, 2, "is the ROM image; it is not overwritten"},
       {{rom_, "--keys", keys_, "--pbm", keys_},
@@ -117,7 +114,7 @@ TEST_F(HeadlessTool, RefusesBeforeRunningAndSaysWhy) {
     const Outcome outcome = RunTool(c.args);
     EXPECT_EQ(outcome.status, c.status) << c.message;
     EXPECT_TRUE(outcome.err.starts_with("pellux-headless: ")) << outcome.err;
-    EXPECT_NE(outcome.err.find(c.message + "\n"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "") << "nothing ran: " << c.message;
   }
   EXPECT_EQ(Contents(rom_), romBytes);
@@ -140,6 +137,44 @@ TEST_F(HeadlessTool, WritesEachImageWholeAndLeavesNothingElse) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a.png", "fifo", "k.keys", "old.pbm", "v.rom"}));
+}
+
+// A transfer that fails, or is not done when the run ends, is said on
+// standard error and ends the run with status 3; the run itself is
+// reported as usual.
+TEST_F(HeadlessTool, TransfersThatFailAreSaid) {
+  test::RomBuilder busy = test::NopRom();  // never sleeps: never ready
+  busy.Code(test::RomBuilder::kDefaultPc, {test::asm68k::kBraSelf});
+  const std::string busyRom =
+      dir_.Write("busy.rom", std::string(busy.bytes().begin(), busy.bytes().end())).string();
+  test::RomBuilder quiet = test::NopRom();  // sleeps, and nothing answers the link
+  quiet.Code(test::RomBuilder::kDefaultPc, {test::asm68k::kStop, 0x2700, test::asm68k::kBraSelf});
+  const std::string quietRom =
+      dir_.Write("quiet.rom", std::string(quiet.bytes().begin(), quiet.bytes().end())).string();
+  const std::string tiles = (test::LinkDataDir() / "tiles.9xz").string();
+  const std::string later = dir_.Write("later.keys", "0.5 send " + tiles + "  \n").string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{busyRom, "--seconds", "1", "--send", tiles},
+       tiles +
+           " was not sent: the calculator was not ready before the run ended (it never slept for 0.1 s at a "
+           "stretch, waiting for a key)"},
+      {{quietRom, "--seconds", "6", "--send", tiles},
+       "No answer from the calculator in 5 seconds (sending main\\tiles)."},
+      {{quietRom, "--seconds", "0.2", "--keys", later},
+       tiles + " was not sent: the run ended before its time, 0.500 s"},
+      {{quietRom, "--seconds", "0.7", "--keys", later},
+       "the run ended in the middle of a transfer (Sending main\\tiles)"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = RunTool(c.args);
+    EXPECT_EQ(outcome.status, 3) << c.message;
+    EXPECT_EQ(outcome.err, "pellux-headless: " + c.message + "\n");
+    EXPECT_NE(outcome.out.find("s of emulated time"), std::string::npos) << outcome.out;
+  }
 }
 
 // Any bytes boot, as on the calculator, but what looks wrong is said; what

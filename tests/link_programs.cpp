@@ -1,5 +1,7 @@
 #include "tests/link_programs.h"
 
+#include <sys/socket.h>
+
 namespace pellux::test {
 
 using namespace asm68k;
@@ -62,6 +64,16 @@ RomBuilder EndlessSenderRom() {
 
 std::vector<std::uint8_t> Inbox(const Calculator& m, std::size_t length) {
   return {m.ram.begin() + kLinkInbox, m.ram.begin() + kLinkInbox + static_cast<std::ptrdiff_t>(length)};
+}
+
+std::string ReadWaiting(int fd) {
+  std::string all;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got <= 0) return all;
+    all.append(buffer, static_cast<std::size_t>(got));
+  }
 }
 
 }  // namespace pellux::test

@@ -1,9 +1,11 @@
 // Small 68000 programs that talk over the link port, for the tests of the
-// cables between two machines (in-process and on a socket).
+// cables between two machines (in-process and on a socket), and a look at
+// what a socket's far end was sent.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "machine/calculator.h"
@@ -34,5 +36,8 @@ RomBuilder EndlessSenderRom();
 
 // The first length bytes of the inbox.
 std::vector<std::uint8_t> Inbox(const Calculator& m, std::size_t length);
+
+// All the bytes waiting on the socket, read without blocking.
+std::string ReadWaiting(int fd);
 
 }  // namespace pellux::test

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "cpu/core.h"
+#include "cpu/exceptions.h"
+#include "machine/memory_bus.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -126,6 +129,28 @@ TEST(Sleep, LowPowerPortLetsOnlyTheTimerWake) {
   EXPECT_EQ(m.cpu.d(6), 1u) << "the latched periodic interrupt";
   EXPECT_EQ(m.cpu.d(7), 1u) << "and on past the sleep";
   EXPECT_EQ(m.cpu.intMask, 0);
+}
+
+// An interrupt that came while they were masked, just before the low-power
+// write, holds its line: the wake mask lets it through and the processor
+// does not sleep; one the mask does not name leaves it asleep.
+TEST(Sleep, APendingInterruptTheWakeMaskNamesKeepsTheProcessorAwake) {
+  for (const std::uint16_t wakeBits : {0x0002, 0x0010}) {  // level 2; level 5 only
+    RomBuilder rom = NopRom();
+    rom.Code(kMain, {test::asm68k::kMoveToSr, 0x2700,                   // interrupts masked
+                     kMoveByteToAbs, wakeBits, 0x0060, 0x0005,  // sleep
+                     test::asm68k::kMoveToSr, 0x2000,                   // unmasked: the pending one is taken
+                     AddqOne(7), kBraSelf});
+    Counting(rom, 2, 6);
+    CalculatorFixture f(rom);
+    Calculator& m = *f.calc;
+    ASSERT_EQ(RunInstructions(m, 1, nullptr), RunResult::Completed);  // the mask at 7
+    RequestInterrupt(m, 2);                                           // latched
+    const bool named = wakeBits == 0x0002;
+    EXPECT_EQ(m.RunSlice(f.clock), named ? RunOutcome::Running : RunOutcome::Asleep) << wakeBits;
+    EXPECT_EQ(m.cpu.d(6), named ? 1u : 0u) << wakeBits;
+    EXPECT_EQ(m.cpu.d(7), named ? 1u : 0u) << wakeBits;
+  }
 }
 
 // A masked waking interrupt still wakes: the burst runs on after the STOP

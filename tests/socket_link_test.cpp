@@ -97,6 +97,19 @@ bool PassUntil(const std::vector<Station*>& stations, const std::function<bool()
   return done();
 }
 
+// Passes of the station until its link has said `text`; answers all it said.
+std::string PassUntilSaid(Station& station, const std::string& text, int rounds) {
+  std::string said;
+  PassUntil(
+      {&station},
+      [&] {
+        said += AllMessages(*station.link);
+        return Has(said, text);
+      },
+      rounds);
+  return said;
+}
+
 // A plain connection to the listening station's link, made while it runs.
 std::unique_ptr<net::Connection> DialRaw(Station& listener) {
   std::string error;
@@ -128,15 +141,7 @@ struct RawPeer {
     return sent > 0 ? static_cast<std::size_t>(sent) : 0;
   }
   // All that has arrived.
-  std::string Read() {
-    std::string all;
-    char buffer[4096];
-    for (;;) {
-      const ssize_t got = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-      if (got <= 0) return all;
-      all.append(buffer, static_cast<std::size_t>(got));
-    }
-  }
+  std::string Read() { return test::ReadWaiting(fd); }
   int fd;
 };
 
@@ -308,15 +313,8 @@ TEST(SocketLink, HostileBytesCloseTheConnection) {
     const std::unique_ptr<net::Connection> client = DialRaw(a);
     ASSERT_TRUE(client);
     ASSERT_TRUE(client->Send(c.bytes));
-    std::string said;
-    ASSERT_TRUE(PassUntil(
-        {&a},
-        [&] {
-          said += AllMessages(*a.link);
-          return Has(said, "the connection is closed");
-        },
-        2000))
-        << said;
+    const std::string said = PassUntilSaid(a, "the connection is closed", 2000);
+    ASSERT_TRUE(Has(said, "the connection is closed")) << said;
     EXPECT_TRUE(Has(said, c.says)) << said;
     EXPECT_TRUE(Has(said, "127.0.0.1:")) << "the peer is named: " << said;
     EXPECT_EQ(a.link->state(), SocketLink::State::Listening);
@@ -394,15 +392,9 @@ TEST(SocketLink, ASilentPeerDoesNotKeepThePlace) {
   const std::unique_ptr<net::Connection> first = DialRaw(a);
   ASSERT_TRUE(first);
   // Ten seconds of link time, a tick a pass.
-  std::string said;
-  ASSERT_TRUE(PassUntil(
-      {&a},
-      [&] {
-        said += AllMessages(*a.link);
-        return Has(said, "did not introduce itself as a Pellux link within 10 seconds");
-      },
-      15 * 1024))
-      << said;
+  const std::string said =
+      PassUntilSaid(a, "did not introduce itself as a Pellux link within 10 seconds", 15 * 1024);
+  ASSERT_TRUE(Has(said, "did not introduce itself as a Pellux link within 10 seconds")) << said;
   EXPECT_GT(LinkTime(a.calc()), 9 * kLinkUnitsPerSecond);
   EXPECT_EQ(a.link->state(), SocketLink::State::Listening);
 

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "cpu/exceptions.h"
+#include "gdbserver/connection.h"
+#include "link/transfer_files.h"
 #include "machine/errors.h"
 #include "machine/files.h"
 #include "machine/rom_file.h"
 #include "tools/arguments.h"
-#include "gdbserver/connection.h"
 #include "tools/headless_gdb.h"
+#include "tools/headless_link.h"
 #include "tools/headless_session.h"
 #include "tools/lcd_image.h"
 
@@ -25,16 +27,33 @@ namespace fs = std::filesystem;
 constexpr int kExitDone = 0;
 constexpr int kExitFile = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitTransfer = 3;
 
 constexpr double kLongestRun = 24 * 3600.0;  // seconds
 // A day of key events fits many times over; /dev/zero does not.
 constexpr std::size_t kLargestKeyScript = 16 << 20;
 
 constexpr OptionSpec kOptions[] = {
-    {"-h", false},    {"--help", false}, {"--realtime", false}, {"--seconds", true},
-    {"--keys", true}, {"--png", true},   {"--pbm", true}, {"--load-state", true}, {"--save-state", true},
-    {"--gdb", true},  {"--calculator-speed", false},
+    {"-h", false},
+    {"--help", false},
+    {"--realtime", false},
+    {"--seconds", true},
+    {"--keys", true},
+    {"--png", true},
+    {"--pbm", true},
+    {"--load-state", true},
+    {"--save-state", true},
+    {"--gdb", true},
+    {"--calculator-speed", false},
+    {"--send", true},
+    {"--receive-dir", true},
+    {"--link-listen", true},
+    {"--link-connect", true},
 };
+
+constexpr const char* kOneOtherEnd =
+    "the calculator's cable has one other end: the computer (--send, --receive-dir, send lines in the key "
+    "script) or another Pellux (--link-listen, --link-connect), not both";
 
 // A file the run writes at its end, and what goes in it: the LCD frame
 // encoded, or (without an encoder) the machine's state.
@@ -123,6 +142,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   std::vector<Input> inputs = {{"the ROM image", options.rom}};
   if (options.keys) inputs.push_back({"the key script", *options.keys});
   if (options.loadState) inputs.push_back({kStateInput, *options.loadState});
+  for (const fs::path& file : options.send) inputs.push_back({"a file to send", file});
   std::vector<Output> outputs;
   if (options.png) outputs.push_back({"--png", *options.png, EncodePng});
   if (options.pbm) outputs.push_back({"--pbm", *options.pbm, EncodePbm});
@@ -130,6 +150,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;
 
   std::vector<KeyEvent> keys;
+  std::vector<ScriptedSend> scriptedSends;
   if (options.keys) {
     const InputFile file = ReadInputFile(*options.keys, kLargestKeyScript, OverLimit::Refuse);
     if (!file.ok())
@@ -141,6 +162,33 @@ int Runner::Run(std::span<const std::string> arguments) {
                                   script.error->message);
     }
     keys = script.events;
+    scriptedSends = script.sends;
+  }
+  const bool socket = options.linkListen || options.linkConnect;
+  const bool computer = !options.send.empty() || options.receiveDir || !scriptedSends.empty();
+  if (socket && computer) return Fail(kExitUsage, kOneOtherEnd);
+  // The files to send are read, and refused, before anything runs.
+  std::vector<PlannedSend> sends;
+  for (const fs::path& file : options.send) {
+    VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
+    if (!read.ok()) return Fail(kExitFile, "cannot send " + read.error);
+    sends.push_back({std::nullopt, std::move(read.variables), file.string()});
+  }
+  for (const ScriptedSend& send : scriptedSends) {
+    const fs::path file = send.file;
+    VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
+    if (!read.ok()) {
+      return Fail(kExitFile,
+                  options.keys->string() + ":" + std::to_string(send.line) + ": cannot send " + read.error);
+    }
+    sends.push_back({send.tick, std::move(read.variables), send.file});
+  }
+  if (options.receiveDir) {
+    std::error_code error;
+    if (!fs::is_directory(*options.receiveDir, error)) {
+      return Fail(kExitFile, "--receive-dir " + Describe(*options.receiveDir) + " is not a folder" +
+                                 (error ? ": " + error.message() : ""));
+    }
   }
 
   std::unique_ptr<HeadlessSession> session;
@@ -152,8 +200,11 @@ int Runner::Run(std::span<const std::string> arguments) {
       std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(),
                    warning.c_str());
     }
-    session =
-        std::make_unique<HeadlessSession>(rom.bytes, options.realtime ? Pacing::Realtime : Pacing::Manual);
+    // Two programs on one cable share the real time: each runs at the
+    // calculator's pace, so that neither one's time-outs pass while the
+    // other catches up.
+    session = std::make_unique<HeadlessSession>(
+        rom.bytes, options.realtime || socket ? Pacing::Realtime : Pacing::Manual);
   } catch (const ErrMsg& error) {
     return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) +
                                (error.detail.empty() ? "" : "\n" + error.detail));
@@ -166,6 +217,26 @@ int Runner::Run(std::span<const std::string> arguments) {
   session->SetCalculatorSpeed(options.calculatorSpeed);
   // Key-script times count from the start of the run, loaded state or not.
   session->ScheduleKeys(keys);
+  std::unique_ptr<HeadlessTransfers> transfers;
+  if (computer) {
+    transfers = std::make_unique<HeadlessTransfers>(*session, options.receiveDir.value_or("."), out_, err_);
+    for (PlannedSend& send : sends) transfers->Plan(std::move(send));
+    session->driver().Plug(transfers.get());
+  }
+  std::unique_ptr<HeadlessSocket> link;
+  if (socket) {
+    std::string error;
+    const net::Endpoint endpoint =
+        *net::ParseEndpoint(options.linkListen.value_or(options.linkConnect.value_or("")), error);
+    link = HeadlessSocket::Open(endpoint, options.linkListen.has_value(), err_, error);
+    if (!link) return Fail(kExitFile, error);
+    // The wait is not the calculator's time.
+    session->Hold();
+    const bool linked = link->WaitForPeer();
+    session->Release();
+    if (!linked) return kExitFile;
+    session->driver().Plug(link.get());
+  }
   StopReason reason = StopReason::TimeUp;
   if (options.gdb) {
     std::string error;
@@ -187,8 +258,11 @@ int Runner::Run(std::span<const std::string> arguments) {
       written = false;
     }
   }
+  const bool transferred = !transfers || transfers->Finish();
+  session->driver().Plug(nullptr);
   Report(options, *session, reason);
-  return written ? kExitDone : kExitFile;
+  if (!written) return kExitFile;
+  return transferred ? kExitDone : kExitTransfer;
 }
 
 void Runner::Report(const HeadlessOptions& options, HeadlessSession& session, StopReason reason) {
@@ -249,6 +323,17 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
         return parsed;
       }
       options.gdb = value;
+    } else if (argument.option == "--link-listen" || argument.option == "--link-connect") {
+      std::string error;
+      if (!net::ParseEndpoint(value, error)) {
+        parsed.error = std::string(argument.option) + " wants [HOST:]PORT: " + error;
+        return parsed;
+      }
+      (argument.option == "--link-listen" ? options.linkListen : options.linkConnect) = value;
+    } else if (argument.option == "--send") {
+      options.send.push_back(value);
+    } else if (argument.option == "--receive-dir") {
+      options.receiveDir = value;
     } else if (argument.option == "--load-state") {
       options.loadState = value;
     } else if (argument.option == "--save-state") {
@@ -263,6 +348,11 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
     }
   }
   if (!haveRom && !options.help) parsed.error = "no ROM image given";
+  if (parsed.error.empty() && options.linkListen && options.linkConnect)
+    parsed.error = "--link-listen and --link-connect are the two ends of one cable: give one of them";
+  if (parsed.error.empty() && (options.linkListen || options.linkConnect) &&
+      (!options.send.empty() || options.receiveDir))
+    parsed.error = kOneOtherEnd;
   return parsed;
 }
 
@@ -270,6 +360,8 @@ std::string HeadlessUsage() {
   return "Usage: pellux-headless ROM [--seconds S] [--keys SCRIPT] [--png FILE] [--pbm FILE]\n"
          "                       [--load-state FILE] [--save-state FILE] [--realtime]\n"
          "                       [--gdb [HOST:]PORT] [--calculator-speed]\n"
+         "                       [--send FILE]... [--receive-dir DIR]\n"
+         "                       [--link-listen [HOST:]PORT | --link-connect [HOST:]PORT]\n"
          "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
          "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
          "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
@@ -298,13 +390,40 @@ std::string HeadlessUsage() {
          "                  HOST defaults to 127.0.0.1 (this computer only; any\n"
          "                  other address is warned of), an IPv6 one in brackets\n"
          "                  ([::1]:1234); PORT 0 takes a free port and says which\n"
+         "  --send FILE     send a variable file (.9xz, .9xp, ..., a group .9xg) to the\n"
+         "                  calculator once it is ready: the first time it has slept\n"
+         "                  for 0.1 s at a stretch, waiting for a key (an OS that has\n"
+         "                  booted sleeps at its prompt); several are sent in order.\n"
+         "                  A 'send FILE' line in the key script sends at its time\n"
+         "  --receive-dir DIR\n"
+         "                  save the variables the calculator sends in DIR, each as\n"
+         "                  its own file (hello.9xz; an existing file is never\n"
+         "                  replaced: hello-2.9xz); without it, in the working folder.\n"
+         "                  With --send, send lines or --receive-dir the computer is at\n"
+         "                  the other end of the calculator's cable; without them, nothing\n"
+         "  --link-listen [HOST:]PORT\n"
+         "                  link the calculator's cable to another Pellux: wait for it\n"
+         "                  to connect before the first instruction (HOST as for --gdb;\n"
+         "                  any address but loopback is warned of: whoever reaches the\n"
+         "                  port talks to the calculator)\n"
+         "  --link-connect [HOST:]PORT\n"
+         "                  link to another Pellux that listens (HOST 127.0.0.1 unless\n"
+         "                  named), trying for up to 10 s before the first instruction.\n"
+         "                  A linked run keeps to the real clock (--realtime): the two\n"
+         "                  calculators share the real time. The computer's side and\n"
+         "                  another Pellux cannot both be at the end of one cable\n"
          "  -h, --help      show this text\n"
          "\n"
          "An output that is one of the inputs, or that cannot be created, is refused\n"
          "before the run; each is written whole at the end (a temporary file, renamed).\n"
+         "A file to send that is not a TI-92 Plus variable file is refused before the\n"
+         "run too. What was sent and received is said on standard output as it\n"
+         "happens; a transfer that fails (no answer, refused, reset), or that the\n"
+         "run ends before it is done, is said on standard error.\n"
          "\n"
-         "Exit status: 0 done, 1 the ROM, the key script, a state or an output file\n"
-         "could not be read or written, 2 bad arguments or key script.\n"
+         "Exit status: 0 done, 1 the ROM, the key script, a state, an output or a\n"
+         "file to send could not be read or written, or the link could not be made,\n"
+         "2 bad arguments or key script, 3 a transfer failed or was not done.\n"
          "\n" +
          KeyScriptHelp();
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace pellux {
 
@@ -16,6 +17,9 @@ struct HeadlessOptions {
   std::optional<std::string> gdb;  // [HOST:]PORT
   std::optional<std::filesystem::path> keys, png, pbm;
   std::optional<std::filesystem::path> loadState, saveState;
+  std::vector<std::filesystem::path> send;  // variable files, in order
+  std::optional<std::filesystem::path> receiveDir;
+  std::optional<std::string> linkListen, linkConnect;  // [HOST:]PORT
   bool realtime = false;
   bool calculatorSpeed = false;
   bool help = false;
@@ -32,7 +36,8 @@ std::string HeadlessUsage();
 
 // Runs the program on its arguments (the program's name left out): the
 // report goes to out, messages to err. Answers the exit status: 0 done, 1 a
-// file that cannot be read or written, 2 bad arguments or key script.
+// file that cannot be read or written or a link that cannot be made, 2 bad
+// arguments or key script, 3 a transfer that failed or was not done.
 int RunHeadless(std::span<const std::string> arguments, std::FILE* out, std::FILE* err);
 
 }  // namespace pellux

@@ -12,7 +12,7 @@ namespace pellux {
 
 namespace {
 
-constexpr std::int64_t kTapHold = 51;      // 50 ms, the time a tapped key is held
+constexpr std::int64_t kTapHold = 51;       // 50 ms, the time a tapped key is held
 constexpr std::int64_t kTypeSpacing = 102;  // 100 ms from one typed key to the next
 constexpr std::int64_t kLatestTick = 24 * 3600 * kTicksPerSecond;
 constexpr const char* kPastADay = "the line's key events go on past a day";
@@ -70,6 +70,7 @@ KeyScript ParseKeyScript(std::string_view text) {
   int lineNumber = 0;
   auto fail = [&](std::string message) {
     script.events.clear();
+    script.sends.clear();
     script.error = KeyScriptError{lineNumber, std::move(message)};
     return script;
   };
@@ -83,7 +84,9 @@ KeyScript ParseKeyScript(std::string_view text) {
     if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     const std::vector<std::string_view> words = SplitWords(line);
     if (words.empty()) continue;
-    if (words.size() != 3) {
+    const bool send = words.size() >= 2 && EqualNoCase(words[1], "send");
+    if (send && words.size() == 2) return fail("expected TIME send FILE, found no file");
+    if (!send && words.size() != 3) {
       return fail("expected TIME ACTION KEY, found " + std::to_string(words.size()) + " word" +
                   (words.size() == 1 ? "" : "s"));
     }
@@ -95,6 +98,14 @@ KeyScript ParseKeyScript(std::string_view text) {
     if (tick > kLatestTick) return fail("time " + Quoted(words[0]) + " is later than a day");
 
     const std::string_view action = words[1];
+    if (send) {
+      // The file is the rest of the line, as written.
+      std::string_view file = line.substr(static_cast<std::size_t>(words[2].data() - line.data()));
+      file.remove_suffix(file.size() - file.find_last_not_of(" \t\r\v\f") - 1);
+      script.sends.push_back({tick, std::string(file), lineNumber});
+      lineEnd = tick;
+      continue;
+    }
     const std::string_view key = words[2];
     if (EqualNoCase(action, "type")) {
       for (const char c : key) {
@@ -119,11 +130,13 @@ KeyScript ParseKeyScript(std::string_view text) {
       script.events.push_back({tick + kTapHold, *code, false});
       lineEnd = tick + kTapHold;
     } else {
-      return fail("unknown action " + Quoted(action) + " (press, release, tap or type)");
+      return fail("unknown action " + Quoted(action) + " (press, release, tap, type or send)");
     }
   }
   std::stable_sort(script.events.begin(), script.events.end(),
                    [](const KeyEvent& a, const KeyEvent& b) { return a.tick < b.tick; });
+  std::stable_sort(script.sends.begin(), script.sends.end(),
+                   [](const ScriptedSend& a, const ScriptedSend& b) { return a.tick < b.tick; });
   return script;
 }
 
@@ -134,7 +147,9 @@ std::string KeyScriptHelp() {
       "  TIME    seconds of emulated time since boot: 1.5 or 1500ms; or +DELAY,\n"
       "          counted from the previous line's last event: +0.2 or +200ms\n"
       "  ACTION  press, release, tap (press, release 50 ms later), or type:\n"
-      "          KEY is then a text whose characters are tapped 100 ms apart\n"
+      "          KEY is then a text whose characters are tapped 100 ms apart;\n"
+      "          or send: the rest of the line names a variable file (from the\n"
+      "          working folder) sent to the calculator then: TIME send FILE\n"
       "  KEY     a key name (any case) or K and a code: K0-K79 the matrix\n"
       "          (row = code / 8, column = code % 8), K128 the ON key\n"
       "Example, computing 12*34 in the demo ROM (ON moves to its calculator):\n"

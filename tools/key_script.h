@@ -6,6 +6,8 @@
 //   +0.2   press SHIFT      0.2 s after the previous line's last event
 //   +50ms  release SHIFT
 //   2.5    type 12*34       tap each character, one every 100 ms
+//   +1     send prog.9xz    send a variable file to the calculator then
+//                           (the rest of the line names the file)
 //
 // TIME is seconds since boot ("1.5", "1500ms"), or "+" and a delay after the
 // previous line's last event. KEY is a key name (see KeyCodeFromName) or K
@@ -31,6 +33,13 @@ struct KeyEvent {
   bool down;          // press or release
 };
 
+// A "send FILE" line: the file is sent to the calculator at its time.
+struct ScriptedSend {
+  std::int64_t tick;  // when, in ticks since boot
+  std::string file;   // as written, spaces inside kept
+  int line;           // 1-based, for messages
+};
+
 struct KeyScriptError {
   int line;  // 1-based
   std::string message;
@@ -40,6 +49,7 @@ struct KeyScriptError {
 // first error.
 struct KeyScript {
   std::vector<KeyEvent> events;
+  std::vector<ScriptedSend> sends;  // in time order
   std::optional<KeyScriptError> error;
 };
 

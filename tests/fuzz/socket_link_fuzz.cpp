@@ -65,16 +65,6 @@ class OutputCheck {
   bool helloSeen_ = false;
 };
 
-std::string ReadAll(int fd) {
-  std::string all;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t got = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (got <= 0) return all;
-    all.append(buffer, static_cast<std::size_t>(got));
-  }
-}
-
 }  // namespace
 
 std::string RunSocketLinkOnBytes(const std::uint8_t* data, std::size_t size) {
@@ -134,13 +124,13 @@ std::string RunSocketLinkOnBytes(const std::uint8_t* data, std::size_t size) {
     }
     for (unsigned round = 0; round < passes; ++round) driver.Pass();
     if (options & kPeerReads) {
-      if (std::string trouble = output.Feed(ReadAll(peer)); !trouble.empty()) return trouble;
+      if (std::string trouble = output.Feed(test::ReadWaiting(peer)); !trouble.empty()) return trouble;
     }
     if (std::string trouble = look(); !trouble.empty()) return trouble;
   }
 
   // The other end goes away: the link must see it, say so and unplug.
-  if (std::string trouble = output.Feed(ReadAll(peer)); !trouble.empty()) return trouble;
+  if (std::string trouble = output.Feed(test::ReadWaiting(peer)); !trouble.empty()) return trouble;
   close(peer);
   peer = -1;
   for (unsigned round = 0; round < 4 && link->state() != SocketLink::State::Closed; ++round) driver.Pass();
