@@ -409,8 +409,9 @@ void MainWindow::ShowNoticeBox(const QString& text) {
   }
   notice_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pellux"), text, QMessageBox::Ok, this);
   notice_->setAttribute(Qt::WA_DeleteOnClose);
-  notice_->setModal(false);
-  notice_->open();
+  // Not modal, not even to this window: the calculator's keys go on working.
+  notice_->setWindowModality(Qt::NonModal);
+  notice_->show();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
