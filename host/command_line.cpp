@@ -6,23 +6,51 @@
 
 namespace pellux {
 
+namespace {
+
+// The options that name where to listen or connect, with their value
+// apart (--gdb 1234) or joined (--gdb=1234).
+struct EndpointOption {
+  std::string_view name;
+  const char* form;
+  std::optional<std::string> CommandLine::*field;
+};
+constexpr EndpointOption kEndpointOptions[] = {
+    {"--gdb", "[HOST:]PORT", &CommandLine::gdb},
+    {"--link-listen", "[HOST:]PORT", &CommandLine::linkListen},
+    {"--link-connect", "HOST:PORT", &CommandLine::linkConnect},
+};
+
+const EndpointOption* FindEndpointOption(std::string_view argument) {
+  for (const EndpointOption& option : kEndpointOptions) {
+    if (argument == option.name ||
+        (argument.starts_with(option.name) && argument.substr(option.name.size()).starts_with('='))) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
-    if (argument == "--gdb" || argument.starts_with("--gdb=")) {
+    if (const EndpointOption* option = FindEndpointOption(argument)) {
+      const std::string name(option->name);
       std::string_view value;
-      if (argument != "--gdb") {
-        value = argument.substr(6);
+      if (argument != option->name) {
+        value = argument.substr(name.size() + 1);
       } else if (i + 1 < arguments.size()) {
         value = arguments[++i];
       }
       std::string error;
       if (!net::ParseEndpoint(value, error)) {
-        line.error = "--gdb wants [HOST:]PORT: " + error;
+        line.error = name + " wants " + option->form + ": " + error;
         return line;
       }
-      line.gdb = std::string(value);
+      line.*(option->field) = std::string(value);
     } else if (argument == "--symbols" || argument.starts_with("--symbols=")) {
       std::string_view file;
       if (argument == "--symbols") {
@@ -60,6 +88,9 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
       line.rom = std::filesystem::path(argument);
     }
   }
+  if (line.linkListen && line.linkConnect) {
+    line.error = "--link-listen and --link-connect are the two ends of one cable: give one of them";
+  }
   return line;
 }
 
@@ -81,6 +112,13 @@ std::string CommandLineUsage() {
          "                  defaults to 127.0.0.1, so only this machine can connect\n"
          "                  (any other address is warned of); IPv6 in brackets, as\n"
          "                  in [::1]:1234\n"
+         "  --link-listen [HOST:]PORT\n"
+         "                  wait for another Pellux to link its calculator's link port\n"
+         "                  to this one's (as Link > Wait for Another Pellux...); HOST\n"
+         "                  defaults to 127.0.0.1\n"
+         "  --link-connect HOST:PORT\n"
+         "                  link to another Pellux waiting there (as Link > Connect to\n"
+         "                  Another Pellux...)\n"
          "  --symbols FILE  the program's symbols for the debugger: its ELF file or the\n"
          "                  text nm prints (default: ROM's name with .elf or .sym beside it)\n"
          "  --version       print the version and exit\n"

@@ -13,6 +13,8 @@ struct CommandLine {
   std::optional<std::filesystem::path> rom;  // none: the last image used, else ti92p.rom
   bool fresh = false;                        // cold boot instead of resuming the saved session
   std::optional<std::string> gdb;            // --gdb [HOST:]PORT: listen for a debugger
+  std::optional<std::string> linkListen;     // --link-listen [HOST:]PORT: wait for another Pellux
+  std::optional<std::string> linkConnect;    // --link-connect HOST:PORT: link to another Pellux
   std::optional<std::filesystem::path> symbols;  // none: the ELF or nm file beside the image
   bool help = false;
   bool version = false;

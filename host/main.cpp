@@ -79,10 +79,11 @@ int main(int argc, char** argv) {
   if (const auto interval = SaveIntervalFromEnvironment()) options.sessionSaveInterval = *interval;
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
-  if (line.gdb) {
-    std::string error;
-    options.gdb = pellux::net::ParseEndpoint(*line.gdb, error);
-  }
+  // The command line checked the addresses.
+  std::string error;
+  if (line.gdb) options.gdb = pellux::net::ParseEndpoint(*line.gdb, error);
+  if (line.linkListen) options.linkListen = pellux::net::ParseEndpoint(*line.linkListen, error);
+  if (line.linkConnect) options.linkConnect = pellux::net::ParseEndpoint(*line.linkConnect, error);
   // The window remembers the image it ran last, with its other settings.
   return pellux::RunPellux(options);
 }

@@ -4,14 +4,19 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -83,6 +88,17 @@ bool IsMenuShortcut(const QKeyEvent& event) {
 
 bool IsSystemKey(const QKeyEvent& event, unsigned virtualKey) {
   return virtualKey == vk::kF10 || virtualKey == vk::kAlt || (event.modifiers() & Qt::AltModifier);
+}
+
+// The local files a drag carries, or none when anything else comes with it.
+QStringList DroppedFiles(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) return {};
+    paths << url.toLocalFile();
+  }
+  return paths;
 }
 
 }  // namespace
@@ -166,6 +182,20 @@ MainWindow::MainWindow()
   chooseOpenFile = [this](FileKind, const QString& folder) {
     return QFileDialog::getOpenFileName(this, QString(), folder);
   };
+  chooseOpenFiles = [this](FileKind kind, const QString& folder) {
+    const QString filter = kind == FileKind::Send
+                               ? QStringLiteral("TI-92 Plus variables (*.9x? *.9X?);;All files (*)")
+                               : QString();
+    return QFileDialog::getOpenFileNames(this, QString(), folder, filter);
+  };
+  chooseFolder = [this](const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(this, title, start);
+  };
+  askText = [this](const QString& title, const QString& label, const QString& suggested) {
+    return QInputDialog::getText(this, title, label, QLineEdit::Normal, suggested).trimmed();
+  };
+  showNotice = [this](const QString& text) { ShowNoticeBox(text); };
+  setAcceptDrops(true);
   showError = [this](const ErrMsg& error) { ShowError(error, this); };
   showWarning = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Pellux"), text); };
 
@@ -372,6 +402,35 @@ void MainWindow::ShowHelpWindow(QWidget* window) {
   window->activateWindow();
 }
 
+void MainWindow::ShowNoticeBox(const QString& text) {
+  if (notice_) {
+    notice_->setText(notice_->text() + QStringLiteral("\n\n") + text);
+    return;
+  }
+  notice_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pellux"), text, QMessageBox::Ok, this);
+  notice_->setAttribute(Qt::WA_DeleteOnClose);
+  // Not modal, not even to this window: the calculator's keys go on working.
+  notice_->setWindowModality(Qt::NonModal);
+  notice_->show();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (driver_ && !DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QStringList paths = DroppedFiles(event->mimeData());
+  if (!driver_ || paths.isEmpty()) return;
+  event->acceptProposedAction();
+  // After the drag has ended: opening a file may ask questions in boxes of
+  // their own, which must not hold the program the files came from.
+  QMetaObject::invokeMethod(
+      this,
+      [this, paths] {
+        if (filesDropped) filesDropped(paths);
+      },
+      Qt::QueuedConnection);
+}
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) { contextMenu_->popup(event->globalPos()); }
 

@@ -3,6 +3,8 @@
 // context menu.
 #pragma once
 
+#include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -21,6 +23,7 @@ class QAction;
 class QImage;
 class QMenu;
 class QMenuBar;
+class QMessageBox;
 class QPainter;
 class QVBoxLayout;
 
@@ -90,9 +93,18 @@ class MainWindow : public QWidget {
   // tests. A chooser answers an empty string when the user cancelled.
   std::function<QString(FileKind kind, const QString& suggested)> chooseSaveFile;
   std::function<QString(FileKind kind, const QString& folder)> chooseOpenFile;
+  std::function<QStringList(FileKind kind, const QString& folder)> chooseOpenFiles;
+  std::function<QString(const QString& title, const QString& start)> chooseFolder;
+  // A line the user types ("HOST:PORT"), or an empty string when cancelled.
+  std::function<QString(const QString& title, const QString& label, const QString& suggested)> askText;
   // How an error reaches the user: a message box by default.
   std::function<void(const ErrMsg&)> showError;
   std::function<void(const QString& text)> showWarning;
+  // A warning that does not stop the machine: a box beside the window, to
+  // which what comes while it is open is added (one box, however many).
+  std::function<void(const QString& text)> showNotice;
+  // Files dropped on the window, in the order given.
+  std::function<void(const QStringList& paths)> filesDropped;
 
   // Set by the Debug dialog's "Break on keypress".
   std::uint32_t breakOnKeypress = 0;
@@ -111,11 +123,14 @@ class MainWindow : public QWidget {
   void focusOutEvent(QFocusEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void QueueKey(const QKeyEvent& event);
   void CheckZoomItem(int zoom);
   void ShowHelpWindow(QWidget* window);
+  void ShowNoticeBox(const QString& text);
 
   Calculator& machine() const;
 
@@ -135,6 +150,7 @@ class MainWindow : public QWidget {
   QVBoxLayout* layout_;
   KeysWindow* keysWindow_ = nullptr;
   AboutWindow* aboutWindow_ = nullptr;
+  QPointer<QMessageBox> notice_;
   std::unique_ptr<CloseRequestFilter> closeFilter_;
   std::int64_t lastFrameShownNs_ = 0;
   bool closeRequested_ = false;

@@ -28,8 +28,16 @@ QString FolderKey(FileKind kind) {
       return QStringLiteral("folders/state");
     case FileKind::Screenshot:
       return QStringLiteral("folders/screenshot");
+    case FileKind::Send:
+      return QStringLiteral("folders/send");
+    case FileKind::Received:
+      return QStringLiteral("folders/received");
   }
   return {};
+}
+
+QString LinkKey(LinkEnd end) {
+  return end == LinkEnd::Listen ? QStringLiteral("link/listen") : QStringLiteral("link/connect");
 }
 
 }  // namespace
@@ -91,6 +99,13 @@ QString SettingsStore::LastFolder(FileKind kind) const {
 
 void SettingsStore::SetLastFolder(FileKind kind, const QString& folder) {
   settings_->setValue(FolderKey(kind), folder);
+  settings_->sync();
+}
+
+QString SettingsStore::LinkAddress(LinkEnd end) const { return settings_->value(LinkKey(end)).toString(); }
+
+void SettingsStore::SetLinkAddress(LinkEnd end, const QString& address) {
+  settings_->setValue(LinkKey(end), address);
   settings_->sync();
 }
 

@@ -15,8 +15,13 @@ class QSettings;
 
 namespace pellux {
 
-// The file dialogs whose folders are remembered apart.
-enum class FileKind { Rom, State, Screenshot };
+// The file dialogs whose folders are remembered apart. Received is no
+// dialog's: it is where the variables the calculator sends are saved.
+enum class FileKind { Rom, State, Screenshot, Send, Received };
+
+// The two ends of a link socket the user names: where to wait for another
+// Pellux, and where to reach one.
+enum class LinkEnd { Listen, Connect };
 
 struct WindowSettings {
   int zoom = 3;
@@ -40,6 +45,10 @@ class SettingsStore {
   // The folder a file dialog of that kind opened last; empty when none.
   QString LastFolder(FileKind kind) const;
   void SetLastFolder(FileKind kind, const QString& folder);
+
+  // The address last given for that end of a link socket; empty when none.
+  QString LinkAddress(LinkEnd end) const;
+  void SetLinkAddress(LinkEnd end, const QString& address);
 
  private:
   std::unique_ptr<QSettings> settings_;

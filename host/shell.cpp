@@ -6,15 +6,15 @@
 #include <string>
 
 #include "debugger/symbols.h"
+#include "host/file_drop.h"
 #include "host/gdb_port.h"
+#include "host/link_control.h"
 #include "host/main_window.h"
 #include "host/session_store.h"
 #include "host/show_error.h"
+#include "host/signal_watch.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "machine/rom_file.h"
-#include "host/session_store.h"
-#include "host/signal_watch.h"
 
 namespace pellux {
 
@@ -43,6 +43,7 @@ Shell::Shell(ShellOptions options)
 Shell::~Shell() {
   signals_.reset();
   gdb_.reset();
+  link_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();
@@ -51,7 +52,7 @@ Shell::~Shell() {
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
-    RomFile rom = ReadRomFile(options_.romPath);
+    RomFile rom = ReadMachineImage(options_.romPath);
     for (const std::string& warning : rom.warnings) startNotes_.push_back(options_.romPath.string() + ": " + warning);
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
@@ -83,6 +84,14 @@ bool Shell::Create() {
     calc_.reset();
     return false;
   }
+  if (!OpenLink()) {
+    link_.reset();
+    gdb_.reset();
+    window_.reset();
+    driver_.reset();
+    calc_.reset();
+    return false;
+  }
   LoadSymbols();
   ConnectMenus();
   ApplySettings();
@@ -106,6 +115,27 @@ void Shell::LoadSymbols() {
   }
   session.symbols = std::move(load.table);
   session.symbolsNote = "Symbols from " + path->string();
+}
+
+bool Shell::OpenLink() {
+  link_ = std::make_unique<LinkControl>(*window_, *driver_, *clock_, settings_);
+  window_->filesDropped = [this](const QStringList& paths) { OpenDropped(paths); };
+  if (!options_.linkListen && !options_.linkConnect) return true;
+  const std::string failure =
+      options_.linkListen ? link_->Listen(*options_.linkListen) : link_->Connect(*options_.linkConnect);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "pellux: %s\n", failure.c_str());
+    return false;
+  }
+  // Where it waits (the port the system chose, for port 0), for scripts.
+  std::fprintf(stderr, "pellux: %s %s\n",
+               options_.linkListen ? "waiting for another Pellux on" : "connecting to the Pellux at",
+               link_->socket()->Address().c_str());
+  for (const std::string& note : link_->TakeSocketNotes()) {
+    std::fprintf(stderr, "pellux: warning: %s\n", note.c_str());
+    startNotes_.push_back("Warning: " + note);
+  }
+  return true;
 }
 
 void Shell::Pass() {
@@ -140,6 +170,7 @@ void Shell::Pass() {
   }
   window_->ShowNewFrame();
   UpdateStatus();
+  link_->Poll();
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
   if (outcome == RunOutcome::Breakpoint && !stub) {
     window_->BreakIn(StopKind::Breakpoint);
@@ -166,6 +197,7 @@ int Shell::Run() {
   // Switched off: the calculator keeps its memory for the next start.
   const int status = CloseSession();
   gdb_.reset();
+  link_.reset();
   window_.reset();
   driver_.reset();
   calc_.reset();

@@ -31,6 +31,7 @@ namespace pellux {
 class Calculator;
 class ErrMsg;
 class GdbPort;
+class LinkControl;
 class MainWindow;
 class SignalWatch;
 
@@ -47,6 +48,10 @@ struct ShellOptions {
   bool fresh = false;
   // Where a debugger may attach (gdb's remote protocol); none: nowhere.
   std::optional<net::Endpoint> gdb = {};
+  // Another Pellux at the other end of the link cable, waited for or
+  // connected to from the start; none: the computer's side has the cable.
+  std::optional<net::Endpoint> linkListen = {};
+  std::optional<net::Endpoint> linkConnect = {};
   // The program's symbols for the debugger; none: the ELF or nm file beside
   // the ROM image, if there is one.
   std::optional<std::filesystem::path> symbolsPath{};
@@ -101,6 +106,8 @@ class Shell {
   Driver::Mode mode() const { return driver_ ? driver_->mode() : Driver::Mode::Running; }
   // Where gdb may attach, when it may.
   GdbPort* gdbPort() const { return gdb_.get(); }
+  // The link cable's far end and the transfers through it.
+  LinkControl* link() const { return link_.get(); }
   SpeedClock& speedClock() { return speedClock_; }
   const std::filesystem::path& romPath() const { return options_.romPath; }
 
@@ -123,6 +130,9 @@ class Shell {
   bool LoadStateFrom(const std::filesystem::path& path);
   // The save dialog, then SaveStateTo; true when the state was saved.
   bool SaveStateAs();
+  // Files dropped on the window: variables sent, a ROM image or OS opened,
+  // a state loaded; anything else refused with the reason.
+  void OpenDropped(const QStringList& paths);
 
  private:
   // The menus' items on the commands above, and the settings of the last run.
@@ -131,15 +141,19 @@ class Shell {
   void SaveSettings();
   // The status line's state and speed, after each pass.
   void UpdateStatus();
-  // Runs `fresh` from now on in place of the machine there was.
-  void Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode = Driver::Mode::Running,
-               Driver::ClockStart start = Driver::ClockStart::Now);
+  // Runs `fresh` from now on in place of the machine there was; answers
+  // what the user should hear of a link transfer that this cancelled.
+  QString Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode = Driver::Mode::Running,
+                  Driver::ClockStart start = Driver::ClockStart::Now);
 
   // Lets Qt deliver what is pending, then hands the queued keys to the
   // machine; true when one of them asked the machine to run first.
   bool PumpHostInput();
   // Opens gdb's port, when asked for; false when it cannot be opened.
   bool OpenGdbPort();
+  // The link cable and, when asked for, the socket to another Pellux; false
+  // when the socket cannot be opened.
+  bool OpenLink();
   // The debugger's symbols, from the options or beside the ROM image.
   void LoadSymbols();
 
@@ -179,6 +193,7 @@ class Shell {
   std::unique_ptr<Calculator> calc_;  // declared before the window, so it outlives it
   std::unique_ptr<Driver> driver_;
   std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<LinkControl> link_;  // after the window and the driver, so it goes first
   RomIdentity romIdentity_;
   std::vector<std::string> startNotes_;
   std::unique_ptr<GdbPort> gdb_;

@@ -1,5 +1,6 @@
 // The menus' commands on the machine: pause, speed, reset, another ROM,
-// screenshots to files; and the settings that outlive a run.
+// screenshots to files, files dropped on the window; and the settings that
+// outlive a run.
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -7,8 +8,10 @@
 #include <QScreen>
 #include <chrono>
 
+#include "host/file_drop.h"
 #include "host/gdb_port.h"
 #include "host/lcd_view.h"
+#include "host/link_control.h"
 #include "host/main_window.h"
 #include "host/screenshot_file.h"
 #include "host/shell.h"
@@ -16,7 +19,6 @@
 #include "machine/calculator.h"
 #include "machine/errors.h"
 #include "machine/files.h"
-#include "machine/rom_file.h"
 
 namespace pellux {
 
@@ -115,8 +117,9 @@ bool Shell::LoadStateFrom(const std::filesystem::path& path) {
     return false;
   }
   // With the part of a tick it had pending, asleep or running as it was.
-  Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
+  const QString cancelled = Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
   QString message = QStringLiteral("State loaded");
+  if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
   for (const std::string& note : loaded.notes) message += QStringLiteral(". ") + QString::fromStdString(note);
   window_->statusLine().ShowMessage(message);
   return true;
@@ -188,7 +191,7 @@ void Shell::SetCalculatorSpeed(bool on) {
   if (window_->menus().calculatorSpeed->isChecked() != on) window_->menus().calculatorSpeed->setChecked(on);
 }
 
-void Shell::Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode, Driver::ClockStart start) {
+QString Shell::Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode, Driver::ClockStart start) {
   // Breakpoints and watches are the debuggers', not the machine's.
   fresh->breakpoints = calc_->breakpoints;
   fresh->watch = calc_->watch;
@@ -198,12 +201,14 @@ void Shell::Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode, Driver
   driver_->Attach(*calc_, mode, start);
   speedMeter_.Restart();
   window_->ShowNewFrame(true);
+  return link_ ? link_->MachineReplaced() : QString();
 }
 
 void Shell::Reset() {
   try {
-    Replace(std::make_unique<Calculator>(romImage_));
-    window_->statusLine().ShowMessage(QStringLiteral("Reset"));
+    const QString cancelled = Replace(std::make_unique<Calculator>(romImage_));
+    window_->statusLine().ShowMessage(cancelled.isEmpty() ? QStringLiteral("Reset")
+                                                          : QStringLiteral("Reset; ") + cancelled);
   } catch (const ErrMsg& error) {
     window_->showError(error);
   }
@@ -211,7 +216,7 @@ void Shell::Reset() {
 
 bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
   try {
-    RomFile rom = ReadRomFile(path);
+    RomFile rom = ReadMachineImage(path);
     // An empty file starts a machine with nothing to run: not worth leaving
     // the running one for.
     if (rom.bytes.empty()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, "the file is empty"));
@@ -227,17 +232,16 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     options_.romPath = std::filesystem::absolute(path, error);
     if (error) options_.romPath = path;
     const bool resuming = resumed.machine != nullptr;
-    if (resuming) {
-      Replace(std::move(resumed.machine), resumed.mode, Driver::ClockStart::Kept);
-    } else {
-      Replace(std::move(fresh));
-    }
+    const QString cancelled =
+        resuming ? Replace(std::move(resumed.machine), resumed.mode, Driver::ClockStart::Kept)
+                 : Replace(std::move(fresh));
     window_->statusLine().SetRomName(FileNameOf(options_.romPath));
     QString message =
         (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))
             .arg(QString::fromStdString(options_.romPath.string()));
     for (const std::string& warning : rom.warnings)
       message += QStringLiteral("; ") + QString::fromStdString(warning);
+    if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
     window_->statusLine().ShowMessage(message);
     if (!resumed.message.empty()) window_->showWarning(QString::fromStdString(resumed.message));
     return true;
@@ -260,6 +264,28 @@ void Shell::SaveScreenshot(const std::filesystem::path& path) {
                            .arg(QString::fromStdString(DescribeFileError(path, failure)));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
+}
+
+void Shell::OpenDropped(const QStringList& names) {
+  std::vector<std::filesystem::path> paths;
+  for (const QString& name : names) paths.push_back(PathOf(name));
+  const DropPlan plan = PlanDrop(paths);
+  StatusLine& status = window_->statusLine();
+  if (!plan.ok()) {
+    QStringList refusals;
+    for (const std::string& refusal : plan.refusals) refusals << QString::fromStdString(refusal);
+    const QString why = QStringLiteral("Nothing was opened or sent:");
+    status.ShowLastingMessage(why + QLatin1Char(' ') + refusals.join(QStringLiteral("; ")));
+    window_->showNotice(why + QLatin1Char('\n') + refusals.join(QLatin1Char('\n')));
+    return;
+  }
+  if (plan.machine) {
+    const std::filesystem::path& path = plan.machine->path;
+    const bool opened = plan.machine->role == FileRole::State ? LoadStateFrom(path) : OpenRom(path);
+    // The variables were for the machine dropped with them.
+    if (!opened) return;
+  }
+  if (!plan.variableFiles.empty()) link_->SendFiles(plan.variableFiles);
 }
 
 }  // namespace pellux

@@ -26,7 +26,11 @@ QString StateName(MachineState state) {
 }
 
 StatusLine::StatusLine(QWidget* parent)
-    : QStatusBar(parent), state_(new QLabel(this)), speed_(new QLabel(this)), rom_(new QLabel(this)) {
+    : QStatusBar(parent),
+      state_(new QLabel(this)),
+      speed_(new QLabel(this)),
+      rom_(new QLabel(this)),
+      link_(new QLabel(this)) {
   setSizeGripEnabled(false);
   // Room for "100000 %" so that the line does not jump as the figure changes.
   speed_->setMinimumWidth(speed_->fontMetrics().horizontalAdvance(QStringLiteral("100000 %")));
@@ -34,6 +38,8 @@ StatusLine::StatusLine(QWidget* parent)
   // The ROM's name gives way to a message while it shows; the state and the
   // speed stay.
   addWidget(rom_, 1);
+  addPermanentWidget(link_);
+  link_->hide();
   addPermanentWidget(state_);
   addPermanentWidget(speed_);
   SetState(MachineState::Running);
@@ -53,6 +59,11 @@ void StatusLine::SetRomName(const QString& name) {
   rom_->setToolTip(name);
 }
 
+void StatusLine::SetLinkText(const QString& text) {
+  link_->setText(text);
+  link_->setVisible(!text.isEmpty());
+}
+
 void StatusLine::ShowMessage(const QString& text) { showMessage(text, kMessageMs); }
 
 void StatusLine::ShowLastingMessage(const QString& text) { showMessage(text); }
@@ -60,5 +71,6 @@ void StatusLine::ShowLastingMessage(const QString& text) { showMessage(text); }
 QString StatusLine::StateText() const { return state_->text(); }
 QString StatusLine::SpeedText() const { return speed_->text(); }
 QString StatusLine::RomText() const { return rom_->text(); }
+QString StatusLine::LinkText() const { return link_->text(); }
 
 }  // namespace pellux

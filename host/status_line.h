@@ -1,5 +1,6 @@
 // The status line under the LCD: what the machine is doing, how fast its
-// time runs against real time, the ROM's file name, and short messages.
+// time runs against real time, the ROM's file name, where the link cable
+// goes, and short messages.
 #pragma once
 
 #include <QStatusBar>
@@ -21,6 +22,9 @@ class StatusLine : public QStatusBar {
   // The speed in % of real time; nothing shows a dash (paused, in the debugger).
   void SetSpeed(std::optional<double> percent);
   void SetRomName(const QString& name);
+  // Where the link cable goes when it is not the computer's side ("Linked
+  // to 127.0.0.1:5000"); empty hides it.
+  void SetLinkText(const QString& text);
   // A message for a few seconds ("Screenshot saved to ...", an error).
   void ShowMessage(const QString& text);
   // A message that stays until another takes its place (a problem the user
@@ -30,11 +34,13 @@ class StatusLine : public QStatusBar {
   QString StateText() const;
   QString SpeedText() const;
   QString RomText() const;
+  QString LinkText() const;
 
  private:
   QLabel* state_;
   QLabel* speed_;
   QLabel* rom_;
+  QLabel* link_;
 };
 
 QString StateName(MachineState state);

@@ -28,6 +28,8 @@ WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeI
   m.openRom = file->addAction(QStringLiteral("&Open ROM..."));
   m.openRomCold = file->addAction(QStringLiteral("Open ROM (&cold boot)..."));
   file->addSeparator();
+  m.sendFiles = file->addAction(QStringLiteral("S&end to Calculator..."));
+  file->addSeparator();
   m.saveState = file->addAction(QStringLiteral("&Save State..."));
   m.loadState = file->addAction(QStringLiteral("&Load State..."));
   file->addSeparator();
@@ -55,6 +57,17 @@ WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeI
     speeds->addAction(m.speeds[i]);
   }
   m.calculatorSpeed = CheckItem(emulation, QStringLiteral("Processor at &Calculator Speed"));
+
+  // Esc is the calculator's: a transfer is cancelled from here only.
+  QMenu* link = bar.addMenu(QStringLiteral("&Link"));
+  m.linkConnect = link->addAction(QStringLiteral("&Connect to Another Pellux..."));
+  m.linkListen = link->addAction(QStringLiteral("&Wait for Another Pellux..."));
+  m.linkDisconnect = link->addAction(QStringLiteral("&Disconnect"));
+  link->addSeparator();
+  m.getScreen = link->addAction(QStringLiteral("Get &Screen"));
+  m.receivedFolder = link->addAction(QStringLiteral("&Received Files Folder..."));
+  link->addSeparator();
+  m.cancelTransfer = link->addAction(QStringLiteral("C&ancel Transfer"));
 
   QMenu* view = bar.addMenu(QStringLiteral("&View"));
   QMenu* size = view->addMenu(QStringLiteral("&Size"));

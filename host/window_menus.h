@@ -1,4 +1,4 @@
-// The window's menu bar: File, Emulation, View, Debug and Help. The Size
+// The window's menu bar: File, Emulation, Link, View, Debug and Help. The Size
 // items are the context menu's own actions, so both menus always agree.
 #pragma once
 
@@ -23,6 +23,7 @@ QString PauseItemText(bool paused);
 struct WindowMenus {
   QAction* openRom;
   QAction* openRomCold;  // the same, booted cold whatever its session holds
+  QAction* sendFiles;    // Send to Calculator...
   QAction* saveState;
   QAction* loadState;
   QAction* saveScreenshot;
@@ -32,6 +33,12 @@ struct WindowMenus {
   QAction* pause;                  // check: the machine is paused
   std::array<QAction*, 4> speeds;  // in the order of Speed
   QAction* calculatorSpeed;        // check
+  QAction* linkConnect;
+  QAction* linkListen;
+  QAction* linkDisconnect;
+  QAction* getScreen;
+  QAction* receivedFolder;
+  QAction* cancelTransfer;
   QAction* fullScreen;             // check
   QAction* debugger;
   QAction* breakpoints;

@@ -1,4 +1,5 @@
-// pellux's command line: the symbols option beside the others.
+// pellux's command line: the symbols option and the addresses beside the
+// others.
 #include <gtest/gtest.h>
 
 #include <string_view>
@@ -33,6 +34,35 @@ TEST(CommandLine, SymbolsFileInEitherFormAndItsErrors) {
     }
   }
   EXPECT_NE(CommandLineUsage().find("--symbols FILE"), std::string::npos);
+}
+
+TEST(CommandLine, AddressesForGdbAndTheLinkInEitherFormAndTheirErrors) {
+  struct Case {
+    std::vector<std::string_view> arguments;
+    std::optional<std::string> gdb, listen, connect;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{"--link-listen", "5000", "a.rom"}, std::nullopt, "5000", std::nullopt, ""},
+      {{"--link-connect=peer.lan:5000", "--gdb", "1234"}, "1234", std::nullopt, "peer.lan:5000", ""},
+      {{"--link-listen=[::1]:5000"}, std::nullopt, "[::1]:5000", std::nullopt, ""},
+      {{"--link-listen", "5000", "--link-connect", "127.0.0.1:5001"}, std::nullopt, std::nullopt, std::nullopt,
+       "--link-listen and --link-connect are the two ends of one cable: give one of them"},
+      {{"--link-connect"}, std::nullopt, std::nullopt, std::nullopt, "--link-connect wants HOST:PORT: "},
+      {{"--link-listen=host:"}, std::nullopt, std::nullopt, std::nullopt, "--link-listen wants [HOST:]PORT: "},
+      {{"--link-listenx", "1"}, std::nullopt, std::nullopt, std::nullopt, "unknown option '--link-listenx'"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = ParseCommandLine(c.arguments);
+    EXPECT_EQ(line.error.substr(0, std::string_view(c.error).size()), c.error) << line.error;
+    EXPECT_EQ(line.error.empty(), std::string_view(c.error).empty()) << line.error;
+    if (!line.error.empty()) continue;
+    EXPECT_EQ(line.gdb, c.gdb);
+    EXPECT_EQ(line.linkListen, c.listen);
+    EXPECT_EQ(line.linkConnect, c.connect);
+  }
+  EXPECT_NE(CommandLineUsage().find("--link-listen [HOST:]PORT"), std::string::npos);
+  EXPECT_NE(CommandLineUsage().find("--link-connect HOST:PORT"), std::string::npos);
 }
 
 }  // namespace

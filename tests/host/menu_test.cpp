@@ -81,26 +81,31 @@ void Key(MainWindow& w, QEvent::Type type, int key, std::uint64_t time) {
   QCoreApplication::sendEvent(&w, &event);
 }
 
-TEST(MenuBar, HasTheFiveMenusWithTheirItemsAndKeys) {
+TEST(MenuBar, HasTheSixMenusWithTheirItemsAndKeys) {
   MenuFixture f;
   ASSERT_TRUE(f.created);
   const QList<QAction*> menus = f.window().MenuBar()->actions();
   QStringList names;
   for (const QAction* menu : menus) names << menu->text();
-  EXPECT_EQ(names, (QStringList{"&File", "&Emulation", "&View", "&Debug", "&Help"}));
+  EXPECT_EQ(names, (QStringList{"&File", "&Emulation", "&Link", "&View", "&Debug", "&Help"}));
   EXPECT_TRUE(f.window().menus().saveState->isEnabled());
   EXPECT_EQ(Titles(menus[0]->menu()),
-            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "&Save State...", "&Load State...",
-                         "Save Scree&nshot...", "Screenshots at &Window Size", "&Reset", "&Quit"}));
+            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "S&end to Calculator...",
+                         "&Save State...", "&Load State...", "Save Scree&nshot...",
+                         "Screenshots at &Window Size", "&Reset", "&Quit"}));
   EXPECT_EQ(f.window().menus().quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
   EXPECT_EQ(Titles(menus[1]->menu()),
             (QStringList{"&Pause\tPause", "&Speed", "Processor at &Calculator Speed"}));
   EXPECT_FALSE(f.window().menus().calculatorSpeed->isChecked()) << "off by default";
   EXPECT_TRUE(f.window().menus().SpeedItem(Speed::Real)->isChecked());
-  EXPECT_EQ(Titles(menus[3]->menu()), (QStringList{"&Debugger...\tF11", "&Breakpoints..."}));
-  EXPECT_EQ(Titles(menus[4]->menu()), (QStringList{"&Keys...", "&About Pellux"}));
+  EXPECT_EQ(Titles(menus[2]->menu()),
+            (QStringList{"&Connect to Another Pellux...", "&Wait for Another Pellux...", "&Disconnect",
+                         "Get &Screen", "&Received Files Folder...", "C&ancel Transfer"}));
+  EXPECT_FALSE(f.window().menus().cancelTransfer->isEnabled()) << "nothing to cancel";
+  EXPECT_EQ(Titles(menus[4]->menu()), (QStringList{"&Debugger...\tF11", "&Breakpoints..."}));
+  EXPECT_EQ(Titles(menus[5]->menu()), (QStringList{"&Keys...", "&About Pellux"}));
   // View > Size holds the context menu's own items: one check for both.
-  const QList<QAction*> view = menus[2]->menu()->actions();
+  const QList<QAction*> view = menus[3]->menu()->actions();
   ASSERT_NE(view[0]->menu(), nullptr);
   const QList<QAction*> sizes = view[0]->menu()->actions();
   ASSERT_EQ(sizes.size(), 5);

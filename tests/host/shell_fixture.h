@@ -34,6 +34,8 @@ class ShellFixture {
   Shell& shell() { return shell_; }
   MainWindow& window() { return *shell_.window(); }
   Calculator& calc() { return *shell_.calculator(); }
+  // The INI file the window's settings are kept in.
+  QString settingsFile() const { return settingsDir_.filePath(QStringLiteral("pellux.ini")); }
 
   bool created = false;
   int debuggerOpened = 0;
