@@ -71,6 +71,30 @@ TEST(HeadlessLink, SendsToPedromAndSavesWhatItSendsBack) {
   EXPECT_EQ(test::RowAfter(rows, ":>sendcalc lcdfill"), ":>") << "no error box\n" << Joined(rows);
 }
 
+// The demo ROM speaks no link protocol: a variable sent to it gets no
+// answer and the send fails, while the ROM goes on exactly as it would have
+// with nothing sent (it drops the bytes its link interrupt takes).
+TEST(HeadlessLink, TheDemoRomLetsASendTimeOutAndRunsOn) {
+#ifdef PELLUX_DEMO_ROM
+  test::TempDir dir;
+  const fs::path quiet = dir.path() / "quiet.pbm";
+  const fs::path sent = dir.path() / "sent.pbm";
+  const test::ToolOutcome alone =
+      test::RunHeadlessTool({PELLUX_DEMO_ROM, "--seconds", "8", "--pbm", quiet.string()});
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  const test::ToolOutcome sending =
+      test::RunHeadlessTool({PELLUX_DEMO_ROM, "--seconds", "8", "--pbm", sent.string(), "--send",
+                             (test::LinkDataDir() / "lcdfill.9xz").string()});
+  EXPECT_EQ(sending.status, 3);
+  EXPECT_TRUE(Has(sending.err, "No answer from the calculator in 5 seconds (sending main\\lcdfill)"))
+      << sending.err;
+  EXPECT_TRUE(test::ReadWholeFile(sent) == test::ReadWholeFile(quiet))
+      << "the screen differs from the run with nothing sent";
+#else
+  GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
+#endif
+}
+
 // One run listens, the other connects: the listening one waits for it
 // before its first instruction, and both say whom they are linked to.
 // (Linked runs keep to the real clock, so these are short.)

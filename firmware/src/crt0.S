@@ -48,12 +48,13 @@ Halt:
         .text
         interrupt IrqLevel1, OnTimerTick
         interrupt IrqLevel2, OnKeyboard
+        interrupt IrqLevel4, OnLink
         interrupt IrqLevel5, OnProgrammableTimer
         interrupt IrqLevel6, OnOnKey
 
 | Every other vector is a fault: push its number and show the fault screen
 | with the stacked status register and PC.
-        .irp    n, 2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,27,28,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,58,59,60,61,62,63
+        .irp    n, 2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,27,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,58,59,60,61,62,63
 Fault\n:
         move.w  #\n,-(%sp)
         bra.w   FaultCommon
@@ -73,8 +74,8 @@ FaultCommon:
         .endr
         .long   IrqLevel1               | 25: 256 Hz timer, key releases
         .long   IrqLevel2               | 26: keyboard
-        .long   Fault27                 | 27, 28: levels 3 and 4 are never raised
-        .long   Fault28
+        .long   Fault27                 | 27: level 3 is never raised
+        .long   IrqLevel4               | 28: link port
         .long   IrqLevel5               | 29: programmable timer
         .long   IrqLevel6               | 30: ON key
         .long   Fault31                 | 31: write into protected low RAM

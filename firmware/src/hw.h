@@ -8,6 +8,8 @@
 
 enum {
   kPortLowPower = 0x05,     // a write sleeps until a source in the written mask fires
+  kPortLinkStatus = 0x0D,   // link port status; a read clears its error bit
+  kPortLinkData = 0x0F,     // a read takes the byte the link port received
   kPortLcdBaseHigh = 0x10,  // frame address = high * 2048 + low * 8
   kPortLcdBaseLow = 0x11,
   kPortTimerControl = 0x15,  // bit 0: 1024 Hz ticks run, bit 3: programmable timer counts

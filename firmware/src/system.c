@@ -37,6 +37,15 @@ void OnProgrammableTimer(void) {
   gBlink ^= 1;
 }
 
+// Level 4, the link port: this ROM speaks no link protocol, so a byte that
+// arrives is taken and dropped (reading the status first clears an error).
+// Whoever sent it gets no answer and gives up on its own.
+void OnLink(void) {
+  ++gIrqCount[4];
+  (void)PORT(kPortLinkStatus);
+  (void)PORT(kPortLinkData);
+}
+
 void OnOnKey(void) {
   ++gIrqCount[6];
   ++gOnPresses;

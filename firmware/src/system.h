@@ -19,4 +19,5 @@ void TimersInit(void);
 // Interrupt handlers, entered from crt0.S.
 void OnTimerTick(void);
 void OnProgrammableTimer(void);
+void OnLink(void);
 void OnOnKey(void);
