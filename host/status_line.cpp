@@ -38,6 +38,10 @@ StatusLine::StatusLine(QWidget* parent)
   // The ROM's name gives way to a message while it shows; the state and the
   // speed stay.
   addWidget(rom_, 1);
+  // QStatusBar hides the name for a message only when the name is on screen:
+  // a message said before the window first shows would be drawn over it.
+  connect(this, &QStatusBar::messageChanged, rom_,
+          [this](const QString& message) { rom_->setVisible(message.isEmpty()); });
   addPermanentWidget(link_);
   link_->hide();
   addPermanentWidget(state_);
@@ -72,5 +76,6 @@ QString StatusLine::StateText() const { return state_->text(); }
 QString StatusLine::SpeedText() const { return speed_->text(); }
 QString StatusLine::RomText() const { return rom_->text(); }
 QString StatusLine::LinkText() const { return link_->text(); }
+bool StatusLine::RomNameShown() const { return !rom_->isHidden(); }
 
 }  // namespace pellux

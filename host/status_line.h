@@ -35,6 +35,8 @@ class StatusLine : public QStatusBar {
   QString SpeedText() const;
   QString RomText() const;
   QString LinkText() const;
+  // Whether the ROM's name shows (a message takes its place).
+  bool RomNameShown() const;
 
  private:
   QLabel* state_;

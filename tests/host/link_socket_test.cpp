@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "host/link_control.h"
+#include "host/status_line.h"
 #include "link/variable_file.h"
 #include "linkserver/socket_link.h"
 #include "machine/driver.h"
@@ -178,6 +179,11 @@ TEST(LinkSocket, TheCommandLineWaitsOrFailsToStart) {
   ASSERT_NE((*first)->link()->socket(), nullptr);
   const std::uint16_t port = (*first)->link()->socket()->ListeningPort();
   EXPECT_NE(port, 0);
+  // Said before the window first showed, the wait is the one text there.
+  const StatusLine& status = (*first)->window()->statusLine();
+  EXPECT_TRUE(status.currentMessage().startsWith("Waiting for another Pellux on 127.0.0.1:"))
+      << status.currentMessage().toStdString();
+  EXPECT_FALSE(status.RomNameShown()) << "the ROM's name is drawn under the message";
 
   // The same port again: the window does not start.
   auto second =
