@@ -40,8 +40,11 @@ StatusLine::StatusLine(QWidget* parent)
   addWidget(rom_, 1);
   // QStatusBar hides the name for a message only when the name is on screen:
   // a message said before the window first shows would be drawn over it.
-  connect(this, &QStatusBar::messageChanged, rom_,
-          [this](const QString& message) { rom_->setVisible(message.isEmpty()); });
+  // A message longer than the line is cut there: its tooltip has it whole.
+  connect(this, &QStatusBar::messageChanged, rom_, [this](const QString& message) {
+    rom_->setVisible(message.isEmpty());
+    setToolTip(message);
+  });
   addPermanentWidget(link_);
   link_->hide();
   addPermanentWidget(state_);
