@@ -183,10 +183,10 @@ MainWindow::MainWindow()
     return QFileDialog::getOpenFileName(this, QString(), folder);
   };
   chooseOpenFiles = [this](FileKind kind, const QString& folder) {
-    const QString filter = kind == FileKind::Send
-                               ? QStringLiteral("TI-92 Plus variables (*.9x? *.9X?);;All files (*)")
-                               : QString();
-    return QFileDialog::getOpenFileNames(this, QString(), folder, filter);
+    const bool send = kind == FileKind::Send;
+    return QFileDialog::getOpenFileNames(
+        this, send ? QStringLiteral("Send to Calculator") : QString(), folder,
+        send ? QStringLiteral("TI-92 Plus variables (*.9x? *.9X?);;All files (*)") : QString());
   };
   chooseFolder = [this](const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(this, title, start);
