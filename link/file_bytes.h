@@ -1,6 +1,7 @@
 // Small helpers shared by the readers and writers of the calculator's files
-// on the computer: numbers in both byte orders, fixed-width name fields, and
-// text from a file quoted for a message.
+// on the computer and of the link's packets: numbers in both byte orders,
+// fixed-width name fields, text from a file quoted for a message, numbers in
+// hex for one.
 #pragma once
 
 #include <cstddef>

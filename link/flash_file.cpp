@@ -2,7 +2,6 @@
 #include "link/flash_file.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "link/file_bytes.h"
@@ -132,9 +131,7 @@ FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes) {
       return fail("the header of " + part + " gives its name " + std::to_string(nameLength) +
                   " characters; there is room for 8");
     }
-    read.name.assign(rest.begin() + kNameAt,
-                     rest.begin() + static_cast<std::ptrdiff_t>(kNameAt + nameLength));
-    read.name = read.name.substr(0, read.name.find('\0'));
+    read.name = filebytes::FieldText(rest, kNameAt, nameLength);
     read.revisionMajor = rest[kRevisionAt];
     read.revisionMinor = rest[kRevisionAt + 1];
     read.deviceType = rest[kDeviceAt];

@@ -1,12 +1,15 @@
 #include "link/link_packet.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
+
+#include "link/file_bytes.h"
 
 namespace pellux {
 
 namespace {
+
+using filebytes::Hex;
 
 struct CommandInfo {
   std::uint8_t id;
@@ -27,12 +30,6 @@ const CommandInfo* FindCommand(std::uint8_t id) {
     if (info.id == id) return &info;
   }
   return nullptr;
-}
-
-std::string Hex(std::uint8_t byte) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", byte);
-  return text;
 }
 
 }  // namespace

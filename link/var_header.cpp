@@ -6,16 +6,6 @@
 
 namespace pellux {
 
-namespace {
-
-// Why a name or folder from a header will not do, or "".
-std::string HeaderNameTrouble(const char* what, const std::string& name) {
-  const std::string trouble = NameTrouble(name);
-  return trouble.empty() ? trouble : std::string(what) + " " + filebytes::Quoted(name) + " will not do: " + trouble;
-}
-
-}  // namespace
-
 std::string QualifiedName(const Variable& variable) {
   return variable.folder.empty() ? variable.name : variable.folder + "\\" + variable.name;
 }
@@ -56,8 +46,8 @@ VarHeader ParseVarHeader(std::span<const std::uint8_t> data) {
   const std::size_t separator = full.find('\\');
   std::string folder = separator == std::string::npos ? "main" : full.substr(0, separator);
   std::string name = separator == std::string::npos ? full : full.substr(separator + 1);
-  header.error = HeaderNameTrouble("the name", name);
-  if (header.error.empty()) header.error = HeaderNameTrouble("the folder name", folder);
+  header.error = DescribeNameTrouble("the name", name);
+  if (header.error.empty()) header.error = DescribeNameTrouble("the folder name", folder);
   if (!header.ok()) return header;
   header.variable.folder = std::move(folder);
   header.variable.name = std::move(name);

@@ -59,6 +59,13 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view text) {
   return bytes.size() >= text.size() && std::memcmp(bytes.data(), text.data(), text.size()) == 0;
 }
 
+// What follows each variable's data: the sum of their bytes, modulo 65536.
+std::uint16_t Checksum(std::span<const std::uint8_t> data) {
+  unsigned sum = 0;
+  for (const std::uint8_t b : data) sum += b;
+  return static_cast<std::uint16_t>(sum);
+}
+
 std::string Count(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -216,12 +223,11 @@ struct Reader {
                std::to_string(end) + ": the file is cut short, or the size is wrong";
       }
       const auto data = bytes.subspan(dataAt, dataEnd - dataAt);
-      unsigned sum = 0;
-      for (const std::uint8_t b : data) sum += b;
+      const std::uint16_t sum = Checksum(data);
       const std::uint16_t stored = Le16(bytes, dataEnd);
-      if (stored != (sum & 0xFFFF)) {
+      if (stored != sum) {
         return "the checksum of " + where + " is wrong: the file says " + Hex(stored, 4) + " (at byte " +
-               std::to_string(dataEnd) + "), its data add up to " + Hex(sum & 0xFFFF, 4) +
+               std::to_string(dataEnd) + "), its data add up to " + Hex(sum, 4) +
                ": the file is damaged";
       }
       out.variables.push_back(Variable{folder, name, type, attribute, {data.begin(), data.end()}});
@@ -281,9 +287,7 @@ std::vector<std::uint8_t> Write(const std::vector<OutEntry>& entries, const Vari
     out.insert(out.end(), kReservedBytes, 0);
     const std::vector<std::uint8_t>& data = entry.variable->data;
     out.insert(out.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (const std::uint8_t b : data) sum += b;
-    PutLe16(out, sum & 0xFFFF);
+    PutLe16(out, Checksum(data));
   }
   return out;
 }

@@ -82,6 +82,10 @@ std::string VariableTrouble(const Variable& variable);
 // it is): 1 to 8 characters, letters of the calculator's alphabet (a-z,
 // A-Z, Greek, accented), digits and '_', not beginning with a digit.
 std::string NameTrouble(std::string_view name);
+// The same for a message: "the name "1x" will not do: it begins with a
+// digit", with `what` ("the name", "the folder name") leading; "" when the
+// name is accepted.
+std::string DescribeNameTrouble(std::string_view what, std::string_view name);
 
 // The file name extension for a type id (".9xz"; ".9xu" and ".9xk" for the
 // OS and applications, which come in flash files), "" for an id the TI-92

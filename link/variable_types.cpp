@@ -95,15 +95,16 @@ std::string NameTrouble(std::string_view name) {
   return {};
 }
 
+std::string DescribeNameTrouble(std::string_view what, std::string_view name) {
+  const std::string trouble = NameTrouble(name);
+  return trouble.empty() ? trouble : std::string(what) + " " + filebytes::Quoted(name) + " will not do: " + trouble;
+}
+
 std::string VariableTrouble(const Variable& variable) {
-  using filebytes::Quoted;
-  if (std::string trouble = NameTrouble(variable.name); !trouble.empty()) {
-    return "the name " + Quoted(variable.name) + " will not do: " + trouble;
-  }
+  if (std::string trouble = DescribeNameTrouble("the name", variable.name); !trouble.empty()) return trouble;
   if (!variable.folder.empty()) {
-    if (std::string trouble = NameTrouble(variable.folder); !trouble.empty()) {
-      return "the folder name " + Quoted(variable.folder) + " will not do: " + trouble;
-    }
+    if (std::string trouble = DescribeNameTrouble("the folder name", variable.folder); !trouble.empty())
+      return trouble;
   }
   if (KindOfType(variable.type) != TypeKind::Variable) {
     return DescribeType(variable.type) + " is no variable of the TI-92 Plus";

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Writes tiles.asm and frames.asm, two programs whose pictures are tables
-too long to type: tiles.asm (about 4.5 KB) draws 28 tiles of 32 x 32 pixels,
-frames.asm (about 31 KB) shows 8 whole screens in turn. Both reach their
-tables through tables of addresses, so ld-tigcc gives them relocations."""
+"""Writes tiles.asm and frames.asm into the folder named (the current one
+without an argument), two programs whose pictures are tables too long to
+type: tiles.asm (about 4.5 KB) draws 28 tiles of 32 x 32 pixels, frames.asm
+(about 31 KB) shows 8 whole screens in turn. Both reach their tables
+through tables of addresses, so ld-tigcc gives them relocations. make.sh
+writes them afresh each time; they are not kept beside it."""
 
 import math
 import os
+import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = sys.argv[1] if len(sys.argv) > 1 else "."
 
 
 def bits_to_bytes(rows):
@@ -148,7 +151,7 @@ def write(name, code, label, pictures):
         lines += ["\teven", "%s%d:" % (label, i)]
         lines += list(dc_lines(data))
     lines.append("\tend")
-    with open(os.path.join(HERE, name), "w") as out:
+    with open(os.path.join(OUT, name), "w") as out:
         out.write("\n".join(lines) + "\n")
 
 

@@ -20,14 +20,16 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$HERE"
-python3 generate_sources.py
+# The generated sources go with the written ones into the work folder.
+python3 generate_sources.py "$work"
+cp lcdfill.asm greeting.asm tinyos.asm "$work/"
 
 assemble() {
-  "$BIN/a68k" -g -t "$1.asm" "-o$work/$1.o" >"$work/$1.log" 2>&1 || { cat "$work/$1.log" >&2; exit 1; }
+  "$BIN/a68k" -g -t "$1.asm" "-o$1.o" >"$1.log" 2>&1 || { cat "$1.log" >&2; exit 1; }
 }
-for program in lcdfill tiles frames greeting tinyos; do assemble $program; done
 (
   cd "$work"
+  for program in lcdfill tiles frames greeting tinyos; do assemble $program; done
   "$BIN/ld-tigcc" lcdfill.o -o lcdfill
   "$BIN/ld-tigcc" tiles.o -o tiles
   "$BIN/ld-tigcc" frames.o -o frames
