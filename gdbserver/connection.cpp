@@ -52,6 +52,27 @@ std::uint16_t PortOf(const sockaddr_storage& address) {
                                              : reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
+using AddressList = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
+
+// The endpoint's addresses for a stream socket (`flags` AI_PASSIVE to listen
+// on them); none, with `error` "cannot <doing> HOST:PORT: why", when the
+// host cannot be resolved.
+AddressList Resolve(const Endpoint& endpoint, int flags, const char* doing, std::string& error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(endpoint.port);
+  const int status = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found);
+  AddressList addresses(status == 0 ? found : nullptr, &freeaddrinfo);
+  if (!addresses) {
+    error = std::string("cannot ") + doing + " " + FormatAddress(endpoint.host, endpoint.port) + ": " +
+            (status != 0 ? gai_strerror(status) : "no address");
+  }
+  return addresses;
+}
+
 }  // namespace
 
 std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error) {
@@ -176,20 +197,10 @@ short Connection::PollEvents() const {
 }
 
 std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(endpoint.port);
-  const std::string where = FormatAddress(endpoint.host, endpoint.port);
-  if (const int status = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found); status != 0) {
-    error = "cannot listen on " + where + ": " + gai_strerror(status);
-    return nullptr;
-  }
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
+  const AddressList addresses = Resolve(endpoint, AI_PASSIVE, "listen on", error);
+  if (!addresses) return nullptr;
   std::string reason = "no address";
-  for (const addrinfo* a = found; a; a = a->ai_next) {
+  for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
     const int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (fd < 0) {
       reason = SystemReason();
@@ -208,7 +219,7 @@ std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& 
     getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
     return std::unique_ptr<Listener>(new Listener(fd, endpoint.host, PortOf(bound), IsLoopback(bound)));
   }
-  error = "cannot listen on " + where + ": " + reason;
+  error = "cannot listen on " + FormatAddress(endpoint.host, endpoint.port) + ": " + reason;
   return nullptr;
 }
 
@@ -234,20 +245,11 @@ struct Dialer::Target {
 };
 
 std::unique_ptr<Dialer> Dialer::Start(const Endpoint& endpoint, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(endpoint.port);
+  const AddressList addresses = Resolve(endpoint, 0, "connect to", error);
+  if (!addresses) return nullptr;
   const std::string where = FormatAddress(endpoint.host, endpoint.port);
-  if (const int status = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found); status != 0) {
-    error = "cannot connect to " + where + ": " + gai_strerror(status);
-    return nullptr;
-  }
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
   std::vector<Target> targets;
-  for (const addrinfo* a = found; a; a = a->ai_next) {
+  for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
     if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
     Target target;
     std::memcpy(&target.address, a->ai_addr, a->ai_addrlen);

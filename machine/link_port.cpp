@@ -306,8 +306,8 @@ std::uint64_t LinkTime(const Calculator& m) { return m.link.time; }
 
 bool LinkBusy(const Calculator& m) {
   const LinkPort& link = m.link;
-  return link.txFull || link.arriving || link.rxFull || !m.wire.toCalculator.empty() ||
-         !m.wire.fromCalculator.empty();
+  const bool onTheCable = m.wire.plugged && (!m.wire.toCalculator.empty() || !m.wire.fromCalculator.empty());
+  return onTheCable || link.txFull || link.arriving || link.rxFull;
 }
 
 }  // namespace pellux

@@ -177,7 +177,8 @@ void ResetLinkFromPeer(Calculator& m);
 // Link units since the machine started: the clock for the other end's
 // time-outs.
 std::uint64_t LinkTime(const Calculator& m);
-// Bytes in flight anywhere on this end (for "saved during a transfer").
+// Bytes in flight anywhere on this end: in the chip, or on a plugged cable
+// (a state saved so says it was saved during a transfer).
 bool LinkBusy(const Calculator& m);
 
 // Something at the other end of the cable (the computer's side, a socket to

@@ -82,9 +82,7 @@ std::uint8_t PeekByte(const Calculator& m, std::uint32_t address) {
   if (a < bus::kEmptyStart) return m.ram[a & bus::kRamMask];
   if (a < bus::kFlashStart) return 0;
   if (a < bus::kPortStart) return m.rom[a & bus::kFlashMask];
-  const unsigned n = a % kPortCount;
-  if (n >= port::kLinkControl && n <= port::kLinkData) return LinkPeek(m, n);
-  return m.ports[n];
+  return PortPeek(m, a);
 }
 
 bool CanPoke(std::uint32_t address) {

@@ -51,6 +51,12 @@ std::uint8_t PortRead(Calculator& m, std::uint32_t address) {
   return m.ports[n];
 }
 
+std::uint8_t PortPeek(const Calculator& m, std::uint32_t address) {
+  const unsigned n = address & kPortMask;
+  if (LinkPortNumber(n)) return LinkPeek(m, n);
+  return m.ports[n];
+}
+
 void PortWrite(Calculator& m, std::uint32_t address, std::uint8_t value) {
   if (address & kIgnoredWriteBits) return;
   std::uint8_t* ports = m.ports.data();

@@ -13,6 +13,8 @@ extern const std::array<std::uint8_t, 32> kPortStartValues;
 
 // The byte of port (address AND 0x1F), for any address from 0x600000 up.
 std::uint8_t PortRead(Calculator& m, std::uint32_t address);
+// The same byte as a debugger sees it, without side effects.
+std::uint8_t PortPeek(const Calculator& m, std::uint32_t address);
 
 // Acts on port (address AND 0x1F); addresses with bit 20 or 23 set
 // (0x700000 and up) are ignored.

@@ -234,7 +234,7 @@ std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom,
   StoreLe(&out[kRomAt], rom.hash, 8);
 
   const Pacing pacing = PendingTime(m, clock, mode);
-  LinkSection<const LinkPort> link{m.link, TransferInFlight(m) ? std::uint8_t{1} : std::uint8_t{0}};
+  LinkSection<const LinkPort> link{m.link, LinkBusy(m) ? std::uint8_t{1} : std::uint8_t{0}};
   for (const SectionKind& kind : kSectionKinds) {
     switch (kind.id) {
       case SectionId::Processor:

@@ -70,9 +70,4 @@ std::optional<std::string> ImpossibleLink(const LinkSection<LinkPort>& link, std
   return std::nullopt;
 }
 
-bool TransferInFlight(const Calculator& m) {
-  const bool onTheCable = m.wire.plugged && (!m.wire.toCalculator.empty() || !m.wire.fromCalculator.empty());
-  return onTheCable || m.link.txFull || m.link.arriving || m.link.rxFull;
-}
-
 }  // namespace pellux::state

@@ -17,8 +17,4 @@ std::optional<std::string> ImpossibleChips(const Calculator& m);
 // `badFlag` is the first flag the reader found neither 0 nor 1, else 0.
 std::optional<std::string> ImpossibleLink(const LinkSection<LinkPort>& link, std::uint8_t badFlag);
 
-// Whether a transfer is in flight on the machine's link: a byte in the
-// chip, or bytes on a plugged cable.
-bool TransferInFlight(const Calculator& m);
-
 }  // namespace pellux::state

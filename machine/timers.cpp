@@ -92,10 +92,8 @@ bool ChargeLink(Calculator& m, std::uint32_t ran, bool wasTransmitting) {
 
 // The rest of a budget while something is under way on the link: each run
 // is cut at the link's next event, so that the event falls between the
-// right two instructions. `linkAsked` tells whether the link asked for its
-// interrupt after the last instruction run, which may have put the
-// processor to sleep.
-[[gnu::noinline]] RunResult RunLinked(Calculator& m, std::uint32_t left, bool& linkAsked) {
+// right two instructions.
+[[gnu::noinline]] RunResult RunLinked(Calculator& m, std::uint32_t left) {
   for (;;) {
     const std::optional<std::uint32_t> next = LinkUnitsToNextEvent(m);
     if (next == 0u) {
@@ -108,7 +106,9 @@ bool ChargeLink(Calculator& m, std::uint32_t ran, bool wasTransmitting) {
         RunWatchedOrPlain(m, next ? std::min(left, *next) : left, ActiveBreakpoints(m.breakpoints));
     const auto ran = static_cast<std::uint32_t>(m.cpu.instructionCount - before);
     left -= ran;
-    linkAsked = ChargeLink(m, ran, transmitting);
+    const bool linkAsked = ChargeLink(m, ran, transmitting);
+    // The link may wake the processor the last instruction put to sleep.
+    if (result == RunResult::Stopped && linkAsked && (m.wakeMask & wake::kLink)) return RunResult::Completed;
     if ((result != RunResult::Completed && result != RunResult::DeviceRequest) || left == 0) {
       return Settled(m, result);
     }
@@ -118,10 +118,9 @@ bool ChargeLink(Calculator& m, std::uint32_t ran, bool wasTransmitting) {
 // Runs a budget of instructions, the link's time moving by the
 // instructions run. A quiet link costs one test: the budget runs whole,
 // unless an instruction touches the link.
-PELLUX_ALWAYS_INLINE RunResult RunSettled(Calculator& m, std::uint32_t count, bool& linkAsked) {
-  linkAsked = false;
+PELLUX_ALWAYS_INLINE RunResult RunSettled(Calculator& m, std::uint32_t count) {
   if (!LinkQuiet(m.link)) [[unlikely]] {
-    return RunLinked(m, count, linkAsked);
+    return RunLinked(m, count);
   }
   const std::uint64_t before = m.cpu.instructionCount;
   const RunResult result = RunWatchedOrPlain(m, count, ActiveBreakpoints(m.breakpoints));
@@ -130,9 +129,9 @@ PELLUX_ALWAYS_INLINE RunResult RunSettled(Calculator& m, std::uint32_t count, bo
     m.link.time += ran;
     return Settled(m, result);
   }
-  linkAsked = ChargeLink(m, ran, false);
+  ChargeLink(m, ran, false);
   if (ran == count) return Settled(m, result);
-  return RunLinked(m, count - ran, linkAsked);
+  return RunLinked(m, count - ran);
 }
 
 // The link's time while the processor sleeps, event by event, until it asks
@@ -157,12 +156,9 @@ bool SleepOnLink(Calculator& m, std::uint32_t& units) {
 
 RunOutcome Calculator::RunSlice(HostClock& clock) {
   wakeMask = wake::kAll;
-  bool linkAsked;
-  const RunResult result = RunSettled(*this, kSliceInstructions, linkAsked);
+  const RunResult result = RunSettled(*this, kSliceInstructions);
   if (result == RunResult::BreakpointHit) return RunOutcome::Breakpoint;  // no tick is charged
-  // The link may wake the processor it has just put to sleep.
-  const bool asleep = result == RunResult::Stopped && !(linkAsked && (wakeMask & wake::kLink));
-  const RunOutcome unticked = asleep ? RunOutcome::Asleep : RunOutcome::Running;
+  const RunOutcome unticked = result == RunResult::Stopped ? RunOutcome::Asleep : RunOutcome::Running;
 
   // One tick at most, however long the slice took; until a whole tick has
   // passed, the time carries over to the next slice.
@@ -192,12 +188,11 @@ RunOutcome Calculator::RunSlice(HostClock& clock) {
 }
 
 RunOutcome Calculator::RunBurst() {
-  bool linkAsked;
-  switch (RunSettled(*this, kBurstInstructions, linkAsked)) {
+  switch (RunSettled(*this, kBurstInstructions)) {
     case RunResult::BreakpointHit:
       return RunOutcome::Breakpoint;
     case RunResult::Stopped:
-      return linkAsked && (wakeMask & wake::kLink) ? RunOutcome::Running : RunOutcome::Asleep;
+      return RunOutcome::Asleep;
     default:
       return RunOutcome::Running;
   }

@@ -511,6 +511,26 @@ TEST(LinkPort, AByteWakesASleepingProcessor) {
   }
 }
 
+// The instruction that puts the processor to sleep can be the one after
+// which a byte comes in: the interrupt it asks for keeps the processor
+// awake, and the next slice runs the handler.
+TEST(LinkPort, AByteThatComesInAsTheProcessorStopsKeepsItAwake) {
+  RomBuilder rom = NopRom();
+  // The byte takes kLinkByteUnits instructions to come in: NOPs, then STOP.
+  rom.Code(kMain + 2 * (kLinkByteUnits - 1), {kStop, 0x2000, kBraSelf});
+  ReadingHandler(rom);
+  CalculatorFixture f(rom);
+  Calculator& m = *f.calc;
+  Write(m, kControl, 0x01);  // interrupt on a byte received only
+  PlugLink(m, true);
+  ASSERT_TRUE(LinkPut(m, 0xC3));
+  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
+  EXPECT_EQ(m.cpu.instructionCount, kLinkByteUnits) << "the slice ends at the STOP";
+  m.RunSlice(f.clock);
+  EXPECT_EQ(m.ram[0x5000], 0xC3);
+  EXPECT_EQ(m.cpu.d(7), 1u);
+}
+
 // While the processor sleeps, each tick moves the link by kLinkUnitsPerTick;
 // the bursts after key releases run instructions and move it by those; a
 // debugger's step moves no time but its interrupt is asked for.
