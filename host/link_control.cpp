@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/main_window.h"
+#include "host/qt_text.h"
 #include "host/screenshot_file.h"
 #include "host/settings_store.h"
 #include "host/status_line.h"
@@ -19,19 +20,6 @@
 #include "machine/files.h"
 
 namespace pellux {
-
-namespace {
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-std::filesystem::path PathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
-
-QString LowerFirst(QString text) {
-  if (!text.isEmpty()) text[0] = text[0].toLower();
-  return text;
-}
-
-}  // namespace
 
 QString ProgressText(const LinkProgress& progress) {
   const QString what = Text(progress.what);

@@ -13,6 +13,7 @@
 #include "host/lcd_view.h"
 #include "host/link_control.h"
 #include "host/main_window.h"
+#include "host/qt_text.h"
 #include "host/screenshot_file.h"
 #include "host/shell.h"
 #include "host/status_line.h"
@@ -29,8 +30,6 @@ QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 QString FileNameOf(const std::filesystem::path& path) {
   return QString::fromStdString(path.filename().string());
 }
-
-std::filesystem::path PathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
 
 }  // namespace
 
