@@ -1,7 +1,6 @@
 #include "host/link_control.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -59,13 +58,8 @@ void LinkControl::ConnectMenus() {
     SendFiles(paths);
   });
   QObject::connect(menus.getScreen, &QAction::triggered, w, [this] {
-    const QString suggested = QDir(ScreenshotFolder(settings_.LastFolder(FileKind::Screenshot)))
-                                  .filePath(DefaultScreenshotName(QDateTime::currentDateTime()));
-    QString path = window_.chooseSaveFile(FileKind::Screenshot, suggested);
-    if (path.isEmpty() || window_.CloseRequested()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
-    settings_.SetLastFolder(FileKind::Screenshot, QFileInfo(path).absolutePath());
-    RequestScreen(PathOf(path), window_.menus().screenshotAtZoom->isChecked() ? window_.zoom() : 1);
+    const QString path = ChooseScreenshotFile(window_, settings_);
+    if (!path.isEmpty()) RequestScreen(PathOf(path), ScreenshotScale(window_));
   });
   QObject::connect(menus.receivedFolder, &QAction::triggered, w, [this] {
     const QString chosen =
