@@ -1,7 +1,6 @@
 #include "host/link_control.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "host/main_window.h"
+#include "host/qt_text.h"
 #include "host/screenshot_file.h"
 #include "host/settings_store.h"
 #include "host/status_line.h"
@@ -19,19 +19,6 @@
 #include "machine/files.h"
 
 namespace pellux {
-
-namespace {
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-std::filesystem::path PathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
-
-QString LowerFirst(QString text) {
-  if (!text.isEmpty()) text[0] = text[0].toLower();
-  return text;
-}
-
-}  // namespace
 
 QString ProgressText(const LinkProgress& progress) {
   const QString what = Text(progress.what);
@@ -71,13 +58,8 @@ void LinkControl::ConnectMenus() {
     SendFiles(paths);
   });
   QObject::connect(menus.getScreen, &QAction::triggered, w, [this] {
-    const QString suggested = QDir(ScreenshotFolder(settings_.LastFolder(FileKind::Screenshot)))
-                                  .filePath(DefaultScreenshotName(QDateTime::currentDateTime()));
-    QString path = window_.chooseSaveFile(FileKind::Screenshot, suggested);
-    if (path.isEmpty() || window_.CloseRequested()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
-    settings_.SetLastFolder(FileKind::Screenshot, QFileInfo(path).absolutePath());
-    RequestScreen(PathOf(path), window_.menus().screenshotAtZoom->isChecked() ? window_.zoom() : 1);
+    const QString path = ChooseScreenshotFile(window_, settings_);
+    if (!path.isEmpty()) RequestScreen(PathOf(path), ScreenshotScale(window_));
   });
   QObject::connect(menus.receivedFolder, &QAction::triggered, w, [this] {
     const QString chosen =

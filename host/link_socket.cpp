@@ -5,6 +5,7 @@
 
 #include "host/link_control.h"
 #include "host/main_window.h"
+#include "host/qt_text.h"
 #include "host/settings_store.h"
 #include "host/status_line.h"
 #include "machine/clock.h"
@@ -16,14 +17,6 @@ namespace {
 
 // How often a socket waiting for a connection is looked at, in real time.
 constexpr std::uint32_t kWaitingLookMs = 5;
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-QString Sentence(const std::string& text) {
-  QString sentence = Text(text);
-  if (!sentence.isEmpty()) sentence[0] = sentence[0].toUpper();
-  return sentence;
-}
 
 }  // namespace
 

@@ -1,8 +1,12 @@
 #include "host/screenshot_file.h"
 
+#include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
+#include "host/main_window.h"
+#include "host/settings_store.h"
 #include "machine/files.h"
 
 namespace pellux {
@@ -16,6 +20,20 @@ QString ScreenshotFolder(const QString& lastFolder) {
   const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
   if (!pictures.isEmpty() && QDir(pictures).exists()) return pictures;
   return QDir::homePath();
+}
+
+QString ChooseScreenshotFile(MainWindow& window, SettingsStore& settings) {
+  const QString suggested = QDir(ScreenshotFolder(settings.LastFolder(FileKind::Screenshot)))
+                                .filePath(DefaultScreenshotName(QDateTime::currentDateTime()));
+  QString path = window.chooseSaveFile(FileKind::Screenshot, suggested);
+  if (path.isEmpty() || window.CloseRequested()) return {};
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
+  settings.SetLastFolder(FileKind::Screenshot, QFileInfo(path).absolutePath());
+  return path;
+}
+
+int ScreenshotScale(const MainWindow& window) {
+  return window.menus().screenshotAtZoom->isChecked() ? window.zoom() : 1;
 }
 
 std::string SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView frame, int scale) {

@@ -11,12 +11,23 @@
 
 namespace pellux {
 
+class MainWindow;
+class SettingsStore;
+
 // "pellux-2026-12-10-141503.png".
 QString DefaultScreenshotName(const QDateTime& when);
 
 // Where the dialog starts: the folder used last, else the user's pictures
 // folder, else the home folder.
 QString ScreenshotFolder(const QString& lastFolder);
+
+// The dialog of Save Screenshot and Get Screen: the PNG file chosen
+// (".png" added to a name without a suffix), its folder remembered for the
+// next time; empty when the user cancelled or the window is closing.
+QString ChooseScreenshotFile(MainWindow& window, SettingsStore& settings);
+
+// 1X, or the window's zoom while Screenshots at Window Size is checked.
+int ScreenshotScale(const MainWindow& window);
 
 // The frame as a PNG, each LCD pixel a square of `scale` pixels, written
 // atomically. Answers an empty string, or why it could not be written.

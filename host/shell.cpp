@@ -42,6 +42,10 @@ Shell::Shell(ShellOptions options)
 
 Shell::~Shell() {
   signals_.reset();
+  TearDown();
+}
+
+void Shell::TearDown() {
   gdb_.reset();
   link_.reset();
   window_.reset();
@@ -57,7 +61,7 @@ bool Shell::Create() {
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
     if (!EnterSession(options_.romPath, romIdentity_, options_.fresh, resumed)) {
-      window_.reset();
+      TearDown();
       return false;
     }
     if (!resumed.message.empty()) startNotes_.push_back(resumed.message);
@@ -72,24 +76,16 @@ bool Shell::Create() {
     romImage_ = std::move(rom.bytes);
     if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
     if (!OpenGdbPort()) {
-      window_.reset();
-      driver_.reset();
-      calc_.reset();
+      TearDown();
       return false;
     }
   } catch (const ErrMsg& error) {
     options_.showError(error, window_.get());
-    window_.reset();
-    driver_.reset();
-    calc_.reset();
+    TearDown();
     return false;
   }
   if (!OpenLink()) {
-    link_.reset();
-    gdb_.reset();
-    window_.reset();
-    driver_.reset();
-    calc_.reset();
+    TearDown();
     return false;
   }
   LoadSymbols();
@@ -196,11 +192,7 @@ int Shell::Run() {
   SaveSettings();
   // Switched off: the calculator keeps its memory for the next start.
   const int status = CloseSession();
-  gdb_.reset();
-  link_.reset();
-  window_.reset();
-  driver_.reset();
-  calc_.reset();
+  TearDown();
   return status;
 }
 

@@ -156,6 +156,9 @@ class Shell {
   bool OpenLink();
   // The debugger's symbols, from the options or beside the ROM image.
   void LoadSymbols();
+  // The machine and all that hangs on it gone, each before what it holds on
+  // to: gdb's port and the link, the window, the driver, the machine.
+  void TearDown();
 
   // Sessions (shell_sessions.cpp). Takes the session of the image at path
   // for this window, after the machine running (if any) has left its own;

@@ -1,7 +1,6 @@
 // The menus' commands on the machine: pause, speed, reset, another ROM,
 // screenshots to files, files dropped on the window; and the settings that
 // outlive a run.
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,6 +12,7 @@
 #include "host/lcd_view.h"
 #include "host/link_control.h"
 #include "host/main_window.h"
+#include "host/qt_text.h"
 #include "host/screenshot_file.h"
 #include "host/shell.h"
 #include "host/status_line.h"
@@ -29,8 +29,6 @@ QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 QString FileNameOf(const std::filesystem::path& path) {
   return QString::fromStdString(path.filename().string());
 }
-
-std::filesystem::path PathOf(const QString& path) { return std::filesystem::path(path.toStdString()); }
 
 }  // namespace
 
@@ -54,13 +52,8 @@ void Shell::ConnectMenus() {
     });
   }
   QObject::connect(menus.saveScreenshot, &QAction::triggered, w, [this] {
-    const QString suggested = QDir(ScreenshotFolder(settings_.LastFolder(FileKind::Screenshot)))
-                                  .filePath(DefaultScreenshotName(QDateTime::currentDateTime()));
-    QString path = window_->chooseSaveFile(FileKind::Screenshot, suggested);
-    if (path.isEmpty() || window_->CloseRequested()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
-    settings_.SetLastFolder(FileKind::Screenshot, FolderOf(path));
-    SaveScreenshot(PathOf(path));
+    const QString path = ChooseScreenshotFile(*window_, settings_);
+    if (!path.isEmpty()) SaveScreenshot(PathOf(path));
   });
   QObject::connect(menus.saveState, &QAction::triggered, w, [this] {
     const QString path = ChooseStateFile();
@@ -253,8 +246,7 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
 }
 
 void Shell::SaveScreenshot(const std::filesystem::path& path) {
-  const int scale = window_->menus().screenshotAtZoom->isChecked() ? window_->zoom() : 1;
-  const std::string failure = SaveScreenshotPng(path, calc_->LcdFrame(), scale);
+  const std::string failure = SaveScreenshotPng(path, calc_->LcdFrame(), ScreenshotScale(*window_));
   const QString where = QString::fromStdString(path.string());
   if (failure.empty()) {
     window_->statusLine().ShowMessage(QStringLiteral("Screenshot saved to %1").arg(where));

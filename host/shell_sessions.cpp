@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "host/main_window.h"
+#include "host/qt_text.h"
 #include "host/shell.h"
 #include "host/show_error.h"
 #include "host/signal_watch.h"
@@ -20,12 +21,9 @@ namespace pellux {
 
 namespace {
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
 // "pellux: the session could not be saved: ...", as every line there reads.
-void SayOnStandardError(QString text) {
-  if (!text.isEmpty()) text[0] = text[0].toLower();
-  std::fprintf(stderr, "pellux: %s\n", text.toStdString().c_str());
+void SayOnStandardError(const QString& text) {
+  std::fprintf(stderr, "pellux: %s\n", LowerFirst(text).toStdString().c_str());
   std::fflush(stderr);
 }
 
