@@ -125,7 +125,6 @@ class LinkControl {
   bool menusBusy_ = true;  // as the menus were last set; the first Poll sets them
 
   std::unique_ptr<SocketLink> socket_;
-  bool linkedOnce_ = false;       // the socket has been connected to another Pellux
   std::uint32_t socketLook_ = 0;  // when the waiting socket was last looked at (TickCountMs)
   std::vector<std::string> socketNotes_;
 };

@@ -71,7 +71,6 @@ std::string LinkControl::Connect(const net::Endpoint& endpoint) {
 std::string LinkControl::OpenSocket(std::unique_ptr<SocketLink> socket) {
   if (socket_) Disconnect();
   socket_ = std::move(socket);
-  linkedOnce_ = false;
   // Said at once (a warning about who can reach the port), not in passing.
   socketNotes_ = socket_->TakeMessages();
   const QString where = Text(socket_->Address());
@@ -117,7 +116,6 @@ void LinkControl::PollSocket() {
   for (const std::string& message : socket_->TakeMessages()) said << Sentence(message);
   const SocketLink::State state = socket_->state();
   const bool wanted = state == SocketLink::State::Connecting || state == SocketLink::State::Connected;
-  if (state == SocketLink::State::Connected) linkedOnce_ = true;
   if (wanted && !socketPlugged) {
     // One cable: what the computer's side was doing stops.
     const QString cancelled = MachineReplaced();
@@ -129,7 +127,7 @@ void LinkControl::PollSocket() {
   }
   bool failedToConnect = false;
   if (state == SocketLink::State::Closed) {
-    failedToConnect = !linkedOnce_;
+    failedToConnect = socket_->LinksMade() == 0;
     socket_.reset();
   }
   if (!said.isEmpty()) {

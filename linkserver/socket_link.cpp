@@ -38,6 +38,7 @@ struct SocketLink::Impl {
   std::unique_ptr<net::Connection> connection;
   std::string peer;         // the other end's address, or the one dialled
   bool introduced = false;  // its hello came: the cable is in
+  std::uint32_t linksMade = 0;
   bool closed = false;
   std::deque<std::string> messages;
 
@@ -179,6 +180,7 @@ void SocketLink::Impl::ReadHello(Calculator* m) {
   resetToSend = false;
   sinceTraffic = std::numeric_limits<std::uint64_t>::max();
   if (StartsWithBusy()) return Refused(m);
+  ++linksMade;
   Tell("linked to the Pellux at " + peer);
 }
 
@@ -361,6 +363,8 @@ SocketLink::State SocketLink::state() const {
   if (impl_->closed) return State::Closed;
   return State::Connecting;
 }
+
+std::uint32_t SocketLink::LinksMade() const { return impl_->linksMade; }
 
 std::string SocketLink::Address() const {
   if (impl_->listener && !impl_->Linked()) return impl_->listener->Address();

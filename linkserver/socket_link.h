@@ -68,6 +68,10 @@ class SocketLink : public LinkPeer {
   void Poll(int timeoutMs);
 
   State state() const;
+  // How many times another Pellux has linked here (introduced itself), one
+  // that has gone again since included: a peer may link and go within one
+  // Poll, never showing as Connected.
+  std::uint32_t LinksMade() const;
   // "127.0.0.1:5000": where it listens, or whom it is connected to.
   std::string Address() const;
   // The port it listens on (the system's choice for port 0), or 0.

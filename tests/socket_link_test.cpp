@@ -4,6 +4,7 @@
 #include "linkserver/socket_link.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -382,6 +383,38 @@ TEST(SocketLink, OnePeerAtATimeAndAPeerThatVanishes) {
   EXPECT_TRUE(PassUntil(
       {&a, &d}, [&] { return d.link->state() == SocketLink::State::Connected; }, 2000));
   EXPECT_TRUE(Has(AllMessages(*d.link), "linked to the Pellux at 127.0.0.1:"));
+}
+
+// A Pellux that introduces itself and goes before the listener looks: the
+// listener never shows it as Connected, and still counts the link made (a
+// run that waits for its peer must not wait for ever).
+TEST(SocketLink, APeerThatLinksAndGoesAtOnceIsCounted) {
+  const std::unique_ptr<SocketLink> listener = ListenOnLoopback();
+  std::string error;
+  const std::unique_ptr<net::Dialer> dialer =
+      net::Dialer::Start({"127.0.0.1", listener->ListeningPort()}, error);
+  ASSERT_TRUE(dialer) << error;
+  std::unique_ptr<net::Connection> client;
+  for (int i = 0; i < 2000 && !client && !dialer->failed(); ++i) {
+    pollfd ready{dialer->fd(), POLLOUT, 0};
+    ::poll(&ready, 1, 1);
+    client = dialer->Finish();
+  }
+  ASSERT_TRUE(client) << "no connection to the listener";
+  ASSERT_TRUE(client->Send(wire::Hello()));
+  client.reset();
+  EXPECT_EQ(listener->LinksMade(), 0u);
+
+  // The hello and the end of the connection are read in the same look.
+  std::string said;
+  for (int i = 0; i < 100 && !Has(said, "went away"); ++i) {
+    listener->Poll(10);
+    said += AllMessages(*listener);
+  }
+  EXPECT_TRUE(Has(said, "linked to the Pellux at 127.0.0.1:")) << said;
+  EXPECT_TRUE(Has(said, "went away")) << said;
+  EXPECT_EQ(listener->state(), SocketLink::State::Listening) << "ready for the next one";
+  EXPECT_EQ(listener->LinksMade(), 1u);
 }
 
 // A connection that never introduces itself keeps the place neither for

@@ -116,7 +116,8 @@ std::unique_ptr<HeadlessSocket> HeadlessSocket::Open(const net::Endpoint& endpoi
 bool HeadlessSocket::WaitForPeer() {
   if (link_->state() != SocketLink::State::Listening) return WaitToConnect();
   Say(err_, "waiting for another Pellux to link on " + link_->Address() + " (--link-connect)");
-  while (link_->state() != SocketLink::State::Connected) {
+  // Counted, not looked at: a peer may link and go within one look.
+  while (link_->LinksMade() == 0) {
     link_->Poll(250);
     Tell();
   }
