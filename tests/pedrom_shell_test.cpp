@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "machine/memory_bus.h"
 #include "machine/save_state.h"
 #include "tests/link_files.h"
 #include "tests/pedrom_support.h"
@@ -109,6 +110,8 @@ TEST_F(PedromShell, CommandsPrintWhatTheyShould) {
       {{"echo abc >one", "echo defgh >two", "ls"}, {"Directory of 'main'", "      one       two", " 2 file(s)"}},
       {{"mkdir sub", "cd sub", "echo x >inner", "ls"}, {"Directory of 'sub'", "    inner", " 1 file(s)"}},
       {{"cd nowhere"}, {" nowhere:failed", ":>"}},
+      {{"echo a >f1", "cp f1 f2", "mv f2 f3", "rm f1", "ls"}, {"Directory of 'main'", "       f3", " 1 file(s)"}},
+      {{"echo a >f1", "arc f1", "rmarc f1", "ls"}, {"Directory of 'main'", "", " 0 file(s)"}},
   };
   for (const Case& c : cases) {
     Fresh();
@@ -173,6 +176,18 @@ TEST_F(PedromShell, ArchivedFileSurvivesASavedState) {
   Enter("unarc kept");
   Enter("cat kept");
   EXPECT_EQ(RowAfter(Screen(), ":>cat kept"), "in the state") << Joined(Screen());
+}
+
+// Left without a key, PedroM switches the calculator off (its timers and
+// LCD stopped, the processor asleep until ON); ON wakes it where it was.
+TEST_F(PedromShell, SwitchesItselfOffAndOnWakesIt) {
+  Run(200.0);
+  EXPECT_EQ(PeekByte(session_->calculator(), 0x600015), 0) << "timers and LCD off";
+  EXPECT_EQ(session_->driver().mode(), Driver::Mode::Idle);
+  Keys("+0.1 tap ON\n");
+  Enter("1+1");
+  EXPECT_EQ(RowAfter(Screen(), ":>1+1"), "2.000000000000000") << Joined(Screen());
+  EXPECT_NE(PeekByte(session_->calculator(), 0x600015), 0) << "on again";
 }
 
 // Its editor, "side": two lines typed, saved on leaving (2nd ESC, then
