@@ -44,12 +44,12 @@ TEST(OsFileBoot, PedromBareOsRunsAKeyScript) {
   const test::PedromFont font = test::BootedPedromFont();
   ASSERT_FALSE(font.empty());
   const test::TempDir user, out;
-  const std::filesystem::path os =
-      user.Write("PedroM-9x.tib", Text(test::ReadWholeFile(test::PedromRom().parent_path() / "PedroM-9x.tib")));
+  const std::filesystem::path os = user.Write(
+      "PedroM-9x.tib", Text(test::ReadWholeFile(test::PedromRom().parent_path() / "PedroM-9x.tib")));
   const std::filesystem::path keys = out.Write("k.keys", "3.0 type 6*7\n+0.1 tap ENTER\n");
   const test::ToolOutcome run = test::RunHeadlessTool({os.string(), "--seconds", "4", "--keys", keys.string(),
-                                                       "--pbm", (out.path() / "a.pbm").string(), "--save-state",
-                                                       (out.path() / "a.state").string()});
+                                                       "--pbm", (out.path() / "a.pbm").string(),
+                                                       "--save-state", (out.path() / "a.state").string()});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "") << "an OS file is no suspicious image";
   std::vector<std::string> rows = ScreenFile(out.path() / "a.pbm", font);
@@ -61,10 +61,9 @@ TEST(OsFileBoot, PedromBareOsRunsAKeyScript) {
   // The state belongs to the image made of the OS, whichever file names
   // it: PedroM's flash image takes it up where it was.
   const std::filesystem::path more = out.Write("m.keys", "0.2 type 1+1\n+0.1 tap ENTER\n");
-  const test::ToolOutcome resumed =
-      test::RunHeadlessTool({test::PedromRom().string(), "--seconds", "1", "--load-state",
-                             (out.path() / "a.state").string(), "--keys", more.string(), "--pbm",
-                             (out.path() / "b.pbm").string()});
+  const test::ToolOutcome resumed = test::RunHeadlessTool(
+      {test::PedromRom().string(), "--seconds", "1", "--load-state", (out.path() / "a.state").string(),
+       "--keys", more.string(), "--pbm", (out.path() / "b.pbm").string()});
   ASSERT_EQ(resumed.status, 0) << resumed.err;
   rows = ScreenFile(out.path() / "b.pbm", font);
   EXPECT_EQ(test::RowAfter(rows, ":>6*7"), "42.00000000000000") << test::Joined(rows);
@@ -83,9 +82,11 @@ TEST(OsFileBoot, OsFilesThatCannotBootAreRefused) {
     const char* message;
   } cases[] = {
       {"cut.9xu", Bytes(tinyos.begin(), tinyos.end() - 100), "the file is cut short"},
-      {"ti89.9xu", forTi89, "this file holds an operating system \"tinyos\" for the TI-89, not the TI-92 Plus"},
+      {"ti89.9xu", forTi89,
+       "this file holds an operating system \"tinyos\" for the TI-89, not the TI-92 Plus"},
       {"sample.9xk", test::LinkDataFile("sample.9xk"),
-       "this file holds a flash application \"sample\" for the TI-92 Plus or Voyage 200, not an operating system"},
+       "this file holds a flash application \"sample\" for the TI-92 Plus or Voyage 200, not an operating "
+       "system"},
   };
   for (const Case& c : cases) {
     const test::TempDir user;
@@ -94,7 +95,8 @@ TEST(OsFileBoot, OsFilesThatCannotBootAreRefused) {
         test::RunHeadlessTool({file.string(), "--seconds", "1", "--png", (user.path() / "out.png").string()});
     EXPECT_EQ(run.status, 1) << c.name;
     EXPECT_NE(run.err.find("ROM image file could not be read.\n" + file.string() + ": "), std::string::npos)
-        << c.name << "\n" << run.err;
+        << c.name << "\n"
+        << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.name << "\n" << run.err;
     EXPECT_EQ(Names(user.path()), std::set<std::string>{c.name}) << c.name << ": nothing written";
   }

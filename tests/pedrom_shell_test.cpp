@@ -50,7 +50,9 @@ class PedromShell : public ::testing::Test {
   // A copy of the machine as PedroM booted it.
   void Fresh() { session_ = std::make_unique<HeadlessSession>(Calculator(*booted_), Pacing::Manual); }
 
-  void Run(double seconds) { session_->RunUntil(session_->Now() + static_cast<std::int64_t>(seconds * kTicksPerSecond)); }
+  void Run(double seconds) {
+    session_->RunUntil(session_->Now() + static_cast<std::int64_t>(seconds * kTicksPerSecond));
+  }
   // Types a line at the prompt and runs until a little after it is in.
   void Enter(std::string_view line) {
     session_->RunUntil(test::TypeLine(*session_, line));
@@ -107,10 +109,12 @@ TEST_F(PedromShell, CommandsPrintWhatTheyShould) {
       {{"7*6-2"}, {"40.00000000000000"}},
       {{"help"}, {"      arc       cat        cd     clean", "    clear        cp      echo      exit"}},
       {{"echo some text"}, {"some text", ":>"}},
-      {{"echo abc >one", "echo defgh >two", "ls"}, {"Directory of 'main'", "      one       two", " 2 file(s)"}},
+      {{"echo abc >one", "echo defgh >two", "ls"},
+       {"Directory of 'main'", "      one       two", " 2 file(s)"}},
       {{"mkdir sub", "cd sub", "echo x >inner", "ls"}, {"Directory of 'sub'", "    inner", " 1 file(s)"}},
       {{"cd nowhere"}, {" nowhere:failed", ":>"}},
-      {{"echo a >f1", "cp f1 f2", "mv f2 f3", "rm f1", "ls"}, {"Directory of 'main'", "       f3", " 1 file(s)"}},
+      {{"echo a >f1", "cp f1 f2", "mv f2 f3", "rm f1", "ls"},
+       {"Directory of 'main'", "       f3", " 1 file(s)"}},
       {{"echo a >f1", "arc f1", "rmarc f1", "ls"}, {"Directory of 'main'", "", " 0 file(s)"}},
   };
   for (const Case& c : cases) {
@@ -122,7 +126,8 @@ TEST_F(PedromShell, CommandsPrintWhatTheyShould) {
     ASSERT_NE(at, rows.end()) << typed << "\n" << Joined(rows);
     for (const std::string_view expected : c.printed) {
       ++at;
-      ASSERT_NE(at, rows.end()) << typed << ": nothing where \"" << expected << "\" should be\n" << Joined(rows);
+      ASSERT_NE(at, rows.end()) << typed << ": nothing where \"" << expected << "\" should be\n"
+                                << Joined(rows);
       // The cursor may blink beside the next prompt.
       const std::string row = *at == ":>?" ? ":>" : *at;
       EXPECT_EQ(row, expected) << typed << "\n" << Joined(rows);
@@ -194,8 +199,9 @@ TEST_F(PedromShell, SwitchesItselfOffAndOnWakesIt) {
 // ENTER to "Save changes?"), and shown by `cat` at the shell.
 TEST_F(PedromShell, EditorTakesTypedText) {
   Enter("side note");
-  Keys("+0.1 type hello\n+0.1 tap SPACE\n+0.1 type world\n+0.1 tap ENTER\n+0.1 type second\n"
-       "+0.2 tap =\n+0.1 tap ESC\n+0.3 tap ENTER\n");
+  Keys(
+      "+0.1 type hello\n+0.1 tap SPACE\n+0.1 type world\n+0.1 tap ENTER\n+0.1 type second\n"
+      "+0.2 tap =\n+0.1 tap ESC\n+0.3 tap ENTER\n");
   Enter("cat note");
   const std::vector<std::string> rows = Screen();
   EXPECT_EQ(RowAfter(rows, ":>cat note"), "hello world") << Joined(rows);
