@@ -163,6 +163,26 @@ TEST_F(PedromShell, ArchivedFileLivesInFlash) {
   EXPECT_EQ(RowAfter(Screen(), ":>cat keep"), "archived words") << Joined(Screen());
 }
 
+// `install format` formats the archive with PedroM's own erase routine, every
+// 64 KB block of it, and restarts: the archived file is gone and all the
+// archive memory is free again.
+TEST_F(PedromShell, FormattingTheArchiveErasesIt) {
+  const std::optional<long> empty = FlashFree();
+  ASSERT_TRUE(empty) << Joined(Screen());
+  Enter("echo soon gone >gone");
+  Enter("arc gone");
+  ASSERT_LT(FlashFree().value_or(*empty), *empty) << Joined(Screen());
+  Enter("install format");
+  Enter("yes");
+  Run(3.0);
+  Enter("ls");
+  EXPECT_EQ(RowAfter(Screen(), "Directory of 'main'"), "") << Joined(Screen());
+  EXPECT_EQ(FlashFree(), empty) << Joined(Screen());
+  const std::vector<std::uint8_t>& flash = session_->calculator().rom;
+  EXPECT_TRUE(std::all_of(flash.begin() + 0x30000, flash.end(), [](std::uint8_t b) { return b == 0xFF; }))
+      << "archive memory erased";
+}
+
 // The archived file is in the flash a saved state carries: a session resumed
 // from the state, as the window resumes its own, still has it.
 TEST_F(PedromShell, ArchivedFileSurvivesASavedState) {
