@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "link/flash_file.h"
+#include "link/os_image.h"
 #include "link/variable_file.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
@@ -18,26 +19,15 @@ namespace {
 
 constexpr std::string_view kStateMagic = "PELLUXST";
 constexpr std::string_view kVariableSignature = "**TI92P*";
-constexpr std::string_view kFlashSignature = "**TIFL**";
 // Every file of the TI link software begins "**TI": a variable file of
 // another calculator, say, whose reader tells which.
 constexpr std::string_view kLinkSoftwarePrefix = "**TI";
-// A bare OS (.tib) begins with its OS field.
-constexpr std::array<std::uint8_t, 2> kBareOs = {0x80, 0x0F};
 // Names a flash image goes by when its bytes do not show it (no vector
 // table marker where the calculator's own software has one).
 constexpr std::array<std::string_view, 3> kRomExtensions = {".rom", ".bin", ".img"};
 
 bool BeginsWith(std::span<const std::uint8_t> bytes, std::string_view text) {
   return bytes.size() >= text.size() && std::equal(text.begin(), text.end(), bytes.begin());
-}
-
-bool IsBareOs(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= kBareOs.size() && std::equal(kBareOs.begin(), kBareOs.end(), bytes.begin());
-}
-
-bool IsOsFile(std::span<const std::uint8_t> bytes) {
-  return BeginsWith(bytes, kFlashSignature) || IsBareOs(bytes);
 }
 
 bool HasRomExtension(const std::filesystem::path& path) {
@@ -123,10 +113,7 @@ RomFile ReadMachineImage(const std::filesystem::path& path) {
   if (BeginsWith(bytes, kStateMagic)) {
     NotAnImage(path, "this is a saved state, not a ROM image: File > Load State... loads it");
   }
-  if (!IsOsFile(bytes)) return rom;
-  FlashImage image = FlashImageFromOsFile(bytes);
-  if (!image.ok()) NotAnImage(path, image.error);
-  return RomFile{std::move(image.image), {}};
+  return ImageFromRomOrOsFile(path, std::move(rom));
 }
 
 }  // namespace pellux

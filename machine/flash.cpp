@@ -1,7 +1,10 @@
 // Commands are whole words: 0x5050 opens a command, 0x2020 + 0xD0D0 erases
 // the 64 KB block that holds the address, 0x1010 + any word programs it,
 // and 0xFFFF leaves the status mode. Programming can only clear bits; only
-// an erase sets them.
+// an erase sets them. As on the chip, status mode is a read mode that takes
+// the next erase or program command at once: the calculator's software
+// programs word after word, polling the status between them, without
+// leaving it.
 #include "machine/flash.h"
 
 #include <cstring>
@@ -28,8 +31,11 @@ void FlashWrite(Calculator& m, std::uint32_t offset, std::uint32_t value) {
       if (value == kOpenCommand) m.flashState = FlashState::CommandReady;
       break;
     case FlashState::StatusRead:
-      if (value == kLeaveStatus) m.flashState = FlashState::CommandReady;
-      break;
+      if (value == kLeaveStatus) {
+        m.flashState = FlashState::CommandReady;
+        break;
+      }
+      [[fallthrough]];
     case FlashState::CommandReady:
       if (value == kEraseSetup) {
         m.flashState = FlashState::EraseSetup;

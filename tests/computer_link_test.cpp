@@ -415,7 +415,8 @@ TEST(ComputerLink, FilesGoToTheCalculatorAndComeBackAsFiles) {
       sameBytes.push_back(name);
     }
   }
-  EXPECT_EQ(sameBytes, (std::vector<std::string>{"frames.9xz", "lcdfill.9xz", "pxdata.9xy", "tiles.9xz"}));
+  EXPECT_EQ(sameBytes,
+            (std::vector<std::string>{"frames.9xz", "keyecho.9xz", "lcdfill.9xz", "pxdata.9xy", "tiles.9xz"}));
 }
 
 TEST(ComputerLink, RefusesAVariableHeaderItCannotRead) {

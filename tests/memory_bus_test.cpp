@@ -1,6 +1,7 @@
 // The calculator's memory map, the flash command machine and write protection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "machine/memory_bus.h"
@@ -177,6 +178,29 @@ TEST_F(MemoryBus, FlashProgramming) {
   m.flashState = FlashState::ProgramSetup;
   WriteWord(m, 0x400200, 0xFFF0);
   EXPECT_EQ(LoadBe16(&m.rom[0x200]), 0x00F0u);
+}
+
+// The chip takes a new command in status mode: software erases a block and
+// programs a run of words, polling the status after each, and only then
+// goes back to reading the array (PedroM's archive writes every word of a
+// file this way).
+TEST_F(MemoryBus, FlashTakesCommandsInStatusMode) {
+  std::fill(m.rom.begin() + 0x30000, m.rom.begin() + 0x40000, 0x00);
+  WriteWord(m, 0x430000, 0x5050);
+  WriteWord(m, 0x430000, 0x2020);
+  WriteWord(m, 0x430000, 0xD0D0);
+  const std::uint16_t words[] = {0x1234, 0x5678, 0x9ABC};
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    WriteWord(m, 0x430000 + 2 * i, 0x1010);
+    WriteWord(m, 0x430000 + 2 * i, words[i]);
+    EXPECT_EQ(ReadWord(m, 0x430000) & 0x80, 0x80u) << "ready, word " << i;
+  }
+  WriteWord(m, 0x430000, 0x5050);
+  EXPECT_EQ(ReadWord(m, 0x430000), 0xFFFFFFFFu) << "clearing the status stays in status mode";
+  WriteWord(m, 0x430000, 0xFFFF);
+  EXPECT_EQ(ReadLong(m, 0x430000), 0x12345678u);
+  EXPECT_EQ(ReadLong(m, 0x430004), 0x9ABCFFFFu);
+  EXPECT_EQ(m.rom[0x3FFFF], 0xFF) << "the whole block erased";
 }
 
 TEST_F(MemoryBus, FlashIgnoresOtherCommands) {

@@ -57,6 +57,12 @@ PedromFont FindPedromFont(const Calculator& m) {
   return {};
 }
 
+PedromFont BootedPedromFont() {
+  HeadlessSession session(PedromRom(), Pacing::Manual);
+  session.RunUntil(3 * kTicksPerSecond);
+  return FindPedromFont(session.calculator());
+}
+
 std::vector<std::string> ScreenText(const Calculator& m, const PedromFont& font) {
   return ScreenText(m.LcdFrame(), font);
 }

@@ -38,6 +38,9 @@ using PedromFont = std::map<Glyph, char>;
 // booted machine's screen; empty when it cannot be found.
 PedromFont FindPedromFont(const Calculator& m);
 
+// The font, from PedroM's image booted for 3 s of emulated time.
+PedromFont BootedPedromFont();
+
 // Each row of the screen as text ('?' for a cell that is no glyph), right
 // spaces trimmed.
 std::vector<std::string> ScreenText(const std::array<std::uint8_t, kLcdFrameBytes>& frame, const PedromFont& font);

@@ -131,6 +131,31 @@ TEST_F(PedromTransfer, ProgramSentIsListedAndRuns) {
   }
 }
 
+// A program reads the keyboard through the OS: it waits in PedroM's
+// ngetchx until a key is pressed, and writes what it got.
+TEST_F(PedromTransfer, ProgramWaitsForAKeyAndGetsIt) {
+  const std::filesystem::path file = test::LinkDataDir() / "keyecho.9xz";
+  const VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
+  ASSERT_TRUE(read.ok()) << read.error;
+  const LinkEvent* end = RunUntilJobEnds(link().SendVariables(read.variables), 10.0);
+  ASSERT_NE(end, nullptr);
+  ASSERT_EQ(end->kind, LinkEventKind::Finished) << end->message;
+
+  TypeAndRun("keyecho", 1.0);
+  std::vector<std::string> rows = Screen();
+  EXPECT_EQ(rows[0], "Press a key") << Joined(rows);
+  EXPECT_EQ(rows[2], "") << "nothing yet\n" << Joined(rows);
+  const KeyScript key = ParseKeyScript("0 tap Q\n");
+  ASSERT_FALSE(key.error);
+  std::vector<KeyEvent> events = key.events;
+  for (KeyEvent& event : events) event.tick += session_->Now();
+  session_->ScheduleKeys(events);
+  Run(1.0);
+  rows = Screen();
+  EXPECT_EQ(rows[0], "Press a key") << Joined(rows);
+  EXPECT_EQ(rows[2], "q") << Joined(rows);
+}
+
 TEST_F(PedromTransfer, ArchivedNameIsRefused) {
   SendProgram();
   TypeAndRun("arc lcdfill", 1.0);

@@ -20,7 +20,10 @@
 #include "link/flash_file.h"
 #include "link/variable_file.h"
 #include "machine/calculator.h"
+#include "tests/headless_tool.h"
 #include "tests/link_files.h"
+#include "tests/pedrom_support.h"
+#include "tools/lcd_image.h"
 
 namespace pellux {
 namespace {
@@ -262,6 +265,31 @@ TEST(TifilesOracle, FlashFilesBothWays) {
     ASSERT_TRUE(ours.ok()) << name << ": " << ours.error;
     ExpectSamePart(ours.parts[0], ReadFlashWithTifiles((test::LinkDataDir() / name).string()));
   }
+}
+
+// PedroM in the .9xu that libtifiles makes of its bare OS, given to
+// pellux-headless as a user would: it boots to its prompt and computes, and
+// nothing is written beside the file.
+TEST(TifilesOracle, PedromBootsFromTheirOsFile) {
+  if (const std::string missing = test::PedromMissing(); !missing.empty()) GTEST_SKIP() << missing;
+  const Scratch dir, out;
+  const std::string file = dir / "PedroM.9xu";
+  WriteFlashWithTifiles(file, {"PedroM", kDeviceTi92Plus, kFlashOs, 0, 83,
+                               test::ReadWholeFile(test::PedromRom().parent_path() / "PedroM-9x.tib")});
+  const std::string keys = "3 type 1/4\n+0.1 tap ENTER\n";
+  WriteBytes(out / "k.keys", Bytes(keys.begin(), keys.end()));
+  const test::ToolOutcome run =
+      test::RunHeadlessTool({file, "--seconds", "4", "--keys", out / "k.keys", "--pbm", out / "screen.pbm"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Bytes frame = DecodePbm(test::ReadWholeFile(out / "screen.pbm"));
+  ASSERT_EQ(frame.size(), kLcdFrameBytes);
+  std::array<std::uint8_t, kLcdFrameBytes> lcd;
+  std::copy(frame.begin(), frame.end(), lcd.begin());
+  const std::vector<std::string> rows = test::ScreenText(lcd, test::BootedPedromFont());
+  EXPECT_EQ(rows[0].substr(0, test::kPedromBanner.size()), test::kPedromBanner) << test::Joined(rows);
+  EXPECT_EQ(test::RowAfter(rows, ":>1/4"), ".2500000000000000") << test::Joined(rows);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()), fs::directory_iterator()), 1)
+      << "only the OS file in its folder";
 }
 
 TEST(TifilesOracle, ExtensionsOfEveryTypeId) {

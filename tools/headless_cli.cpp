@@ -8,6 +8,7 @@
 
 #include "cpu/exceptions.h"
 #include "gdbserver/connection.h"
+#include "link/os_image.h"
 #include "link/transfer_files.h"
 #include "machine/errors.h"
 #include "machine/files.h"
@@ -194,7 +195,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   std::unique_ptr<HeadlessSession> session;
   RomIdentity romIdentity;
   try {
-    const RomFile rom = ReadRomFile(options.rom);
+    const RomFile rom = ImageFromRomOrOsFile(options.rom, ReadRomFile(options.rom));
     romIdentity = IdentifyRom(rom.bytes);
     for (const std::string& warning : rom.warnings) {
       std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(),
@@ -362,9 +363,10 @@ std::string HeadlessUsage() {
          "                       [--gdb [HOST:]PORT] [--calculator-speed]\n"
          "                       [--send FILE]... [--receive-dir DIR]\n"
          "                       [--link-listen [HOST:]PORT | --link-connect [HOST:]PORT]\n"
-         "Boots the TI-92 Plus flash image ROM without a window, runs it for S seconds of\n"
-         "emulated time (default 2), pressing keys as the SCRIPT file says, then writes\n"
-         "the LCD as a 240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
+         "Boots the TI-92 Plus flash image ROM (or the image made of an OS file, .9xu\n"
+         "or a bare .tib) without a window, runs it for S seconds of emulated time\n"
+         "(default 2), pressing keys as the SCRIPT file says, then writes the LCD as a\n"
+         "240 x 128 PNG and/or PBM (dark pixels black) and prints what ran.\n"
          "\n"
          "  --seconds S     emulated seconds to run, 0 to 86400 (fractions allowed)\n"
          "  --keys SCRIPT   key presses and releases at emulated times (below)\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "link/os_image.h"
 #include "machine/rom_file.h"
 
 namespace pellux {
@@ -30,7 +31,7 @@ HeadlessSession::HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacin
     : HeadlessSession(Calculator(rom), pacing) {}
 
 HeadlessSession::HeadlessSession(const std::filesystem::path& rom, Pacing pacing)
-    : HeadlessSession(ReadRomFile(rom).bytes, pacing) {}
+    : HeadlessSession(ImageFromRomOrOsFile(rom, ReadRomFile(rom)).bytes, pacing) {}
 
 std::int64_t HeadlessSession::Now() const {
   const std::int64_t elapsed = heldSince_.value_or(clock_->PerfCounter()) - startCount_;

@@ -22,22 +22,23 @@ trap 'rm -rf "$work"' EXIT
 cd "$HERE"
 # The generated sources go with the written ones into the work folder.
 python3 generate_sources.py "$work"
-cp lcdfill.asm greeting.asm tinyos.asm "$work/"
+cp lcdfill.asm keyecho.asm greeting.asm tinyos.asm "$work/"
 
 assemble() {
   "$BIN/a68k" -g -t "$1.asm" "-o$1.o" >"$1.log" 2>&1 || { cat "$1.log" >&2; exit 1; }
 }
 (
   cd "$work"
-  for program in lcdfill tiles frames greeting tinyos; do assemble $program; done
+  for program in lcdfill keyecho tiles frames greeting tinyos; do assemble $program; done
   "$BIN/ld-tigcc" lcdfill.o -o lcdfill
+  "$BIN/ld-tigcc" keyecho.o -o keyecho
   "$BIN/ld-tigcc" tiles.o -o tiles
   "$BIN/ld-tigcc" frames.o -o frames
   # The program is left behind: only its data variable is kept.
   "$BIN/ld-tigcc" greeting.o -o greeting -d 'main\pxdata' -output-data-var pxdata 2>/dev/null
   "$BIN/ld-tigcc" --flash-os --outputbin tinyos.o -o tinyos 2>/dev/null
 )
-cp "$work"/{lcdfill,tiles,frames}.9xz "$work"/pxdata.9xy "$work"/tinyos-9x.tib "$HERE/"
+cp "$work"/{lcdfill,keyecho,tiles,frames}.9xz "$work"/pxdata.9xy "$work"/tinyos-9x.tib "$HERE/"
 
 gcc -O1 -o "$work/tifiles_maker" "$HERE/tifiles_maker.c" $(pkg-config --cflags --libs tifiles2) 2>"$work/gcc.log" ||
   { cat "$work/gcc.log" >&2; exit 1; }

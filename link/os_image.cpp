@@ -1,0 +1,33 @@
+#include "link/os_image.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
+
+#include "link/flash_file.h"
+#include "machine/errors.h"
+#include "machine/files.h"
+
+namespace pellux {
+
+namespace {
+constexpr std::string_view kFlashSignature = "**TIFL**";
+constexpr std::array<std::uint8_t, 2> kBareOs = {0x80, 0x0F};
+}  // namespace
+
+bool IsOsFile(std::span<const std::uint8_t> bytes) {
+  const auto begins = [&](auto&& prefix) {
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+  };
+  return begins(kFlashSignature) || begins(kBareOs);
+}
+
+RomFile ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom) {
+  if (!IsOsFile(rom.bytes)) return rom;
+  FlashImage image = FlashImageFromOsFile(rom.bytes);
+  if (!image.ok()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, image.error));
+  return RomFile{std::move(image.image), {}};
+}
+
+}  // namespace pellux
