@@ -84,7 +84,8 @@ class MainWindow : public QWidget {
   StatusLine& statusLine() const { return *status_; }
   LcdView& lcdView() const { return *view_; }
 
-  // View > Full Screen: the LCD at the largest whole factor, centred on black.
+  // View > Full Screen: the LCD at the largest whole factor, centred on
+  // black, without the menu bar and the status line. Esc and F11 leave it.
   void SetFullScreen(bool on);
   // The Pause item's text, for the machine's state.
   void ShowPaused(bool paused);
@@ -131,6 +132,8 @@ class MainWindow : public QWidget {
   void CheckZoomItem(int zoom);
   void ShowHelpWindow(QWidget* window);
   void ShowNoticeBox(const QString& text);
+  // Full screen: the menu bar over the LCD while the mouse is at the top.
+  void FollowMouseInFullScreen(QPoint at);
 
   Calculator& machine() const;
 

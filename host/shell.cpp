@@ -10,6 +10,7 @@
 #include "host/gdb_port.h"
 #include "host/link_control.h"
 #include "host/main_window.h"
+#include "host/recent_files.h"
 #include "host/session_store.h"
 #include "host/show_error.h"
 #include "host/signal_watch.h"
@@ -47,6 +48,7 @@ Shell::~Shell() {
 
 void Shell::TearDown() {
   gdb_.reset();
+  recent_.reset();
   link_.reset();
   window_.reset();
   driver_.reset();

@@ -1,13 +1,16 @@
 #include "host/status_line.h"
 
-#include <QLabel>
+#include <QPainter>
+#include <QStyleOption>
 #include <cmath>
 
 namespace pellux {
 
 namespace {
 constexpr int kMessageMs = 5000;
-}
+// The room kept free before each field on the right, in average characters.
+constexpr int kFieldGap = 2;
+}  // namespace
 
 QString StateName(MachineState state) {
   switch (state) {
@@ -25,32 +28,62 @@ QString StateName(MachineState state) {
   return {};
 }
 
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void ElidedLabel::SetWholeText(const QString& text) {
+  whole_ = text;
+  setToolTip(text);
+  Elide();
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+  return QSize(fontMetrics().horizontalAdvance(QStringLiteral("W\u2026W")), QLabel::minimumSizeHint().height());
+}
+
+QSize ElidedLabel::sizeHint() const { return minimumSizeHint(); }
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  Elide();
+}
+
+void ElidedLabel::Elide() {
+  const int room = contentsRect().width() - 2 * margin();
+  setText(fontMetrics().elidedText(whole_, Qt::ElideMiddle, std::max(room, 0)));
+}
+
 StatusLine::StatusLine(QWidget* parent)
     : QStatusBar(parent),
+      text_(new ElidedLabel(this)),
       state_(new QLabel(this)),
       speed_(new QLabel(this)),
-      rom_(new QLabel(this)),
       link_(new QLabel(this)) {
   setSizeGripEnabled(false);
   // Room for "100000 %" so that the line does not jump as the figure changes.
   speed_->setMinimumWidth(speed_->fontMetrics().horizontalAdvance(QStringLiteral("100000 %")));
   speed_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // The ROM's name gives way to a message while it shows; the state and the
-  // speed stay.
-  addWidget(rom_, 1);
-  // QStatusBar hides the name for a message only when the name is on screen:
-  // a message said before the window first shows would be drawn over it.
-  // A message longer than the line is cut there: its tooltip has it whole.
-  connect(this, &QStatusBar::messageChanged, rom_, [this](const QString& message) {
-    rom_->setVisible(message.isEmpty());
-    setToolTip(message);
-  });
+  const int gap = kFieldGap * fontMetrics().averageCharWidth();
+  for (QLabel* field : {state_, link_}) field->setContentsMargins(gap, 0, 0, 0);
+  // Every field is permanent: the bar's own message would be drawn over
+  // them. The messages take the room the others leave, cut to fit.
+  addPermanentWidget(text_, 1);
   addPermanentWidget(link_);
   link_->hide();
   addPermanentWidget(state_);
   addPermanentWidget(speed_);
+  connect(this, &QStatusBar::messageChanged, this, [this] { ShowText(); });
   SetState(MachineState::Running);
   SetSpeed(std::nullopt);
+}
+
+void StatusLine::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QStyleOption option;
+  option.initFrom(this);
+  style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, this);
 }
 
 void StatusLine::SetState(MachineState state, const QString& text) {
@@ -62,8 +95,8 @@ void StatusLine::SetSpeed(std::optional<double> percent) {
 }
 
 void StatusLine::SetRomName(const QString& name) {
-  rom_->setText(name);
-  rom_->setToolTip(name);
+  romName_ = name;
+  ShowText();
 }
 
 void StatusLine::SetLinkText(const QString& text) {
@@ -75,10 +108,15 @@ void StatusLine::ShowMessage(const QString& text) { showMessage(text, kMessageMs
 
 void StatusLine::ShowLastingMessage(const QString& text) { showMessage(text); }
 
+void StatusLine::ShowText() {
+  const QString message = currentMessage();
+  text_->SetWholeText(message.isEmpty() ? romName_ : message);
+}
+
 QString StatusLine::StateText() const { return state_->text(); }
 QString StatusLine::SpeedText() const { return speed_->text(); }
-QString StatusLine::RomText() const { return rom_->text(); }
+QString StatusLine::RomText() const { return romName_; }
 QString StatusLine::LinkText() const { return link_->text(); }
-bool StatusLine::RomNameShown() const { return !rom_->isHidden(); }
+bool StatusLine::RomNameShown() const { return currentMessage().isEmpty() && !romName_.isEmpty(); }
 
 }  // namespace pellux

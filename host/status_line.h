@@ -3,14 +3,32 @@
 // goes, and short messages.
 #pragma once
 
+#include <QLabel>
 #include <QStatusBar>
 #include <optional>
-
-class QLabel;
 
 namespace pellux {
 
 enum class MachineState { Running, Asleep, Paused, InDebugger, StoppedByGdb };
+
+// A line of text cut in the middle ("Screenshot saved to /home/...x.png")
+// where it does not fit; its tooltip has it whole. It never asks for more
+// room than a few characters, so a long text does not widen the window.
+class ElidedLabel : public QLabel {
+ public:
+  explicit ElidedLabel(QWidget* parent);
+  void SetWholeText(const QString& text);
+  const QString& wholeText() const { return whole_; }
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Elide();
+  QString whole_;
+};
 
 class StatusLine : public QStatusBar {
  public:
@@ -37,12 +55,23 @@ class StatusLine : public QStatusBar {
   QString LinkText() const;
   // Whether the ROM's name shows (a message takes its place).
   bool RomNameShown() const;
+  // The field of the messages and the ROM's name, and the state's: each
+  // keeps its own place on the line.
+  const ElidedLabel& textField() const { return *text_; }
+  const QLabel& stateField() const { return *state_; }
+
+ protected:
+  // The messages have a field of their own: the bar draws none itself.
+  void paintEvent(QPaintEvent* event) override;
 
  private:
+  void ShowText();
+
+  ElidedLabel* text_;  // the message, or the ROM's name when there is none
   QLabel* state_;
   QLabel* speed_;
-  QLabel* rom_;
   QLabel* link_;
+  QString romName_;
 };
 
 QString StateName(MachineState state);

@@ -10,10 +10,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 
 #include "host/lcd_view.h"
 #include "host/main_window.h"
@@ -90,7 +92,7 @@ TEST(MenuBar, HasTheSixMenusWithTheirItemsAndKeys) {
   EXPECT_EQ(names, (QStringList{"&File", "&Emulation", "&Link", "&View", "&Debug", "&Help"}));
   EXPECT_TRUE(f.window().menus().saveState->isEnabled());
   EXPECT_EQ(Titles(menus[0]->menu()),
-            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "S&end to Calculator...",
+            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "Recen&t", "S&end to Calculator...",
                          "&Save State...", "&Load State...", "Save Scree&nshot...",
                          "Screenshots at &Window Size", "&Reset", "&Quit"}));
   EXPECT_EQ(f.window().menus().quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -361,25 +363,75 @@ TEST(Help, KeysAndAboutOpenTheirWindows) {
   EXPECT_EQ(shown, 2);
 }
 
-TEST(View, FullScreenScalesTheLcdByAWholeFactorAndComesBack) {
-  MenuFixture f;
-  ASSERT_TRUE(f.created);
-  MainWindow& w = f.window();
-  w.show();
-  w.menus().fullScreen->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_TRUE(w.isFullScreen());
-  EXPECT_EQ(w.geometry(), w.screen()->geometry()) << "the whole screen";
-  const QSize area = w.lcdView().size();
-  EXPECT_EQ(area.width(), w.width()) << "the LCD's area is all of the window between the bars";
-  EXPECT_EQ(area.height(), w.height() - w.MenuBar()->height() - w.statusLine().height());
-  const int expected = std::min(area.width() / 240, area.height() / 128);
-  EXPECT_GE(expected, 2) << "a screen larger than 2X";
-  EXPECT_EQ(w.lcdView().DeviceScale(), expected);
-  w.menus().fullScreen->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_FALSE(w.isFullScreen());
-  EXPECT_EQ(w.lcdView().size(), QSize(720, 384));
+void MoveMouse(QWidget& over, QPoint at) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(over.mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(&over, &move);
+}
+
+// Full screen shows the LCD alone, scaled by a whole factor; the menu bar
+// comes back over it at the top edge, and each way out leaves it without
+// touching the calculator.
+TEST(View, FullScreenShowsTheLcdAloneAndEachWayOutLeavesIt) {
+  constexpr unsigned kCodeEsc = 70;
+  const struct {
+    const char* way;
+    std::function<void(MenuFixture&)> leave;
+  } ways[] = {
+      {"Esc", [](MenuFixture& f) { Key(f.window(), QEvent::KeyPress, Qt::Key_Escape, 10); }},
+      {"F11", [](MenuFixture& f) { Key(f.window(), QEvent::KeyPress, Qt::Key_F11, 10); }},
+      {"the context menu", [](MenuFixture& f) { f.window().ContextMenu()->actions().back()->trigger(); }},
+      {"View > Full Screen", [](MenuFixture& f) { f.window().menus().fullScreen->trigger(); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.way);
+    MenuFixture f;
+    ASSERT_TRUE(f.created);
+    MainWindow& w = f.window();
+    w.show();
+    w.menus().fullScreen->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isFullScreen());
+    EXPECT_EQ(w.geometry(), w.screen()->geometry()) << "the whole screen";
+    EXPECT_FALSE(w.MenuBar()->isVisible());
+    EXPECT_FALSE(w.statusLine().isVisible());
+    const QRect area = w.lcdView().geometry();
+    EXPECT_EQ(area, w.rect()) << "the LCD's area is all of the window";
+    const int expected = std::min(area.width() / 240, area.height() / 128);
+    EXPECT_GE(expected, 2) << "a screen larger than 2X";
+    EXPECT_EQ(w.lcdView().DeviceScale(), expected);
+
+    // The mouse at the top edge: the menu bar, over the LCD, which stays.
+    MoveMouse(w.lcdView(), QPoint(area.width() / 2, 0));
+    EXPECT_TRUE(w.MenuBar()->isVisible());
+    EXPECT_EQ(w.MenuBar()->geometry().top(), 0);
+    EXPECT_EQ(w.lcdView().geometry(), area);
+    MoveMouse(w.lcdView(), QPoint(area.width() / 2, area.height() / 2));
+    EXPECT_FALSE(w.MenuBar()->isVisible()) << "gone when the mouse leaves it";
+
+    way.leave(f);
+    f.Passes(5);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isFullScreen());
+    EXPECT_FALSE(w.menus().fullScreen->isChecked());
+    EXPECT_TRUE(w.MenuBar()->isVisible());
+    EXPECT_TRUE(w.statusLine().isVisible());
+    EXPECT_EQ(w.lcdView().size(), QSize(720, 384));
+    EXPECT_GE(w.lcdView().geometry().top(), w.MenuBar()->geometry().bottom());
+    EXPECT_FALSE(Down(f.calc(), kCodeEsc)) << "leaving presses no calculator key";
+    EXPECT_EQ(f.debuggerOpened, 0) << "nor opens the debugger";
+    Key(w, QEvent::KeyRelease, Qt::Key_Escape, 11);
+    Key(w, QEvent::KeyRelease, Qt::Key_F11, 11);
+    f.Passes(5);
+
+    // Outside full screen the keys are the calculator's ESC and the debugger's.
+    Key(w, QEvent::KeyPress, Qt::Key_Escape, 20);
+    f.Passes(5);
+    EXPECT_TRUE(Down(f.calc(), kCodeEsc));
+    Key(w, QEvent::KeyPress, Qt::Key_F11, 21);
+    f.Passes(5);
+    EXPECT_EQ(f.debuggerOpened, 1);
+  }
 }
 
 TEST(Close, QuitOrClosingWithAModalDialogUpEndsTheProgramAndKeepsTheSettings) {
