@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -202,6 +203,14 @@ MainWindow::MainWindow()
     return QInputDialog::getText(this, title, label, QLineEdit::Normal, suggested).trimmed();
   };
   showNotice = [this](const QString& text) { ShowNoticeBox(text); };
+  confirm = [this](const QString& question, const QString& goText) {
+    if (!PlatformShowsWindows()) return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Pellux"), question, QMessageBox::Cancel, this);
+    QPushButton* go = box.addButton(goText, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == go;
+  };
   setAcceptDrops(true);
   showError = [this](const ErrMsg& error) { ShowError(error, this); };
   showWarning = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Pellux"), text); };

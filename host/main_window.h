@@ -104,6 +104,9 @@ class MainWindow : public QWidget {
   // A warning that does not stop the machine: a box beside the window, to
   // which what comes while it is open is added (one box, however many).
   std::function<void(const QString& text)> showNotice;
+  // A yes-or-no question before something that cannot be undone: true to
+  // go on. A box with `goText` and Cancel where windows can be seen, else yes.
+  std::function<bool(const QString& question, const QString& goText)> confirm;
   // Files dropped on the window, in the order given.
   std::function<void(const QStringList& paths)> filesDropped;
 

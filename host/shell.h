@@ -211,6 +211,10 @@ class Shell {
   bool closedBySignal_ = false;
 };
 
+// "ti92p.rom: the image is only zeros ...": what a suspect image is told
+// with, at the start and when opened later.
+std::string ImageNote(const std::filesystem::path& path, const std::string& warning);
+
 // The whole program: the window on the ROM image, or a start-up error and 1.
 int RunPellux(ShellOptions options = {});
 

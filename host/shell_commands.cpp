@@ -25,6 +25,10 @@ namespace pellux {
 
 namespace {
 
+const QString kResetQuestion = QStringLiteral(
+    "Reset the calculator?\n\nIt boots afresh from its ROM image: what runs now and what its memory holds are "
+    "lost. File > Save State... keeps them in a file first.");
+
 QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
 QString FileNameOf(const std::filesystem::path& path) {
@@ -43,7 +47,9 @@ void Shell::ConnectMenus() {
     QObject::connect(menus.speeds[i], &QAction::triggered, w, [this, i] { SetSpeed(static_cast<Speed>(i)); });
   }
   QObject::connect(menus.calculatorSpeed, &QAction::toggled, w, [this](bool on) { SetCalculatorSpeed(on); });
-  QObject::connect(menus.reset, &QAction::triggered, w, [this] { Reset(); });
+  QObject::connect(menus.reset, &QAction::triggered, w, [this] {
+    if (window_->confirm(kResetQuestion, QStringLiteral("&Reset")) && !window_->CloseRequested()) Reset();
+  });
   for (const bool cold : {false, true}) {
     QObject::connect(cold ? menus.openRomCold : menus.openRom, &QAction::triggered, w, [this, cold] {
       QString folder = settings_.LastFolder(FileKind::Rom);
@@ -238,15 +244,22 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     QString message =
         (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))
             .arg(QString::fromStdString(options_.romPath.string()));
-    for (const std::string& warning : rom.warnings)
-      message += QStringLiteral("; ") + QString::fromStdString(warning);
     if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
     window_->statusLine().ShowMessage(message);
+    // A suspect image is told in the box the start gives it.
+    if (!rom.warnings.empty()) {
+      QStringList notes;
+      for (const std::string& warning : rom.warnings) notes << Text(ImageNote(path, warning));
+      window_->showNotice(notes.join(QLatin1Char('\n')));
+    }
     if (!resumed.message.empty()) window_->showWarning(QString::fromStdString(resumed.message));
     return true;
   } catch (const ErrMsg& error) {
     window_->statusLine().ShowMessage(QString::fromUtf8(StringText(error.textId)));
-    window_->showError(error);
+    // Not the start's error: the box is titled with what failed.
+    ErrMsg shown = error;
+    shown.captionId = kStrOpenRomCaption;
+    window_->showError(shown);
     return false;
   }
 }

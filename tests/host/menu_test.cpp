@@ -24,6 +24,7 @@
 #include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "machine/rom_file.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/host/test_roms.h"
 #include "tests/test_support.h"
@@ -53,7 +54,9 @@ struct MenuFixture : ShellFixture {
     window().chooseOpenFile = [this](FileKind, const QString&) { return answer; };
     window().showError = [this](const ErrMsg& error) {
       errors << QString::fromUtf8(StringText(error.textId)) + " | " + QString::fromStdString(error.detail);
+      captions << QString::fromUtf8(StringText(error.captionId));
     };
+    window().showNotice = [this](const QString& text) { notices << text; };
     window().showWarning = [this](const QString& text) { errors << text; };
   }
   void Passes(int count) {
@@ -64,6 +67,8 @@ struct MenuFixture : ShellFixture {
   QString answer;  // what the next file dialog answers
   std::vector<std::pair<FileKind, QString>> savesAsked;
   QStringList errors;
+  QStringList captions;  // the titles of the error boxes
+  QStringList notices;
 };
 
 // A processor that never sleeps, with the timers ticking.
@@ -209,7 +214,7 @@ TEST(Emulation, UnlimitedRunsOneTickPerSliceAndSaysHowFarAhead) {
   EXPECT_NEAR(shown, 100.0 * 2001 / 512, 2) << "calculator time far ahead of real time";
 }
 
-TEST(File, ResetColdBootsFromTheImageKeepingTheBreakpoints) {
+TEST(File, ResetAsksFirstThenColdBootsFromTheImageKeepingTheBreakpoints) {
   MenuFixture f;
   ASSERT_TRUE(f.created);
   f.Passes(200);
@@ -217,7 +222,22 @@ TEST(File, ResetColdBootsFromTheImageKeepingTheBreakpoints) {
   f.calc().ram[0x100] = 0xAB;
   const std::uint64_t ran = f.calc().cpu.instructionCount;
   ASSERT_GT(ran, 0u);
+  QStringList asked;
+  bool answer = false;
+  f.window().confirm = [&](const QString& question, const QString& goText) {
+    asked << question + " | " + goText;
+    return answer;
+  };
   f.window().menus().reset->trigger();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].startsWith("Reset the calculator?")) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].endsWith(" | &Reset"));
+  EXPECT_EQ(f.calc().cpu.instructionCount, ran) << "cancelled: the machine as it was";
+  EXPECT_EQ(f.calc().ram[0x100], 0xAB);
+
+  answer = true;
+  f.window().menus().reset->trigger();
+  EXPECT_EQ(asked.size(), 2);
   EXPECT_EQ(f.calc().cpu.instructionCount, 0u);
   EXPECT_EQ(f.calc().ram[0x100], 0);
   EXPECT_TRUE(f.calc().breakpoints.Contains(0x123456));
@@ -250,6 +270,7 @@ TEST(File, OpenRomBootsTheImageOrSaysWhyNotAndRunsOn) {
     f.window().menus().openRom->trigger();
     ASSERT_EQ(f.errors.size(), 1) << c.path.toStdString();
     EXPECT_TRUE(f.errors[0].startsWith(c.text)) << f.errors[0].toStdString();
+    EXPECT_EQ(f.captions.back(), "Open ROM: the Image Was Not Opened") << "not the start's error";
     EXPECT_TRUE(f.errors[0].contains(c.path)) << "the path is named: " << f.errors[0].toStdString();
     EXPECT_EQ(&f.calc(), before);
     f.Passes(10);
@@ -270,6 +291,28 @@ TEST(File, OpenRomBootsTheImageOrSaysWhyNotAndRunsOn) {
   EXPECT_EQ(f.calc().cpu.instructionCount, 0u) << "a fresh machine";
   EXPECT_EQ(f.calc().rom[0x12000], other[0x12000]);
   EXPECT_EQ(f.status().RomText(), "other.rom");
+  EXPECT_TRUE(f.notices.isEmpty()) << "a sound image: nothing to warn about";
+
+  // A suspect image runs, with the box the start gives it.
+  const QString zeros = dir.filePath("zeros.rom");
+  {
+    QFile file(zeros);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(0x200000, '\0'));
+  }
+  f.answer = zeros;
+  f.window().menus().openRom->trigger();
+  EXPECT_EQ(f.status().RomText(), "zeros.rom");
+  ASSERT_EQ(f.notices.size(), 1);
+  const RomFile read = ReadRomFile(zeros.toStdString());
+  ASSERT_FALSE(read.warnings.empty());
+  std::string expected;
+  for (const std::string& warning : read.warnings) {
+    if (!expected.empty()) expected += '\n';
+    expected += ImageNote(zeros.toStdString(), warning);
+  }
+  EXPECT_EQ(f.notices[0].toStdString(), expected);
+  EXPECT_TRUE(f.notices[0].startsWith(zeros + ": ")) << f.notices[0].toStdString();
 }
 
 TEST(File, SaveScreenshotWritesThePngTheUserNamed) {
