@@ -3,32 +3,14 @@
 // goes, and short messages.
 #pragma once
 
-#include <QLabel>
 #include <QStatusBar>
+
+#include "host/elided_label.h"
 #include <optional>
 
 namespace pellux {
 
 enum class MachineState { Running, Asleep, Paused, InDebugger, StoppedByGdb };
-
-// A line of text cut in the middle ("Screenshot saved to /home/...x.png")
-// where it does not fit; its tooltip has it whole. It never asks for more
-// room than a few characters, so a long text does not widen the window.
-class ElidedLabel : public QLabel {
- public:
-  explicit ElidedLabel(QWidget* parent);
-  void SetWholeText(const QString& text);
-  const QString& wholeText() const { return whole_; }
-  QSize sizeHint() const override;
-  QSize minimumSizeHint() const override;
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
- private:
-  void Elide();
-  QString whole_;
-};
 
 class StatusLine : public QStatusBar {
  public:

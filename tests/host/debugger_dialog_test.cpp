@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -316,6 +317,38 @@ TEST(DebugDialog, LayoutHasTheListingWideOnTheLeftAndTheControlsBelow) {
   EXPECT_LE(QFontMetrics(memory.font()).horizontalAdvance(memory.item(0)->text()), memory.viewport()->width());
   EXPECT_GT(StopLine(dialog).size(), 0);
   EXPECT_LT(Child<QLabel>(dialog, "stopReason").geometry().bottom(), listing.top());
+}
+
+// Shrunk as far as it goes, with a message over two lines, the dialog still
+// shows every register line whole (SR and the flags too) clear of the memory
+// bar, and the listing keeps the most room.
+TEST(DebugDialog, AtItsSmallestTheRegistersShowWholeAndTheListingHasTheRoom) {
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "with gdb's message" : "without a message");
+    CalculatorFixture f(NopRom());
+    DebugDialog dialog(nullptr, *f.calc, false);
+    dialog.SetHeldElsewhere(held);
+    ShowAndSettle(dialog);
+    dialog.resize(dialog.minimumSize().expandedTo(dialog.minimumSizeHint()));
+    dialog.resize(1, 1);  // the window manager can go no smaller than the minimum
+    QCoreApplication::processEvents();
+    const QListWidget& regs = Registers(dialog);
+    ASSERT_EQ(regs.count(), 22);
+    for (int row = 0; row < regs.count(); ++row) {
+      const QRect line = regs.visualItemRect(regs.item(row));
+      EXPECT_LE(line.bottom(), regs.viewport()->height()) << regs.item(row)->text().toStdString();
+      EXPECT_LE(line.right(), regs.viewport()->width()) << regs.item(row)->text().toStdString();
+    }
+    const QRect registers = regs.geometry();
+    EXPECT_LT(registers.bottom(), Child<QComboBox>(dialog, "follow").geometry().top()) << "clear of the memory bar";
+    EXPECT_LT(registers.bottom(), Memory(dialog).geometry().top());
+    const QRect listing = Listing(dialog).geometry();
+    EXPECT_GT(listing.width(), 2 * registers.width());
+    EXPECT_GT(listing.height(), Memory(dialog).geometry().height()) << "the listing has the room";
+    const QLabel& message = Child<QLabel>(dialog, "message");
+    EXPECT_GE(message.height(), message.heightForWidth(message.width())) << "the message whole";
+    EXPECT_GT(message.geometry().top(), Memory(dialog).geometry().bottom());
+  }
 }
 
 // The Debug dialog as the window opens it: the check box goes back to the
