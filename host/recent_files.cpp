@@ -37,7 +37,7 @@ QString RecentItemText(int index, const QString& path, bool missing) {
 RecentFiles::RecentFiles(QMenu& menu, SettingsStore& settings, std::function<void(const QString& path)> open)
     : menu_(menu), settings_(settings), open_(std::move(open)) {
   menu_.setToolTipsVisible(true);
-  QObject::connect(&menu_, &QMenu::aboutToShow, &menu_, [this] { Refill(); });
+  QObject::connect(&menu_, &QMenu::aboutToShow, &context_, [this] { Refill(); });
   Refill();
 }
 
@@ -73,7 +73,7 @@ void RecentFiles::Refill() {
     item->setData(path);
     // Run from the event loop once the menu has closed: opening a file may
     // ask questions in boxes of its own, and the menu is refilled.
-    QObject::connect(item, &QAction::triggered, &menu_, [this, path, missing] {
+    QObject::connect(item, &QAction::triggered, &context_, [this, path, missing] {
       if (missing) {
         Remove(path);
       } else {
@@ -88,14 +88,14 @@ void RecentFiles::Refill() {
   menu_.addSeparator();
   QAction* removeMissing = menu_.addAction(QStringLiteral("Remove &Missing Files"));
   removeMissing->setEnabled(anyMissing);
-  QObject::connect(removeMissing, &QAction::triggered, &menu_, [this] {
+  QObject::connect(removeMissing, &QAction::triggered, &context_, [this] {
     QStringList kept;
     for (const QString& path : Files()) {
       if (!Missing(path)) kept << path;
     }
     Store(kept);
   }, Qt::QueuedConnection);
-  QObject::connect(menu_.addAction(QStringLiteral("&Clear List")), &QAction::triggered, &menu_,
+  QObject::connect(menu_.addAction(QStringLiteral("&Clear List")), &QAction::triggered, &context_,
                    [this] { Store({}); }, Qt::QueuedConnection);
 }
 

@@ -4,6 +4,7 @@
 // settings.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -41,6 +42,8 @@ class RecentFiles {
 
   QMenu& menu_;
   SettingsStore& settings_;
+  // What the menu's signals reach this through: they end with it.
+  QObject context_;
   std::function<void(const QString&)> open_;
 };
 
