@@ -16,7 +16,8 @@ void ElidedLabel::SetWholeText(const QString& text) {
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
-  return QSize(fontMetrics().horizontalAdvance(QStringLiteral("W\u2026W")), QLabel::minimumSizeHint().height());
+  return QSize(fontMetrics().horizontalAdvance(QStringLiteral("W\u2026W")),
+               QLabel::minimumSizeHint().height());
 }
 
 QSize ElidedLabel::sizeHint() const { return minimumSizeHint(); }

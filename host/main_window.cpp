@@ -18,8 +18,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <chrono>
@@ -382,7 +382,8 @@ void MainWindow::focusOutEvent(QFocusEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove && view_->fullScreen() && watched->isWidgetType() &&
       (watched == this || isAncestorOf(static_cast<QWidget*>(watched)))) {
-    FollowMouseInFullScreen(mapFromGlobal(static_cast<const QMouseEvent&>(*event).globalPosition().toPoint()));
+    FollowMouseInFullScreen(
+        mapFromGlobal(static_cast<const QMouseEvent&>(*event).globalPosition().toPoint()));
   }
   if (event->type() == QEvent::KeyRelease && watched != this && qobject_cast<QMenu*>(watched)) {
     const auto& key = static_cast<const QKeyEvent&>(*event);

@@ -43,9 +43,7 @@ RecentFiles::RecentFiles(QMenu& menu, SettingsStore& settings, std::function<voi
 
 QStringList RecentFiles::Files() const { return settings_.RecentFiles(); }
 
-void RecentFiles::Add(const QString& path) {
-  Store(WithRecentFile(Files(), path));
-}
+void RecentFiles::Add(const QString& path) { Store(WithRecentFile(Files(), path)); }
 
 void RecentFiles::Remove(const QString& path) {
   QStringList files = Files();
@@ -73,13 +71,16 @@ void RecentFiles::Refill() {
     item->setData(path);
     // Run from the event loop once the menu has closed: opening a file may
     // ask questions in boxes of its own, and the menu is refilled.
-    QObject::connect(item, &QAction::triggered, &context_, [this, path, missing] {
-      if (missing) {
-        Remove(path);
-      } else {
-        open_(path);
-      }
-    }, Qt::QueuedConnection);
+    QObject::connect(
+        item, &QAction::triggered, &context_,
+        [this, path, missing] {
+          if (missing) {
+            Remove(path);
+          } else {
+            open_(path);
+          }
+        },
+        Qt::QueuedConnection);
   }
   if (files.isEmpty()) {
     menu_.addAction(QStringLiteral("No recent files"))->setEnabled(false);
@@ -88,15 +89,19 @@ void RecentFiles::Refill() {
   menu_.addSeparator();
   QAction* removeMissing = menu_.addAction(QStringLiteral("Remove &Missing Files"));
   removeMissing->setEnabled(anyMissing);
-  QObject::connect(removeMissing, &QAction::triggered, &context_, [this] {
-    QStringList kept;
-    for (const QString& path : Files()) {
-      if (!Missing(path)) kept << path;
-    }
-    Store(kept);
-  }, Qt::QueuedConnection);
-  QObject::connect(menu_.addAction(QStringLiteral("&Clear List")), &QAction::triggered, &context_,
-                   [this] { Store({}); }, Qt::QueuedConnection);
+  QObject::connect(
+      removeMissing, &QAction::triggered, &context_,
+      [this] {
+        QStringList kept;
+        for (const QString& path : Files()) {
+          if (!Missing(path)) kept << path;
+        }
+        Store(kept);
+      },
+      Qt::QueuedConnection);
+  QObject::connect(
+      menu_.addAction(QStringLiteral("&Clear List")), &QAction::triggered, &context_, [this] { Store({}); },
+      Qt::QueuedConnection);
 }
 
 }  // namespace pellux

@@ -58,7 +58,8 @@ bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
     RomFile rom = ReadMachineImage(options_.romPath);
-    for (const std::string& warning : rom.warnings) startNotes_.push_back(ImageNote(options_.romPath, warning));
+    for (const std::string& warning : rom.warnings)
+      startNotes_.push_back(ImageNote(options_.romPath, warning));
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
     if (!EnterSession(options_.romPath, romIdentity_, options_.fresh, resumed)) {

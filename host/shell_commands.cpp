@@ -26,7 +26,8 @@ namespace pellux {
 namespace {
 
 const QString kResetQuestion = QStringLiteral(
-    "Reset the calculator?\n\nIt boots afresh from its ROM image: what runs now and what its memory holds are "
+    "Reset the calculator?\n\nIt boots afresh from its ROM image: what runs now and what its memory holds "
+    "are "
     "lost. File > Save State... keeps them in a file first.");
 
 QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
@@ -40,7 +41,8 @@ QString FileNameOf(const std::filesystem::path& path) {
 void Shell::ConnectMenus() {
   const WindowMenus& menus = window_->menus();
   MainWindow* w = window_.get();
-  recent_ = std::make_unique<RecentFiles>(*menus.recent, settings_, [this](const QString& path) { OpenRecent(path); });
+  recent_ = std::make_unique<RecentFiles>(*menus.recent, settings_,
+                                          [this](const QString& path) { OpenRecent(path); });
   recent_->Add(Text(options_.romPath.string()));
   QObject::connect(menus.pause, &QAction::triggered, w, [this] { SetPaused(!paused_); });
   for (std::size_t i = 0; i < menus.speeds.size(); ++i) {
@@ -291,9 +293,10 @@ void Shell::OpenRecent(const QString& path) {
     case FileRole::Refused:
       break;
   }
-  const QString why = file.problem.empty()
-                          ? QStringLiteral("%1 is neither a ROM image, an OS file nor a saved state").arg(path)
-                          : Text(file.problem);
+  const QString why =
+      file.problem.empty()
+          ? QStringLiteral("%1 is neither a ROM image, an OS file nor a saved state").arg(path)
+          : Text(file.problem);
   window_->statusLine().ShowMessage(why);
   window_->showWarning(why);
 }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <QStatusBar>
+#include <optional>
 
 #include "host/elided_label.h"
-#include <optional>
 
 namespace pellux {
 

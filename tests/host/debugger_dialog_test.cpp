@@ -5,11 +5,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -32,7 +32,6 @@
 #include "tests/host/known_fonts.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/test_support.h"
-
 
 namespace pellux {
 namespace {
@@ -340,7 +339,8 @@ TEST(DebugDialog, AtItsSmallestTheRegistersShowWholeAndTheListingHasTheRoom) {
       EXPECT_LE(line.right(), regs.viewport()->width()) << regs.item(row)->text().toStdString();
     }
     const QRect registers = regs.geometry();
-    EXPECT_LT(registers.bottom(), Child<QComboBox>(dialog, "follow").geometry().top()) << "clear of the memory bar";
+    EXPECT_LT(registers.bottom(), Child<QComboBox>(dialog, "follow").geometry().top())
+        << "clear of the memory bar";
     EXPECT_LT(registers.bottom(), Memory(dialog).geometry().top());
     const QRect listing = Listing(dialog).geometry();
     EXPECT_GT(listing.width(), 2 * registers.width());
@@ -449,8 +449,10 @@ struct BreakpointsRig {
 };
 
 TEST(BreakpointsDialog, TheEditTakesHexOrASymbolRefusesTheRestAndWarnsAloud) {
-  const std::string odd = " is odd: instructions start at even addresses, so the processor never stops there.";
-  const std::string beyond = " is beyond 00ffffff, the last address of the processor's 24 address lines: code there runs from ";
+  const std::string odd =
+      " is odd: instructions start at even addresses, so the processor never stops there.";
+  const std::string beyond =
+      " is beyond 00ffffff, the last address of the processor's 24 address lines: code there runs from ";
   const std::string topBits = ", and the processor stops here only after a jump that set the top bits.";
   struct Case {
     const char* typed;

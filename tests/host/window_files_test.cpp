@@ -179,11 +179,16 @@ TEST(FileKeys, TheFreeKeysAreThoseTheCalculatorNeverSees) {
     QKeyCombination key;
     bool free;
   } cases[] = {
-      {Qt::ALT | Qt::Key_O, true},       {Qt::ALT | Qt::SHIFT | Qt::Key_S, true},
-      {Qt::Key_ScrollLock, true},        {Qt::CTRL | Qt::Key_O, false},  // diamond and O
-      {Qt::SHIFT | Qt::Key_Print, false}, {Qt::Key_F1, false},
-      {Qt::Key_Escape, false},            {Qt::Key_F11, false},  // the debugger's
-      {Qt::Key_Pause, false},            {Qt::Key_F10, false},
+      {Qt::ALT | Qt::Key_O, true},
+      {Qt::ALT | Qt::SHIFT | Qt::Key_S, true},
+      {Qt::Key_ScrollLock, true},
+      {Qt::CTRL | Qt::Key_O, false},  // diamond and O
+      {Qt::SHIFT | Qt::Key_Print, false},
+      {Qt::Key_F1, false},
+      {Qt::Key_Escape, false},
+      {Qt::Key_F11, false},  // the debugger's
+      {Qt::Key_Pause, false},
+      {Qt::Key_F10, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsFreeForShortcut(c.key), c.free) << QKeySequence(c.key).toString().toStdString();
@@ -213,7 +218,8 @@ TEST(StatusLine, ALongMessageKeepsItsOwnFieldApartFromTheState) {
   EXPECT_EQ(text.toolTip(), message) << "whole in the tooltip";
   EXPECT_NE(text.text(), message) << "cut to fit";
   EXPECT_LE(text.fontMetrics().horizontalAdvance(text.text()), text.contentsRect().width());
-  EXPECT_TRUE(text.text().startsWith("Opened") && text.text().endsWith("ROM")) << "cut in the middle: " << text.text().toStdString();
+  EXPECT_TRUE(text.text().startsWith("Opened") && text.text().endsWith("ROM"))
+      << "cut in the middle: " << text.text().toStdString();
   EXPECT_EQ(w.width(), w.MenuBar()->sizeHint().width()) << "the window does not widen for it";
   EXPECT_FALSE(status.RomNameShown());
 }
