@@ -170,4 +170,21 @@ AddressEntry ParseAddressEntry(std::string_view text, const SymbolTable& symbols
 
 std::string BreakpointLine(std::uint32_t address) { return Hex(address, 8); }
 
+std::string BreakpointWarning(std::uint32_t address) {
+  std::string warning;
+  if (address & 1) {
+    warning = Hex(address, 8) +
+              " is odd: instructions start at even addresses, so the processor never stops there.";
+  }
+  if (address > 0xFFFFFF) {
+    if (!warning.empty()) warning += ' ';
+    warning += Hex(address, 8) +
+               " is beyond 00ffffff, the last address of the processor's 24 address lines: "
+               "code there runs from " +
+               Hex(address & 0xFFFFFF, 8) +
+               ", and the processor stops here only after a jump that set the top bits.";
+  }
+  return warning;
+}
+
 }  // namespace pellux

@@ -71,4 +71,8 @@ AddressEntry ParseAddressEntry(std::string_view text, const SymbolTable& symbols
 // "%.8x" of a breakpoint address.
 std::string BreakpointLine(std::uint32_t address);
 
+// Why the processor will hardly stop at a breakpoint at that address (odd,
+// or above the 24 address lines' 16 MB), or an empty text when it may.
+std::string BreakpointWarning(std::uint32_t address);
+
 }  // namespace pellux

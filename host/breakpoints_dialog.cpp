@@ -90,8 +90,11 @@ void BreakpointsDialog::AddRemove() {
     message_->setText(QString::fromStdString(entry.error));
     return;
   }
-  message_->clear();
-  ToggleBreakpoint(breakpoints_, *entry.address);
+  const bool added = ToggleBreakpoint(breakpoints_, *entry.address);
+  // Added: the box is free for the next; removed: the address stays, so a
+  // second Add/Remove puts it back.
+  message_->setText(added ? QString::fromStdString(BreakpointWarning(*entry.address)) : QString());
+  if (added) address_->clear();
   const int top = list_->verticalScrollBar()->value();
   FillList();
   // Lay the new rows out now, so that the scroll range is theirs; a top row

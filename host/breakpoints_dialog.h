@@ -1,7 +1,8 @@
 // The "Breakpoints" dialog: an address to enter (hex or a symbol), the set
 // listed in ascending order with each address's symbol, and Add/Remove to
 // toggle the entered address. Input that names no address is refused with a
-// message in the dialog.
+// message in the dialog; an address the processor would hardly stop at
+// (odd, beyond 24 bits) is added with a warning there.
 #pragma once
 
 #include <QDialog>
@@ -24,7 +25,7 @@ class BreakpointsDialog : public QDialog {
 
  private:
   // Toggles the address in the edit, or says why the text names none, and
-  // refills the list at the same top row.
+  // refills the list at the same top row; an add empties the edit.
   void AddRemove();
   // One "%.8x" line per address, with its symbol, each carrying its address
   // as item data.

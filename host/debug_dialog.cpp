@@ -17,6 +17,7 @@
 #include "debugger/stepping.h"
 #include "host/breakpoints_dialog.h"
 #include "host/dialog_units.h"
+#include "host/elided_label.h"
 #include "host/listing_font.h"
 #include "host/listing_view.h"
 #include "host/memory_view.h"
@@ -44,6 +45,17 @@ QPushButton* AddButton(QDialog* dialog, QHBoxLayout* row, const QString& text, c
   return button;
 }
 
+// Where an error shows: in red, beside the box it is about.
+constexpr auto kErrorStyle = "color: #b00000";
+
+ElidedLabel* ErrorBeside(QWidget* parent, const char* name) {
+  auto* label = new ElidedLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setStyleSheet(QString::fromLatin1(kErrorStyle));
+  label->hide();  // until there is an error
+  return label;
+}
+
 QLineEdit* AddressEdit(QWidget* parent, const char* name, const QString& hint) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
@@ -65,6 +77,8 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
       message_(new QLabel(this)),
       listingAddress_(AddressEdit(this, "listingAddress", QStringLiteral("Go to address or symbol"))),
       memoryAddress_(AddressEdit(this, "memoryAddress", QStringLiteral("Memory at address or symbol"))),
+      listingError_(ErrorBeside(this, "listingError")),
+      memoryError_(ErrorBeside(this, "memoryError")),
       follow_(new QComboBox(this)),
       listing_(new ListingView(this, calc, session_.symbols)),
       registers_(new RegisterView(this, calc.cpu, [this] { RefreshViews(); })),
@@ -74,8 +88,11 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   stopReason_->setObjectName(QStringLiteral("stopReason"));
   stopReason_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   message_->setObjectName(QStringLiteral("message"));
-  message_->setStyleSheet(QStringLiteral("color: #b00000"));
+  message_->setStyleSheet(QString::fromLatin1(kErrorStyle));
   message_->setWordWrap(true);
+  // Two lines kept for it whatever it holds: a message that wraps then takes
+  // no room from the registers, even at the dialog's smallest.
+  message_->setMinimumHeight(2 * message_->fontMetrics().lineSpacing());
   breakOnKeypress_->setObjectName(QStringLiteral("breakOnKeypress"));
   breakOnKeypress_->setChecked(breakOnKeypress);
   follow_->setObjectName(QStringLiteral("follow"));
@@ -99,12 +116,16 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   commands_ = {step, stepOver, stepOut, runToCursor};
   go_ = go;
 
+  auto* listingBar = new QHBoxLayout;
+  listingBar->addWidget(listingAddress_, 1);
+  listingBar->addWidget(listingError_, 2);  // the longer of the two
   auto* memoryBar = new QHBoxLayout;
   memoryBar->addWidget(memoryAddress_, 1);
+  memoryBar->addWidget(memoryError_, 2);
   memoryBar->addWidget(follow_);
 
-  // The stop line on top; the listing wide on the left with its go-to above,
-  // the registers on the right; the memory below; then the message, the
+  // The stop line on top; the listing wide on the left with its go-to above
+  // (and why it went nowhere beside it), the registers on the right; the memory below; then the message, the
   // check box and the buttons.
   const QSize margin = DialogUnits(*this, 4, 4);
   auto* grid = new QGridLayout(this);
@@ -113,8 +134,9 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   grid->setVerticalSpacing(margin.height());
   buttons->setSpacing(margin.width());
   memoryBar->setSpacing(margin.width());
+  listingBar->setSpacing(margin.width());
   grid->addWidget(stopReason_, 0, 0, 1, 2);
-  grid->addWidget(listingAddress_, 1, 0);
+  grid->addLayout(listingBar, 1, 0);
   grid->addWidget(listing_, 2, 0);
   grid->addWidget(registers_, 1, 1, 2, 1);
   grid->addLayout(memoryBar, 3, 0, 1, 2);
@@ -218,18 +240,20 @@ void DebugDialog::OpenBreakpoints() {
   listing_->Refill();  // the markers show at once
 }
 
-std::optional<std::uint32_t> DebugDialog::EnteredAddress(const QLineEdit& edit) {
+std::optional<std::uint32_t> DebugDialog::EnteredAddress(const QLineEdit& edit, ElidedLabel& error) {
   const AddressEntry entry = ParseAddressEntry(edit.text().toStdString(), session_.symbols);
-  ShowMessage(QString::fromStdString(entry.error));
+  error.SetWholeText(QString::fromStdString(entry.error));
+  error.setVisible(!entry.error.empty());
   return entry.address;
 }
 
 void DebugDialog::GoToListingAddress() {
-  if (const std::optional<std::uint32_t> address = EnteredAddress(*listingAddress_)) listing_->ShowFrom(*address);
+  if (const std::optional<std::uint32_t> address = EnteredAddress(*listingAddress_, *listingError_))
+    listing_->ShowFrom(*address);
 }
 
 void DebugDialog::GoToMemoryAddress() {
-  const std::optional<std::uint32_t> address = EnteredAddress(*memoryAddress_);
+  const std::optional<std::uint32_t> address = EnteredAddress(*memoryAddress_, *memoryError_);
   if (!address) return;
   follow_->setCurrentIndex(0);
   memory_->ShowFrom(*address);

@@ -22,6 +22,7 @@ class QPushButton;
 namespace pellux {
 
 class Calculator;
+class ElidedLabel;
 class ListingView;
 class MemoryView;
 class RegisterView;
@@ -59,8 +60,8 @@ class DebugDialog : public QDialog {
   void RunCommand(const std::function<DebugStop(DebugTarget&)>& command);
   void RunToCursor();
   void OpenBreakpoints();
-  // The address typed in an edit, or none with the reason shown.
-  std::optional<std::uint32_t> EnteredAddress(const QLineEdit& edit);
+  // The address typed in an edit, or none with the reason shown beside it.
+  std::optional<std::uint32_t> EnteredAddress(const QLineEdit& edit, ElidedLabel& error);
   void GoToListingAddress();
   void GoToMemoryAddress();
   void FollowRegister(int choice);
@@ -75,6 +76,8 @@ class DebugDialog : public QDialog {
   QLabel* message_;
   QLineEdit* listingAddress_;
   QLineEdit* memoryAddress_;
+  ElidedLabel* listingError_;  // why the listing's go-to found no address
+  ElidedLabel* memoryError_;
   QComboBox* follow_;
   ListingView* listing_;
   RegisterView* registers_;

@@ -212,4 +212,15 @@ unsigned VirtualKeyOf(const QKeyEvent& event, NativeKeys native) {
   return virtualKey;
 }
 
+bool IsFreeForShortcut(QKeyCombination combination) {
+  const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+  // The window lets every key go at an Alt combination.
+  if (modifiers & Qt::AltModifier) return true;
+  if ((modifiers & Qt::ShiftModifier) && LookupHostKey(vk::kShift)) return false;
+  if ((modifiers & Qt::ControlModifier) && LookupHostKey(vk::kControl)) return false;
+  const unsigned key = VirtualKeyFromQtKey(combination.key(), modifiers);
+  if (key == vk::kPause || key == vk::kF10 || key == vk::kF11) return false;
+  return !LookupHostKey(key);
+}
+
 }  // namespace pellux

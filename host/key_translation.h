@@ -25,6 +25,12 @@ unsigned VirtualKeyFromX11Keycode(unsigned keycode);
 // the keypad modifier picks the keypad's digits and operators.
 unsigned VirtualKeyFromQtKey(int key, Qt::KeyboardModifiers modifiers);
 
+// Whether a key combination may be a menu item's key: it presses no
+// calculator key on its way (Alt combinations never reach the calculator;
+// without Alt, the key and its modifiers must be absent from the host key
+// table) and is none of the window's own (Pause, F10, F11).
+bool IsFreeForShortcut(QKeyCombination combination);
+
 // The virtual key of an event; key() decides when both native fields are 0
 // or the native code is unknown.
 unsigned VirtualKeyOf(const QKeyEvent& event, NativeKeys native);

@@ -17,7 +17,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <chrono>
@@ -49,6 +51,10 @@ namespace {
 
 constexpr int kStartZoom = 3;
 
+// In full screen the menu bar shows while the mouse is this close to the
+// top edge (or over the bar).
+constexpr int kMenuRevealEdge = 2;
+
 #ifdef Q_OS_WIN
 // The screenshot goes on the clipboard as the device-independent bitmap other
 // Windows programs paste; any failure leaves the clipboard as it was.
@@ -79,8 +85,8 @@ QImage ImageOfDib(const std::array<std::uint8_t, kClipboardDibBytes>& block) {
 // At most this often the LCD is repainted: about 60 times a second.
 constexpr std::int64_t kFrameIntervalNs = 16'000'000;
 
-// Keys the menus take before the calculator: Quit (Ctrl+Q) and Alt with a
-// letter, which opens a menu.
+// Keys the menus take before the calculator: Quit (Ctrl+Q) and Alt
+// combinations (a letter opens a menu or is an item's key).
 bool IsMenuShortcut(const QKeyEvent& event) {
   if (event.modifiers() & Qt::AltModifier) return true;
   return QKeySequence(event.keyCombination()) == QKeySequence(Qt::CTRL | Qt::Key_Q);
@@ -136,6 +142,10 @@ MainWindow::MainWindow()
   // The LCD exactly its size with the bars above and below it; the window
   // takes their size and cannot be resized.
   menus_ = BuildWindowMenus(*menuBar_, zoomItems_, this);
+  // The way out of full screen, where the menu bar is hidden.
+  contextMenu_->addAction(menus_.fullScreen);
+  // Their keys work while the menu bar is hidden too (full screen).
+  addActions({menus_.openRom, menus_.saveState, menus_.loadState, menus_.saveScreenshot});
   menuBar_->setFocusPolicy(Qt::NoFocus);
   // Every menu title in one row, even at 1X: the window is then wider than
   // the LCD, which stays centred.
@@ -176,17 +186,15 @@ MainWindow::MainWindow()
     OpenDebugger(this, machine(), breakOnKeypress, debugSession, debugDialogOpening);
   };
   chooseSaveFile = [this](FileKind kind, const QString& suggested) {
-    const QString filter = kind == FileKind::Screenshot ? QStringLiteral("PNG images (*.png)") : QString();
-    return QFileDialog::getSaveFileName(this, QString(), suggested, filter);
+    return QFileDialog::getSaveFileName(this, QString(), suggested, FileDialogFilter(kind));
   };
-  chooseOpenFile = [this](FileKind, const QString& folder) {
-    return QFileDialog::getOpenFileName(this, QString(), folder);
+  chooseOpenFile = [this](FileKind kind, const QString& folder) {
+    return QFileDialog::getOpenFileName(this, QString(), folder, FileDialogFilter(kind));
   };
   chooseOpenFiles = [this](FileKind kind, const QString& folder) {
-    const bool send = kind == FileKind::Send;
     return QFileDialog::getOpenFileNames(
-        this, send ? QStringLiteral("Send to Calculator") : QString(), folder,
-        send ? QStringLiteral("TI-92 Plus variables (*.9x? *.9X?);;All files (*)") : QString());
+        this, kind == FileKind::Send ? QStringLiteral("Send to Calculator") : QString(), folder,
+        FileDialogFilter(kind));
   };
   chooseFolder = [this](const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(this, title, start);
@@ -195,6 +203,14 @@ MainWindow::MainWindow()
     return QInputDialog::getText(this, title, label, QLineEdit::Normal, suggested).trimmed();
   };
   showNotice = [this](const QString& text) { ShowNoticeBox(text); };
+  confirm = [this](const QString& question, const QString& goText) {
+    if (!PlatformShowsWindows()) return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Pellux"), question, QMessageBox::Cancel, this);
+    QPushButton* go = box.addButton(goText, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == go;
+  };
   setAcceptDrops(true);
   showError = [this](const ErrMsg& error) { ShowError(error, this); };
   showWarning = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Pellux"), text); };
@@ -293,7 +309,7 @@ bool MainWindow::event(QEvent* event) {
       return true;
     case QEvent::ShortcutOverride:
       // Every key is the calculator's but the menus' own: Quit, and Alt
-      // with a menu's letter.
+      // combinations (the menus' letters, Open ROM, the states, Save Screenshot).
       if (IsMenuShortcut(static_cast<const QKeyEvent&>(*event))) return QWidget::event(event);
       event->accept();
       return true;
@@ -312,6 +328,12 @@ void MainWindow::QueueKey(const QKeyEvent& event) {
     return;
   }
   if (virtualKey == 0) return;
+  if (view_->fullScreen() && (virtualKey == vk::kEscape || virtualKey == vk::kF11)) {
+    // The way out of full screen, before they are the calculator's ESC and
+    // the debugger's key again.
+    if (press && !event.isAutoRepeat()) SetFullScreen(false);
+    return;
+  }
   if (virtualKey == vk::kPause) {
     // The window's own key: pause or resume, no calculator key is touched.
     if (press && !event.isAutoRepeat()) menus_.pause->trigger();
@@ -358,6 +380,11 @@ void MainWindow::focusOutEvent(QFocusEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && view_->fullScreen() && watched->isWidgetType() &&
+      (watched == this || isAncestorOf(static_cast<QWidget*>(watched)))) {
+    FollowMouseInFullScreen(
+        mapFromGlobal(static_cast<const QMouseEvent&>(*event).globalPosition().toPoint()));
+  }
   if (event->type() == QEvent::KeyRelease && watched != this && qobject_cast<QMenu*>(watched)) {
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (driver_ && !key.isAutoRepeat()) {
@@ -376,7 +403,14 @@ void MainWindow::RequestClose() {
 void MainWindow::SetFullScreen(bool on) {
   if (menus_.fullScreen->isChecked() != on) menus_.fullScreen->setChecked(on);  // comes back here
   if (view_->fullScreen() == on) return;
+  // Full screen shows the LCD alone: the menu bar comes back over it when
+  // the mouse touches the top edge, the status line when it ends.
+  setMouseTracking(on);
+  view_->setMouseTracking(on);
+  status_->setVisible(!on);
   if (on) {
+    layout_->removeWidget(menuBar_);
+    menuBar_->hide();
     layout_->setSizeConstraint(QLayout::SetNoConstraint);
     layout_->setAlignment(view_, Qt::Alignment());  // the view takes all the room
     view_->SetFullScreen(true);
@@ -386,12 +420,29 @@ void MainWindow::SetFullScreen(bool on) {
     // Without a window manager to do it, the window covers the screen itself.
     if (QScreen* display = screen()) setGeometry(display->geometry());
   } else {
+    layout_->insertWidget(0, menuBar_);
+    menuBar_->show();
     view_->SetFullScreen(false);
     layout_->setAlignment(view_, Qt::AlignCenter);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
     showNormal();
     layout_->activate();
   }
+}
+
+void MainWindow::FollowMouseInFullScreen(QPoint at) {
+  if (at.y() <= kMenuRevealEdge) {
+    if (menuBar_->isHidden()) {
+      // Over the LCD, which keeps its place.
+      menuBar_->setGeometry(0, 0, width(), menuBar_->sizeHint().height());
+      menuBar_->show();
+      menuBar_->raise();
+    }
+    return;
+  }
+  // It goes again once the mouse has left it, unless one of its menus is open.
+  if (menuBar_->isVisible() && !menuBar_->activeAction() && at.y() > menuBar_->height() + kMenuRevealEdge)
+    menuBar_->hide();
 }
 
 void MainWindow::ShowPaused(bool paused) { menus_.pause->setText(PauseItemText(paused)); }

@@ -84,7 +84,8 @@ class MainWindow : public QWidget {
   StatusLine& statusLine() const { return *status_; }
   LcdView& lcdView() const { return *view_; }
 
-  // View > Full Screen: the LCD at the largest whole factor, centred on black.
+  // View > Full Screen: the LCD at the largest whole factor, centred on
+  // black, without the menu bar and the status line. Esc and F11 leave it.
   void SetFullScreen(bool on);
   // The Pause item's text, for the machine's state.
   void ShowPaused(bool paused);
@@ -103,6 +104,9 @@ class MainWindow : public QWidget {
   // A warning that does not stop the machine: a box beside the window, to
   // which what comes while it is open is added (one box, however many).
   std::function<void(const QString& text)> showNotice;
+  // A yes-or-no question before something that cannot be undone: true to
+  // go on. A box with `goText` and Cancel where windows can be seen, else yes.
+  std::function<bool(const QString& question, const QString& goText)> confirm;
   // Files dropped on the window, in the order given.
   std::function<void(const QStringList& paths)> filesDropped;
 
@@ -131,6 +135,8 @@ class MainWindow : public QWidget {
   void CheckZoomItem(int zoom);
   void ShowHelpWindow(QWidget* window);
   void ShowNoticeBox(const QString& text);
+  // Full screen: the menu bar over the LCD while the mouse is at the top.
+  void FollowMouseInFullScreen(QPoint at);
 
   Calculator& machine() const;
 

@@ -109,4 +109,16 @@ void SettingsStore::SetLinkAddress(LinkEnd end, const QString& address) {
   settings_->sync();
 }
 
+QStringList SettingsStore::RecentFiles() const {
+  // An INI file keeps a list of one as a plain string: read back as a list too.
+  QStringList files = settings_->value(QStringLiteral("recent/files")).toStringList();
+  files.removeAll(QString());
+  return files;
+}
+
+void SettingsStore::SetRecentFiles(const QStringList& files) {
+  settings_->setValue(QStringLiteral("recent/files"), files);
+  settings_->sync();
+}
+
 }  // namespace pellux

@@ -6,6 +6,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -49,6 +50,10 @@ class SettingsStore {
   // The address last given for that end of a link socket; empty when none.
   QString LinkAddress(LinkEnd end) const;
   void SetLinkAddress(LinkEnd end, const QString& address);
+
+  // File > Recent, the last first.
+  QStringList RecentFiles() const;
+  void SetRecentFiles(const QStringList& files);
 
  private:
   std::unique_ptr<QSettings> settings_;

@@ -1,7 +1,6 @@
 #include "host/shell.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <cstdio>
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "host/gdb_port.h"
 #include "host/link_control.h"
 #include "host/main_window.h"
+#include "host/recent_files.h"
 #include "host/session_store.h"
 #include "host/show_error.h"
 #include "host/signal_watch.h"
@@ -47,6 +47,7 @@ Shell::~Shell() {
 
 void Shell::TearDown() {
   gdb_.reset();
+  recent_.reset();
   link_.reset();
   window_.reset();
   driver_.reset();
@@ -57,7 +58,8 @@ bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   try {
     RomFile rom = ReadMachineImage(options_.romPath);
-    for (const std::string& warning : rom.warnings) startNotes_.push_back(options_.romPath.string() + ": " + warning);
+    for (const std::string& warning : rom.warnings)
+      startNotes_.push_back(ImageNote(options_.romPath, warning));
     romIdentity_ = IdentifyRom(rom.bytes);
     SessionStore::Resumed resumed;
     if (!EnterSession(options_.romPath, romIdentity_, options_.fresh, resumed)) {
@@ -196,6 +198,10 @@ int Shell::Run() {
   return status;
 }
 
+std::string ImageNote(const std::filesystem::path& path, const std::string& warning) {
+  return path.string() + ": " + warning;
+}
+
 int RunPellux(ShellOptions options) {
   Shell shell(std::move(options));
   if (!shell.Create()) return 1;
@@ -208,10 +214,7 @@ int RunPellux(ShellOptions options) {
       text += QString::fromStdString(note) + QLatin1Char('\n');
     }
     // Said once, without stopping the calculator.
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Pellux"), text.trimmed(), QMessageBox::Ok,
-                                shell.window());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    shell.window()->showNotice(text.trimmed());
   }
   return shell.Run();
 }

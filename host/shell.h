@@ -33,6 +33,7 @@ class ErrMsg;
 class GdbPort;
 class LinkControl;
 class MainWindow;
+class RecentFiles;
 class SignalWatch;
 
 struct ShellOptions {
@@ -133,6 +134,9 @@ class Shell {
   // Files dropped on the window: variables sent, a ROM image or OS opened,
   // a state loaded; anything else refused with the reason.
   void OpenDropped(const QStringList& paths);
+  // A file of File > Recent: a ROM image or OS opened, a state loaded.
+  void OpenRecent(const QString& path);
+  RecentFiles* recentFiles() const { return recent_.get(); }
 
  private:
   // The menus' items on the commands above, and the settings of the last run.
@@ -203,8 +207,13 @@ class Shell {
   std::chrono::steady_clock::time_point lastPump_{};
   std::unique_ptr<SessionKeeper> sessions_;
   std::unique_ptr<SignalWatch> signals_;
+  std::unique_ptr<RecentFiles> recent_;
   bool closedBySignal_ = false;
 };
+
+// "ti92p.rom: the image is only zeros ...": what a suspect image is told
+// with, at the start and when opened later.
+std::string ImageNote(const std::filesystem::path& path, const std::string& warning);
 
 // The whole program: the window on the ROM image, or a start-up error and 1.
 int RunPellux(ShellOptions options = {});

@@ -13,6 +13,7 @@
 #include "host/link_control.h"
 #include "host/main_window.h"
 #include "host/qt_text.h"
+#include "host/recent_files.h"
 #include "host/screenshot_file.h"
 #include "host/shell.h"
 #include "host/status_line.h"
@@ -23,6 +24,11 @@
 namespace pellux {
 
 namespace {
+
+const QString kResetQuestion = QStringLiteral(
+    "Reset the calculator?\n\nIt boots afresh from its ROM image: what runs now and what its memory holds "
+    "are "
+    "lost. File > Save State... keeps them in a file first.");
 
 QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
@@ -35,12 +41,17 @@ QString FileNameOf(const std::filesystem::path& path) {
 void Shell::ConnectMenus() {
   const WindowMenus& menus = window_->menus();
   MainWindow* w = window_.get();
+  recent_ = std::make_unique<RecentFiles>(*menus.recent, settings_,
+                                          [this](const QString& path) { OpenRecent(path); });
+  recent_->Add(Text(options_.romPath.string()));
   QObject::connect(menus.pause, &QAction::triggered, w, [this] { SetPaused(!paused_); });
   for (std::size_t i = 0; i < menus.speeds.size(); ++i) {
     QObject::connect(menus.speeds[i], &QAction::triggered, w, [this, i] { SetSpeed(static_cast<Speed>(i)); });
   }
   QObject::connect(menus.calculatorSpeed, &QAction::toggled, w, [this](bool on) { SetCalculatorSpeed(on); });
-  QObject::connect(menus.reset, &QAction::triggered, w, [this] { Reset(); });
+  QObject::connect(menus.reset, &QAction::triggered, w, [this] {
+    if (window_->confirm(kResetQuestion, QStringLiteral("&Reset")) && !window_->CloseRequested()) Reset();
+  });
   for (const bool cold : {false, true}) {
     QObject::connect(cold ? menus.openRomCold : menus.openRom, &QAction::triggered, w, [this, cold] {
       QString folder = settings_.LastFolder(FileKind::Rom);
@@ -91,6 +102,7 @@ bool Shell::SaveStateTo(const std::filesystem::path& path) {
   const std::string failure = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
   if (failure.empty()) {
     window_->statusLine().ShowMessage(QStringLiteral("State saved"));
+    if (recent_) recent_->Add(Text(path.string()));
     return true;
   }
   const QString text =
@@ -111,6 +123,7 @@ bool Shell::LoadStateFrom(const std::filesystem::path& path) {
   }
   // With the part of a tick it had pending, asleep or running as it was.
   const QString cancelled = Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
+  if (recent_) recent_->Add(Text(path.string()));
   QString message = QStringLiteral("State loaded");
   if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
   for (const std::string& note : loaded.notes) message += QStringLiteral(". ") + QString::fromStdString(note);
@@ -229,18 +242,26 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
         resuming ? Replace(std::move(resumed.machine), resumed.mode, Driver::ClockStart::Kept)
                  : Replace(std::move(fresh));
     window_->statusLine().SetRomName(FileNameOf(options_.romPath));
+    if (recent_) recent_->Add(Text(options_.romPath.string()));
     QString message =
         (resuming ? QStringLiteral("Resumed %1 where it was left") : QStringLiteral("Opened %1"))
             .arg(QString::fromStdString(options_.romPath.string()));
-    for (const std::string& warning : rom.warnings)
-      message += QStringLiteral("; ") + QString::fromStdString(warning);
     if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
     window_->statusLine().ShowMessage(message);
+    // A suspect image is told in the box the start gives it.
+    if (!rom.warnings.empty()) {
+      QStringList notes;
+      for (const std::string& warning : rom.warnings) notes << Text(ImageNote(path, warning));
+      window_->showNotice(notes.join(QLatin1Char('\n')));
+    }
     if (!resumed.message.empty()) window_->showWarning(QString::fromStdString(resumed.message));
     return true;
   } catch (const ErrMsg& error) {
     window_->statusLine().ShowMessage(QString::fromUtf8(StringText(error.textId)));
-    window_->showError(error);
+    // Not the start's error: the box is titled with what failed.
+    ErrMsg shown = error;
+    shown.captionId = kStrOpenRomCaption;
+    window_->showError(shown);
     return false;
   }
 }
@@ -256,6 +277,28 @@ void Shell::SaveScreenshot(const std::filesystem::path& path) {
                            .arg(QString::fromStdString(DescribeFileError(path, failure)));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
+}
+
+void Shell::OpenRecent(const QString& path) {
+  const ClassifiedFile file = ClassifyFile(PathOf(path));
+  switch (file.role) {
+    case FileRole::RomImage:
+    case FileRole::OsFile:
+      OpenRom(file.path);
+      return;
+    case FileRole::State:
+      LoadStateFrom(file.path);
+      return;
+    case FileRole::Variables:
+    case FileRole::Refused:
+      break;
+  }
+  const QString why =
+      file.problem.empty()
+          ? QStringLiteral("%1 is neither a ROM image, an OS file nor a saved state").arg(path)
+          : Text(file.problem);
+  window_->statusLine().ShowMessage(why);
+  window_->showWarning(why);
 }
 
 void Shell::OpenDropped(const QStringList& names) {

@@ -1,13 +1,16 @@
 #include "host/status_line.h"
 
-#include <QLabel>
+#include <QPainter>
+#include <QStyleOption>
 #include <cmath>
 
 namespace pellux {
 
 namespace {
 constexpr int kMessageMs = 5000;
-}
+// The room kept free before each field on the right, in average characters.
+constexpr int kFieldGap = 2;
+}  // namespace
 
 QString StateName(MachineState state) {
   switch (state) {
@@ -27,30 +30,33 @@ QString StateName(MachineState state) {
 
 StatusLine::StatusLine(QWidget* parent)
     : QStatusBar(parent),
+      text_(new ElidedLabel(this)),
       state_(new QLabel(this)),
       speed_(new QLabel(this)),
-      rom_(new QLabel(this)),
       link_(new QLabel(this)) {
   setSizeGripEnabled(false);
   // Room for "100000 %" so that the line does not jump as the figure changes.
   speed_->setMinimumWidth(speed_->fontMetrics().horizontalAdvance(QStringLiteral("100000 %")));
   speed_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // The ROM's name gives way to a message while it shows; the state and the
-  // speed stay.
-  addWidget(rom_, 1);
-  // QStatusBar hides the name for a message only when the name is on screen:
-  // a message said before the window first shows would be drawn over it.
-  // A message longer than the line is cut there: its tooltip has it whole.
-  connect(this, &QStatusBar::messageChanged, rom_, [this](const QString& message) {
-    rom_->setVisible(message.isEmpty());
-    setToolTip(message);
-  });
+  const int gap = kFieldGap * fontMetrics().averageCharWidth();
+  for (QLabel* field : {state_, link_}) field->setContentsMargins(gap, 0, 0, 0);
+  // Every field is permanent: the bar's own message would be drawn over
+  // them. The messages take the room the others leave, cut to fit.
+  addPermanentWidget(text_, 1);
   addPermanentWidget(link_);
   link_->hide();
   addPermanentWidget(state_);
   addPermanentWidget(speed_);
+  connect(this, &QStatusBar::messageChanged, this, [this] { ShowText(); });
   SetState(MachineState::Running);
   SetSpeed(std::nullopt);
+}
+
+void StatusLine::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QStyleOption option;
+  option.initFrom(this);
+  style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, this);
 }
 
 void StatusLine::SetState(MachineState state, const QString& text) {
@@ -62,8 +68,8 @@ void StatusLine::SetSpeed(std::optional<double> percent) {
 }
 
 void StatusLine::SetRomName(const QString& name) {
-  rom_->setText(name);
-  rom_->setToolTip(name);
+  romName_ = name;
+  ShowText();
 }
 
 void StatusLine::SetLinkText(const QString& text) {
@@ -75,10 +81,15 @@ void StatusLine::ShowMessage(const QString& text) { showMessage(text, kMessageMs
 
 void StatusLine::ShowLastingMessage(const QString& text) { showMessage(text); }
 
+void StatusLine::ShowText() {
+  const QString message = currentMessage();
+  text_->SetWholeText(message.isEmpty() ? romName_ : message);
+}
+
 QString StatusLine::StateText() const { return state_->text(); }
 QString StatusLine::SpeedText() const { return speed_->text(); }
-QString StatusLine::RomText() const { return rom_->text(); }
+QString StatusLine::RomText() const { return romName_; }
 QString StatusLine::LinkText() const { return link_->text(); }
-bool StatusLine::RomNameShown() const { return !rom_->isHidden(); }
+bool StatusLine::RomNameShown() const { return currentMessage().isEmpty() && !romName_.isEmpty(); }
 
 }  // namespace pellux

@@ -6,7 +6,7 @@
 #include <QStatusBar>
 #include <optional>
 
-class QLabel;
+#include "host/elided_label.h"
 
 namespace pellux {
 
@@ -37,12 +37,23 @@ class StatusLine : public QStatusBar {
   QString LinkText() const;
   // Whether the ROM's name shows (a message takes its place).
   bool RomNameShown() const;
+  // The field of the messages and the ROM's name, and the state's: each
+  // keeps its own place on the line.
+  const ElidedLabel& textField() const { return *text_; }
+  const QLabel& stateField() const { return *state_; }
+
+ protected:
+  // The messages have a field of their own: the bar draws none itself.
+  void paintEvent(QPaintEvent* event) override;
 
  private:
+  void ShowText();
+
+  ElidedLabel* text_;  // the message, or the ROM's name when there is none
   QLabel* state_;
   QLabel* speed_;
-  QLabel* rom_;
   QLabel* link_;
+  QString romName_;
 };
 
 QString StateName(MachineState state);

@@ -17,6 +17,32 @@ QAction* CheckItem(QMenu* menu, const QString& text) {
 
 }  // namespace
 
+QKeySequence OpenRomKey() { return QKeySequence(Qt::ALT | Qt::Key_O); }
+QKeySequence SaveStateKey() { return QKeySequence(Qt::ALT | Qt::Key_S); }
+QKeySequence LoadStateKey() { return QKeySequence(Qt::ALT | Qt::Key_R); }
+QKeySequence SaveScreenshotKey() { return QKeySequence(Qt::ALT | Qt::Key_P); }
+
+QString FileDialogFilter(FileKind kind) {
+  QString first;
+  switch (kind) {
+    case FileKind::Rom:
+      first = QStringLiteral("ROM images and OS files (*.rom *.tib *.9xu)");
+      break;
+    case FileKind::State:
+      first = QStringLiteral("Saved states (*.state)");
+      break;
+    case FileKind::Screenshot:
+      first = QStringLiteral("PNG images (*.png)");
+      break;
+    case FileKind::Send:
+      first = QStringLiteral("TI-92 Plus variables (*.9x? *.9X?)");
+      break;
+    case FileKind::Received:
+      return {};
+  }
+  return first + QStringLiteral(";;All files (*)");
+}
+
 QString PauseItemText(bool paused) {
   return (paused ? QStringLiteral("&Resume\t") : QStringLiteral("&Pause\t")) + kPauseKeyName;
 }
@@ -26,14 +52,19 @@ WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeI
 
   QMenu* file = bar.addMenu(QStringLiteral("&File"));
   m.openRom = file->addAction(QStringLiteral("&Open ROM..."));
+  m.openRom->setShortcut(OpenRomKey());
   m.openRomCold = file->addAction(QStringLiteral("Open ROM (&cold boot)..."));
+  m.recent = file->addMenu(QStringLiteral("Recen&t"));
   file->addSeparator();
   m.sendFiles = file->addAction(QStringLiteral("S&end to Calculator..."));
   file->addSeparator();
   m.saveState = file->addAction(QStringLiteral("&Save State..."));
+  m.saveState->setShortcut(SaveStateKey());
   m.loadState = file->addAction(QStringLiteral("&Load State..."));
+  m.loadState->setShortcut(LoadStateKey());
   file->addSeparator();
   m.saveScreenshot = file->addAction(QStringLiteral("Save Scree&nshot..."));
+  m.saveScreenshot->setShortcut(SaveScreenshotKey());
   m.screenshotAtZoom = CheckItem(file, QStringLiteral("Screenshots at &Window Size"));
   file->addSeparator();
   m.reset = file->addAction(QStringLiteral("&Reset"));

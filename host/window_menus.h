@@ -2,12 +2,15 @@
 // items are the context menu's own actions, so both menus always agree.
 #pragma once
 
+#include <QKeySequence>
 #include <QString>
 #include <array>
 
+#include "host/settings_store.h"
 #include "machine/speed.h"
 
 class QAction;
+class QMenu;
 class QMenuBar;
 class QWidget;
 
@@ -23,6 +26,7 @@ QString PauseItemText(bool paused);
 struct WindowMenus {
   QAction* openRom;
   QAction* openRomCold;  // the same, booted cold whatever its session holds
+  QMenu* recent;         // filled by the shell: the files opened last
   QAction* sendFiles;    // Send to Calculator...
   QAction* saveState;
   QAction* loadState;
@@ -47,6 +51,18 @@ struct WindowMenus {
 
   QAction* SpeedItem(Speed speed) const { return speeds[static_cast<std::size_t>(speed)]; }
 };
+
+// The keys of Open ROM, Save State, Load State and Save Screenshot: Alt
+// with a letter that names no menu, since every key without Alt may be the
+// calculator's (Alt combinations never reach it).
+QKeySequence OpenRomKey();
+QKeySequence SaveStateKey();
+QKeySequence LoadStateKey();
+QKeySequence SaveScreenshotKey();
+
+// The choice of files a dialog of that kind offers first, "All files" after
+// it: "ROM images and OS files (*.rom *.tib *.9xu);;All files (*)".
+QString FileDialogFilter(FileKind kind);
 
 // Fills the bar; the actions belong to `owner`. sizeItems are the context
 // menu's 1X..5X items.

@@ -6,6 +6,8 @@ const char* StringText(std::uint32_t id) {
   switch (id) {
     case kStrInitErrorCaption:
       return "Initialization Error";
+    case kStrOpenRomCaption:
+      return "Open ROM: the Image Was Not Opened";
     case kStrRomOpenFailed:
       return "ROM image file could not be opened.";
     case kStrRomReadFailed:

@@ -10,6 +10,7 @@ namespace pellux {
 // String ids of the start-up error texts.
 enum StringId : std::uint32_t {
   kStrInitErrorCaption = 80,
+  kStrOpenRomCaption = 81,  // an image the running machine was to leave for
   kStrRomOpenFailed = 82,
   kStrRomReadFailed = 83,
   kStrOutOfMemory = 84,

@@ -11,8 +11,9 @@
 
 #include "debugger/debug_session.h"
 #include "host/debug_dialog.h"
-#include "host/register_view.h"
+#include "host/elided_label.h"
 #include "host/main_window.h"
+#include "host/register_view.h"
 #include "host/shell.h"
 #include "machine/errors.h"
 #include "tests/host/dialog_driving.h"
@@ -214,13 +215,20 @@ TEST(DebugControls, ListingScrollsAndGoesToAddressesAndSymbols) {
   EXPECT_EQ(rig.FirstListedAddress(), kSub);
   rig.Enter("listingAddress", QStringLiteral("401231"));
   EXPECT_EQ(rig.FirstListedAddress(), 0x401230u) << "made even";
+  // Why an entry goes nowhere shows beside its box, whole in the tooltip.
   rig.Enter("listingAddress", QStringLiteral("12zz"));
-  EXPECT_EQ(Message(rig.dialog), "\"12zz\" is neither a hex address nor a known symbol.");
+  const ElidedLabel& error = Child<ElidedLabel>(rig.dialog, "listingError");
+  const QLineEdit& box = Child<QLineEdit>(rig.dialog, "listingAddress");
+  EXPECT_EQ(error.toolTip(), "\"12zz\" is neither a hex address nor a known symbol.");
+  EXPECT_TRUE(error.isVisible());
+  EXPECT_EQ(error.geometry().center().y(), box.geometry().center().y()) << "on the box's line";
+  EXPECT_GT(error.geometry().left(), box.geometry().right());
+  EXPECT_EQ(Message(rig.dialog), "");
   EXPECT_EQ(rig.FirstListedAddress(), 0x401230u);
 
   // Back over instructions of mixed lengths, with no page to retrace.
   rig.Enter("listingAddress", QStringLiteral("1020"));
-  EXPECT_EQ(Message(rig.dialog), "");
+  EXPECT_FALSE(error.isVisible());
   listing.setFocus();
   listing.setCurrentRow(0);
   QTest::keyClick(&listing, Qt::Key_Up);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -31,7 +32,6 @@
 #include "tests/host/known_fonts.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/test_support.h"
-
 
 namespace pellux {
 namespace {
@@ -318,6 +318,39 @@ TEST(DebugDialog, LayoutHasTheListingWideOnTheLeftAndTheControlsBelow) {
   EXPECT_LT(Child<QLabel>(dialog, "stopReason").geometry().bottom(), listing.top());
 }
 
+// Shrunk as far as it goes, with a message over two lines, the dialog still
+// shows every register line whole (SR and the flags too) clear of the memory
+// bar, and the listing keeps the most room.
+TEST(DebugDialog, AtItsSmallestTheRegistersShowWholeAndTheListingHasTheRoom) {
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "with gdb's message" : "without a message");
+    CalculatorFixture f(NopRom());
+    DebugDialog dialog(nullptr, *f.calc, false);
+    dialog.SetHeldElsewhere(held);
+    ShowAndSettle(dialog);
+    dialog.resize(dialog.minimumSize().expandedTo(dialog.minimumSizeHint()));
+    dialog.resize(1, 1);  // the window manager can go no smaller than the minimum
+    QCoreApplication::processEvents();
+    const QListWidget& regs = Registers(dialog);
+    ASSERT_EQ(regs.count(), 22);
+    for (int row = 0; row < regs.count(); ++row) {
+      const QRect line = regs.visualItemRect(regs.item(row));
+      EXPECT_LE(line.bottom(), regs.viewport()->height()) << regs.item(row)->text().toStdString();
+      EXPECT_LE(line.right(), regs.viewport()->width()) << regs.item(row)->text().toStdString();
+    }
+    const QRect registers = regs.geometry();
+    EXPECT_LT(registers.bottom(), Child<QComboBox>(dialog, "follow").geometry().top())
+        << "clear of the memory bar";
+    EXPECT_LT(registers.bottom(), Memory(dialog).geometry().top());
+    const QRect listing = Listing(dialog).geometry();
+    EXPECT_GT(listing.width(), 2 * registers.width());
+    EXPECT_GT(listing.height(), Memory(dialog).geometry().height()) << "the listing has the room";
+    const QLabel& message = Child<QLabel>(dialog, "message");
+    EXPECT_GE(message.height(), message.heightForWidth(message.width())) << "the message whole";
+    EXPECT_GT(message.geometry().top(), Memory(dialog).geometry().bottom());
+  }
+}
+
 // The Debug dialog as the window opens it: the check box goes back to the
 // flag however the dialog ends.
 TEST(OpenDebugger, TheCheckBoxIsWrittenBackHoweverTheDialogEnds) {
@@ -415,22 +448,32 @@ struct BreakpointsRig {
   BreakpointsDialog dialog;
 };
 
-TEST(BreakpointsDialog, TheEditTakesHexOrASymbolAndRefusesTheRestAloud) {
+TEST(BreakpointsDialog, TheEditTakesHexOrASymbolRefusesTheRestAndWarnsAloud) {
+  const std::string odd =
+      " is odd: instructions start at even addresses, so the processor never stops there.";
+  const std::string beyond =
+      " is beyond 00ffffff, the last address of the processor's 24 address lines: code there runs from ";
+  const std::string topBits = ", and the processor stops here only after a jump that set the top bits.";
   struct Case {
     const char* typed;
     std::vector<std::uint32_t> set;
-    const char* message;  // shown under the edit; empty when accepted
+    std::string message;  // shown under the edit: a refusal, a warning, or nothing
   };
   const Case cases[] = {
       {"1234", {0x1234}, ""},
       {"0x1234", {0x1234}, ""},
       {" 12", {0x12}, ""},
-      {"aBcD", {0xABCD}, ""},
-      {"ABCDEF01", {0xABCDEF01}, ""},
-      {"ffffffff", {0xFFFFFFFF}, ""},
+      {"aBcE", {0xABCE}, ""},
+      {"00fffffe", {0xFFFFFE}, ""},
       {"00000000", {0}, ""},
       {"draw_text", {0x401240}, ""},
       {"draw_text+6", {0x401246}, ""},
+      // Added, with the reason the processor will hardly stop there.
+      {"401241", {0x401241}, "00401241" + odd},
+      {"draw_text+1", {0x401241}, "00401241" + odd},
+      {"1400000", {0x1400000}, "01400000" + beyond + "00400000" + topBits},
+      {"ABCDEF01", {0xABCDEF01}, "abcdef01" + odd + " abcdef01" + beyond + "00cdef01" + topBits},
+      // Refused: the text stays to be mended.
       {"", {}, "Type a hex address or a symbol's name."},
       {"12zz", {}, "\"12zz\" is neither a hex address nor a known symbol."},
       {"xyz", {}, "\"xyz\" is neither a hex address nor a known symbol."},
@@ -441,18 +484,27 @@ TEST(BreakpointsDialog, TheEditTakesHexOrASymbolAndRefusesTheRestAloud) {
     SCOPED_TRACE(c.typed);
     BreakpointsRig rig(SymbolTable({{"draw_text", 0x401240, 0x20}}));
     rig.Enter(QString::fromUtf8(c.typed));
-    EXPECT_EQ(rig.edit().text(), QString::fromUtf8(c.typed).left(rig.edit().maxLength())) << "the edit keeps its text";
+    const bool added = !c.set.empty();
+    EXPECT_EQ(rig.edit().text(), added ? QString() : QString::fromUtf8(c.typed).left(rig.edit().maxLength()))
+        << "an add empties the edit, a refusal keeps the text";
     EXPECT_EQ(rig.Addresses(), c.set);
     EXPECT_EQ(rig.list().count(), static_cast<int>(c.set.size()));
-    EXPECT_EQ(Message(rig.dialog), QString::fromUtf8(c.message));
+    EXPECT_EQ(Message(rig.dialog), QString::fromStdString(c.message));
     EXPECT_TRUE(rig.dialog.isVisible());
   }
-  // A good entry clears the refusal.
+  // A good entry clears the refusal or the warning; a removal keeps the
+  // address in the edit, so that the next Add/Remove puts it back.
   BreakpointsRig rig;
   rig.Enter(QStringLiteral("zz"));
   EXPECT_FALSE(Message(rig.dialog).isEmpty());
+  rig.Enter(QStringLiteral("2001"));
+  EXPECT_FALSE(Message(rig.dialog).isEmpty());
   rig.Enter(QStringLiteral("2000"));
   EXPECT_TRUE(Message(rig.dialog).isEmpty());
+  rig.Enter(QStringLiteral("2001"));
+  EXPECT_EQ(rig.Addresses(), std::vector<std::uint32_t>{0x2000});
+  EXPECT_TRUE(Message(rig.dialog).isEmpty()) << "no warning for a removal";
+  EXPECT_EQ(rig.edit().text(), "2001");
 }
 
 TEST(BreakpointsDialog, EachBreakpointShowsItsSymbol) {

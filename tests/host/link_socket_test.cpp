@@ -184,7 +184,8 @@ TEST(LinkSocket, TheCommandLineWaitsOrFailsToStart) {
   EXPECT_TRUE(status.currentMessage().startsWith("Waiting for another Pellux on 127.0.0.1:"))
       << status.currentMessage().toStdString();
   EXPECT_FALSE(status.RomNameShown()) << "the ROM's name is drawn under the message";
-  EXPECT_EQ(status.toolTip(), status.currentMessage()) << "the whole message, however narrow the line";
+  EXPECT_EQ(status.textField().toolTip(), status.currentMessage())
+      << "the whole message, however narrow the line";
 
   // The same port again: the window does not start.
   auto second =

@@ -10,10 +10,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 
 #include "host/lcd_view.h"
 #include "host/main_window.h"
@@ -22,6 +24,7 @@
 #include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
+#include "machine/rom_file.h"
 #include "tests/host/shell_fixture.h"
 #include "tests/host/test_roms.h"
 #include "tests/test_support.h"
@@ -51,7 +54,9 @@ struct MenuFixture : ShellFixture {
     window().chooseOpenFile = [this](FileKind, const QString&) { return answer; };
     window().showError = [this](const ErrMsg& error) {
       errors << QString::fromUtf8(StringText(error.textId)) + " | " + QString::fromStdString(error.detail);
+      captions << QString::fromUtf8(StringText(error.captionId));
     };
+    window().showNotice = [this](const QString& text) { notices << text; };
     window().showWarning = [this](const QString& text) { errors << text; };
   }
   void Passes(int count) {
@@ -62,6 +67,8 @@ struct MenuFixture : ShellFixture {
   QString answer;  // what the next file dialog answers
   std::vector<std::pair<FileKind, QString>> savesAsked;
   QStringList errors;
+  QStringList captions;  // the titles of the error boxes
+  QStringList notices;
 };
 
 // A processor that never sleeps, with the timers ticking.
@@ -90,7 +97,7 @@ TEST(MenuBar, HasTheSixMenusWithTheirItemsAndKeys) {
   EXPECT_EQ(names, (QStringList{"&File", "&Emulation", "&Link", "&View", "&Debug", "&Help"}));
   EXPECT_TRUE(f.window().menus().saveState->isEnabled());
   EXPECT_EQ(Titles(menus[0]->menu()),
-            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "S&end to Calculator...",
+            (QStringList{"&Open ROM...", "Open ROM (&cold boot)...", "Recen&t", "S&end to Calculator...",
                          "&Save State...", "&Load State...", "Save Scree&nshot...",
                          "Screenshots at &Window Size", "&Reset", "&Quit"}));
   EXPECT_EQ(f.window().menus().quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -207,7 +214,7 @@ TEST(Emulation, UnlimitedRunsOneTickPerSliceAndSaysHowFarAhead) {
   EXPECT_NEAR(shown, 100.0 * 2001 / 512, 2) << "calculator time far ahead of real time";
 }
 
-TEST(File, ResetColdBootsFromTheImageKeepingTheBreakpoints) {
+TEST(File, ResetAsksFirstThenColdBootsFromTheImageKeepingTheBreakpoints) {
   MenuFixture f;
   ASSERT_TRUE(f.created);
   f.Passes(200);
@@ -215,7 +222,22 @@ TEST(File, ResetColdBootsFromTheImageKeepingTheBreakpoints) {
   f.calc().ram[0x100] = 0xAB;
   const std::uint64_t ran = f.calc().cpu.instructionCount;
   ASSERT_GT(ran, 0u);
+  QStringList asked;
+  bool answer = false;
+  f.window().confirm = [&](const QString& question, const QString& goText) {
+    asked << question + " | " + goText;
+    return answer;
+  };
   f.window().menus().reset->trigger();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].startsWith("Reset the calculator?")) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].endsWith(" | &Reset"));
+  EXPECT_EQ(f.calc().cpu.instructionCount, ran) << "cancelled: the machine as it was";
+  EXPECT_EQ(f.calc().ram[0x100], 0xAB);
+
+  answer = true;
+  f.window().menus().reset->trigger();
+  EXPECT_EQ(asked.size(), 2);
   EXPECT_EQ(f.calc().cpu.instructionCount, 0u);
   EXPECT_EQ(f.calc().ram[0x100], 0);
   EXPECT_TRUE(f.calc().breakpoints.Contains(0x123456));
@@ -248,6 +270,7 @@ TEST(File, OpenRomBootsTheImageOrSaysWhyNotAndRunsOn) {
     f.window().menus().openRom->trigger();
     ASSERT_EQ(f.errors.size(), 1) << c.path.toStdString();
     EXPECT_TRUE(f.errors[0].startsWith(c.text)) << f.errors[0].toStdString();
+    EXPECT_EQ(f.captions.back(), "Open ROM: the Image Was Not Opened") << "not the start's error";
     EXPECT_TRUE(f.errors[0].contains(c.path)) << "the path is named: " << f.errors[0].toStdString();
     EXPECT_EQ(&f.calc(), before);
     f.Passes(10);
@@ -268,6 +291,28 @@ TEST(File, OpenRomBootsTheImageOrSaysWhyNotAndRunsOn) {
   EXPECT_EQ(f.calc().cpu.instructionCount, 0u) << "a fresh machine";
   EXPECT_EQ(f.calc().rom[0x12000], other[0x12000]);
   EXPECT_EQ(f.status().RomText(), "other.rom");
+  EXPECT_TRUE(f.notices.isEmpty()) << "a sound image: nothing to warn about";
+
+  // A suspect image runs, with the box the start gives it.
+  const QString zeros = dir.filePath("zeros.rom");
+  {
+    QFile file(zeros);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(0x200000, '\0'));
+  }
+  f.answer = zeros;
+  f.window().menus().openRom->trigger();
+  EXPECT_EQ(f.status().RomText(), "zeros.rom");
+  ASSERT_EQ(f.notices.size(), 1);
+  const RomFile read = ReadRomFile(zeros.toStdString());
+  ASSERT_FALSE(read.warnings.empty());
+  std::string expected;
+  for (const std::string& warning : read.warnings) {
+    if (!expected.empty()) expected += '\n';
+    expected += ImageNote(zeros.toStdString(), warning);
+  }
+  EXPECT_EQ(f.notices[0].toStdString(), expected);
+  EXPECT_TRUE(f.notices[0].startsWith(zeros + ": ")) << f.notices[0].toStdString();
 }
 
 TEST(File, SaveScreenshotWritesThePngTheUserNamed) {
@@ -361,25 +406,75 @@ TEST(Help, KeysAndAboutOpenTheirWindows) {
   EXPECT_EQ(shown, 2);
 }
 
-TEST(View, FullScreenScalesTheLcdByAWholeFactorAndComesBack) {
-  MenuFixture f;
-  ASSERT_TRUE(f.created);
-  MainWindow& w = f.window();
-  w.show();
-  w.menus().fullScreen->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_TRUE(w.isFullScreen());
-  EXPECT_EQ(w.geometry(), w.screen()->geometry()) << "the whole screen";
-  const QSize area = w.lcdView().size();
-  EXPECT_EQ(area.width(), w.width()) << "the LCD's area is all of the window between the bars";
-  EXPECT_EQ(area.height(), w.height() - w.MenuBar()->height() - w.statusLine().height());
-  const int expected = std::min(area.width() / 240, area.height() / 128);
-  EXPECT_GE(expected, 2) << "a screen larger than 2X";
-  EXPECT_EQ(w.lcdView().DeviceScale(), expected);
-  w.menus().fullScreen->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_FALSE(w.isFullScreen());
-  EXPECT_EQ(w.lcdView().size(), QSize(720, 384));
+void MoveMouse(QWidget& over, QPoint at) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(over.mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(&over, &move);
+}
+
+// Full screen shows the LCD alone, scaled by a whole factor; the menu bar
+// comes back over it at the top edge, and each way out leaves it without
+// touching the calculator.
+TEST(View, FullScreenShowsTheLcdAloneAndEachWayOutLeavesIt) {
+  constexpr unsigned kCodeEsc = 70;
+  const struct {
+    const char* way;
+    std::function<void(MenuFixture&)> leave;
+  } ways[] = {
+      {"Esc", [](MenuFixture& f) { Key(f.window(), QEvent::KeyPress, Qt::Key_Escape, 10); }},
+      {"F11", [](MenuFixture& f) { Key(f.window(), QEvent::KeyPress, Qt::Key_F11, 10); }},
+      {"the context menu", [](MenuFixture& f) { f.window().ContextMenu()->actions().back()->trigger(); }},
+      {"View > Full Screen", [](MenuFixture& f) { f.window().menus().fullScreen->trigger(); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.way);
+    MenuFixture f;
+    ASSERT_TRUE(f.created);
+    MainWindow& w = f.window();
+    w.show();
+    w.menus().fullScreen->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isFullScreen());
+    EXPECT_EQ(w.geometry(), w.screen()->geometry()) << "the whole screen";
+    EXPECT_FALSE(w.MenuBar()->isVisible());
+    EXPECT_FALSE(w.statusLine().isVisible());
+    const QRect area = w.lcdView().geometry();
+    EXPECT_EQ(area, w.rect()) << "the LCD's area is all of the window";
+    const int expected = std::min(area.width() / 240, area.height() / 128);
+    EXPECT_GE(expected, 2) << "a screen larger than 2X";
+    EXPECT_EQ(w.lcdView().DeviceScale(), expected);
+
+    // The mouse at the top edge: the menu bar, over the LCD, which stays.
+    MoveMouse(w.lcdView(), QPoint(area.width() / 2, 0));
+    EXPECT_TRUE(w.MenuBar()->isVisible());
+    EXPECT_EQ(w.MenuBar()->geometry().top(), 0);
+    EXPECT_EQ(w.lcdView().geometry(), area);
+    MoveMouse(w.lcdView(), QPoint(area.width() / 2, area.height() / 2));
+    EXPECT_FALSE(w.MenuBar()->isVisible()) << "gone when the mouse leaves it";
+
+    way.leave(f);
+    f.Passes(5);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isFullScreen());
+    EXPECT_FALSE(w.menus().fullScreen->isChecked());
+    EXPECT_TRUE(w.MenuBar()->isVisible());
+    EXPECT_TRUE(w.statusLine().isVisible());
+    EXPECT_EQ(w.lcdView().size(), QSize(720, 384));
+    EXPECT_GE(w.lcdView().geometry().top(), w.MenuBar()->geometry().bottom());
+    EXPECT_FALSE(Down(f.calc(), kCodeEsc)) << "leaving presses no calculator key";
+    EXPECT_EQ(f.debuggerOpened, 0) << "nor opens the debugger";
+    Key(w, QEvent::KeyRelease, Qt::Key_Escape, 11);
+    Key(w, QEvent::KeyRelease, Qt::Key_F11, 11);
+    f.Passes(5);
+
+    // Outside full screen the keys are the calculator's ESC and the debugger's.
+    Key(w, QEvent::KeyPress, Qt::Key_Escape, 20);
+    f.Passes(5);
+    EXPECT_TRUE(Down(f.calc(), kCodeEsc));
+    Key(w, QEvent::KeyPress, Qt::Key_F11, 21);
+    f.Passes(5);
+    EXPECT_EQ(f.debuggerOpened, 1);
+  }
 }
 
 TEST(Close, QuitOrClosingWithAModalDialogUpEndsTheProgramAndKeepsTheSettings) {

@@ -74,14 +74,15 @@ TEST(Window, StartsTitledAtA3XClientAreaThatCannotBeResized) {
   EXPECT_TRUE(QFontInfo(w.listingFont()).fixedPitch()) << "the debugger's columns line up";
 }
 
-TEST(Window, ContextMenuHasTheSizeScreenshotAndDebugItems) {
+TEST(Window, ContextMenuHasTheSizeScreenshotDebugAndFullScreenItems) {
   ShellFixture f;
   ASSERT_TRUE(f.created);
   const QList<QAction*> items = f.window().ContextMenu()->actions();
-  ASSERT_EQ(items.size(), 3);
+  ASSERT_EQ(items.size(), 4);
   EXPECT_EQ(items[0]->text(), "&Size");
   EXPECT_EQ(items[1]->text(), "Take S&creenshot");
   EXPECT_EQ(items[2]->text(), "&Debug...\tF11");
+  EXPECT_EQ(items[3], f.window().menus().fullScreen) << "the way out of full screen, where no menu bar shows";
   ASSERT_NE(items[0]->menu(), nullptr);
   const QList<QAction*> sizes = items[0]->menu()->actions();
   ASSERT_EQ(sizes.size(), 5);
