@@ -39,6 +39,7 @@ struct WindowMenus {
   QAction* getScreen;
   QAction* receivedFolder;
   QAction* cancelTransfer;
+  QAction* keypad;                 // check: the keypad under the LCD
   QAction* fullScreen;             // check
   QAction* debugger;
   QAction* breakpoints;
