@@ -63,7 +63,7 @@ const std::array<KeypadKey, 78> kKeypadKeys = {{
     {24, 12.0f, 3, 1.5f, 1, "STO\xE2\x96\xB8", "RCL", S::Operator},
     {64, 13.5f, 3, 2, 1, "\xE2\x86\x90", "INS", S::Operator},
     {128, 2.5f, 4, 1.5f, 1, "ON", "OFF", S::On},
-    {3, 4.0f, 4, 1.5f, 1, "\xE2\x9C\x8B", nullptr, S::Modifier},
+    {3, 4.0f, 4, 1.5f, 1, "HAND", nullptr, S::Modifier},
     {32, 5.5f, 4, 8, 1, "SPACE", nullptr, S::Letter},
     {56, 13.5f, 4, 2, 1, "=", nullptr, S::Operator},
     // The cursor pad.

@@ -149,6 +149,9 @@ TEST(Keypad, TooltipsAndTheKeyHelpNameThePcKeysOfTheHostKeyTable) {
   // Help > Keys is the same picture, with the PC keys written on it.
   KeysWindow help(nullptr);
   EXPECT_EQ(help.keypad()->size(), KeypadView::SizeAtZoom(3));
+  if (std::getenv("PELLUX_KEYPAD_PICTURES")) {
+    help.keypad()->grab().save(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES") + QStringLiteral("/help-keys.png"));
+  }
 }
 
 // Each LCD size beside the keypad, and the keypad's picture drawn whole at
