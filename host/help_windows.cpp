@@ -25,7 +25,6 @@ KeysWindow::KeysWindow(QWidget* parent)
     : QDialog(parent), keypad_(new KeypadView(this, KeypadView::Labels::PcKeys)) {
   setWindowTitle(QStringLiteral("Pellux Keys"));
   keypad_->SetZoom(3);
-  keypad_->setToolTip(QString());
   auto* note = new QLabel(
       QStringLiteral(
           "Each calculator key shows the PC keys that press it; its own label is above it.\n"

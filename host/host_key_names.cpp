@@ -82,7 +82,8 @@ std::vector<std::string> PcKeyNamesOf(unsigned code) {
   std::vector<std::string> names;
   for (const HostKey& key : kHostKeyTable) {
     // A PC key listed twice presses what its first pair says.
-    if (key.code == code && LookupHostKey(key.virtualKey) == code) names.push_back(VirtualKeyName(key.virtualKey));
+    if (key.code == code && LookupHostKey(key.virtualKey) == code)
+      names.push_back(VirtualKeyName(key.virtualKey));
   }
   return names;
 }

@@ -4,7 +4,6 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolTip>
 #include <algorithm>
 
@@ -17,8 +16,8 @@ namespace {
 
 // A row is this many key widths high: the key and the 2nd label above it.
 constexpr qreal kRowHeight = 1.2;
-constexpr qreal kGap = 0.08;          // between keys, in key widths
-constexpr qreal kSecondBand = 0.32;   // of a row, for the 2nd label
+constexpr qreal kGap = 0.08;         // between keys, in key widths
+constexpr qreal kSecondBand = 0.32;  // of a row, for the 2nd label
 
 const QColor kBackground(0x2b, 0x2f, 0x36);
 const QColor kSecondColour(0xf2, 0xb1, 0x3a);  // 2nd functions, and the 2nd key
@@ -85,7 +84,8 @@ KeypadView::KeypadView(QWidget* parent, Labels labels) : QWidget(parent), labels
 
 QSize KeypadView::SizeAtZoom(int zoom) {
   const int unit = 10 * std::clamp(zoom, 2, kMaxZoom);
-  return {static_cast<int>(kKeypadWidthUnits) * unit, static_cast<int>(kKeypadHeightRows * kRowHeight * unit)};
+  return {static_cast<int>(kKeypadWidthUnits) * unit,
+          static_cast<int>(kKeypadHeightRows * kRowHeight * unit)};
 }
 
 void KeypadView::SetZoom(int zoom) {
@@ -182,8 +182,8 @@ void KeypadView::DrawKey(QPainter& painter, const KeypadKey& key, bool down) con
 }
 
 void KeypadView::mousePressEvent(QMouseEvent* event) {
-  const KeypadKey* key = KeyAt(event->position());
-  if (!key) {
+  const KeypadKey* key = labels_ == Labels::Calculator ? KeyAt(event->position()) : nullptr;
+  if (!key) {  // and the key help's picture is only to look at
     event->ignore();
     return;
   }
@@ -217,7 +217,7 @@ void KeypadView::mouseReleaseEvent(QMouseEvent* event) {
 
 void KeypadView::contextMenuEvent(QContextMenuEvent* event) {
   // A right click on a key holds it; elsewhere the window's menu opens.
-  if (KeyAt(event->pos())) {
+  if (labels_ == Labels::Calculator && KeyAt(event->pos())) {
     event->accept();
   } else {
     event->ignore();
@@ -241,7 +241,8 @@ bool KeypadView::event(QEvent* event) {
 }
 
 QString KeypadView::ToolTipText(const KeypadKey& key) {
-  return QStringLiteral("%1: PC key %2").arg(QString::fromUtf8(key.label), PcKeysText(key.code, QStringLiteral(" or ")));
+  return QStringLiteral("%1: PC key %2")
+      .arg(QString::fromUtf8(key.label), PcKeysText(key.code, QStringLiteral(" or ")));
 }
 
 }  // namespace pellux

@@ -24,7 +24,8 @@ TEST(KeysWindow, WritesEveryPcKeyOfTheKeyTableOnTheKeyItPresses) {
     // under one name would leave the user guessing which is meant.
     EXPECT_FALSE(name.empty()) << "virtual key " << unsigned{key.virtualKey};
     EXPECT_TRUE(names.insert(name).second) << name << " names two keys";
-    ASSERT_NE(KeypadKeyOf(key.code), nullptr) << name << ": code " << unsigned{key.code} << " is on the keypad";
+    ASSERT_NE(KeypadKeyOf(key.code), nullptr)
+        << name << ": code " << unsigned{key.code} << " is on the keypad";
     const std::vector<std::string> written = PcKeyNamesOf(key.code);
     EXPECT_NE(std::find(written.begin(), written.end(), name), written.end()) << name;
   }

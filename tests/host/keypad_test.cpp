@@ -52,7 +52,8 @@ TEST(Keypad, AClickOnEachKindOfKeyPressesExactlyItsKeyAndLetsItGo) {
   const struct {
     const char* kind;
     unsigned code;
-  } cases[] = {{"letter A", kCodeA}, {"2nd", kCode2nd}, {"diamond", kCodeDiamond}, {"ON", kCodeOn}, {"up", kCodeUp}};
+  } cases[] = {
+      {"letter A", kCodeA}, {"2nd", kCode2nd}, {"diamond", kCodeDiamond}, {"ON", kCodeOn}, {"up", kCodeUp}};
   for (const auto& c : cases) {
     const QPoint at = CentreOf(keypad, c.code);
     QTest::mousePress(&keypad, Qt::LeftButton, {}, at);
@@ -123,7 +124,8 @@ TEST(Keypad, AKeyPressedOnThePcKeyboardLightsItsKey) {
     const KeypadKey* key = KeypadKeyOf(c.code);
     ASSERT_NE(key, nullptr);
     const QRectF rect = keypad.KeyRect(*key);
-    const QPoint edge(static_cast<int>(rect.left() + rect.width() * 0.15), static_cast<int>(rect.bottom() - rect.height() * 0.3));
+    const QPoint edge(static_cast<int>(rect.left() + rect.width() * 0.15),
+                      static_cast<int>(rect.bottom() - rect.height() * 0.3));
     const QRgb up = PixelAt(keypad, edge);
     QKeyEvent press(QEvent::KeyPress, c.qtKey, {}, QString());
     press.setTimestamp(time++);
@@ -143,14 +145,17 @@ TEST(Keypad, TooltipsAndTheKeyHelpNameThePcKeysOfTheHostKeyTable) {
   const struct {
     unsigned code;
     const char* text;
-  } cases[] = {{kCodeA, "A: PC key A"}, {kCodeOn, "ON: PC key End"}, {13, "1: PC key 1 or Num 1"},
+  } cases[] = {{kCodeA, "A: PC key A"},
+               {kCodeOn, "ON: PC key End"},
+               {13, "1: PC key 1 or Num 1"},
                {kCode2nd, "2nd: PC key ="}};
   for (const auto& c : cases) EXPECT_EQ(KeypadView::ToolTipText(*KeypadKeyOf(c.code)), c.text);
   // Help > Keys is the same picture, with the PC keys written on it.
   KeysWindow help(nullptr);
   EXPECT_EQ(help.keypad()->size(), KeypadView::SizeAtZoom(3));
   if (std::getenv("PELLUX_KEYPAD_PICTURES")) {
-    help.keypad()->grab().save(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES") + QStringLiteral("/help-keys.png"));
+    help.keypad()->grab().save(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES") +
+                               QStringLiteral("/help-keys.png"));
   }
 }
 
@@ -178,8 +183,10 @@ TEST(KeypadSizes, TheLcdKeepsItsSizeAndTheKeypadScalesWithTheZoom) {
     const qreal ratio = w.keypad().devicePixelRatioF();
     EXPECT_EQ(picture.size(), (QSizeF(keypad) * ratio).toSize()) << zoom;
     if (std::getenv("PELLUX_KEYPAD_PICTURES")) {
-      picture.save(QStringLiteral("%1/keypad-%2x.png").arg(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES")).arg(zoom));
-      w.grab().save(QStringLiteral("%1/window-%2x.png").arg(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES")).arg(zoom));
+      picture.save(
+          QStringLiteral("%1/keypad-%2x.png").arg(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES")).arg(zoom));
+      w.grab().save(
+          QStringLiteral("%1/window-%2x.png").arg(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES")).arg(zoom));
     }
   }
   // View > Keypad hides it: the LCD alone, at the same size.
