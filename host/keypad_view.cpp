@@ -23,6 +23,7 @@ const QColor kBackground(0x2b, 0x2f, 0x36);
 const QColor kSecondColour(0xf2, 0xb1, 0x3a);  // 2nd functions, and the 2nd key
 const QColor kDiamondColour(0x4c, 0xaf, 0x6a);
 const QColor kHeldOutline(0xff, 0x8c, 0x1a);
+const QColor kLitColour(0x9c, 0xcc, 0xf4);  // a key the machine holds down
 
 struct Colours {
   QColor body;
@@ -164,7 +165,7 @@ void KeypadView::DrawKey(QPainter& painter, const KeypadKey& key, bool down) con
     painter.setBrush(QColor(0x16, 0x18, 0x1c));  // the key's shadow
     painter.drawRoundedRect(body.translated(0, 0.05 * unit), radius, radius);
   }
-  painter.setBrush(down ? colours.body.darker(160) : colours.body);
+  painter.setBrush(down ? kLitColour : colours.body);
   painter.drawRoundedRect(body, radius, radius);
   if (held_.count(key.code)) {
     painter.setPen(QPen(kHeldOutline, std::max<qreal>(1.5, 0.07 * unit)));
@@ -172,7 +173,7 @@ void KeypadView::DrawKey(QPainter& painter, const KeypadKey& key, bool down) con
     painter.drawRoundedRect(body, radius, radius);
   }
 
-  painter.setPen(down && colours.text == Qt::black ? Qt::white : colours.text);
+  painter.setPen(down ? QColor(Qt::black) : colours.text);
   const QRectF inside = body.adjusted(0.06 * unit, 0.02 * unit, -0.06 * unit, -0.02 * unit);
   if (labels_ == Labels::PcKeys) {
     DrawFitted(painter, inside, PcKeysText(key.code, QStringLiteral("\n")), 0.3 * unit, true);

@@ -84,6 +84,10 @@ TEST(Keypad, ARightClickHoldsAModifierForTheNextClickedKey) {
     QTest::mousePress(&keypad, Qt::LeftButton, {}, a);
     HandleAll(w);
     EXPECT_EQ(HeldCodes(f.calc()), (std::vector<unsigned>{modifier, kCodeA})) << "the combination";
+    if (std::getenv("PELLUX_KEYPAD_PICTURES")) {
+      keypad.grab().save(
+          QStringLiteral("%1/held-%2.png").arg(qEnvironmentVariable("PELLUX_KEYPAD_PICTURES")).arg(modifier));
+    }
     QTest::mouseRelease(&keypad, Qt::LeftButton, {}, a);
     HandleAll(w);
     EXPECT_EQ(HeldCodes(f.calc()), std::vector<unsigned>{modifier}) << "still held";
