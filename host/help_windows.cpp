@@ -1,27 +1,17 @@
 #include "host/help_windows.h"
 
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
-#include <QTableWidget>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "host/dialog_units.h"
-#include "host/host_key_names.h"
-#include "host/host_keys.h"
-#include "machine/keys.h"
+#include "host/keypad_view.h"
 #include "pellux_version.h"
 
 namespace pellux {
 
 namespace {
-
-// The key's name in key scripts and on the demo ROM's keyboard screen, and its code.
-QString CalculatorKeyLabel(unsigned code) {
-  const char* name = KeyName(code);
-  return QStringLiteral("%1 (code %2)").arg(QString::fromLatin1(name ? name : "?")).arg(code);
-}
 
 QDialogButtonBox* CloseButton(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
@@ -31,25 +21,13 @@ QDialogButtonBox* CloseButton(QDialog* dialog) {
 
 }  // namespace
 
-KeysWindow::KeysWindow(QWidget* parent) : QDialog(parent), table_(new QTableWidget(this)) {
+KeysWindow::KeysWindow(QWidget* parent)
+    : QDialog(parent), keypad_(new KeypadView(this, KeypadView::Labels::PcKeys)) {
   setWindowTitle(QStringLiteral("Pellux Keys"));
-  table_->setColumnCount(2);
-  table_->setHorizontalHeaderLabels({QStringLiteral("PC key"), QStringLiteral("Calculator key")});
-  table_->setRowCount(static_cast<int>(kHostKeyTable.size()));
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
-  int row = 0;
-  for (const HostKey& key : kHostKeyTable) {
-    table_->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(VirtualKeyName(key.virtualKey))));
-    table_->setItem(row, 1, new QTableWidgetItem(CalculatorKeyLabel(key.code)));
-    ++row;
-  }
-  table_->resizeColumnsToContents();
-
+  keypad_->SetZoom(3);
   auto* note = new QLabel(
       QStringLiteral(
+          "Each calculator key shows the PC keys that press it; its own label is above it.\n"
           "Keys go by their place on the keyboard, whatever Shift or Num Lock say.\n"
           "F11 opens the debugger, Pause pauses and resumes, Ctrl+Q quits; Alt combinations, F10 and "
           "leaving the window let go of every key."),
@@ -57,9 +35,9 @@ KeysWindow::KeysWindow(QWidget* parent) : QDialog(parent), table_(new QTableWidg
   note->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(note);
-  layout->addWidget(table_);
+  layout->addWidget(keypad_, 0, Qt::AlignCenter);
   layout->addWidget(CloseButton(this));
-  resize(DialogUnits(*this, 280, 297));
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {

@@ -5,19 +5,19 @@
 
 #include <QDialog>
 
-class QTableWidget;
-
 namespace pellux {
 
-// Every pair of the host key table, in the table's order (the first pair of
-// a PC key is the one that counts), plus the keys the window itself handles.
+class KeypadView;
+
+// The keypad with the PC keys of the host key table written on the
+// calculator's keys, plus the keys the window itself handles.
 class KeysWindow : public QDialog {
  public:
   explicit KeysWindow(QWidget* parent);
-  QTableWidget* table() const { return table_; }
+  KeypadView* keypad() const { return keypad_; }
 
  private:
-  QTableWidget* table_;
+  KeypadView* keypad_;
 };
 
 // The program's name, version, purpose and licence.

@@ -75,3 +75,17 @@ std::string VirtualKeyName(unsigned virtualKey) {
 }
 
 }  // namespace pellux
+
+namespace pellux {
+
+std::vector<std::string> PcKeyNamesOf(unsigned code) {
+  std::vector<std::string> names;
+  for (const HostKey& key : kHostKeyTable) {
+    // A PC key listed twice presses what its first pair says.
+    if (key.code == code && LookupHostKey(key.virtualKey) == code)
+      names.push_back(VirtualKeyName(key.virtualKey));
+  }
+  return names;
+}
+
+}  // namespace pellux

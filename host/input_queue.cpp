@@ -30,6 +30,10 @@ void InputQueue::ReleaseAll() {
   pending_.push_back({{HostInput::Kind::ReleaseAll, 0}, 0});
 }
 
+void InputQueue::CalculatorKey(unsigned code, bool down) {
+  pending_.push_back({{down ? HostInput::Kind::KeyDown : HostInput::Kind::KeyUp, code}, 0});
+}
+
 std::optional<HostInput> InputQueue::Next() {
   if (pending_.empty()) return std::nullopt;
   const HostInput input = pending_.front().input;

@@ -16,9 +16,11 @@
 namespace pellux {
 
 struct HostInput {
-  enum class Kind : std::uint8_t { Press, Release, ReleaseAll };
+  // Press and Release are PC keys; KeyDown and KeyUp calculator keys
+  // clicked on the keypad.
+  enum class Kind : std::uint8_t { Press, Release, ReleaseAll, KeyDown, KeyUp };
   Kind kind;
-  unsigned virtualKey;  // 0 for ReleaseAll
+  unsigned virtualKey;  // 0 for ReleaseAll; the calculator key code for KeyDown and KeyUp
 };
 
 class InputQueue {
@@ -29,6 +31,8 @@ class InputQueue {
   // Focus lost or a system key: every key goes up, including those whose
   // releases will never come.
   void ReleaseAll();
+  // A calculator key clicked on the keypad, in turn with the PC keys.
+  void CalculatorKey(unsigned code, bool down);
 
   std::optional<HostInput> Next();
   bool Empty() const { return pending_.empty(); }

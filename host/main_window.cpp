@@ -32,11 +32,13 @@
 #include "host/display_image.h"
 #include "host/help_windows.h"
 #include "host/host_keys.h"
+#include "host/keypad_view.h"
 #include "host/qt_resources.h"
 #include "host/show_error.h"
 #include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/driver.h"
+#include "machine/keys.h"
 
 #ifdef Q_OS_WIN
 #define NOMINMAX
@@ -117,6 +119,7 @@ MainWindow::MainWindow()
       contextMenu_(new QMenu(this)),
       menuBar_(new QMenuBar(this)),
       view_(new LcdView(this)),
+      keypad_(new KeypadView(this)),
       status_(new StatusLine(this)),
       layout_(new QVBoxLayout(this)) {
   setWindowTitle(QStringLiteral("Pellux"));
@@ -152,14 +155,26 @@ MainWindow::MainWindow()
   menuBar_->setMinimumWidth(menuBar_->sizeHint().width());
   status_->setFocusPolicy(Qt::NoFocus);
   view_->SetZoom(kStartZoom);
+  keypad_->SetZoom(kStartZoom);
+  keypad_->isDown = [this](unsigned code) {
+    if (!driver_) return false;
+    const Calculator& calc = machine();
+    if (code == kOnKeyCode) return !(calc.ports[port::kOnKey] & 0x02);  // bit 1 is 0 while ON is down
+    return code < kMatrixKeyCount && !(calc.keyMatrix[code / 8] & (1u << (code % 8)));
+  };
+  keypad_->keyChanged = [this](unsigned code, bool down) {
+    if (driver_) input_.CalculatorKey(code, down);
+  };
   layout_->setContentsMargins(0, 0, 0, 0);
   layout_->setSpacing(0);
   layout_->addWidget(menuBar_);  // as a widget, so that its width counts too
   layout_->addWidget(view_, 1, Qt::AlignCenter);
+  layout_->addWidget(keypad_, 0, Qt::AlignCenter);
   layout_->addWidget(status_);
   layout_->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(menus_.quit, &QAction::triggered, this, [this] { RequestClose(); });
+  connect(menus_.keypad, &QAction::toggled, this, [this](bool on) { ShowKeypad(on); });
   connect(menus_.fullScreen, &QAction::toggled, this, [this](bool on) { SetFullScreen(on); });
   connect(menus_.debugger, &QAction::triggered, this, [this] {
     if (driver_) openDebugger();
@@ -244,6 +259,7 @@ bool MainWindow::Attach(Driver* driver) {
   driver_ = driver;
   if (!SetDisplayScale(kStartZoom)) return false;
   view_->SetZoom(zoom_);
+  keypad_->SetZoom(zoom_);
   layout_->activate();
   CheckZoomItem(zoom_);
   ShowNewFrame(true);
@@ -280,6 +296,7 @@ void MainWindow::ChangeZoom(int zoom) {
     return;
   }
   view_->SetZoom(zoom);
+  keypad_->SetZoom(zoom);
   layout_->activate();  // the window takes its new fixed size at once
   CheckZoomItem(zoom);
 }
@@ -365,8 +382,17 @@ bool MainWindow::HandleInput() {
         break;
       case HostInput::Kind::ReleaseAll:
         resume = driver_->ReleaseAllKeys();
+        keypad_->ForgetHeld();
+        break;
+      case HostInput::Kind::KeyDown:
+        resume = driver_->KeyDown(input->virtualKey);
+        if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
+        break;
+      case HostInput::Kind::KeyUp:
+        resume = driver_->KeyUp(input->virtualKey);
         break;
     }
+    keypad_->update();  // the keys the machine holds, lit
     if (resume) return true;
   }
   return false;
@@ -414,6 +440,7 @@ void MainWindow::SetFullScreen(bool on) {
     layout_->setSizeConstraint(QLayout::SetNoConstraint);
     layout_->setAlignment(view_, Qt::Alignment());  // the view takes all the room
     view_->SetFullScreen(true);
+    keypad_->hide();  // the LCD alone
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     showFullScreen();
@@ -423,6 +450,7 @@ void MainWindow::SetFullScreen(bool on) {
     layout_->insertWidget(0, menuBar_);
     menuBar_->show();
     view_->SetFullScreen(false);
+    keypad_->setVisible(menus_.keypad->isChecked());
     layout_->setAlignment(view_, Qt::AlignCenter);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
     showNormal();
@@ -443,6 +471,13 @@ void MainWindow::FollowMouseInFullScreen(QPoint at) {
   // It goes again once the mouse has left it, unless one of its menus is open.
   if (menuBar_->isVisible() && !menuBar_->activeAction() && at.y() > menuBar_->height() + kMenuRevealEdge)
     menuBar_->hide();
+}
+
+void MainWindow::ShowKeypad(bool on) {
+  if (menus_.keypad->isChecked() != on) menus_.keypad->setChecked(on);  // comes back here
+  if (view_->fullScreen()) return;  // shown again when full screen ends
+  keypad_->setVisible(on);
+  layout_->activate();
 }
 
 void MainWindow::ShowPaused(bool paused) { menus_.pause->setText(PauseItemText(paused)); }

@@ -35,6 +35,7 @@ class CloseRequestFilter;
 class DebugDialog;
 class Driver;
 class ErrMsg;
+class KeypadView;
 class KeysWindow;
 class LcdView;
 class StatusLine;
@@ -83,6 +84,9 @@ class MainWindow : public QWidget {
   const WindowMenus& menus() const { return menus_; }
   StatusLine& statusLine() const { return *status_; }
   LcdView& lcdView() const { return *view_; }
+  KeypadView& keypad() const { return *keypad_; }
+  // View > Keypad: the keypad under the LCD, or the LCD alone.
+  void ShowKeypad(bool on);
 
   // View > Full Screen: the LCD at the largest whole factor, centred on
   // black, without the menu bar and the status line. Esc and F11 leave it.
@@ -152,6 +156,7 @@ class MainWindow : public QWidget {
   QMenuBar* menuBar_;
   WindowMenus menus_{};
   LcdView* view_;
+  KeypadView* keypad_;
   StatusLine* status_;
   QVBoxLayout* layout_;
   KeysWindow* keysWindow_ = nullptr;

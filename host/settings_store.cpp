@@ -72,6 +72,7 @@ WindowSettings SettingsStore::Load() const {
   }
   loaded.calculatorSpeed = settings_->value(QStringLiteral("emulation/calculatorSpeed"), false).toBool();
   loaded.screenshotAtZoom = settings_->value(QStringLiteral("screenshot/atZoom"), false).toBool();
+  loaded.keypad = settings_->value(QStringLiteral("window/keypad"), true).toBool();
   loaded.lastRom = settings_->value(QStringLiteral("lastRom")).toString();
   const QVariant position = settings_->value(QStringLiteral("window/position"));
   if (position.canConvert<QPoint>() && position.typeId() == QMetaType::QPoint)
@@ -84,6 +85,7 @@ void SettingsStore::Save(const WindowSettings& settings) {
   settings_->setValue(QStringLiteral("emulation/speed"), SpeedName(settings.speed));
   settings_->setValue(QStringLiteral("emulation/calculatorSpeed"), settings.calculatorSpeed);
   settings_->setValue(QStringLiteral("screenshot/atZoom"), settings.screenshotAtZoom);
+  settings_->setValue(QStringLiteral("window/keypad"), settings.keypad);
   settings_->setValue(QStringLiteral("lastRom"), settings.lastRom);
   if (settings.position) {
     settings_->setValue(QStringLiteral("window/position"), *settings.position);

@@ -29,6 +29,7 @@ struct WindowSettings {
   Speed speed = Speed::Real;
   bool calculatorSpeed = false;
   bool screenshotAtZoom = false;   // Save Screenshot at the window's zoom, not 1X
+  bool keypad = true;              // View > Keypad
   QString lastRom;                 // empty: none yet
   std::optional<QPoint> position;  // the window's top-left corner on the desktop
 };

@@ -137,6 +137,7 @@ void Shell::ApplySettings() {
   SetSpeed(saved.speed);
   window_->menus().calculatorSpeed->setChecked(saved.calculatorSpeed);
   window_->menus().screenshotAtZoom->setChecked(saved.screenshotAtZoom);
+  window_->ShowKeypad(saved.keypad);
   // Back where it was, if that place is still on a screen.
   if (saved.position && QGuiApplication::screenAt(*saved.position + QPoint(8, 8)))
     window_->move(*saved.position);
@@ -149,6 +150,7 @@ void Shell::SaveSettings() {
   current.speed = speedClock_.speed();
   current.calculatorSpeed = speedClock_.calculatorSpeed();
   current.screenshotAtZoom = window_->menus().screenshotAtZoom->isChecked();
+  current.keypad = window_->menus().keypad->isChecked();
   std::error_code error;
   const std::filesystem::path rom = std::filesystem::absolute(options_.romPath, error);
   if (!error) current.lastRom = QString::fromStdString(rom.string());

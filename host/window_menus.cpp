@@ -103,6 +103,8 @@ WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeI
   QMenu* view = bar.addMenu(QStringLiteral("&View"));
   QMenu* size = view->addMenu(QStringLiteral("&Size"));
   for (QAction* item : sizeItems) size->addAction(item);
+  m.keypad = CheckItem(view, QStringLiteral("&Keypad"));
+  m.keypad->setChecked(true);
   m.fullScreen = CheckItem(view, QStringLiteral("&Full Screen"));
 
   QMenu* debug = bar.addMenu(QStringLiteral("&Debug"));

@@ -43,6 +43,7 @@ struct WindowMenus {
   QAction* getScreen;
   QAction* receivedFolder;
   QAction* cancelTransfer;
+  QAction* keypad;                 // check: the keypad under the LCD
   QAction* fullScreen;             // check
   QAction* debugger;
   QAction* breakpoints;

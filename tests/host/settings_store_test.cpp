@@ -18,6 +18,7 @@ TEST(SettingsStore, WhatIsSavedComesBack) {
   saved.speed = Speed::Unlimited;
   saved.calculatorSpeed = true;
   saved.screenshotAtZoom = true;
+  saved.keypad = false;
   saved.lastRom = QStringLiteral("/roms/ti 92p.rom");
   saved.position = QPoint(-40, 300);  // a screen left of the main one
   {
@@ -32,6 +33,7 @@ TEST(SettingsStore, WhatIsSavedComesBack) {
   EXPECT_EQ(loaded.speed, Speed::Unlimited);
   EXPECT_TRUE(loaded.calculatorSpeed);
   EXPECT_TRUE(loaded.screenshotAtZoom);
+  EXPECT_FALSE(loaded.keypad);
   EXPECT_EQ(loaded.lastRom, saved.lastRom);
   EXPECT_EQ(loaded.position, saved.position);
   EXPECT_EQ(store.LastFolder(FileKind::State), QStringLiteral("/states"));
@@ -43,6 +45,7 @@ TEST(SettingsStore, DamagedOrEmptyStoreGivesTheDefaults) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("pellux.ini"));
   EXPECT_EQ(SettingsStore(file).Load().zoom, 3);
+  EXPECT_TRUE(SettingsStore(file).Load().keypad) << "the keypad shows until hidden";
   for (const char* zoom : {"0", "6", "-3", "three", ""}) {
     {
       QSettings raw(file, QSettings::IniFormat);
