@@ -50,7 +50,7 @@ struct MenuFixture : ShellFixture {
     };
     window().chooseOpenFile = [this](FileKind, const QString&) { return answer; };
     window().showError = [this](const ErrMsg& error) {
-      errors << QString::fromUtf8(StringText(error.textId)) + " | " + QString::fromStdString(error.detail);
+      errors << QString::fromUtf8(error.what()) + " | " + QString::fromStdString(error.detail);
     };
     window().showWarning = [this](const QString& text) { errors << text; };
   }
