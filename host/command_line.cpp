@@ -2,8 +2,8 @@
 
 #include "gdbserver/connection.h"
 #include "host/session_keeper.h"
-#include "tools/arguments.h"
 #include "pellux_version.h"
+#include "tools/arguments.h"
 
 namespace pellux {
 
@@ -23,9 +23,14 @@ constexpr EndpointOption kEndpointOptions[] = {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--gdb", true, true},       {"--link-listen", true, true}, {"--link-connect", true, true},
-    {"--symbols", true, true},   {"-h", false},                 {"--help", false},
-    {"--version", false},        {"--fresh", false},
+    {"--gdb", true, true},
+    {"--link-listen", true, true},
+    {"--link-connect", true, true},
+    {"--symbols", true, true},
+    {"-h", false},
+    {"--help", false},
+    {"--version", false},
+    {"--fresh", false},
 };
 
 const EndpointOption* FindEndpointOption(std::string_view name) {

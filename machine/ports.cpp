@@ -61,13 +61,13 @@ constexpr std::array<PortValues, 32> kPortValues = [] {
   ports[port::kLinkControl] = Changes(kLinkControlKept);
   ports[port::kLinkStatus] = Changes(kLinkStatusBits);
   ports[port::kLinkLines] = Changes(kLinkLinesKept);  // or its start value, 0x10
-  ports[port::kLinkData] = Changes(0xFF);  // the link's receive buffer (machine/link_port.h)
+  ports[port::kLinkData] = Changes(0xFF);             // the link's receive buffer (machine/link_port.h)
   ports[port::kTimerControl] = Changes(kTimerControlKept);
   ports[port::kTimerCount] = Changes(0xFF);  // the count: any byte
   ports[port::kKeyRowMaskHigh] = Changes(kKeyRowsHighKept);
   ports[port::kKeyRowMask] = Changes(0xFF);
   ports[port::kOnKey] = Changes(kOnKeyBit, kOnKeyRest);  // 0x14 ON down, 0x16 up
-  ports[port::kKeyColumns] = Changes(0xFF);   // the columns of the rows last selected
+  ports[port::kKeyColumns] = Changes(0xFF);              // the columns of the rows last selected
   return ports;
 }();
 
