@@ -295,7 +295,7 @@ int RunMachine(const Options& options) {
     }
     calc = std::make_unique<Calculator>(rom.bytes);
   } catch (const ErrMsg& error) {
-    std::fprintf(stderr, "pellux-bench: %s\n%s\n", StringText(error.textId), error.detail.c_str());
+    std::fprintf(stderr, "pellux-bench: %s\n%s\n", error.what(), error.detail.c_str());
     return kExitLoad;
   }
 

@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     std::printf("worker, one write (serialize, write, fsync, rename): median %.1f ms, longest %.1f ms\n",
                 Percentile(writes, 0.5), Percentile(writes, 1.0));
   } catch (const ErrMsg& error) {
-    std::fprintf(stderr, "pellux-session-bench: %s %s\n", StringText(error.textId), error.detail.c_str());
+    std::fprintf(stderr, "pellux-session-bench: %s %s\n", error.what(), error.detail.c_str());
     return 1;
   }
   if (removeFolder) fs::remove_all(folder);

@@ -51,6 +51,50 @@ inline void SetCCR(CpuState& cpu, std::uint32_t value) {
   cpu.x = (value >> 4) & 1;
 }
 
+// The registers that exist apart from D0-D7, A0-A7 and the PC, as a
+// debugger, gdb or a tool reads and writes them by name. A7 is whichever of
+// USP and SSP the S bit makes active; the other waits in otherSp.
+enum class SystemRegister : std::uint8_t { Sr, Usp, Ssp };
+
+inline std::uint32_t ReadSystemRegister(const CpuState& cpu, SystemRegister which) {
+  switch (which) {
+    case SystemRegister::Sr:
+      return GetSR(cpu);
+    case SystemRegister::Usp:
+      return cpu.s ? cpu.otherSp : cpu.regs[15];
+    case SystemRegister::Ssp:
+      break;
+  }
+  return cpu.s ? cpu.regs[15] : cpu.otherSp;
+}
+
+// Writing SR takes its 68000 bits only (T, S, the mask, X N Z V C); a change
+// of S moves A7 to the other stack. It is no instruction: nothing is taken
+// (an interrupt the new mask lets through waits for the next request), and
+// a T written here traces the next instruction.
+inline void WriteSystemRegister(CpuState& cpu, SystemRegister which, std::uint32_t value) {
+  switch (which) {
+    case SystemRegister::Sr: {
+      SetCCR(cpu, value);
+      const std::uint8_t supervisor = (value & sr::kSupervisor) != 0;
+      if (supervisor != cpu.s) {
+        std::swap(cpu.regs[15], cpu.otherSp);
+        cpu.s = supervisor;
+      }
+      cpu.intMask = (value >> sr::kMaskShift) & 7;
+      cpu.t = (value & sr::kTrace) != 0;
+      cpu.traceJustSet = 0;
+      return;
+    }
+    case SystemRegister::Usp:
+      (cpu.s ? cpu.otherSp : cpu.regs[15]) = value;
+      return;
+    case SystemRegister::Ssp:
+      (cpu.s ? cpu.regs[15] : cpu.otherSp) = value;
+      return;
+  }
+}
+
 inline void RequestStop(CpuState& cpu) { cpu.runState = RunState::StopRequest; }
 
 // A device touched by the current instruction has to act before the next
@@ -127,20 +171,12 @@ void AcceptPendingInterrupt(M& m) {
 template <class M>
 void SetSR(M& m, std::uint32_t value) {
   CpuState& cpu = m.cpu;
-  SetCCR(cpu, value);
-  const std::uint8_t newS = (value & sr::kSupervisor) != 0;
-  if (newS != cpu.s) {
-    std::swap(cpu.regs[15], cpu.otherSp);
-    cpu.s = newS;
-  }
-  cpu.intMask = (value >> sr::kMaskShift) & 7;
-  if (!(value & sr::kTrace)) {
-    cpu.t = 0;
-    cpu.traceJustSet = 0;
-  } else if (!cpu.t) {
-    cpu.t = 1;
-    cpu.traceJustSet = 1;
-  }
+  // T turned on by this instruction spares it the trace; T already on
+  // keeps whatever the instruction before decided.
+  const bool traceWasOff = !cpu.t;
+  const std::uint8_t justSet = cpu.traceJustSet;
+  WriteSystemRegister(cpu, SystemRegister::Sr, value);
+  cpu.traceJustSet = cpu.t && (traceWasOff || justSet);
   AcceptPendingInterrupt(m);
 }
 

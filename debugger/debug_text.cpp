@@ -1,15 +1,14 @@
 #include "debugger/debug_text.h"
 
 #include <cstdio>
-#include <utility>
 
+#include "cpu/exceptions.h"
+#include "debugger/numbers.h"
 #include "debugger/symbols.h"
 
 namespace pellux {
 
 namespace {
-
-constexpr std::uint32_t kSrMask = 0xA71F;  // T, S, the mask, X N Z V C
 
 std::string Hex(std::uint32_t value, int digits) {
   char text[12];
@@ -40,12 +39,11 @@ std::uint32_t RegisterValue(const CpuState& cpu, RegisterId id) {
     case RegisterId::Pc:
       return cpu.pc;
     case RegisterId::Sr:
-      return static_cast<std::uint32_t>(cpu.c != 0) | (cpu.v != 0) << 1 | (cpu.z != 0) << 2 | (cpu.n != 0) << 3 |
-             (cpu.x != 0) << 4 | (cpu.intMask & 7u) << 8 | (cpu.s != 0) << 13 | (cpu.t != 0) << 15;
+      return ReadSystemRegister(cpu, SystemRegister::Sr);
     case RegisterId::Usp:
-      return cpu.s ? cpu.otherSp : cpu.a(7);
+      return ReadSystemRegister(cpu, SystemRegister::Usp);
     case RegisterId::Ssp:
-      return cpu.s ? cpu.a(7) : cpu.otherSp;
+      return ReadSystemRegister(cpu, SystemRegister::Ssp);
     default:
       return cpu.regs[index & 15];
   }
@@ -56,25 +54,14 @@ void SetRegister(CpuState& cpu, RegisterId id, std::uint32_t value) {
     case RegisterId::Pc:
       cpu.pc = value;
       return;
-    case RegisterId::Sr: {
-      value &= kSrMask;
-      const std::uint8_t supervisor = (value >> 13) & 1;
-      if (supervisor != cpu.s) std::swap(cpu.regs[15], cpu.otherSp);
-      cpu.s = supervisor;
-      cpu.t = (value >> 15) & 1;
-      cpu.intMask = static_cast<std::uint8_t>((value >> 8) & 7);
-      cpu.x = (value >> 4) & 1;
-      cpu.n = (value >> 3) & 1;
-      cpu.z = (value >> 2) & 1;
-      cpu.v = (value >> 1) & 1;
-      cpu.c = value & 1;
+    case RegisterId::Sr:
+      WriteSystemRegister(cpu, SystemRegister::Sr, value);
       return;
-    }
     case RegisterId::Usp:
-      (cpu.s ? cpu.otherSp : cpu.regs[15]) = value;
+      WriteSystemRegister(cpu, SystemRegister::Usp, value);
       return;
     case RegisterId::Ssp:
-      (cpu.s ? cpu.regs[15] : cpu.otherSp) = value;
+      WriteSystemRegister(cpu, SystemRegister::Ssp, value);
       return;
     default:
       cpu.regs[static_cast<unsigned>(id) & 15] = value;
@@ -124,39 +111,14 @@ std::string MemoryLine(std::uint32_t address, std::span<const std::uint8_t, kMem
   return std::string(line, static_cast<std::size_t>(at));
 }
 
-std::optional<std::uint32_t> ParseHex(std::string_view text) {
-  text = Trimmed(text);
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-  } else if (text.starts_with('$')) {
-    text.remove_prefix(1);
-  }
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    unsigned digit;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value << 4 | digit;
-  }
-  return value;
-}
-
 AddressEntry ParseAddressEntry(std::string_view text, const SymbolTable& symbols) {
   text = Trimmed(text);
   if (text.empty()) return {std::nullopt, "Type a hex address or a symbol's name."};
-  if (const std::optional<std::uint32_t> value = ParseHex(text)) return {value, {}};
+  if (const std::optional<std::uint32_t> value = ParseTypedHex(text)) return {value, {}};
   std::string_view name = text;
   std::uint32_t offset = 0;
   if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
-    const std::optional<std::uint32_t> parsed = ParseHex(text.substr(plus + 1));
+    const std::optional<std::uint32_t> parsed = ParseTypedHex(text.substr(plus + 1));
     if (!parsed) return {std::nullopt, Quoted(text).append(": the offset after + is not hex.")};
     name = Trimmed(text.substr(0, plus));
     offset = *parsed;

@@ -55,11 +55,7 @@ inline constexpr std::uint32_t kMemoryLineBytes = 16;
 // "401230: 4e 71 4e 75 ... 00  Nq.u............" for the bytes at address.
 std::string MemoryLine(std::uint32_t address, std::span<const std::uint8_t, kMemoryLineBytes> bytes);
 
-// Hex only: 1 to 8 digits, either case, an optional "0x" or "$" before them,
-// blanks around. Anything else: none.
-std::optional<std::uint32_t> ParseHex(std::string_view text);
-
-// An address typed by the user: hex as ParseHex, or a symbol's name with an
+// An address typed by the user: hex as ParseTypedHex (debugger/numbers.h), or a symbol's name with an
 // optional "+offset" in hex ("main", "draw_text+0x1a"). Answers the address,
 // or the message to show.
 struct AddressEntry {

@@ -152,17 +152,6 @@ std::optional<std::vector<std::uint8_t>> UnescapeBinary(std::string_view data) {
   return bytes;
 }
 
-std::optional<std::uint32_t> ParseHex(std::string_view text) {
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    const int digit = HexValue(c);
-    if (digit < 0) return std::nullopt;
-    value = value << 4 | static_cast<std::uint32_t>(digit);
-  }
-  return value;
-}
-
 std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text) {
   if (text.size() % 2 != 0) return std::nullopt;
   std::vector<std::uint8_t> bytes;

@@ -77,9 +77,6 @@ std::string EscapeBinary(std::string_view data);
 // in a lone escape character.
 std::optional<std::vector<std::uint8_t>> UnescapeBinary(std::string_view data);
 
-// A hexadecimal number of 1 to 8 digits, the whole text; nothing otherwise.
-std::optional<std::uint32_t> ParseHex(std::string_view text);
-
 // Two hex digits per byte, each pair naming one byte; nothing when the text
 // has an odd length or a non-hex character.
 std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text);

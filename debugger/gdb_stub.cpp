@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cpu/exceptions.h"
+#include "debugger/numbers.h"
 #include "machine/calculator.h"
 #include "machine/driver.h"
 #include "machine/memory_bus.h"
@@ -17,7 +18,6 @@ namespace pellux::gdb {
 namespace {
 
 constexpr unsigned kRegisterCount = 18;
-constexpr unsigned kRegisterSp = 15;
 constexpr unsigned kRegisterPs = 16;
 constexpr unsigned kRegisterPc = 17;
 
@@ -112,29 +112,14 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseRange(std::string_vi
 
 std::uint32_t ReadRegisterValue(const CpuState& cpu, unsigned n) {
   if (n < 16) return cpu.regs[n];
-  return n == kRegisterPs ? GetSR(cpu) : cpu.pc;
-}
-
-// The whole status register as the debugger writes it. A change of the S bit
-// swaps the stack pointers, so sp stays the active one; no interrupt is
-// taken here, the next instruction sees the new mask.
-void WriteStatusRegister(CpuState& cpu, std::uint32_t value) {
-  SetCCR(cpu, value);
-  const std::uint8_t supervisor = (value & sr::kSupervisor) != 0;
-  if (supervisor != cpu.s) {
-    std::swap(cpu.regs[kRegisterSp], cpu.otherSp);
-    cpu.s = supervisor;
-  }
-  cpu.intMask = (value >> sr::kMaskShift) & 7;
-  cpu.t = (value & sr::kTrace) != 0;
-  cpu.traceJustSet = 0;
+  return n == kRegisterPs ? ReadSystemRegister(cpu, SystemRegister::Sr) : cpu.pc;
 }
 
 void WriteRegisterValue(CpuState& cpu, unsigned n, std::uint32_t value) {
   if (n < 16) {
     cpu.regs[n] = value;
   } else if (n == kRegisterPs) {
-    WriteStatusRegister(cpu, value);
+    WriteSystemRegister(cpu, SystemRegister::Sr, value);
   } else {
     cpu.pc = value;
   }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "debugger/debug_text.h"
+#include "debugger/numbers.h"
 #include "debugger/disassembler.h"
 #include "debugger/symbols.h"
 
@@ -52,7 +52,7 @@ std::string OperandSymbol(std::string_view operands, const SymbolTable& symbols)
     // 4 to 8 hex digits is an absolute address or a branch target.
     if (operand.starts_with("pc:")) operand = operand.substr(3, 6);
     if (operand.size() < 4) continue;
-    const std::optional<std::uint32_t> parsed = ParseHex(operand);
+    const std::optional<std::uint32_t> parsed = ParseTypedHex(operand);
     if (!parsed) continue;
     const std::uint32_t address = *parsed;
     std::string name = symbols.Describe(address & 0xFFFFFF);

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "cpu/exceptions.h"
 #include "debugger/disassembler.h"
 #include "debugger/symbols.h"
 
@@ -39,8 +40,6 @@ std::uint32_t PeekLong(const DebugTarget& target, std::uint32_t address) {
 std::uint16_t PeekWord(const DebugTarget& target, std::uint32_t address) {
   return static_cast<std::uint16_t>(target.Peek(address) << 8 | target.Peek(address + 1));
 }
-
-std::uint32_t SupervisorStack(const CpuState& cpu) { return cpu.s ? cpu.a(7) : cpu.otherSp; }
 
 // The handlers of the faults, read once per command.
 std::array<std::uint32_t, kFaults.size()> FaultHandlers(const DebugTarget& target) {
@@ -87,7 +86,7 @@ bool RunChecked(DebugTarget& target, const std::array<std::uint32_t, kFaults.siz
                 DebugStop& reason) {
   CpuState& cpu = target.cpu();
   const std::uint32_t at = cpu.pc;
-  const std::uint32_t stackBefore = SupervisorStack(cpu);
+  const std::uint32_t stackBefore = ReadSystemRegister(cpu, SystemRegister::Ssp);
   const RunResult result = target.RunOne();
   ++reason.instructions;
   reason.pc = cpu.pc;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "debugger/debug_text.h"
+#include "debugger/numbers.h"
 #include "machine/files.h"
 
 namespace pellux {
@@ -194,7 +194,7 @@ SymbolLoad ParseNmText(std::string_view text) {
     if (digits == 0 || digits == std::string_view::npos || line.size() < digits + 4 || line[digits + 2] != ' ') {
       continue;
     }
-    const std::optional<std::uint32_t> parsed = ParseHex(line.substr(0, digits));
+    const std::optional<std::uint32_t> parsed = ParseTypedHex(line.substr(0, digits));
     if (!parsed) continue;
     const std::uint32_t address = *parsed;
     const char type = line[digits + 1];

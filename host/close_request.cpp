@@ -11,10 +11,6 @@
 #include <xcb/xcb.h>
 #define PELLUX_LISTEN_XCB 1
 #endif
-#ifdef Q_OS_WIN
-#define NOMINMAX
-#include <windows.h>
-#endif
 
 namespace pellux {
 
@@ -60,12 +56,6 @@ bool CloseRequestFilter::nativeEventFilter(const QByteArray& eventType, void* me
       closeAsked = client->format == 32 && client->window == window_.winId() &&
                    client->data.data32[0] == deleteWindowAtom_;
     }
-  }
-#endif
-#ifdef Q_OS_WIN
-  if (eventType == "windows_generic_MSG") {
-    const auto* msg = static_cast<const MSG*>(message);
-    closeAsked = msg->message == WM_CLOSE && msg->hwnd == reinterpret_cast<HWND>(window_.winId());
   }
 #endif
   if (!closeAsked) return false;

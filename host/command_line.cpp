@@ -3,13 +3,14 @@
 #include "gdbserver/connection.h"
 #include "host/session_keeper.h"
 #include "pellux_version.h"
+#include "tools/arguments.h"
 
 namespace pellux {
 
 namespace {
 
-// The options that name where to listen or connect, with their value
-// apart (--gdb 1234) or joined (--gdb=1234).
+// The options that name where to listen or connect; an empty address is
+// ParseEndpoint's to explain.
 struct EndpointOption {
   std::string_view name;
   const char* form;
@@ -21,12 +22,20 @@ constexpr EndpointOption kEndpointOptions[] = {
     {"--link-connect", "HOST:PORT", &CommandLine::linkConnect},
 };
 
-const EndpointOption* FindEndpointOption(std::string_view argument) {
+constexpr OptionSpec kOptions[] = {
+    {"--gdb", true, true},
+    {"--link-listen", true, true},
+    {"--link-connect", true, true},
+    {"--symbols", true, true},
+    {"-h", false},
+    {"--help", false},
+    {"--version", false},
+    {"--fresh", false},
+};
+
+const EndpointOption* FindEndpointOption(std::string_view name) {
   for (const EndpointOption& option : kEndpointOptions) {
-    if (argument == option.name ||
-        (argument.starts_with(option.name) && argument.substr(option.name.size()).starts_with('='))) {
-      return &option;
-    }
+    if (name == option.name) return &option;
   }
   return nullptr;
 }
@@ -35,60 +44,39 @@ const EndpointOption* FindEndpointOption(std::string_view argument) {
 
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string_view argument = arguments[i];
-    if (const EndpointOption* option = FindEndpointOption(argument)) {
-      const std::string name(option->name);
-      std::string_view value;
-      if (argument != option->name) {
-        value = argument.substr(name.size() + 1);
-      } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
-      }
+  const SplitArguments split = SplitCommandLine(arguments, kOptions);
+  // The items come before any argument the split refused: checked first,
+  // the first mistake on the line is the one reported.
+  for (const Argument& item : split.items) {
+    if (const EndpointOption* option = FindEndpointOption(item.option)) {
       std::string error;
-      if (!net::ParseEndpoint(value, error)) {
-        line.error = name + " wants " + option->form + ": " + error;
+      if (!net::ParseEndpoint(item.value, error)) {
+        line.error = std::string(option->name) + " wants " + option->form + ": " + error;
         return line;
       }
-      line.*(option->field) = std::string(value);
-    } else if (argument == "--symbols" || argument.starts_with("--symbols=")) {
-      std::string_view file;
-      if (argument == "--symbols") {
-        if (i + 1 == arguments.size()) {
-          line.error = "option '--symbols' needs a file";
-          return line;
-        }
-        file = arguments[++i];
-      } else {
-        file = argument.substr(std::string_view("--symbols=").size());
-      }
-      if (file.empty()) {
+      line.*(option->field) = item.value;
+    } else if (item.option == "--symbols") {
+      if (item.value.empty()) {
         line.error = "option '--symbols' needs a file";
         return line;
       }
-      line.symbols = std::filesystem::path(file);
-    } else if (argument == "-h" || argument == "--help") {
+      line.symbols = std::filesystem::path(item.value);
+    } else if (item.option == "-h" || item.option == "--help") {
       line.help = true;
-    } else if (argument == "--version") {
+    } else if (item.option == "--version") {
       line.version = true;
-    } else if (argument == "--fresh") {
+    } else if (item.option == "--fresh") {
       line.fresh = true;
-    } else if (argument.starts_with("--") && argument.find('=') != std::string_view::npos &&
-               (argument.starts_with("--help=") || argument.starts_with("--version=") ||
-                argument.starts_with("--fresh="))) {
-      line.error = "option '" + std::string(argument.substr(0, argument.find('='))) + "' takes no value";
-      return line;
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      line.error = "unknown option '" + std::string(argument) + "'";
-      return line;
     } else if (line.rom) {
-      line.error = "more than one ROM image given ('" + line.rom->string() + "', '" + std::string(argument) + "')";
+      line.error = "more than one ROM image given ('" + line.rom->string() + "', '" + item.value + "')";
       return line;
     } else {
-      line.rom = std::filesystem::path(argument);
+      line.rom = std::filesystem::path(item.value);
     }
   }
-  if (line.linkListen && line.linkConnect) {
+  if (!split.error.empty()) {
+    line.error = split.error;
+  } else if (line.linkListen && line.linkConnect) {
     line.error = "--link-listen and --link-connect are the two ends of one cable: give one of them";
   }
   return line;

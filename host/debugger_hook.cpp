@@ -6,15 +6,15 @@
 
 namespace pellux {
 
-void OpenDebugger(QWidget* owner, Calculator& calc, std::uint32_t& breakOnKeypress, DebugSession& session,
+void OpenDebugger(QWidget* owner, Calculator& calc, bool& breakOnKeypress, DebugSession& session,
                   const std::function<void(DebugDialog&)>& opening) {
   bool heldElsewhere = false;
   {
-    DebugDialog dialog(owner, calc, breakOnKeypress != 0, &session);
+    DebugDialog dialog(owner, calc, breakOnKeypress, &session);
     if (opening) opening(dialog);
     dialog.exec();
     // Go, Esc and the close box all end it here, and all keep the check box.
-    breakOnKeypress = dialog.BreakOnKeypress() ? 1 : 0;
+    breakOnKeypress = dialog.BreakOnKeypress();
     heldElsewhere = dialog.heldElsewhere();
   }
   // gdb, which holds or runs the machine, steps off its own breakpoints.

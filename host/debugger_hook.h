@@ -19,7 +19,7 @@ struct DebugSession;
 // machine). The machine then runs on: from a breakpoint, its instruction
 // runs first, so that Go does not stop on it again at once (unless another
 // debugger held the machine when the dialog closed).
-void OpenDebugger(QWidget* owner, Calculator& calc, std::uint32_t& breakOnKeypress, DebugSession& session,
+void OpenDebugger(QWidget* owner, Calculator& calc, bool& breakOnKeypress, DebugSession& session,
                   const std::function<void(DebugDialog&)>& opening = {});
 
 }  // namespace pellux

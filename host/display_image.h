@@ -26,7 +26,7 @@ constexpr std::size_t ScaledImageBytes(int zoom) {
 // dark pixels are written.
 void ScaleFrame(const std::uint8_t* frame, std::uint8_t* destination, int zoom);
 
-// The screenshot as the Windows clipboard's device-independent bitmap: a
+// The screenshot as a device-independent bitmap (the BMP format's body): a
 // 40-byte header (240 wide, -128 high so rows run top first, 1 plane, 1 bit
 // per pixel), the two colours white and black, then 128 rows of 32 bytes.
 constexpr std::size_t kDibHeaderBytes = 40;

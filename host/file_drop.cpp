@@ -41,7 +41,7 @@ ClassifiedFile Refused(const std::filesystem::path& path, const std::string& why
 }
 
 [[noreturn]] void NotAnImage(const std::filesystem::path& path, const std::string& why) {
-  throw InitErr(kStrRomReadFailed, DescribeFileError(path, why));
+  throw InitErr(StartError::RomReadFailed, DescribeFileError(path, why));
 }
 
 }  // namespace

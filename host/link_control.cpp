@@ -214,7 +214,7 @@ void LinkControl::ShowProgress() {
     busySince_.reset();
     return;
   }
-  const std::uint32_t now = clock_.TickCountMs();
+  const std::uint32_t now = clock_.Milliseconds();
   if (!busySince_) busySince_ = now;
   if (now - *busySince_ < kProgressDelayMs) return;
   if (!progressShown_.isEmpty() && now - progressShownAt_ < kProgressIntervalMs) return;

@@ -125,7 +125,7 @@ class LinkControl {
   bool menusBusy_ = true;  // as the menus were last set; the first Poll sets them
 
   std::unique_ptr<SocketLink> socket_;
-  std::uint32_t socketLook_ = 0;  // when the waiting socket was last looked at (TickCountMs)
+  std::uint32_t socketLook_ = 0;  // when the waiting socket was last looked at (Milliseconds)
   std::vector<std::string> socketNotes_;
 };
 

@@ -106,7 +106,7 @@ void LinkControl::PollSocket() {
   if (!socketPlugged) {
     // Waiting for a connection: the socket is looked at now and then, the
     // cable stays the computer's until someone connects.
-    const std::uint32_t now = clock_.TickCountMs();
+    const std::uint32_t now = clock_.Milliseconds();
     if (now - socketLook_ >= kWaitingLookMs) {
       socketLook_ = now;
       socket_->Poll(0);

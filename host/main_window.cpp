@@ -40,13 +40,6 @@
 #include "machine/driver.h"
 #include "machine/keys.h"
 
-#ifdef Q_OS_WIN
-#define NOMINMAX
-#include <windows.h>
-
-#include <cstring>
-#endif
-
 namespace pellux {
 
 namespace {
@@ -57,32 +50,13 @@ constexpr int kStartZoom = 3;
 // top edge (or over the bar).
 constexpr int kMenuRevealEdge = 2;
 
-#ifdef Q_OS_WIN
-// The screenshot goes on the clipboard as the device-independent bitmap other
-// Windows programs paste; any failure leaves the clipboard as it was.
-void PutDibOnClipboard(HWND owner, const std::array<std::uint8_t, kClipboardDibBytes>& block) {
-  if (!OpenClipboard(owner)) return;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, block.size());
-  if (memory) {
-    if (void* target = GlobalLock(memory)) {
-      std::memcpy(target, block.data(), block.size());
-      GlobalUnlock(memory);
-      EmptyClipboard();
-      if (SetClipboardData(CF_DIB, memory)) memory = nullptr;  // the clipboard owns it now
-    }
-    if (memory) GlobalFree(memory);
-  }
-  CloseClipboard();
-}
-#else
-// The same block's pixel rows as an image for the toolkit's clipboard.
+// The screenshot block's pixel rows as an image for the toolkit's clipboard.
 QImage ImageOfDib(const std::array<std::uint8_t, kClipboardDibBytes>& block) {
   QImage image(block.data() + kDibPixelsOffset, static_cast<int>(kLcdWidth), static_cast<int>(kLcdHeight),
                static_cast<qsizetype>(ScaledStride(1)), QImage::Format_Mono);
   image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
   return image.convertToFormat(QImage::Format_RGB32);  // a deep copy every program can take
 }
-#endif
 
 // At most this often the LCD is repainted: about 60 times a second.
 constexpr std::int64_t kFrameIntervalNs = 16'000'000;
@@ -308,11 +282,7 @@ void MainWindow::CopyScreenshot() {
   std::uint8_t frame[kLcdFrameBytes];
   machine().GetLcdFrame(frame);
   const auto block = BuildClipboardDib(frame);
-#ifdef Q_OS_WIN
-  PutDibOnClipboard(reinterpret_cast<HWND>(winId()), block);
-#else
   if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setImage(ImageOfDib(block));
-#endif
 }
 
 

@@ -115,7 +115,7 @@ class MainWindow : public QWidget {
   std::function<void(const QStringList& paths)> filesDropped;
 
   // Set by the Debug dialog's "Break on keypress".
-  std::uint32_t breakOnKeypress = 0;
+  bool breakOnKeypress = false;
   // What F11, the menu item and a breakpoint open; the Debug dialog by default.
   std::function<void()> openDebugger;
   // Sees the Debug dialog before it runs: gdb's port, when there is one.

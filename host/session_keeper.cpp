@@ -37,9 +37,9 @@ std::optional<std::string_view> TemporaryOf(std::string_view name) {
 }
 
 std::int64_t NowNs(HostClock& clock) {
-  const std::int64_t frequency = clock.PerfFrequency();
-  if (frequency <= 0) return std::int64_t{clock.TickCountMs()} * 1'000'000;
-  const std::int64_t counts = clock.PerfCounter();
+  const std::int64_t frequency = clock.CounterFrequency();
+  if (frequency <= 0) return std::int64_t{clock.Milliseconds()} * 1'000'000;
+  const std::int64_t counts = clock.Counter();
   return counts / frequency * 1'000'000'000 + counts % frequency * 1'000'000'000 / frequency;
 }
 

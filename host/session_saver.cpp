@@ -16,9 +16,9 @@ class FrozenClock : public HostClock {
  public:
   FrozenClock(std::int64_t frequency, std::int64_t counter, std::uint32_t tickMs)
       : frequency_(frequency), counter_(counter), tickMs_(tickMs) {}
-  std::int64_t PerfFrequency() override { return frequency_; }
-  std::int64_t PerfCounter() override { return counter_; }
-  std::uint32_t TickCountMs() override { return tickMs_; }
+  std::int64_t CounterFrequency() override { return frequency_; }
+  std::int64_t Counter() override { return counter_; }
+  std::uint32_t Milliseconds() override { return tickMs_; }
   void WaitIdle() override {}
 
  private:
@@ -54,9 +54,9 @@ bool SessionSaver::Begin(const Calculator& machine, const RomIdentity& rom, Host
   *copy_ = machine;
   rom_ = rom;
   mode_ = mode;
-  perfFrequency_ = clock.PerfFrequency();
-  perfCounter_ = clock.PerfCounter();
-  tickCountMs_ = clock.TickCountMs();
+  counterFrequency_ = clock.CounterFrequency();
+  counter_ = clock.Counter();
+  milliseconds_ = clock.Milliseconds();
   {
     std::lock_guard lock(mutex_);
     busy_ = true;
@@ -91,7 +91,7 @@ void SessionSaver::Work() {
     }
     std::string failure;
     try {
-      FrozenClock clock(perfFrequency_, perfCounter_, tickCountMs_);
+      FrozenClock clock(counterFrequency_, counter_, milliseconds_);
       failure = SessionStore(folder_).Save(*copy_, rom_, clock, mode_);
     } catch (const std::bad_alloc&) {
       failure = "not enough memory";

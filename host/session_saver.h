@@ -50,9 +50,9 @@ class SessionSaver {
   std::unique_ptr<Calculator> copy_;
   RomIdentity rom_;
   Driver::Mode mode_ = Driver::Mode::Running;
-  std::int64_t perfFrequency_ = 0;
-  std::int64_t perfCounter_ = 0;
-  std::uint32_t tickCountMs_ = 0;
+  std::int64_t counterFrequency_ = 0;
+  std::int64_t counter_ = 0;
+  std::uint32_t milliseconds_ = 0;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

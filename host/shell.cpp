@@ -76,7 +76,7 @@ bool Shell::Create() {
       driver_ = std::make_unique<Driver>(*calc_, speedClock_);
     }
     romImage_ = std::move(rom.bytes);
-    if (!window_->Attach(driver_.get())) throw InitErr(kStrOutOfResources);
+    if (!window_->Attach(driver_.get())) throw InitErr(StartError::OutOfResources);
     if (!OpenGdbPort()) {
       TearDown();
       return false;

@@ -172,7 +172,7 @@ void Shell::UpdateStatus() {
   status.SetState(driver_->mode() == Driver::Mode::Idle ? MachineState::Asleep : MachineState::Running);
   // Real time from the host's clock, calculator time from the ticks counted.
   const double seconds =
-      static_cast<double>(clock_->PerfCounter()) / static_cast<double>(clock_->PerfFrequency());
+      static_cast<double>(clock_->Counter()) / static_cast<double>(clock_->CounterFrequency());
   if (const auto percent = speedMeter_.Sample(static_cast<std::int64_t>(seconds * 1e9), calc_->tickCount)) {
     status.SetSpeed(percent);
   }
@@ -227,7 +227,7 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     RomFile rom = ReadMachineImage(path);
     // An empty file starts a machine with nothing to run: not worth leaving
     // the running one for.
-    if (rom.bytes.empty()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, "the file is empty"));
+    if (rom.bytes.empty()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, "the file is empty"));
     auto fresh = std::make_unique<Calculator>(rom.bytes);
     const RomIdentity identity = IdentifyRom(rom.bytes);
     // The image left keeps its session for the next time it runs; the one
@@ -259,10 +259,10 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     if (!resumed.message.empty()) window_->showWarning(QString::fromStdString(resumed.message));
     return true;
   } catch (const ErrMsg& error) {
-    window_->statusLine().ShowMessage(QString::fromUtf8(StringText(error.textId)));
+    window_->statusLine().ShowMessage(QString::fromUtf8(error.what()));
     // Not the start's error: the box is titled with what failed.
     ErrMsg shown = error;
-    shown.captionId = kStrOpenRomCaption;
+    shown.captionText = kOpenRomCaption;
     window_->showError(shown);
     return false;
   }

@@ -9,19 +9,15 @@
 namespace pellux {
 
 std::string ErrorText(const ErrMsg& error) {
-  std::string text = std::string("pellux: ") + StringText(error.captionId) + ": " + StringText(error.textId);
+  std::string text = std::string("pellux: ") + error.caption() + ": " + error.what();
   if (!error.detail.empty()) text += "\n" + error.detail;
   return text;
 }
 
 std::unique_ptr<QMessageBox> MakeErrorBox(const ErrMsg& error, QWidget* owner) {
-  // The flags name an icon in bits 4-7; the error icon is the only one used.
-  const QMessageBox::Icon icon =
-      (error.flags & 0xF0) == kMessageBoxError ? QMessageBox::Critical : QMessageBox::NoIcon;
-  auto box =
-      std::make_unique<QMessageBox>(icon, QString::fromUtf8(StringText(error.captionId)),
-                                    QString::fromUtf8(StringText(error.textId)), QMessageBox::Ok, owner);
-  // The text of the id stands as it is; the file tried and what to do follow.
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, QString::fromUtf8(error.caption()),
+                                           QString::fromUtf8(error.what()), QMessageBox::Ok, owner);
+  // The error's text stands as it is; the file tried and what to do follow.
   if (!error.detail.empty()) box->setInformativeText(QString::fromStdString(error.detail));
   return box;
 }

@@ -26,7 +26,7 @@ bool IsOsFile(std::span<const std::uint8_t> bytes) {
 RomFile ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom) {
   if (!IsOsFile(rom.bytes)) return rom;
   FlashImage image = FlashImageFromOsFile(rom.bytes);
-  if (!image.ok()) throw InitErr(kStrRomReadFailed, DescribeFileError(path, image.error));
+  if (!image.ok()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, image.error));
   return RomFile{std::move(image.image), {}};
 }
 

@@ -24,7 +24,7 @@ Calculator::Calculator(std::span<const std::uint8_t> romImage) {
     ram.assign(kRamSize, 0);
     rom.assign(kRomSize, 0);
   } catch (const std::bad_alloc&) {
-    throw InitErr(kStrOutOfMemory);
+    throw InitErr(StartError::OutOfMemory);
   }
   std::copy_n(romImage.begin(), std::min<std::size_t>(romImage.size(), kRomSize), rom.begin());
   std::memcpy(ram.data(), rom.data() + FindVectorTable(rom.data(), rom.size()), kVectorTableBytes);
@@ -35,9 +35,9 @@ Calculator::Calculator(std::span<const std::uint8_t> romImage) {
 }
 
 void Calculator::StartPacing(HostClock& clock) {
-  perfFrequency = clock.PerfFrequency();
-  hasPerfCounter = perfFrequency > 0;
-  lastCount = hasPerfCounter ? static_cast<std::uint64_t>(clock.PerfCounter()) : clock.TickCountMs();
+  counterFrequency = clock.CounterFrequency();
+  hasCounter = counterFrequency > 0;
+  lastCount = hasCounter ? static_cast<std::uint64_t>(clock.Counter()) : clock.Milliseconds();
   lastCountFraction = 0;
 }
 

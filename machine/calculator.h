@@ -126,8 +126,8 @@ class Calculator {
   std::uint32_t anyKeyDown = 0;
 
   // Pacing: the clock's kind and the reading up to which time has been charged.
-  bool hasPerfCounter = false;
-  std::int64_t perfFrequency = 0;
+  bool hasCounter = false;
+  std::int64_t counterFrequency = 0;
   std::uint64_t lastCount = 0;
   std::uint32_t lastCountFraction = 0;  // and 1/1024 counts beyond it
 

@@ -5,13 +5,13 @@
 
 namespace pellux {
 
-std::int64_t SteadyClock::PerfCounter() {
+std::int64_t SteadyClock::Counter() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
-std::uint32_t SteadyClock::TickCountMs() {
+std::uint32_t SteadyClock::Milliseconds() {
   return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::steady_clock::now().time_since_epoch())
                                         .count());

@@ -12,9 +12,11 @@ class HostClock {
  public:
   virtual ~HostClock() = default;
   // Counts per second of the high-resolution counter, or 0 when there is none.
-  virtual std::int64_t PerfFrequency() = 0;
-  virtual std::int64_t PerfCounter() = 0;
-  virtual std::uint32_t TickCountMs() = 0;
+  virtual std::int64_t CounterFrequency() = 0;
+  // The high-resolution counter's reading: counts since some fixed moment.
+  virtual std::int64_t Counter() = 0;
+  // Milliseconds since some fixed moment, wrapping at 2^32 (about 49 days).
+  virtual std::uint32_t Milliseconds() = 0;
 
   // Called before each run slice, and in place of a pass's wait while the
   // processor sleeps: a real clock sleeps a little then, a manual one moves
@@ -26,9 +28,9 @@ class HostClock {
 // The host's monotonic clock, in nanoseconds; an idle wait sleeps 3 ms.
 class SteadyClock : public HostClock {
  public:
-  std::int64_t PerfFrequency() override { return 1'000'000'000; }
-  std::int64_t PerfCounter() override;
-  std::uint32_t TickCountMs() override;
+  std::int64_t CounterFrequency() override { return 1'000'000'000; }
+  std::int64_t Counter() override;
+  std::uint32_t Milliseconds() override;
   void WaitIdle() override;
 };
 
@@ -42,9 +44,9 @@ class ManualClock : public HostClock {
   static constexpr std::int64_t kDefaultFrequency = 1'024'000;
   explicit ManualClock(std::int64_t frequency = kDefaultFrequency) : frequency(frequency) {}
 
-  std::int64_t PerfFrequency() override { return frequency; }
-  std::int64_t PerfCounter() override { return counter; }
-  std::uint32_t TickCountMs() override { return tickMs; }
+  std::int64_t CounterFrequency() override { return frequency; }
+  std::int64_t Counter() override { return counter; }
+  std::uint32_t Milliseconds() override { return tickMs; }
   void SliceStarting() override { AdvanceTicks(passTicks); }
   void WaitIdle() override { AdvanceTicks(passTicks); }
 

@@ -25,19 +25,19 @@ void Driver::Plug(LinkPeer* peer) {
 }
 
 RunOutcome Driver::Pass() {
-  const std::int64_t before = clock_->PerfCounter();
+  const std::int64_t before = clock_->Counter();
   RunOutcome outcome;
   if (mode_ == Mode::Running) {
     clock_->SliceStarting();
     outcome = machine_->RunSlice(*clock_);
     ++stats_.slices;
-    stats_.runningCounts += clock_->PerfCounter() - before;
+    stats_.runningCounts += clock_->Counter() - before;
     if (outcome == RunOutcome::Asleep) mode_ = Mode::Idle;
   } else {
     clock_->WaitIdle();
     outcome = machine_->IdleCatchUp(*clock_);
     ++stats_.idlePasses;
-    stats_.idleCounts += clock_->PerfCounter() - before;
+    stats_.idleCounts += clock_->Counter() - before;
     // Awake after the last burst, or stopped at a breakpoint: run on.
     if (outcome != RunOutcome::Asleep) mode_ = Mode::Running;
   }

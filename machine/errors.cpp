@@ -2,23 +2,18 @@
 
 namespace pellux {
 
-const char* StringText(std::uint32_t id) {
-  switch (id) {
-    case kStrInitErrorCaption:
-      return "Initialization Error";
-    case kStrOpenRomCaption:
-      return "Open ROM: the Image Was Not Opened";
-    case kStrRomOpenFailed:
+const char* StartErrorText(StartError error) {
+  switch (error) {
+    case StartError::RomOpenFailed:
       return "ROM image file could not be opened.";
-    case kStrRomReadFailed:
+    case StartError::RomReadFailed:
       return "ROM image file could not be read.";
-    case kStrOutOfMemory:
+    case StartError::OutOfMemory:
       return "Not enough free memory.";
-    case kStrOutOfResources:
+    case StartError::OutOfResources:
       return "Not enough free system resources.";
-    default:
-      return "";
   }
+  return "";
 }
 
 }  // namespace pellux

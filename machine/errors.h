@@ -4,46 +4,46 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace pellux {
 
-// String ids of the start-up error texts.
-enum StringId : std::uint32_t {
-  kStrInitErrorCaption = 80,
-  kStrOpenRomCaption = 81,  // an image the running machine was to leave for
-  kStrRomOpenFailed = 82,
-  kStrRomReadFailed = 83,
-  kStrOutOfMemory = 84,
-  kStrOutOfResources = 85,
+// Why the calculator could not start.
+enum class StartError : std::uint8_t {
+  RomOpenFailed,
+  RomReadFailed,
+  OutOfMemory,
+  OutOfResources,
 };
 
-// Message-box flags: an error icon and an OK button.
-constexpr std::uint32_t kMessageBoxError = 16;
+// The text the user sees for each: "ROM image file could not be opened." ...
+const char* StartErrorText(StartError error);
 
-// The text of a string id, or an empty text for an unknown id.
-const char* StringText(std::uint32_t id);
+// The caption every start-up error is shown under, and the one of an image
+// the running machine was to be replaced with.
+inline constexpr char kInitErrorCaption[] = "Initialization Error";
+inline constexpr char kOpenRomCaption[] = "Open ROM: the Image Was Not Opened";
 
-// An error to be shown to the user: which text, which caption, which box.
+// An error to be shown to the user in an error box: what went wrong, under
+// the caption "Initialization Error" unless the shell names another.
 class ErrMsg : public std::exception {
  public:
-  ErrMsg(std::uint32_t textId, std::uint32_t captionId, std::uint32_t flags, std::string detail = {})
-      : textId(textId), captionId(captionId), flags(flags), detail(std::move(detail)) {}
+  explicit ErrMsg(StartError kind, std::string detail = {}) : kind(kind), detail(std::move(detail)) {}
 
-  const char* what() const noexcept override { return StringText(textId); }
+  const char* what() const noexcept override { return StartErrorText(kind); }
+  const char* caption() const noexcept { return captionText; }
 
-  std::uint32_t textId;
-  std::uint32_t captionId;
-  std::uint32_t flags;
+  StartError kind;
+  const char* captionText = kInitErrorCaption;
   // What the text alone cannot say: the file tried, the system's reason and
   // what the user can do. May be empty.
   std::string detail;
 };
 
-// Thrown by the Calculator's constructor; always captioned "Initialization Error".
+// Thrown by the Calculator's constructor.
 class InitErr : public ErrMsg {
  public:
-  explicit InitErr(std::uint32_t textId, std::string detail = {})
-      : ErrMsg(textId, kStrInitErrorCaption, kMessageBoxError, std::move(detail)) {}
+  using ErrMsg::ErrMsg;
 };
 
 }  // namespace pellux

@@ -52,7 +52,7 @@ std::vector<std::string> RomImageWarnings(const std::vector<std::uint8_t>& bytes
 RomFile ReadRomFile(const std::filesystem::path& path) {
   InputFile file = ReadInputFile(path, kRomSize, OverLimit::Cut);
   if (!file.ok()) {
-    const std::uint32_t id = file.error == FileError::ReadFailed ? kStrRomReadFailed : kStrRomOpenFailed;
+    const StartError id = file.error == FileError::ReadFailed ? StartError::RomReadFailed : StartError::RomOpenFailed;
     throw InitErr(id, DescribeFileError(path, file.reason) + "\n" + kRomAdvice);
   }
   RomFile rom;

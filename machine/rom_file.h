@@ -15,9 +15,9 @@ struct RomFile {
   std::vector<std::string> warnings;  // what looks wrong, one sentence each
 };
 
-// Throws InitErr 82 when the file cannot be opened (missing, a directory,
-// FIFO or socket, no permission) and 83 when it cannot be read; the error's
-// detail names the path and the system's reason.
+// Throws InitErr RomOpenFailed when the file cannot be opened (missing, a
+// directory, FIFO or socket, no permission) and RomReadFailed when it cannot
+// be read; the error's detail names the path and the system's reason.
 RomFile ReadRomFile(const std::filesystem::path& path);
 
 // The warnings about an image: empty, no vector table marker, all zero.

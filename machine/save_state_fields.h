@@ -139,7 +139,7 @@ void PacingFields(Fields& f, P& p) {
       wire,                // not saved: a loaded machine has no cable
       breakpoints, watch,  // not saved: the debuggers', they stay with the host
       keyMatrix, anyKeyDown,                                       // ports and timers
-      hasPerfCounter, perfFrequency, lastCount, lastCountFraction, // pacing, as the time pending on the host's clock
+      hasCounter, counterFrequency, lastCount, lastCountFraction, // pacing, as the time pending on the host's clock
       timerReload, tickCount, lcdBase, wakeMask,                   // ports and timers
       lastFrame,           // LCD
       frameSerial          // not saved: a host's repaint counter; the loaded machine's starts anew

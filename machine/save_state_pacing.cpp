@@ -49,15 +49,15 @@ Pacing PendingTime(const Calculator& m, HostClock& clock, Driver::Mode mode) {
   Pacing p;
   p.mode = mode == Driver::Mode::Idle ? 1 : 0;
   std::int64_t counts;
-  if (m.hasPerfCounter) {
-    p.countsPerSecond = std::min(m.perfFrequency, kFastestClock);
-    counts = static_cast<std::int64_t>(static_cast<std::uint64_t>(clock.PerfCounter()) - m.lastCount);
+  if (m.hasCounter) {
+    p.countsPerSecond = std::min(m.counterFrequency, kFastestClock);
+    counts = static_cast<std::int64_t>(static_cast<std::uint64_t>(clock.Counter()) - m.lastCount);
   } else {
     p.countsPerSecond = kMillisecondsPerSecond;
-    counts = static_cast<std::int32_t>(clock.TickCountMs() - static_cast<std::uint32_t>(m.lastCount));
+    counts = static_cast<std::int32_t>(clock.Milliseconds() - static_cast<std::uint32_t>(m.lastCount));
   }
   counts = std::clamp(counts, -p.countsPerSecond, p.countsPerSecond);
-  p.pendingParts = counts * (std::int64_t{1} << kPartBits) - (m.hasPerfCounter ? m.lastCountFraction : 0);
+  p.pendingParts = counts * (std::int64_t{1} << kPartBits) - (m.hasCounter ? m.lastCountFraction : 0);
   return p;
 }
 
@@ -65,11 +65,11 @@ Pacing PendingTime(const Calculator& m, HostClock& clock, Driver::Mode mode) {
 // and a fraction above it.
 void SetPendingTime(Calculator& m, HostClock& clock, const Pacing& p) {
   m.StartPacing(clock);
-  const std::int64_t frequency = std::min(m.perfFrequency, kFastestClock);
-  const std::int64_t parts = PendingPartsAt(p, m.hasPerfCounter ? frequency : kMillisecondsPerSecond);
+  const std::int64_t frequency = std::min(m.counterFrequency, kFastestClock);
+  const std::int64_t parts = PendingPartsAt(p, m.hasCounter ? frequency : kMillisecondsPerSecond);
   const std::int64_t wholeCounts = (parts + (std::int64_t{1} << kPartBits) - 1) >> kPartBits;  // rounded up
   m.lastCount -= static_cast<std::uint64_t>(wholeCounts);
-  if (m.hasPerfCounter) {
+  if (m.hasCounter) {
     m.lastCountFraction = static_cast<std::uint32_t>((wholeCounts << kPartBits) - parts);
   } else {
     m.lastCount &= 0xFFFFFFFFu;  // a millisecond count lives in the low half

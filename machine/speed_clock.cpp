@@ -35,8 +35,8 @@ std::int64_t Factor(Speed speed) {
 
 }  // namespace
 
-SpeedClock::SpeedClock(HostClock& base) : base_(base), frequency_(base.PerfFrequency()) {
-  baseOrigin_ = base_.PerfCounter();
+SpeedClock::SpeedClock(HostClock& base) : base_(base), frequency_(base.CounterFrequency()) {
+  baseOrigin_ = base_.Counter();
   origin_ = baseOrigin_;
 }
 
@@ -45,14 +45,14 @@ std::int64_t SpeedClock::Scaled(std::int64_t baseNow) const {
   return origin_ + (baseNow - baseOrigin_) * Factor(speed_);
 }
 
-std::int64_t SpeedClock::PerfCounter() { return Scaled(base_.PerfCounter()); }
+std::int64_t SpeedClock::Counter() { return Scaled(base_.Counter()); }
 
-std::uint32_t SpeedClock::TickCountMs() {
-  return static_cast<std::uint32_t>(PerfCounter() / (frequency_ / 1000));
+std::uint32_t SpeedClock::Milliseconds() {
+  return static_cast<std::uint32_t>(Counter() / (frequency_ / 1000));
 }
 
 void SpeedClock::Reanchor() {
-  const std::int64_t baseNow = base_.PerfCounter();
+  const std::int64_t baseNow = base_.Counter();
   origin_ = Scaled(baseNow);
   baseOrigin_ = baseNow;
   unlimitedTicks_ = 0;
@@ -85,7 +85,7 @@ void SpeedClock::SliceStarting() {
     base_.SliceStarting();
     return;
   }
-  const std::int64_t now = PerfCounter();
+  const std::int64_t now = Counter();
   const std::int64_t budget =
       budgetOrigin_ + budgetSlices_ * kInstructionsPerSlice * frequency_ / kCalculatorInstructionsPerSecond;
   if (!budgetStarted_ || now - budget > frequency_ / kBudgetSlackPerSecond) {

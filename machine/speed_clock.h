@@ -25,9 +25,9 @@ class SpeedClock : public HostClock {
   bool calculatorSpeed() const { return calculatorSpeed_; }
   void SetCalculatorSpeed(bool on);
 
-  std::int64_t PerfFrequency() override { return frequency_; }
-  std::int64_t PerfCounter() override;
-  std::uint32_t TickCountMs() override;
+  std::int64_t CounterFrequency() override { return frequency_; }
+  std::int64_t Counter() override;
+  std::uint32_t Milliseconds() override;
   void SliceStarting() override;
   void WaitIdle() override;
 

@@ -162,9 +162,9 @@ RunOutcome Calculator::RunSlice(HostClock& clock) {
 
   // One tick at most, however long the slice took; until a whole tick has
   // passed, the time carries over to the next slice.
-  if (hasPerfCounter) {
-    const std::int64_t now = clock.PerfCounter();
-    std::int64_t ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency);
+  if (hasCounter) {
+    const std::int64_t now = clock.Counter();
+    std::int64_t ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, counterFrequency);
     if (ticks == 0) return unticked;
     if (ticks == 1) {
       // The part of the next tick that has passed already stays pending, so
@@ -179,7 +179,7 @@ RunOutcome Calculator::RunSlice(HostClock& clock) {
       lastCountFraction = 0;
     }
   } else {
-    const std::uint32_t now = clock.TickCountMs();
+    const std::uint32_t now = clock.Milliseconds();
     if (now == static_cast<std::uint32_t>(lastCount)) return unticked;
     lastCount = now;
   }
@@ -203,8 +203,8 @@ void Calculator::ChargeWholeTicks(std::int64_t& ticks, std::int64_t now) {
   // pending for the next pass. The counts of a tick need not be whole, so the
   // charged point is kept to 1/1024 of a count: ticks * frequency / 1024
   // counts, split so that nothing overflows.
-  const std::int64_t countsPerTick = perfFrequency >> kTickBits;
-  const std::int64_t partCounts = perfFrequency & ((1 << kTickBits) - 1);
+  const std::int64_t countsPerTick = counterFrequency >> kTickBits;
+  const std::int64_t partCounts = counterFrequency & ((1 << kTickBits) - 1);
   for (; ticks > 0; --ticks) {
     const std::int64_t parts = ticks * partCounts + lastCountFraction;
     const std::int64_t charged = static_cast<std::int64_t>(lastCount) + ticks * countsPerTick + (parts >> kTickBits);
@@ -222,9 +222,9 @@ void Calculator::ChargeWholeTicks(std::int64_t& ticks, std::int64_t now) {
 RunOutcome Calculator::IdleCatchUp(HostClock& clock) {
   // Without a high-resolution counter every pass stands for one tick.
   std::int64_t ticks = 1;
-  if (hasPerfCounter) {
-    const std::int64_t now = clock.PerfCounter();
-    ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, perfFrequency);
+  if (hasCounter) {
+    const std::int64_t now = clock.Counter();
+    ticks = TicksBetween(static_cast<std::int64_t>(lastCount), now, counterFrequency);
     if (ticks < 0 || ticks >= kIdleTickCap) {
       // A counter that went back, or a long pause, is charged the cap and
       // the rest of the time is dropped.

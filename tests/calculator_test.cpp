@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "cpu/big_endian.h"
 #include "cpu/exceptions.h"
@@ -17,19 +18,18 @@ using test::CalculatorFixture;
 using test::RomBuilder;
 using test::TempFile;
 
-// Reads a ROM file that must fail; answers the error's text id.
-std::uint32_t ExpectInitErr(const std::filesystem::path& path, const std::string& reason) {
+// Reads a ROM file that must fail; answers which error it raised.
+std::optional<StartError> ExpectInitErr(const std::filesystem::path& path, const std::string& reason) {
   try {
     ReadRomFile(path);
   } catch (const InitErr& error) {
-    EXPECT_EQ(error.captionId, kStrInitErrorCaption);
-    EXPECT_EQ(error.flags, kMessageBoxError);
+    EXPECT_STREQ(error.caption(), "Initialization Error");
     EXPECT_NE(error.detail.find(path.string() + ": " + reason), std::string::npos) << error.detail;
     EXPECT_NE(error.detail.find("ti92p.rom"), std::string::npos) << "says what to do: " << error.detail;
-    return error.textId;
+    return error.kind;
   }
   ADD_FAILURE() << "no InitErr for " << path;
-  return 0;
+  return std::nullopt;
 }
 
 TEST(CalculatorStart, StartsFromTheCopiedVectorTable) {
@@ -57,14 +57,14 @@ TEST(CalculatorStart, PacingStartsFromTheClockItIsGiven) {
   ManualClock withCounter;
   withCounter.counter = 123456;
   calc.StartPacing(withCounter);
-  EXPECT_TRUE(calc.hasPerfCounter);
-  EXPECT_EQ(calc.perfFrequency, withCounter.frequency);
+  EXPECT_TRUE(calc.hasCounter);
+  EXPECT_EQ(calc.counterFrequency, withCounter.frequency);
   EXPECT_EQ(calc.lastCount, 123456u);
 
   ManualClock millisecondsOnly(0);
   millisecondsOnly.tickMs = 777;
   calc.StartPacing(millisecondsOnly);
-  EXPECT_FALSE(calc.hasPerfCounter);
+  EXPECT_FALSE(calc.hasCounter);
   EXPECT_EQ(calc.lastCount, 777u);
 }
 
@@ -166,23 +166,23 @@ TEST(CalculatorStart, OddImagesStartButAreNamed) {
 }
 
 TEST(CalculatorStartErrors, RomFileThatCannotBeOpened) {
-  EXPECT_EQ(ExpectInitErr("/nonexistent/ti92p.rom", "No such file or directory"), kStrRomOpenFailed);
-  EXPECT_EQ(ExpectInitErr(std::filesystem::temp_directory_path(), "is a directory, not a file"), kStrRomOpenFailed);
+  EXPECT_EQ(ExpectInitErr("/nonexistent/ti92p.rom", "No such file or directory"), StartError::RomOpenFailed);
+  EXPECT_EQ(ExpectInitErr(std::filesystem::temp_directory_path(), "is a directory, not a file"), StartError::RomOpenFailed);
 }
 
 TEST(CalculatorStartErrors, RomFileThatCannotBeRead) {
   // Opens, but every read fails: the process's own memory at address 0.
   if (!std::filesystem::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc on this host";
-  EXPECT_EQ(ExpectInitErr("/proc/self/mem", "Input/output error"), kStrRomReadFailed);
+  EXPECT_EQ(ExpectInitErr("/proc/self/mem", "Input/output error"), StartError::RomReadFailed);
 }
 
 TEST(CalculatorStartErrors, TextsOfTheErrorIds) {
-  EXPECT_STREQ(StringText(kStrInitErrorCaption), "Initialization Error");
-  EXPECT_STREQ(StringText(kStrRomOpenFailed), "ROM image file could not be opened.");
-  EXPECT_STREQ(StringText(kStrRomReadFailed), "ROM image file could not be read.");
-  EXPECT_STREQ(StringText(kStrOutOfMemory), "Not enough free memory.");
-  EXPECT_STREQ(StringText(kStrOutOfResources), "Not enough free system resources.");
-  EXPECT_STREQ(InitErr(kStrRomOpenFailed).what(), "ROM image file could not be opened.");
+  EXPECT_STREQ(InitErr(StartError::OutOfMemory).caption(), "Initialization Error");
+  EXPECT_STREQ(StartErrorText(StartError::RomOpenFailed), "ROM image file could not be opened.");
+  EXPECT_STREQ(StartErrorText(StartError::RomReadFailed), "ROM image file could not be read.");
+  EXPECT_STREQ(StartErrorText(StartError::OutOfMemory), "Not enough free memory.");
+  EXPECT_STREQ(StartErrorText(StartError::OutOfResources), "Not enough free system resources.");
+  EXPECT_STREQ(InitErr(StartError::RomOpenFailed).what(), "ROM image file could not be opened.");
 }
 
 }  // namespace

@@ -4,8 +4,12 @@
 
 #include <array>
 
+#include "cpu/core.h"
+#include "cpu/exceptions.h"
 #include "debugger/debug_text.h"
+#include "debugger/numbers.h"
 #include "debugger/symbols.h"
+#include "test_support.h"
 
 namespace pellux {
 namespace {
@@ -82,6 +86,19 @@ TEST(DebugText, RegisterEdits) {
   EXPECT_EQ(RegisterDigits(RegisterId::A7), 8);
 }
 
+// The dialog and gdb write SR through the same door: after STOP turned the
+// trace on, a T written by hand traces the very next instruction.
+TEST(DebugText, TraceWrittenBetweenInstructionsTracesTheNextOne) {
+  test::FlatFixture f;
+  f.Load({0x4E72, 0xA700, 0x4E71, 0x4E71});  // stop #$a700; nop; nop
+  ASSERT_EQ(RunInstructions(f.m, 1, nullptr), RunResult::Stopped);
+  ASSERT_EQ(f.m.cpu.t, 1);
+  SetRegister(f.m.cpu, RegisterId::Sr, 0xA700);
+  EXPECT_EQ(RegisterValue(f.m.cpu, RegisterId::Sr), ReadSystemRegister(f.m.cpu, SystemRegister::Sr));
+  RunInstructions(f.m, 1, nullptr);
+  EXPECT_EQ(f.VectorTaken(), static_cast<int>(kVectorTrace));
+}
+
 TEST(DebugText, MemoryLine) {
   std::array<std::uint8_t, kMemoryLineBytes> bytes{};
   const char text[] = "Hi!\x7f\x1f~ PELLUX";
@@ -121,8 +138,8 @@ TEST(DebugText, AddressEntry) {
     EXPECT_EQ(entry.address, c.address) << c.text;
     EXPECT_EQ(entry.error, c.error) << c.text;
   }
-  EXPECT_EQ(ParseHex("12 34"), std::nullopt);
-  EXPECT_EQ(ParseHex("0x"), std::nullopt);
+  EXPECT_EQ(ParseTypedHex("12 34"), std::nullopt);
+  EXPECT_EQ(ParseTypedHex("0x"), std::nullopt);
 }
 
 TEST(DebugText, BreakpointLine) {

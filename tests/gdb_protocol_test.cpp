@@ -1,6 +1,7 @@
 // The remote protocol's framing: packets in any pieces, acknowledgements,
 // the interrupt byte, checksums, escapes and the hex forms.
 #include "debugger/gdb_protocol.h"
+#include "debugger/numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -132,7 +132,7 @@ void RunPasses(Driver& driver, int from, int to) {
 
 // Time since the charged point, in 1/1024 counts at the default rate.
 std::int64_t PendingParts(const Calculator& m, const ManualClock& clock) {
-  if (!m.hasPerfCounter)
+  if (!m.hasCounter)
     return std::int64_t{static_cast<std::int32_t>(clock.tickMs - static_cast<std::uint32_t>(m.lastCount))} *
            1024;
   const std::int64_t parts =

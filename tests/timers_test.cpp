@@ -222,7 +222,7 @@ class TimersWithoutCounter : public Timers {
 };
 
 TEST_F(TimersWithoutCounter, SliceTicksWheneverTheMillisecondCountChanged) {
-  ASSERT_FALSE(m.hasPerfCounter);
+  ASSERT_FALSE(m.hasCounter);
   TimerControl(m, 0x01);
   struct Step {
     std::uint32_t tickMs;
@@ -394,9 +394,9 @@ TEST(TimersElapsed, IdlePassesCarryTheFractionOfATick) {
 // A clock that counts how often it is read.
 class CountingClock : public ManualClock {
  public:
-  std::int64_t PerfCounter() override {
+  std::int64_t Counter() override {
     ++reads;
-    return ManualClock::PerfCounter();
+    return ManualClock::Counter();
   }
   int reads = 0;
 };

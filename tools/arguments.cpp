@@ -42,28 +42,28 @@ std::size_t PrintableUtf8Length(std::string_view text) {
 
 }  // namespace
 
-SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<const OptionSpec> options) {
+SplitArguments SplitCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> options) {
   SplitArguments split;
   bool operandsOnly = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
+    const std::string_view arg = args[i];
     if (operandsOnly || arg.size() < 2 || arg[0] != '-') {
-      split.items.push_back({{}, arg});
+      split.items.push_back({{}, std::string(arg)});
       continue;
     }
     if (arg == "--") {
       operandsOnly = true;
       continue;
     }
-    const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
-    const std::string_view name = std::string_view(arg).substr(0, equals);
+    const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
+    const std::string_view name = arg.substr(0, equals);
     const OptionSpec* known = FindOption(options, name);
     if (!known) {
       split.error = "unknown option " + Quoted(name);
       return split;
     }
     if (!known->takesValue) {
-      if (equals != std::string::npos) {
+      if (equals != std::string_view::npos) {
         split.error = "option '" + std::string(known->name) + "' takes no value";
         return split;
       }
@@ -71,12 +71,12 @@ SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<con
       continue;
     }
     std::string value;
-    if (equals != std::string::npos) {
+    if (equals != std::string_view::npos) {
       value = arg.substr(equals + 1);
     } else if (i + 1 < args.size()) {
       value = args[++i];
     }
-    if (value.empty()) {
+    if (value.empty() && !known->emptyValueIsCallers) {
       split.error = "option '" + std::string(known->name) + "' needs a value";
       return split;
     }
@@ -85,29 +85,9 @@ SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<con
   return split;
 }
 
-ParsedNumber ParseUnsigned(std::string_view digits, unsigned base, std::uint64_t largest) {
-  if (digits.empty()) return {0, NumberError::NotANumber};
-  ParsedNumber number;
-  bool tooLarge = false;
-  for (const char c : digits) {
-    unsigned digit = base;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    }
-    if (digit >= base) return {0, NumberError::NotANumber};
-    // Every digit is looked at, so "12x" with too many digits is still not a number.
-    if (tooLarge || digit > largest || number.value > (largest - digit) / base) {
-      tooLarge = true;
-      continue;
-    }
-    number.value = number.value * base + digit;
-  }
-  if (tooLarge) number = {0, NumberError::TooLarge};
-  return number;
+SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<const OptionSpec> options) {
+  const std::vector<std::string_view> views(args.begin(), args.end());
+  return SplitCommandLine(std::span<const std::string_view>(views), options);
 }
 
 std::string Quoted(std::string_view text, std::size_t limit) {

@@ -11,11 +11,16 @@
 #include <string_view>
 #include <vector>
 
+#include "debugger/numbers.h"
+
 namespace pellux {
 
 struct OptionSpec {
   std::string_view name;  // with its dashes: "--keys", "-h"
   bool takesValue;
+  // An empty or missing value is passed on for the caller to judge (and to
+  // say what it wanted) instead of being refused here.
+  bool emptyValueIsCallers = false;
 };
 
 // One argument after splitting: an option and its value, or (option empty)
@@ -31,18 +36,11 @@ struct SplitArguments {
 };
 
 // Splits the arguments by the table of options. A lone "-" is an operand;
-// after "--" everything is.
+// after "--" everything is. A split that fails keeps the items before the
+// argument at fault, so a caller that checks them first reports the first
+// mistake on the line.
+SplitArguments SplitCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> options);
 SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<const OptionSpec> options);
-
-enum class NumberError { None, NotANumber, TooLarge };
-
-struct ParsedNumber {
-  std::uint64_t value = 0;
-  NumberError error = NumberError::None;
-};
-
-// Digits in the base (10 or 16, no prefix, no sign), at most `largest`.
-ParsedNumber ParseUnsigned(std::string_view digits, unsigned base, std::uint64_t largest = UINT64_MAX);
 
 // The user's text for a message: in single quotes, printable ASCII and whole
 // UTF-8 characters as they are, every other byte (NUL, controls, half a

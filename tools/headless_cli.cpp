@@ -207,7 +207,7 @@ int Runner::Run(std::span<const std::string> arguments) {
     session = std::make_unique<HeadlessSession>(
         rom.bytes, options.realtime || socket ? Pacing::Realtime : Pacing::Manual);
   } catch (const ErrMsg& error) {
-    return Fail(kExitFile, std::string(StringText(error.captionId)) + ": " + StringText(error.textId) +
+    return Fail(kExitFile, std::string(error.caption()) + ": " + error.what() +
                                (error.detail.empty() ? "" : "\n" + error.detail));
   }
   if (options.loadState) {

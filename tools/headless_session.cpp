@@ -12,7 +12,7 @@ HeadlessSession::HeadlessSession(Calculator machine, Pacing pacing)
     : clock_(pacing == Pacing::Manual ? static_cast<HostClock*>(&manualClock_) : &steadyClock_) {
   // Manual pacing: one tick per run slice and per idle pass.
   manualClock_.passTicks = 1;
-  startCount_ = clock_->PerfCounter();
+  startCount_ = clock_->Counter();
   // The machine's clock is the pacing clock as it is, until the processor
   // is held to the calculator's speed: then each slice waits for its time,
   // on the manual clock by moving it on.
@@ -34,18 +34,18 @@ HeadlessSession::HeadlessSession(const std::filesystem::path& rom, Pacing pacing
     : HeadlessSession(ImageFromRomOrOsFile(rom, ReadRomFile(rom)).bytes, pacing) {}
 
 std::int64_t HeadlessSession::Now() const {
-  const std::int64_t elapsed = heldSince_.value_or(clock_->PerfCounter()) - startCount_;
-  return elapsed / clock_->PerfFrequency() * kTicksPerSecond +
-         elapsed % clock_->PerfFrequency() * kTicksPerSecond / clock_->PerfFrequency();
+  const std::int64_t elapsed = heldSince_.value_or(clock_->Counter()) - startCount_;
+  return elapsed / clock_->CounterFrequency() * kTicksPerSecond +
+         elapsed % clock_->CounterFrequency() * kTicksPerSecond / clock_->CounterFrequency();
 }
 
 void HeadlessSession::Hold() {
-  if (!heldSince_) heldSince_ = clock_->PerfCounter();
+  if (!heldSince_) heldSince_ = clock_->Counter();
 }
 
 void HeadlessSession::Release() {
   if (!heldSince_) return;
-  const std::int64_t held = clock_->PerfCounter() - *heldSince_;
+  const std::int64_t held = clock_->Counter() - *heldSince_;
   heldSince_.reset();
   if (held == 0) return;  // a manual clock stood still too: nothing to take back
   startCount_ += held;

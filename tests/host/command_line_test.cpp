@@ -36,6 +36,32 @@ TEST(CommandLine, SymbolsFileInEitherFormAndItsErrors) {
   EXPECT_NE(CommandLineUsage().find("--symbols FILE"), std::string::npos);
 }
 
+// The window's line is split by the same rules as the tools': "--" ends the
+// options, and an unknown option is named readably whatever bytes it holds.
+TEST(CommandLine, SplitLikeTheToolsLines) {
+  struct Case {
+    std::vector<std::string_view> arguments;
+    std::optional<std::filesystem::path> rom;
+    bool fresh;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{"--fresh", "--", "-odd.rom"}, "-odd.rom", true, ""},
+      {{"-"}, "-", false, ""},
+      {{"--fresh=1"}, std::nullopt, false, "option '--fresh' takes no value"},
+      {{"--bad=1"}, std::nullopt, false, "unknown option '--bad'"},
+      {{"--b\x1b[2Jad"}, std::nullopt, false, "unknown option '--b\\x1b[2Jad'"},
+      {{"a.rom", "b.rom"}, std::nullopt, false, "more than one ROM image given ('a.rom', 'b.rom')"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = ParseCommandLine(c.arguments);
+    EXPECT_EQ(line.error, c.error) << c.arguments.front();
+    if (!line.error.empty()) continue;
+    EXPECT_EQ(line.rom, c.rom);
+    EXPECT_EQ(line.fresh, c.fresh);
+  }
+}
+
 TEST(CommandLine, AddressesForGdbAndTheLinkInEitherFormAndTheirErrors) {
   struct Case {
     std::vector<std::string_view> arguments;
@@ -51,6 +77,9 @@ TEST(CommandLine, AddressesForGdbAndTheLinkInEitherFormAndTheirErrors) {
       {{"--link-connect"}, std::nullopt, std::nullopt, std::nullopt, "--link-connect wants HOST:PORT: "},
       {{"--link-listen=host:"}, std::nullopt, std::nullopt, std::nullopt, "--link-listen wants [HOST:]PORT: "},
       {{"--link-listenx", "1"}, std::nullopt, std::nullopt, std::nullopt, "unknown option '--link-listenx'"},
+      // The first mistake on the line is the one reported.
+      {{"--gdb", "host:", "--nope"}, std::nullopt, std::nullopt, std::nullopt, "--gdb wants [HOST:]PORT: "},
+      {{"--nope", "--gdb", "host:"}, std::nullopt, std::nullopt, std::nullopt, "unknown option '--nope'"},
   };
   for (const Case& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);

@@ -349,7 +349,7 @@ TEST(DebugControls, TheShellLoadsSymbolsBesideTheRomOrAsTold) {
       .write(reinterpret_cast<const char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
   std::ofstream(folder / "ti92p.sym") << "00420000 T start_here\n";
   std::ofstream(folder / "other.sym") << "00420010 T named_on_the_command_line\n";
-  auto noError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.textId; };
+  auto noError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.what(); };
   struct Case {
     std::optional<std::filesystem::path> symbols;
     const char* name;  // a symbol that must be found, or none

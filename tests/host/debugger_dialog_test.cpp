@@ -356,10 +356,10 @@ TEST(DebugDialog, AtItsSmallestTheRegistersShowWholeAndTheListingHasTheRoom) {
 TEST(OpenDebugger, TheCheckBoxIsWrittenBackHoweverTheDialogEnds) {
   enum class End { Go, Esc, CloseBox };
   struct Case {
-    std::uint32_t before;
+    bool before;
     bool click;
     End end;
-    std::uint32_t after;
+    bool after;
   };
   const Case cases[] = {
       {0, true, End::Go, 1},        {1, true, End::Go, 0},       {0, true, End::Esc, 1},
@@ -387,11 +387,11 @@ TEST(OpenDebugger, TheCheckBoxIsWrittenBackHoweverTheDialogEnds) {
           break;
       }
     });
-    std::uint32_t flag = c.before;
+    bool flag = c.before;
     DebugSession session;
     OpenDebugger(nullptr, *f.calc, flag, session);
     EXPECT_EQ(driver.openings, 1);
-    EXPECT_EQ(shownChecked, c.before != 0);
+    EXPECT_EQ(shownChecked, c.before);
     EXPECT_EQ(flag, c.after);
   }
 }

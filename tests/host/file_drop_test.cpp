@@ -157,7 +157,7 @@ TEST_F(FileDrop, MachineImagesComeFromRomsAndOsFilesOnly) {
       ReadMachineImage(r.path);
       ADD_FAILURE() << r.path << " was taken as an image";
     } catch (const InitErr& error) {
-      EXPECT_EQ(error.textId, kStrRomReadFailed);
+      EXPECT_EQ(error.kind, StartError::RomReadFailed);
       EXPECT_NE(error.detail.find(r.path.string() + ": "), std::string::npos) << error.detail;
       EXPECT_NE(error.detail.find(r.detail), std::string::npos) << error.detail;
     }

@@ -53,7 +53,7 @@ struct LinkWindow : ShellFixture {
     w.showNotice = [this](const QString& text) { notices << text; };
     w.showWarning = [this](const QString& text) { notices << text; };
     w.showError = [this](const ErrMsg& error) {
-      notices << QString::fromUtf8(StringText(error.textId)) + " " + QString::fromStdString(error.detail);
+      notices << QString::fromUtf8(error.what()) + " " + QString::fromStdString(error.detail);
     };
     w.chooseOpenFiles = [this](FileKind, const QString&) { return sendAnswer; };
     w.chooseOpenFile = [this](FileKind, const QString&) { return openAnswer; };

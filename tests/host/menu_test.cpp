@@ -53,8 +53,8 @@ struct MenuFixture : ShellFixture {
     };
     window().chooseOpenFile = [this](FileKind, const QString&) { return answer; };
     window().showError = [this](const ErrMsg& error) {
-      errors << QString::fromUtf8(StringText(error.textId)) + " | " + QString::fromStdString(error.detail);
-      captions << QString::fromUtf8(StringText(error.captionId));
+      errors << QString::fromUtf8(error.what()) + " | " + QString::fromStdString(error.detail);
+      captions << QString::fromUtf8(error.caption());
     };
     window().showNotice = [this](const QString& text) { notices << text; };
     window().showWarning = [this](const QString& text) { errors << text; };

@@ -62,7 +62,7 @@ inline std::unique_ptr<SessionWindow> OpenSessionWindow(
   options.clock = &w->clock;
   options.settingsFile = w->settingsDir.filePath(QStringLiteral("pellux.ini"));
   options.showError = [](const ErrMsg& error, QWidget*) {
-    ADD_FAILURE() << "start-up error " << error.textId;
+    ADD_FAILURE() << "start-up error " << error.what();
   };
   SessionWindow* raw = w.get();
   options.askRunOnCopy = [raw](const QString& question) {

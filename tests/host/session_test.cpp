@@ -53,7 +53,7 @@ std::unique_ptr<Start> StartShell(const fs::path& rom, const fs::path& sessions,
   options.sessionFolder = sessions;
   options.fresh = fresh;
   options.clock = &start->clock;
-  options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.textId; };
+  options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.what(); };
   start->shell = std::make_unique<Shell>(options);
   EXPECT_TRUE(start->shell->Create());
   return start;

@@ -50,7 +50,7 @@ class ShellFixture {
     // Never the user's own settings.
     options.settingsFile = settings.filePath(QStringLiteral("pellux.ini"));
     options.romPath = rom;
-    options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.textId; };
+    options.showError = [](const ErrMsg& error, QWidget*) { ADD_FAILURE() << "start-up error " << error.what(); };
     options.clock = &clock;
     options.gdb = std::move(gdb);
     return options;

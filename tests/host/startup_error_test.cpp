@@ -84,29 +84,28 @@ TEST(StartupError, EveryBadRomPathGivesTheOpenErrorAndNoWindow) {
   EmptyWorkingDirectory dir;
   fs::create_directory(dir.path() / "ti92p.rom");  // a directory where the image should be
   ASSERT_EQ(::mkfifo((dir.path() / "fifo.rom").c_str(), 0600), 0);  // would block an open() for reading
-  std::vector<std::uint32_t> shown;
+  std::vector<StartError> shown;
   for (const fs::path& rom : {dir.path() / "ti92p.rom", dir.path() / "missing.rom", fs::path(), dir.path() / "fifo.rom"}) {
     ShellOptions options;
     options.romPath = rom;
     options.showError = [&](const ErrMsg& error, QWidget*) {
-      shown.push_back(error.textId);
-      EXPECT_EQ(error.captionId, kStrInitErrorCaption);
-      EXPECT_EQ(error.flags, kMessageBoxError);
+      shown.push_back(error.kind);
+      EXPECT_STREQ(error.caption(), "Initialization Error");
     };
     Shell shell(options);
     EXPECT_FALSE(shell.Create()) << rom;
     EXPECT_EQ(shell.window(), nullptr);
     EXPECT_EQ(shell.calculator(), nullptr);
   }
-  EXPECT_EQ(shown, std::vector<std::uint32_t>(4, kStrRomOpenFailed));
+  EXPECT_EQ(shown, std::vector<StartError>(4, StartError::RomOpenFailed));
 }
 
 TEST(StartupError, TheBoxShowsTheTextOfEachError) {
-  const std::pair<std::uint32_t, const char*> cases[] = {
-      {kStrRomOpenFailed, "ROM image file could not be opened."},
-      {kStrRomReadFailed, "ROM image file could not be read."},
-      {kStrOutOfMemory, "Not enough free memory."},
-      {kStrOutOfResources, "Not enough free system resources."},
+  const std::pair<StartError, const char*> cases[] = {
+      {StartError::RomOpenFailed, "ROM image file could not be opened."},
+      {StartError::RomReadFailed, "ROM image file could not be read."},
+      {StartError::OutOfMemory, "Not enough free memory."},
+      {StartError::OutOfResources, "Not enough free system resources."},
   };
   for (const auto& [id, text] : cases) {
     ShownBox seen;
