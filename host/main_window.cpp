@@ -19,6 +19,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <span>
+#include <vector>
 #include <QVBoxLayout>
 #include <chrono>
 #include <cmath>
@@ -52,7 +54,7 @@ constexpr int kStartZoom = 3;
 #ifdef Q_OS_WIN
 // The screenshot goes on the clipboard as the device-independent bitmap other
 // Windows programs paste; any failure leaves the clipboard as it was.
-void PutDibOnClipboard(HWND owner, const std::array<std::uint8_t, kClipboardDibBytes>& block) {
+void PutDibOnClipboard(HWND owner, std::span<const std::uint8_t> block) {
   if (!OpenClipboard(owner)) return;
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, block.size());
   if (memory) {
@@ -67,11 +69,20 @@ void PutDibOnClipboard(HWND owner, const std::array<std::uint8_t, kClipboardDibB
   CloseClipboard();
 }
 #else
-// The same block's pixel rows as an image for the toolkit's clipboard.
-QImage ImageOfDib(const std::array<std::uint8_t, kClipboardDibBytes>& block) {
-  QImage image(block.data() + kDibPixelsOffset, static_cast<int>(kLcdWidth), static_cast<int>(kLcdHeight),
-               static_cast<qsizetype>(ScaledStride(1)), QImage::Format_Mono);
-  image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+// The same block's pixel rows as an image for the toolkit's clipboard: the
+// 1-bit block, or the 8-bit one of a picture with grey.
+QImage ImageOfDib(std::span<const std::uint8_t> block) {
+  const bool grey = block.size() == kGreyClipboardDibBytes;
+  QImage image(block.data() + (grey ? kGreyDibPixelsOffset : kDibPixelsOffset), static_cast<int>(kLcdWidth),
+               static_cast<int>(kLcdHeight), static_cast<qsizetype>(grey ? kLcdWidth : ScaledStride(1)),
+               grey ? QImage::Format_Indexed8 : QImage::Format_Mono);
+  QList<QRgb> colours;
+  if (grey) {
+    for (int darkness = 0; darkness < 256; ++darkness) colours.push_back(qRgb(255 - darkness, 255 - darkness, 255 - darkness));
+  } else {
+    colours = {qRgb(255, 255, 255), qRgb(0, 0, 0)};
+  }
+  image.setColorTable(colours);
   return image.convertToFormat(QImage::Format_RGB32);  // a deep copy every program can take
 }
 #endif
@@ -254,7 +265,7 @@ void MainWindow::ShowNewFrame(bool force) {
   if (!force && now - lastFrameShownNs_ < kFrameIntervalNs) return;
   lastFrameShownNs_ = now;
   shownFrame_ = machine().frameSerial;
-  view_->ShowFrame(machine().LcdFrame());
+  view_->ShowPicture(machine().Picture());
 }
 
 void MainWindow::ChangeZoom(int zoom) {
@@ -272,9 +283,14 @@ void MainWindow::CheckZoomItem(int zoom) { zoomItems_[static_cast<std::size_t>(z
 
 void MainWindow::CopyScreenshot() {
   if (!driver_) return;
-  std::uint8_t frame[kLcdFrameBytes];
-  machine().GetLcdFrame(frame);
-  const auto block = BuildClipboardDib(frame);
+  const LcdPicture picture = machine().Picture();
+  std::vector<std::uint8_t> block;
+  if (picture.grey) {
+    block = BuildGreyClipboardDib(picture.levels);
+  } else {
+    const auto mono = BuildClipboardDib(picture.frame.data());
+    block.assign(mono.begin(), mono.end());
+  }
 #ifdef Q_OS_WIN
   PutDibOnClipboard(reinterpret_cast<HWND>(winId()), block);
 #else
