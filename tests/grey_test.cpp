@@ -18,39 +18,6 @@ namespace {
 using namespace test;
 using namespace test::asm68k;
 
-constexpr std::uint32_t kPlaneA = 0x4C00;  // lcdBase at start
-constexpr std::uint32_t kPlaneB = 0x5C00;
-
-// Draws two planes (A: bytes 0xCC, B: bytes 0xAA, so that in each group of
-// four pixels the first is dark in both, the second in A only, the third in
-// B only and the fourth in neither), shows A, and switches the LCD to the
-// other plane at every level-1 interrupt. `flips` false: the handler only
-// returns, a black-and-white program showing plane A.
-RomBuilder TwoPlaneRom(bool flips) {
-  RomBuilder rom = NopRom();
-  rom.Code(RomBuilder::kDefaultPc,
-           {0x41F8, kPlaneA,                     // LEA (kPlaneA).W,A0
-            0x303C, 959,                         // MOVE.W #959,D0
-            0x20FC, 0xCCCC, 0xCCCC,              // MOVE.L #$CCCCCCCC,(A0)+
-            0x51C8, 0xFFF8,                      // DBRA D0,*-6
-            0x41F8, kPlaneB,                     // LEA (kPlaneB).W,A0
-            0x303C, 959,                         // MOVE.W #959,D0
-            0x20FC, 0xAAAA, 0xAAAA,              // MOVE.L #$AAAAAAAA,(A0)+
-            0x51C8, 0xFFF8,                      // DBRA D0,*-6
-            0x7E09,                              // MOVEQ #9,D7: port 0x10's value for plane A
-            kMoveByteToAbs, 0x0001, 0x0060, 0x0015,  // the timer ticks run
-            kMoveToSr, 0x2000,                   // interrupts on
-            kBraSelf});
-  if (flips) {
-    rom.Code(LevelHandler(1), {0x0A07, 0x0002,            // EORI.B #2,D7: the other plane
-                               0x13C7, 0x0060, 0x0010,    // MOVE.B D7,($600010).L
-                               kRte});
-  } else {
-    rom.Code(LevelHandler(1), {kRte});
-  }
-  return rom;
-}
-
 // The darkness a pixel of a two-plane picture is seen with, by the planes
 // it is dark in, through the PNG's grey (0 black).
 struct Seen {
