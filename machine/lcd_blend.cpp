@@ -1,5 +1,6 @@
 #include "machine/lcd_blend.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -22,13 +23,25 @@ constexpr std::array<std::uint64_t, 256> kSpread = [] {
 }  // namespace
 
 void TakeSample(LcdBlend& blend) {
+  const std::uint32_t previous = (blend.next + kBlendSamples - 1) % kBlendSamples;
+  const bool changed = blend.filled > 0 && std::memcmp(&blend.samples[blend.next * kLcdFrameBytes],
+                                                       &blend.samples[previous * kLcdFrameBytes], kLcdFrameBytes) != 0;
+  if (changed) {
+    blend.sinceChangeBefore = blend.sinceChange;
+    blend.sinceChange = 0;
+  } else {
+    blend.sinceChange = std::min(blend.sinceChange + 1, kBlendSamples);
+    blend.sinceChangeBefore = std::min(blend.sinceChangeBefore + 1, kBlendSamples);
+  }
   blend.next = (blend.next + 1) % kBlendSamples;
   if (blend.filled < kBlendSamples) ++blend.filled;
 }
 
 bool BlendSamples(LcdBlend& blend) {
   const std::uint32_t count = blend.filled;
-  if (count == 0) return false;
+  // A change counts when both its samples are held: fewer than two, and
+  // every pixel shows its last sample.
+  if (count < 3 || blend.sinceChangeBefore + 1 >= count) return false;
   const std::uint32_t oldest = (blend.next + kBlendSamples - count) % kBlendSamples;
   const std::uint8_t* samples = blend.samples.data();
   bool grey = false;
@@ -65,12 +78,6 @@ bool PublishBlend(LcdBlend& blend, bool grey) {
   blend.levels.swap(blend.pending);
   blend.grey = true;
   return true;
-}
-
-void ClearSamples(LcdBlend& blend) {
-  blend.next = 0;
-  blend.filled = 0;
-  blend.grey = false;
 }
 
 }  // namespace pellux

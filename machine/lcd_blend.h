@@ -39,6 +39,11 @@ struct LcdBlend {
   std::vector<std::uint8_t> samples = std::vector<std::uint8_t>(kBlendSamples * kLcdFrameBytes);
   std::uint32_t next = 0;    // slot of the next sample
   std::uint32_t filled = 0;  // samples held, up to kBlendSamples
+  // Samples since the frame last changed, and since the change before: a
+  // pixel can only be grey after two changes within the samples held, so
+  // a picture that is still or merely redrawn costs no blend.
+  std::uint32_t sinceChange = kBlendSamples;
+  std::uint32_t sinceChangeBefore = kBlendSamples;
   bool grey = false;         // the published picture holds grey
   std::vector<std::uint8_t> levels = std::vector<std::uint8_t>(kLcdPixels);   // published, when grey
   std::vector<std::uint8_t> pending = std::vector<std::uint8_t>(kLcdPixels);  // the blend being made
@@ -57,8 +62,5 @@ bool BlendSamples(LcdBlend& blend);
 // Publishes `pending` when it differs from the picture published; answers
 // whether it did.
 bool PublishBlend(LcdBlend& blend, bool grey);
-
-// Empties the history: a machine restored from a state starts anew.
-void ClearSamples(LcdBlend& blend);
 
 }  // namespace pellux
