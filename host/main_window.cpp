@@ -78,7 +78,7 @@ QImage ImageOfDib(std::span<const std::uint8_t> block) {
                grey ? QImage::Format_Indexed8 : QImage::Format_Mono);
   QList<QRgb> colours;
   if (grey) {
-    for (int darkness = 0; darkness < 256; ++darkness) colours.push_back(qRgb(255 - darkness, 255 - darkness, 255 - darkness));
+    for (int light = 255; light >= 0; --light) colours.push_back(qRgb(light, light, light));  // index: darkness
   } else {
     colours = {qRgb(255, 255, 255), qRgb(0, 0, 0)};
   }
