@@ -44,28 +44,43 @@ bool BlendSamples(LcdBlend& blend) {
   if (count < 3 || blend.sinceChangeBefore + 1 >= count) return false;
   const std::uint32_t oldest = (blend.next + kBlendSamples - count) % kBlendSamples;
   const std::uint8_t* samples = blend.samples.data();
+  std::uint64_t* dark = blend.darkCounts.data();
+  std::uint64_t* changes = blend.changeCounts.data();
+
+  // Sample after sample, each a straight walk through its frame.
+  const std::uint8_t* previous = &samples[oldest * kLcdFrameBytes];
+  for (std::uint32_t at = 0; at < kLcdFrameBytes; ++at) {
+    dark[at] = kSpread[previous[at]];
+    changes[at] = 0;
+  }
+  for (std::uint32_t k = 1; k < count; ++k) {
+    const std::uint8_t* sample = &samples[((oldest + k) % kBlendSamples) * kLcdFrameBytes];
+    for (std::uint32_t at = 0; at < kLcdFrameBytes; ++at) {
+      dark[at] += kSpread[sample[at]];
+      changes[at] += kSpread[static_cast<std::uint8_t>(sample[at] ^ previous[at])];
+    }
+    previous = sample;
+  }
+
+  // The level of each share of dark samples, rounded.
+  std::array<std::uint8_t, kBlendSamples + 1> levelOf{};
+  for (std::uint32_t share = 0; share <= count; ++share) {
+    levelOf[share] = static_cast<std::uint8_t>((share * 255 + count / 2) / count);
+  }
   bool grey = false;
   for (std::uint32_t at = 0; at < kLcdFrameBytes; ++at) {
-    std::uint32_t slot = oldest;
-    std::uint8_t previous = samples[slot * kLcdFrameBytes + at];
-    std::uint64_t dark = kSpread[previous];
-    std::uint64_t changes = 0;
-    for (std::uint32_t k = 1; k < count; ++k) {
-      slot = slot + 1 == kBlendSamples ? 0 : slot + 1;
-      const std::uint8_t sample = samples[slot * kLcdFrameBytes + at];
-      dark += kSpread[sample];
-      changes += kSpread[static_cast<std::uint8_t>(sample ^ previous)];
-      previous = sample;
-    }
     std::uint8_t* out = &blend.pending[at * 8];
+    if (changes[at] == 0) {
+      for (unsigned pixel = 0; pixel < 8; ++pixel) out[pixel] = (previous[at] & (0x80u >> pixel)) ? 255 : 0;
+      continue;
+    }
     for (unsigned pixel = 0; pixel < 8; ++pixel) {
       const unsigned shift = 8 * pixel;
-      if (((changes >> shift) & 0xFF) >= 2) {
-        const auto share = static_cast<std::uint32_t>((dark >> shift) & 0xFF);
-        out[pixel] = static_cast<std::uint8_t>((share * 255 + count / 2) / count);
+      if (((changes[at] >> shift) & 0xFF) >= 2) {
+        out[pixel] = levelOf[(dark[at] >> shift) & 0xFF];
         grey = true;
       } else {
-        out[pixel] = (previous & (0x80u >> pixel)) ? 255 : 0;
+        out[pixel] = (previous[at] & (0x80u >> pixel)) ? 255 : 0;
       }
     }
   }

@@ -47,6 +47,9 @@ struct LcdBlend {
   bool grey = false;         // the published picture holds grey
   std::vector<std::uint8_t> levels = std::vector<std::uint8_t>(kLcdPixels);   // published, when grey
   std::vector<std::uint8_t> pending = std::vector<std::uint8_t>(kLcdPixels);  // the blend being made
+  // Per frame byte, eight pixels' counts of dark samples and of changes.
+  std::vector<std::uint64_t> darkCounts = std::vector<std::uint64_t>(kLcdFrameBytes);
+  std::vector<std::uint64_t> changeCounts = std::vector<std::uint64_t>(kLcdFrameBytes);
 };
 
 // The slot the next sample is copied into; TakeSample then counts it.
