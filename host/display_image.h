@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "machine/calculator.h"
 
@@ -33,5 +34,11 @@ constexpr std::size_t kDibHeaderBytes = 40;
 constexpr std::size_t kDibPixelsOffset = kDibHeaderBytes + 2 * 4;
 constexpr std::size_t kClipboardDibBytes = kDibPixelsOffset + ScaledImageBytes(1);  // 4144
 std::array<std::uint8_t, kClipboardDibBytes> BuildClipboardDib(const std::uint8_t* frame);
+
+// A picture with grey: 8 bits per pixel, a colour table of 256 greys in
+// which index n is darkness n (0 white, 255 black), 128 rows of 240 bytes.
+constexpr std::size_t kGreyDibPixelsOffset = kDibHeaderBytes + 256 * 4;
+constexpr std::size_t kGreyClipboardDibBytes = kGreyDibPixelsOffset + kLcdPixels;
+std::vector<std::uint8_t> BuildGreyClipboardDib(const LcdLevels& levels);
 
 }  // namespace pellux

@@ -34,7 +34,13 @@ void LcdView::SetFullScreen(bool on) {
 }
 
 void LcdView::ShowFrame(const std::array<std::uint8_t, kLcdFrameBytes>& frame) {
-  frame_ = frame;
+  picture_.grey = false;
+  picture_.frame = frame;
+  update();
+}
+
+void LcdView::ShowPicture(const LcdPicture& picture) {
+  picture_ = picture;
   update();
 }
 
@@ -61,13 +67,23 @@ void LcdView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!fullScreen_) {
     if (bitmap_) {
-      DrawLcd(painter, frame_.data(), zoom_, devicePixelRatioF(), *bitmap_);
+      DrawLcd(painter, picture_, zoom_, devicePixelRatioF(), *bitmap_);
     } else {
       painter.fillRect(rect(), Qt::white);
     }
     return;
   }
   const int scale = DeviceScale();
+  const qreal ratio = devicePixelRatioF();
+  const QRect lcd = DeviceLcdRect();
+  if (picture_.grey) {
+    QImage grey = GreyImage(picture_.levels, scale);
+    painter.fillRect(rect(), Qt::black);
+    if (grey.isNull()) return;
+    grey.setDevicePixelRatio(ratio);
+    painter.drawImage(QPointF(lcd.x() / ratio, lcd.y() / ratio), grey);
+    return;
+  }
   if (fullScreenImage_.width() != ScaledWidth(scale) || fullScreenImage_.height() != ScaledHeight(scale)) {
     fullScreenImage_ = QImage(ScaledWidth(scale), ScaledHeight(scale), QImage::Format_Mono);
     if (fullScreenImage_.isNull() ||
@@ -79,10 +95,8 @@ void LcdView::paintEvent(QPaintEvent*) {
     fullScreenImage_.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
   }
   fullScreenImage_.fill(0);
-  ScaleFrame(frame_.data(), fullScreenImage_.bits(), scale);
-  const qreal ratio = devicePixelRatioF();
+  ScaleFrame(picture_.frame.data(), fullScreenImage_.bits(), scale);
   fullScreenImage_.setDevicePixelRatio(ratio);
-  const QRect lcd = DeviceLcdRect();
   painter.fillRect(rect(), Qt::black);
   painter.drawImage(QPointF(lcd.x() / ratio, lcd.y() / ratio), fullScreenImage_);
 }
@@ -109,6 +123,37 @@ void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio
   device.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
   device.fill(0);
   ScaleFrame(frame, device.bits(), side);
+  device.setDevicePixelRatio(ratio);
+  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
+  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
+  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
+                             std::floor((area.height() * ratio - device.height()) / 2));
+  painter.drawImage(deviceOffset / ratio, device);
+}
+
+QImage GreyImage(const LcdLevels& levels, int side) {
+  QImage unscaled(static_cast<int>(kLcdWidth), static_cast<int>(kLcdHeight), QImage::Format_Grayscale8);
+  if (unscaled.isNull()) return unscaled;
+  for (int y = 0; y < unscaled.height(); ++y) {
+    std::uint8_t* row = unscaled.scanLine(y);
+    const std::uint8_t* source = &levels[static_cast<std::size_t>(y) * kLcdWidth];
+    for (std::uint32_t x = 0; x < kLcdWidth; ++x) row[x] = static_cast<std::uint8_t>(255 - source[x]);
+  }
+  if (side == 1) return unscaled;
+  // Nearest-pixel scaling by a whole factor: every pixel an exact square.
+  return unscaled.scaled(ScaledWidth(side), ScaledHeight(side), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+void DrawLcd(QPainter& painter, const LcdPicture& picture, int zoom, qreal ratio, QImage& scaled) {
+  if (!picture.grey) {
+    DrawLcd(painter, picture.frame.data(), zoom, ratio, scaled);
+    return;
+  }
+  // Squares of as many whole device pixels as fit, drawn one to one; a
+  // fractional scale leaves a white margin around them, as above.
+  const int side = std::max(1, static_cast<int>(std::floor(zoom * ratio)));
+  QImage device = GreyImage(picture.levels, side);
+  if (device.isNull()) return;
   device.setDevicePixelRatio(ratio);
   const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
   painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);

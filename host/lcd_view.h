@@ -18,6 +18,13 @@ namespace pellux {
 // each LCD pixel an exact square of device pixels. `scaled` is the display
 // bitmap: a 1-bit image of the zoom's size, refilled here.
 void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled);
+// The same for a picture: a grey one is drawn from its levels, each LCD pixel
+// a square of whole device pixels of its grey.
+void DrawLcd(QPainter& painter, const LcdPicture& picture, int zoom, qreal ratio, QImage& scaled);
+
+// The levels as an image of greys (0 black), each LCD pixel a square of
+// `side` pixels.
+QImage GreyImage(const LcdLevels& levels, int side);
 
 class LcdView : public QWidget {
  public:
@@ -34,9 +41,11 @@ class LcdView : public QWidget {
   // screen; null: nothing to draw with.
   void SetDisplayBitmap(QImage* bitmap) { bitmap_ = bitmap; }
 
-  // Shows a new frame (3840 bytes, 1 = dark).
+  // Shows a new frame (3840 bytes, 1 = dark), or a picture that may hold grey.
   void ShowFrame(const std::array<std::uint8_t, kLcdFrameBytes>& frame);
-  const std::array<std::uint8_t, kLcdFrameBytes>& frame() const { return frame_; }
+  void ShowPicture(const LcdPicture& picture);
+  const std::array<std::uint8_t, kLcdFrameBytes>& frame() const { return picture_.frame; }
+  const LcdPicture& picture() const { return picture_; }
 
   // Device pixels per LCD pixel and the LCD's place in the view's device
   // pixels, as the next paint draws them.
@@ -49,7 +58,7 @@ class LcdView : public QWidget {
  private:
   int zoom_ = 3;
   bool fullScreen_ = false;
-  std::array<std::uint8_t, kLcdFrameBytes> frame_{};
+  LcdPicture picture_;
   QImage* bitmap_ = nullptr;
   QImage fullScreenImage_;  // the frame at the full-screen factor, refilled at every paint
 };

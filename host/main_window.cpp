@@ -25,6 +25,8 @@
 #include <chrono>
 #include <cmath>
 #include <new>
+#include <span>
+#include <vector>
 
 #include "host/breakpoints_dialog.h"
 #include "host/close_request.h"
@@ -50,11 +52,20 @@ constexpr int kStartZoom = 3;
 // top edge (or over the bar).
 constexpr int kMenuRevealEdge = 2;
 
-// The screenshot block's pixel rows as an image for the toolkit's clipboard.
-QImage ImageOfDib(const std::array<std::uint8_t, kClipboardDibBytes>& block) {
-  QImage image(block.data() + kDibPixelsOffset, static_cast<int>(kLcdWidth), static_cast<int>(kLcdHeight),
-               static_cast<qsizetype>(ScaledStride(1)), QImage::Format_Mono);
-  image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+// The same block's pixel rows as an image for the toolkit's clipboard: the
+// 1-bit block, or the 8-bit one of a picture with grey.
+QImage ImageOfDib(std::span<const std::uint8_t> block) {
+  const bool grey = block.size() == kGreyClipboardDibBytes;
+  QImage image(block.data() + (grey ? kGreyDibPixelsOffset : kDibPixelsOffset), static_cast<int>(kLcdWidth),
+               static_cast<int>(kLcdHeight), static_cast<qsizetype>(grey ? kLcdWidth : ScaledStride(1)),
+               grey ? QImage::Format_Indexed8 : QImage::Format_Mono);
+  QList<QRgb> colours;
+  if (grey) {
+    for (int light = 255; light >= 0; --light) colours.push_back(qRgb(light, light, light));  // index: darkness
+  } else {
+    colours = {qRgb(255, 255, 255), qRgb(0, 0, 0)};
+  }
+  image.setColorTable(colours);
   return image.convertToFormat(QImage::Format_RGB32);  // a deep copy every program can take
 }
 
@@ -260,7 +271,7 @@ void MainWindow::ShowNewFrame(bool force) {
   if (!force && now - lastFrameShownNs_ < kFrameIntervalNs) return;
   lastFrameShownNs_ = now;
   shownFrame_ = machine().frameSerial;
-  view_->ShowFrame(machine().LcdFrame());
+  view_->ShowPicture(machine().Picture());
 }
 
 void MainWindow::ChangeZoom(int zoom) {
@@ -279,12 +290,16 @@ void MainWindow::CheckZoomItem(int zoom) { zoomItems_[static_cast<std::size_t>(z
 
 void MainWindow::CopyScreenshot() {
   if (!driver_) return;
-  std::uint8_t frame[kLcdFrameBytes];
-  machine().GetLcdFrame(frame);
-  const auto block = BuildClipboardDib(frame);
+  const LcdPicture picture = machine().Picture();
+  std::vector<std::uint8_t> block;
+  if (picture.grey) {
+    block = BuildGreyClipboardDib(picture.levels);
+  } else {
+    const auto mono = BuildClipboardDib(picture.frame.data());
+    block.assign(mono.begin(), mono.end());
+  }
   if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setImage(ImageOfDib(block));
 }
-
 
 bool MainWindow::event(QEvent* event) {
   switch (event->type()) {

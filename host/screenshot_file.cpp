@@ -40,4 +40,8 @@ std::string SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView fr
   return WriteFileAtomically(path, EncodePng(frame, scale));
 }
 
+std::string SaveScreenshotPng(const std::filesystem::path& path, const LcdPicture& picture, int scale) {
+  return WriteFileAtomically(path, EncodePng(picture, scale));
+}
+
 }  // namespace pellux

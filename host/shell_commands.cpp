@@ -269,7 +269,7 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
 }
 
 void Shell::SaveScreenshot(const std::filesystem::path& path) {
-  const std::string failure = SaveScreenshotPng(path, calc_->LcdFrame(), ScreenshotScale(*window_));
+  const std::string failure = SaveScreenshotPng(path, calc_->Picture(), ScreenshotScale(*window_));
   const QString where = QString::fromStdString(path.string());
   if (failure.empty()) {
     window_->statusLine().ShowMessage(QStringLiteral("Screenshot saved to %1").arg(where));

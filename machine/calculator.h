@@ -11,6 +11,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/clock.h"
 #include "machine/keys.h"
+#include "machine/lcd_blend.h"
 #include "machine/link_port.h"
 #include "machine/watchpoints.h"
 
@@ -20,9 +21,6 @@ constexpr std::uint32_t kRamSize = 0x40000;    // 256 KB
 constexpr std::uint32_t kRomSize = 0x200000;   // 2 MB of flash, 32 blocks of 64 KB
 constexpr std::uint32_t kPortCount = 32;
 constexpr std::uint32_t kKeyRows = 10;
-constexpr std::uint32_t kLcdWidth = 240;
-constexpr std::uint32_t kLcdHeight = 128;
-constexpr std::uint32_t kLcdFrameBytes = kLcdWidth / 8 * kLcdHeight;  // 3840
 
 // The flash chip's command state.
 enum class FlashState : std::uint32_t {
@@ -111,6 +109,9 @@ class Calculator {
   void GetLcdFrame(std::uint8_t* destination) const;
   std::array<std::uint8_t, kLcdFrameBytes> LcdFrame() const;
   void RefreshDisplay();
+  // What a host shows: the frame in RAM, with the grey levels published by
+  // the last check when they hold grey.
+  LcdPicture Picture() const;
 
   CpuState cpu{};
   std::vector<std::uint8_t> ram;  // byte n is RAM offset n
@@ -139,6 +140,7 @@ class Calculator {
   // Moves on each time RefreshDisplay publishes a changed frame: a host
   // repaints when it differs from the value it last drew.
   std::uint64_t frameSerial = 0;
+  LcdBlend lcdBlend;  // the frames the LCD showed lately, for grey
 
  private:
   // Moves the charged point on by whole ticks up to the reading `now`, fewer

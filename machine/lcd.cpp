@@ -27,9 +27,22 @@ std::array<std::uint8_t, kLcdFrameBytes> Calculator::LcdFrame() const {
 void Calculator::RefreshDisplay() {
   std::uint8_t frame[kLcdFrameBytes];
   GetLcdFrame(frame);
-  if (std::memcmp(frame, lastFrame.data(), kLcdFrameBytes) == 0) return;
+  // A change of the grey picture publishes too, its frame in RAM unchanged.
+  const bool greyChanged = PublishBlend(lcdBlend, BlendSamples(lcdBlend));
+  if (std::memcmp(frame, lastFrame.data(), kLcdFrameBytes) == 0) {
+    if (greyChanged) ++frameSerial;
+    return;
+  }
   std::memcpy(lastFrame.data(), frame, kLcdFrameBytes);
   ++frameSerial;
+}
+
+LcdPicture Calculator::Picture() const {
+  LcdPicture picture;
+  GetLcdFrame(picture.frame.data());
+  picture.grey = lcdBlend.grey;
+  if (picture.grey) std::memcpy(picture.levels.data(), lcdBlend.levels.data(), kLcdPixels);
+  return picture;
 }
 
 }  // namespace pellux

@@ -142,7 +142,8 @@ void PacingFields(Fields& f, P& p) {
       hasCounter, counterFrequency, lastCount, lastCountFraction, // pacing, as the time pending on the host's clock
       timerReload, tickCount, lcdBase, wakeMask,                   // ports and timers
       lastFrame,           // LCD
-      frameSerial          // not saved: a host's repaint counter; the loaded machine's starts anew
+      frameSerial,         // not saved: a host's repaint counter; the loaded machine's starts anew
+      lcdBlend             // not saved: display only, refilled within a few ticks of the load
   ] = m;
   [[maybe_unused]] auto& [  // processor, all of it
       opcode, c, v, z, n, x, s, t, traceJustSet, regs, otherSp, pc, opPc, runState, intMask, pendingInts,

@@ -267,6 +267,10 @@ bool Calculator::TimerTick() {
   ++tickCount;
   bool woken = false;
 
+  // The LCD as it showed during the tick that ends, for the grey blend.
+  GetLcdFrame(NextSample(lcdBlend));
+  TakeSample(lcdBlend);
+
   // 256 times a second; every fourth of those, the display check first.
   if (tickCount % 4 == 0) {
     if (tickCount % 16 == 0) RefreshDisplay();

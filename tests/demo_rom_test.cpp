@@ -144,6 +144,11 @@ TEST_F(DemoRom, BootsToItsTitleScreen) {
     for (int x = 0; x < 240; ++x) differ += Pixel(frame, x, y) != (expected[y * 30 + x / 8] >> (7 - x % 8) & 1);
   }
   EXPECT_EQ(differ, 0) << "pixels differing from tests/data/demo_home.pbm";
+  // A black-and-white program: its picture holds no grey, and its PNG is
+  // the 1-bit one, byte for byte.
+  const LcdPicture picture = session_->Picture();
+  EXPECT_FALSE(picture.grey);
+  EXPECT_EQ(EncodePng(picture, 1), EncodePng(frame));
 }
 
 // Erase, program and read back a block through the command sequence: the

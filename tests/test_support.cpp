@@ -85,6 +85,32 @@ RomBuilder NopRom(std::uint32_t ssp) {
   return rom;
 }
 
+RomBuilder TwoPlaneRom(bool flips) {
+  using namespace asm68k;
+  RomBuilder rom = NopRom();
+  rom.Code(RomBuilder::kDefaultPc,
+           {0x41F8, kPlaneA,                     // LEA (kPlaneA).W,A0
+            0x303C, 959,                         // MOVE.W #959,D0
+            0x20FC, 0xCCCC, 0xCCCC,              // MOVE.L #$CCCCCCCC,(A0)+
+            0x51C8, 0xFFF8,                      // DBRA D0,*-6
+            0x41F8, kPlaneB,                     // LEA (kPlaneB).W,A0
+            0x303C, 959,                         // MOVE.W #959,D0
+            0x20FC, 0xAAAA, 0xAAAA,              // MOVE.L #$AAAAAAAA,(A0)+
+            0x51C8, 0xFFF8,                      // DBRA D0,*-6
+            0x7E09,                              // MOVEQ #9,D7: port 0x10's value for plane A
+            kMoveByteToAbs, 0x0001, 0x0060, 0x0015,  // the timer ticks run
+            kMoveToSr, 0x2000,                   // interrupts on
+            kBraSelf});
+  if (flips) {
+    rom.Code(LevelHandler(1), {0x0A07, 0x0002,            // EORI.B #2,D7: the other plane
+                               0x13C7, 0x0060, 0x0010,    // MOVE.B D7,($600010).L
+                               kRte});
+  } else {
+    rom.Code(LevelHandler(1), {kRte});
+  }
+  return rom;
+}
+
 std::uint32_t StackedPc(const Calculator& m) { return LoadBe32(&m.ram[(m.cpu.a(7) + 2) & (kRamSize - 1)]); }
 
 RomBuilder& RomBuilder::Byte(std::uint32_t offset, std::uint8_t value) {

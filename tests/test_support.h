@@ -93,6 +93,16 @@ constexpr std::uint32_t LevelHandler(unsigned level) { return 0x440000 + 0x2000 
 // instructions stays on known ground. Tests write their programs over it.
 RomBuilder NopRom(std::uint32_t ssp = RomBuilder::kDefaultSsp);
 
+// A program that draws grey: it draws two planes at kPlaneA and kPlaneB
+// (A: bytes 0xCC, B: bytes 0xAA, so that in each group of four pixels the
+// first is dark in both, the second in A only, the third in B only and the
+// fourth in neither), shows A, and switches the LCD to the other plane at
+// every level-1 interrupt. Without `flips` the handler only returns: a
+// black-and-white program showing plane A.
+constexpr std::uint32_t kPlaneA = 0x4C00;  // lcdBase at start
+constexpr std::uint32_t kPlaneB = 0x5C00;
+RomBuilder TwoPlaneRom(bool flips);
+
 // The PC of the exception frame on top of the supervisor stack.
 std::uint32_t StackedPc(const Calculator& m);
 

@@ -57,11 +57,12 @@ constexpr const char* kOneOtherEnd =
     "script) or another Pellux (--link-listen, --link-connect), not both";
 
 // A file the run writes at its end, and what goes in it: the LCD frame
-// encoded, or (without an encoder) the machine's state.
+// encoded, or (without an encoder) the machine's state. The PNG carries grey
+// when the LCD shows grey; the PBM is the 1-bit frame in RAM.
 struct Output {
   const char* option;
   fs::path path;
-  std::vector<std::uint8_t> (*encode)(LcdFrameView);
+  std::vector<std::uint8_t> (*encode)(const LcdPicture&);
 };
 
 // A file the run reads, named as the messages name it.
@@ -145,8 +146,12 @@ int Runner::Run(std::span<const std::string> arguments) {
   if (options.loadState) inputs.push_back({kStateInput, *options.loadState});
   for (const fs::path& file : options.send) inputs.push_back({"a file to send", file});
   std::vector<Output> outputs;
-  if (options.png) outputs.push_back({"--png", *options.png, EncodePng});
-  if (options.pbm) outputs.push_back({"--pbm", *options.pbm, EncodePbm});
+  if (options.png) {
+    outputs.push_back({"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
+  }
+  if (options.pbm) {
+    outputs.push_back({"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
+  }
   if (options.saveState) outputs.push_back({"--save-state", *options.saveState, nullptr});
   if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;
 
@@ -249,10 +254,10 @@ int Runner::Run(std::span<const std::string> arguments) {
     reason = session->RunUntil(std::llround(options.seconds.value_or(2.0) * kTicksPerSecond));
   }
 
-  const auto frame = session->Frame();
+  const LcdPicture picture = session->Picture();
   bool written = true;
   for (const Output& output : outputs) {
-    const std::string problem = output.encode ? WriteFileAtomically(output.path, output.encode(frame))
+    const std::string problem = output.encode ? WriteFileAtomically(output.path, output.encode(picture))
                                               : session->SaveStateFile(output.path, romIdentity);
     if (!problem.empty()) {
       Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);

@@ -80,6 +80,7 @@ StopReason HeadlessSession::RunUntil(std::int64_t tick) {
 }
 
 std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const { return calc_->LcdFrame(); }
+LcdPicture HeadlessSession::Picture() const { return calc_->Picture(); }
 
 std::string HeadlessSession::LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
   LoadStateResult loaded = pellux::LoadStateFile(path, rom, driver_->clock());

@@ -70,6 +70,8 @@ class HeadlessSession {
   StopReason RunUntil(std::int64_t tick);
 
   std::array<std::uint8_t, kLcdFrameBytes> Frame() const;
+  // The frame with the grey the LCD shows, as a window would paint it.
+  LcdPicture Picture() const;
 
   // Replaces the machine with a state saved from the image `rom`: its loop
   // mode and pending part of a tick come back on this session's clock.

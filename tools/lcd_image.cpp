@@ -57,6 +57,41 @@ std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file) {
 
 std::vector<std::uint8_t> EncodePng(LcdFrameView frame) { return EncodePng(frame, 1); }
 
+namespace {
+
+// The PNG around scanlines of greyscale at `depth` bits: a zlib stream of
+// stored deflate blocks of at most 65535 bytes.
+std::vector<std::uint8_t> WrapPng(const std::vector<std::uint8_t>& raw, std::uint32_t width, std::uint32_t height,
+                                  std::uint8_t depth) {
+  std::vector<std::uint8_t> z = {0x78, 0x01};
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
+    const bool last = at + length == raw.size();
+    z.push_back(last ? 1 : 0);
+    z.push_back(static_cast<std::uint8_t>(length));
+    z.push_back(static_cast<std::uint8_t>(length >> 8));
+    z.push_back(static_cast<std::uint8_t>(~length));
+    z.push_back(static_cast<std::uint8_t>(~length >> 8));
+    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+             raw.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+  }
+  PutBigEndian(z, Adler32(raw));
+
+  std::vector<std::uint8_t> header;
+  PutBigEndian(header, width);
+  PutBigEndian(header, height);
+  header.insert(header.end(), {depth, 0, 0, 0, 0});  // greyscale, deflate, no filter, no interlace
+
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", z);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> EncodePng(LcdFrameView frame, int scale) {
   scale = std::clamp(scale, 1, kMaxPngScale);
   const auto factor = static_cast<std::uint32_t>(scale);
@@ -77,33 +112,24 @@ std::vector<std::uint8_t> EncodePng(LcdFrameView frame, int scale) {
         raw[rowAt + x / 8] &= static_cast<std::uint8_t>(~(0x80u >> (x % 8)));
     }
   }
+  return WrapPng(raw, width, height, 1);
+}
 
-  // A zlib stream of stored deflate blocks of at most 65535 bytes.
-  std::vector<std::uint8_t> z = {0x78, 0x01};
-  for (std::size_t at = 0; at < raw.size();) {
-    const std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
-    const bool last = at + length == raw.size();
-    z.push_back(last ? 1 : 0);
-    z.push_back(static_cast<std::uint8_t>(length));
-    z.push_back(static_cast<std::uint8_t>(length >> 8));
-    z.push_back(static_cast<std::uint8_t>(~length));
-    z.push_back(static_cast<std::uint8_t>(~length >> 8));
-    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
-             raw.begin() + static_cast<std::ptrdiff_t>(at + length));
-    at += length;
+std::vector<std::uint8_t> EncodePng(const LcdPicture& picture, int scale) {
+  if (!picture.grey) return EncodePng(picture.frame, scale);
+  scale = std::clamp(scale, 1, kMaxPngScale);
+  const auto factor = static_cast<std::uint32_t>(scale);
+  const std::uint32_t width = kLcdWidth * factor, height = kLcdHeight * factor;
+
+  // One byte a pixel; PNG grey has 0 = black, the levels 0 = white.
+  std::vector<std::uint8_t> raw;
+  raw.reserve(height * (1 + width));
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::uint8_t* source = picture.levels.data() + (y / factor) * kLcdWidth;
+    raw.push_back(0);
+    for (std::uint32_t x = 0; x < width; ++x) raw.push_back(static_cast<std::uint8_t>(255 - source[x / factor]));
   }
-  PutBigEndian(z, Adler32(raw));
-
-  std::vector<std::uint8_t> header;
-  PutBigEndian(header, width);
-  PutBigEndian(header, height);
-  header.insert(header.end(), {1, 0, 0, 0, 0});  // depth 1, greyscale, deflate, no filter, no interlace
-
-  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", z);
-  PutChunk(png, "IEND", {});
-  return png;
+  return WrapPng(raw, width, height, 8);
 }
 
 }  // namespace pellux

@@ -20,6 +20,9 @@ std::vector<std::uint8_t> EncodePbm(LcdFrameView frame);
 std::vector<std::uint8_t> EncodePng(LcdFrameView frame);
 // The frame enlarged: each LCD pixel a square of scale x scale pixels (1..8).
 std::vector<std::uint8_t> EncodePng(LcdFrameView frame, int scale);
+// What a host shows: the 1-bit PNG of its frame when it holds no grey (the
+// bytes above), else an 8-bit grey PNG of its levels.
+std::vector<std::uint8_t> EncodePng(const LcdPicture& picture, int scale);
 
 // The frame of a P4 file of 240 x 128 pixels; empty when the bytes are not one.
 std::vector<std::uint8_t> DecodePbm(std::span<const std::uint8_t> file);
