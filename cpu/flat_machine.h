@@ -10,6 +10,7 @@
 
 #include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
+#include "cpu/core.h"
 #include "cpu/cpu_state.h"
 
 namespace pellux {
@@ -73,5 +74,11 @@ PELLUX_ALWAYS_INLINE void WriteLong(FlatMachine& m, std::uint32_t address, std::
   }
   StoreBe32(&m.memory[a], value);
 }
+
+// The core on this machine is compiled once, in cpu/flat_core.cpp: a file
+// that includes the run loop must not instantiate all its handlers again.
+extern template void Reset<FlatMachine>(FlatMachine&);
+extern template RunResult RunInstructions<FlatMachine>(FlatMachine&, std::uint32_t, const BreakpointSet*);
+extern template RunState StepInstruction<FlatMachine>(FlatMachine&);
 
 }  // namespace pellux

@@ -18,6 +18,7 @@
 
 #include "cpu/always_inline.h"
 #include "cpu/big_endian.h"
+#include "cpu/core.h"
 #include "machine/calculator.h"
 #include "machine/flash.h"
 #include "machine/ports.h"
@@ -157,5 +158,12 @@ bool PokeBytes(Calculator& m, std::uint32_t address, std::span<const std::uint8_
 // the flash at address & 0x1FFFFF (so the empty region and the ports list the
 // flash bytes behind them).
 std::span<const std::uint8_t> ImageFrom(const Calculator& m, std::uint32_t address);
+
+// The core on this bus is compiled once, in machine/calculator_core.cpp: a
+// file that includes the run loop (the watching core) must not instantiate
+// all its handlers again.
+extern template void Reset<Calculator>(Calculator&);
+extern template RunResult RunInstructions<Calculator>(Calculator&, std::uint32_t, const BreakpointSet*);
+extern template RunState StepInstruction<Calculator>(Calculator&);
 
 }  // namespace pellux
