@@ -101,6 +101,21 @@ void LcdView::paintEvent(QPaintEvent*) {
   painter.drawImage(QPointF(lcd.x() / ratio, lcd.y() / ratio), fullScreenImage_);
 }
 
+namespace {
+
+// Draws an image of whole device pixels one to one, centred in the LCD's
+// area on white (a fractional scale leaves a margin).
+void DrawCentred(QPainter& painter, QImage& device, int zoom, qreal ratio) {
+  device.setDevicePixelRatio(ratio);
+  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
+  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
+  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
+                             std::floor((area.height() * ratio - device.height()) / 2));
+  painter.drawImage(deviceOffset / ratio, device);
+}
+
+}  // namespace
+
 void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio, QImage& scaled) {
   const qreal devicePerLcdPixel = zoom * ratio;
   if (devicePerLcdPixel == std::floor(devicePerLcdPixel)) {
@@ -123,12 +138,7 @@ void DrawLcd(QPainter& painter, const std::uint8_t* frame, int zoom, qreal ratio
   device.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
   device.fill(0);
   ScaleFrame(frame, device.bits(), side);
-  device.setDevicePixelRatio(ratio);
-  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
-  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
-  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
-                             std::floor((area.height() * ratio - device.height()) / 2));
-  painter.drawImage(deviceOffset / ratio, device);
+  DrawCentred(painter, device, zoom, ratio);
 }
 
 QImage GreyImage(const LcdLevels& levels, int side) {
@@ -154,12 +164,7 @@ void DrawLcd(QPainter& painter, const LcdPicture& picture, int zoom, qreal ratio
   const int side = std::max(1, static_cast<int>(std::floor(zoom * ratio)));
   QImage device = GreyImage(picture.levels, side);
   if (device.isNull()) return;
-  device.setDevicePixelRatio(ratio);
-  const QSizeF area(ScaledWidth(zoom), ScaledHeight(zoom));
-  painter.fillRect(QRectF(QPointF(0, 0), area), Qt::white);
-  const QPointF deviceOffset(std::floor((area.width() * ratio - device.width()) / 2),
-                             std::floor((area.height() * ratio - device.height()) / 2));
-  painter.drawImage(deviceOffset / ratio, device);
+  DrawCentred(painter, device, zoom, ratio);
 }
 
 }  // namespace pellux
