@@ -5,6 +5,7 @@
 
 #include "cpu/core.h"
 #include "debugger/calculator_target.h"
+#include "debugger/exception_recorder.h"
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
 #include "tests/test_support.h"
@@ -20,7 +21,7 @@ class FlatTarget : public DebugTarget {
   explicit FlatTarget(FlatMachine& m) : m_(m) {}
   CpuState& cpu() override { return m_.cpu; }
   std::uint8_t Peek(std::uint32_t address) const override { return m_.memory[address & FlatMachine::kAddressMask]; }
-  RunResult RunOne() override { return RunInstructions(m_, 1, nullptr); }
+  OneInstruction RunOne() override { return RunOneRecorded(m_); }
   const BreakpointSet& breakpoints() const override { return breakpoints_; }
   BreakpointSet breakpoints_;
 
