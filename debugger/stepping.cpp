@@ -14,7 +14,7 @@ namespace {
 // Line-A and line-F are left out: programs use them as system calls.
 constexpr unsigned kFirstFault = kVectorAddressError, kLastFault = kVectorPrivilege;
 constexpr std::array<const char*, kLastFault - kFirstFault + 1> kFaultNames = {
-    "Address error",    "Illegal instruction", "Division by zero",
+    "Address error",     "Illegal instruction", "Division by zero",
     "CHK out of bounds", "TRAPV overflow",      "Privilege violation",
 };
 
