@@ -13,7 +13,7 @@ class CalculatorTarget : public DebugTarget {
   CpuState& cpu() override;
   std::uint8_t Peek(std::uint32_t address) const override;
   // A protected write is answered as a run slice answers it: interrupt level 7.
-  RunResult RunOne() override;
+  OneInstruction RunOne() override;
   const BreakpointSet& breakpoints() const override;
 
  private:

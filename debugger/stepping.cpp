@@ -2,8 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <span>
-#include <string_view>
 
 #include "cpu/exceptions.h"
 #include "debugger/disassembler.h"
@@ -12,102 +10,37 @@
 namespace pellux {
 namespace {
 
-// The faults the commands stop on, with their names. Line-A and line-F are
-// left out: programs use them as system calls.
-struct FaultVector {
-  unsigned vector;
-  const char* name;
+// The faults the commands stop on, named as the Debug dialog shows them.
+// Line-A and line-F are left out: programs use them as system calls.
+constexpr unsigned kFirstFault = kVectorAddressError, kLastFault = kVectorPrivilege;
+constexpr std::array<const char*, kLastFault - kFirstFault + 1> kFaultNames = {
+    "Address error",     "Illegal instruction", "Division by zero",
+    "CHK out of bounds", "TRAPV overflow",      "Privilege violation",
 };
-constexpr std::array<FaultVector, 6> kFaults = {{
-    {3, "Address error"},
-    {4, "Illegal instruction"},
-    {5, "Division by zero"},
-    {6, "CHK out of bounds"},
-    {7, "TRAPV overflow"},
-    {8, "Privilege violation"},
-}};
-// An exception frame: the status register and the PC.
-constexpr std::uint32_t kFrameBytes = 6;
 
 constexpr std::uint16_t kRts = 0x4E75, kRtr = 0x4E77, kRte = 0x4E73;
-
-std::uint32_t PeekLong(const DebugTarget& target, std::uint32_t address) {
-  std::uint32_t value = 0;
-  for (std::uint32_t i = 0; i < 4; ++i) value = value << 8 | target.Peek(address + i);
-  return value;
-}
 
 std::uint16_t PeekWord(const DebugTarget& target, std::uint32_t address) {
   return static_cast<std::uint16_t>(target.Peek(address) << 8 | target.Peek(address + 1));
 }
 
-// The handlers of the faults, read once per command.
-std::array<std::uint32_t, kFaults.size()> FaultHandlers(const DebugTarget& target) {
-  std::array<std::uint32_t, kFaults.size()> handlers{};
-  for (std::size_t i = 0; i < kFaults.size(); ++i) handlers[i] = PeekLong(target, kFaults[i].vector * 4);
-  return handlers;
-}
-
-// Which of several faults sharing one handler the instruction at `at` took:
-// the stacked PC tells those taken at the opcode (illegal, privileged) from
-// those taken after it, and the instruction tells the rest apart.
-unsigned TellFault(const DebugTarget& target, const CpuState& cpu, std::uint32_t at,
-                   std::span<const unsigned> candidates) {
-  const bool atOpcode = PeekLong(target, cpu.a(7) + 2) == at;
-  const std::uint16_t opcode = PeekWord(target, at);
-  std::array<std::uint8_t, 10> code{};
-  for (std::uint32_t i = 0; i < code.size(); ++i) code[i] = target.Peek(at + i);
-  char mnemonic[kMnemonicCapacity];
-  char operands[64];
-  Disassemble(code, at, mnemonic, operands);
-  const std::string_view name = mnemonic;
-  unsigned likely;
-  if (atOpcode) {
-    likely = name == "?" || name == "illegal" ? 4 : 8;
-  } else if (name.starts_with("div")) {
-    likely = 5;
-  } else if (name.starts_with("chk")) {
-    likely = 6;
-  } else if (opcode == 0x4E76) {  // trapv
-    likely = 7;
-  } else {
-    likely = 3;
-  }
-  for (const unsigned vector : candidates) {
-    if (vector == likely) return vector;
-  }
-  return candidates.front();
-}
-
-// One instruction, and what it did beyond running: a fault taken, or the
+// One instruction, and what it did beyond running: a fault raised, or the
 // processor put to sleep. Answers true with `reason` filled when the command
 // must stop.
-bool RunChecked(DebugTarget& target, const std::array<std::uint32_t, kFaults.size()>& handlers,
-                DebugStop& reason) {
+bool RunChecked(DebugTarget& target, DebugStop& reason) {
   CpuState& cpu = target.cpu();
   const std::uint32_t at = cpu.pc;
-  const std::uint32_t stackBefore = ReadSystemRegister(cpu, SystemRegister::Ssp);
-  const RunResult result = target.RunOne();
+  const OneInstruction ran = target.RunOne();
   ++reason.instructions;
   reason.pc = cpu.pc;
-  if (result == RunResult::Stopped) {
+  if (ran.result == RunResult::Stopped) {
     reason.kind = StopKind::Sleeping;
     return true;
   }
-  if (!cpu.s || cpu.a(7) != stackBefore - kFrameBytes) return false;
-  std::array<unsigned, kFaults.size()> candidates{};
-  std::size_t found = 0;
-  for (std::size_t i = 0; i < kFaults.size(); ++i) {
-    if (cpu.pc == handlers[i]) candidates[found++] = kFaults[i].vector;
-  }
-  // TRAP, line A and line F enter their handlers on purpose, whatever
-  // handler they share with a fault.
-  const std::uint16_t opcode = PeekWord(target, at);
-  const bool systemCall = (opcode & 0xFFF0) == 0x4E40 || (opcode & 0xF000) == 0xA000 || (opcode & 0xF000) == 0xF000;
-  if (found == 0 || systemCall) return false;
+  if (!ran.raised || *ran.raised < kFirstFault || *ran.raised > kLastFault) return false;
   reason.kind = StopKind::Exception;
   reason.faultAddress = at;
-  reason.vector = found == 1 ? candidates[0] : TellFault(target, cpu, at, {candidates.data(), found});
+  reason.vector = *ran.raised;
   return true;
 }
 
@@ -116,7 +49,6 @@ bool RunChecked(DebugTarget& target, const std::array<std::uint32_t, kFaults.siz
 // budget is spent.
 template <class Reached>
 DebugStop RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Reached&& reached) {
-  const auto handlers = FaultHandlers(target);
   DebugStop reason{};
   CpuState& cpu = target.cpu();
   for (;;) {
@@ -135,7 +67,7 @@ DebugStop RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Rea
       reason.kind = StopKind::Limit;
       return reason;
     }
-    if (RunChecked(target, handlers, reason)) return reason;
+    if (RunChecked(target, reason)) return reason;
   }
 }
 
@@ -185,10 +117,8 @@ std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols) {
     case StopKind::Breakpoint:
       return "Breakpoint at " + here + count;
     case StopKind::Exception: {
-      const char* name = "Exception";
-      for (const FaultVector& fault : kFaults) {
-        if (fault.vector == reason.vector) name = fault.name;
-      }
+      const bool named = reason.vector >= kFirstFault && reason.vector <= kLastFault;
+      const char* name = named ? kFaultNames[reason.vector - kFirstFault] : "Exception";
       return std::string(name) + " at " + Place(reason.faultAddress, symbols) + " (vector " +
              std::to_string(reason.vector) + "): now at its handler " + here;
     }
@@ -208,7 +138,7 @@ std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols) {
 
 DebugStop StepInto(DebugTarget& target) {
   DebugStop reason{};
-  if (!RunChecked(target, FaultHandlers(target), reason)) reason.kind = StopKind::Step;
+  if (!RunChecked(target, reason)) reason.kind = StopKind::Step;
   return reason;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cpu/breakpoint_set.h"
@@ -16,6 +17,13 @@
 namespace pellux {
 
 class SymbolTable;
+
+// What one instruction did: how its run ended, and the first exception the
+// core raised while it ran (a fault, a TRAP, an interrupt taken), if any.
+struct OneInstruction {
+  RunResult result = RunResult::Completed;
+  std::optional<unsigned> raised;
+};
 
 // What the stepping commands need of a machine.
 class DebugTarget {
@@ -26,7 +34,7 @@ class DebugTarget {
   virtual std::uint8_t Peek(std::uint32_t address) const = 0;
   // One instruction, breakpoints not consulted; a fault the machine answers
   // itself (such as a protected write) is settled before it returns.
-  virtual RunResult RunOne() = 0;
+  virtual OneInstruction RunOne() = 0;
   virtual const BreakpointSet& breakpoints() const = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include "cpu/core.h"
 #include "debugger/calculator_target.h"
+#include "debugger/exception_recorder.h"
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
 #include "tests/test_support.h"
@@ -20,7 +21,7 @@ class FlatTarget : public DebugTarget {
   explicit FlatTarget(FlatMachine& m) : m_(m) {}
   CpuState& cpu() override { return m_.cpu; }
   std::uint8_t Peek(std::uint32_t address) const override { return m_.memory[address & FlatMachine::kAddressMask]; }
-  RunResult RunOne() override { return RunInstructions(m_, 1, nullptr); }
+  OneInstruction RunOne() override { return RunOneRecorded(m_); }
   const BreakpointSet& breakpoints() const override { return breakpoints_; }
   BreakpointSet breakpoints_;
 
@@ -199,8 +200,9 @@ TEST(Stepping, FaultsSleepAndTheBudgetStopACommand) {
 }
 
 // On the calculator every vector of the test image enters one handler: the
-// fault is told by the stacked PC and the instruction, and a TRAP into the
-// same handler is no fault. A protected write is answered with level 7.
+// fault is the one the core raised, whatever the instruction looks like (a
+// divide or a CHK reading an odd address takes an address error), and a TRAP
+// into the same handler is no fault. A protected write is answered with level 7.
 TEST(Stepping, OnTheCalculatorFaultsSharingAHandlerAreToldApart) {
   struct Case {
     const char* what;
@@ -215,6 +217,9 @@ TEST(Stepping, OnTheCalculatorFaultsSharingAHandlerAreToldApart) {
       {"privileged", {0x4E72, 0x2700}, true, StopKind::Exception, 8},
       {"divide by zero", {0x81FC, 0x0000}, false, StopKind::Exception, 5},
       {"odd read", {0x3039, 0x0000, 0x3001}, false, StopKind::Exception, 3},
+      {"divide reading an odd address", {0x80F9, 0x0000, 0x3001}, false, StopKind::Exception, 3},
+      {"CHK reading an odd address", {0x41B9, 0x0000, 0x3001}, false, StopKind::Exception, 3},
+      {"CHK out of bounds", {0x41BC, 0xFFFF}, false, StopKind::Exception, 6},
       {"trap", {0x4E45}, false, StopKind::Step, 0},
       {"protected write", {0x31C0, 0x0100}, false, StopKind::Step, 0},
   };
