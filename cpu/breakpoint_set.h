@@ -4,13 +4,20 @@
 // each once, in ascending order. A handful of entries is the usual case, so a
 // sorted vector beats a node-based set for the test made before every
 // instruction.
+//
+// Each address remembers who asked for it: the Breakpoints dialog and a gdb
+// client may ask for the same address, and one of them taking its own back
+// must leave the other's in place.
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace pellux {
+
+enum class BreakpointOwner : std::uint8_t { Dialog = 1, Gdb = 2 };
 
 class BreakpointSet {
  public:
@@ -18,15 +25,39 @@ class BreakpointSet {
     return std::binary_search(addresses_.begin(), addresses_.end(), address);
   }
 
-  // Inserts the address when absent (true) or erases it when present (false).
+  // What the dialog does: inserts the address when absent (true), or erases
+  // it when present (false), whoever asked for it.
   bool Toggle(std::uint32_t address) {
-    const auto it = std::lower_bound(addresses_.begin(), addresses_.end(), address);
-    if (it != addresses_.end() && *it == address) {
-      addresses_.erase(it);
+    const std::size_t at = Find(address);
+    if (at < addresses_.size() && addresses_[at] == address) {
+      addresses_.erase(addresses_.begin() + static_cast<std::ptrdiff_t>(at));
+      owners_.erase(owners_.begin() + static_cast<std::ptrdiff_t>(at));
       return false;
     }
-    addresses_.insert(it, address);
+    Insert(at, address, BreakpointOwner::Dialog);
     return true;
+  }
+
+  // Adds `owner` to the address's askers, inserting it when absent.
+  void Add(std::uint32_t address, BreakpointOwner owner) {
+    const std::size_t at = Find(address);
+    if (at < addresses_.size() && addresses_[at] == address) {
+      owners_[at] |= Bit(owner);
+    } else {
+      Insert(at, address, owner);
+    }
+  }
+
+  // Takes `owner` off the address's askers; the address goes when nobody
+  // asks for it any more.
+  void Remove(std::uint32_t address, BreakpointOwner owner) {
+    const std::size_t at = Find(address);
+    if (at < addresses_.size() && addresses_[at] == address) Drop(at, owner);
+  }
+
+  // Takes `owner` off every address.
+  void RemoveAll(BreakpointOwner owner) {
+    for (std::size_t at = addresses_.size(); at-- > 0;) Drop(at, owner);
   }
 
   bool empty() const { return addresses_.empty(); }
@@ -35,7 +66,27 @@ class BreakpointSet {
   auto end() const { return addresses_.end(); }
 
  private:
-  std::vector<std::uint32_t> addresses_;
+  static std::uint8_t Bit(BreakpointOwner owner) { return static_cast<std::uint8_t>(owner); }
+
+  std::size_t Find(std::uint32_t address) const {
+    return static_cast<std::size_t>(std::lower_bound(addresses_.begin(), addresses_.end(), address) -
+                                    addresses_.begin());
+  }
+
+  void Insert(std::size_t at, std::uint32_t address, BreakpointOwner owner) {
+    addresses_.insert(addresses_.begin() + static_cast<std::ptrdiff_t>(at), address);
+    owners_.insert(owners_.begin() + static_cast<std::ptrdiff_t>(at), Bit(owner));
+  }
+
+  void Drop(std::size_t at, BreakpointOwner owner) {
+    owners_[at] &= static_cast<std::uint8_t>(~Bit(owner));
+    if (owners_[at] != 0) return;
+    addresses_.erase(addresses_.begin() + static_cast<std::ptrdiff_t>(at));
+    owners_.erase(owners_.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+
+  std::vector<std::uint32_t> addresses_;  // ascending: the run loop's test
+  std::vector<std::uint8_t> owners_;      // beside each address, a bit per owner
 };
 
 inline bool ContainsBreakpoint(const BreakpointSet& set, std::uint32_t address) {

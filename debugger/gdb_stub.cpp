@@ -397,26 +397,10 @@ std::string Stub::SetPoint(std::string_view arguments, bool insert) {
   const auto kind = ParseHex(Split(parts[2], ';')[0]);
   if (!type || !address || !kind) return std::string(kError);
   if (*type <= 1) {
-    BreakpointSet& set = calc_.breakpoints;
-    auto forget = [](std::vector<std::uint32_t>& list, std::uint32_t a) {
-      const auto it = std::find(list.begin(), list.end(), a);
-      if (it == list.end()) return false;
-      list.erase(it);
-      return true;
-    };
     if (insert) {
-      if (set.Contains(*address)) {
-        const bool ours =
-            std::find(ownBreakpoints_.begin(), ownBreakpoints_.end(), *address) != ownBreakpoints_.end();
-        if (!ours) sharedBreakpoints_.push_back(*address);
-      } else {
-        set.Toggle(*address);
-        ownBreakpoints_.push_back(*address);
-      }
-    } else if (forget(ownBreakpoints_, *address)) {
-      if (set.Contains(*address)) set.Toggle(*address);
+      calc_.breakpoints.Add(*address, BreakpointOwner::Gdb);
     } else {
-      forget(sharedBreakpoints_, *address);
+      calc_.breakpoints.Remove(*address, BreakpointOwner::Gdb);
     }
     return "OK";
   }
@@ -558,11 +542,7 @@ void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass
 }
 
 void Stub::RemoveAll() {
-  for (const std::uint32_t address : ownBreakpoints_) {
-    if (calc_.breakpoints.Contains(address)) calc_.breakpoints.Toggle(address);
-  }
-  ownBreakpoints_.clear();
-  sharedBreakpoints_.clear();
+  calc_.breakpoints.RemoveAll(BreakpointOwner::Gdb);
   calc_.watch = DebugWatch{};
 }
 

@@ -116,8 +116,6 @@ class Stub {
   bool killed_ = false;
   std::string lastStop_;                          // the reply to '?'
   std::optional<unsigned> lastCaught_;            // the vector of an exception stop
-  std::vector<std::uint32_t> ownBreakpoints_;     // added to the machine's set by the stub
-  std::vector<std::uint32_t> sharedBreakpoints_;  // asked for, but the set had them already
 };
 
 // Does the next piece of what the debugger asked, with the machine on its

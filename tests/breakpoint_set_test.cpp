@@ -26,5 +26,32 @@ TEST(BreakpointSet, ToggleKeepsAscendingUniqueAddresses) {
   EXPECT_EQ(set.size(), 2u);
 }
 
+std::vector<std::uint32_t> Addresses(const BreakpointSet& set) { return {set.begin(), set.end()}; }
+
+// The dialog and gdb may ask for the same address; each taking its own back
+// leaves the other's.
+TEST(BreakpointSet, AnAddressStaysWhileSomebodyAsksForIt) {
+  BreakpointSet set;
+  set.Toggle(0x400010);                          // the dialog's
+  set.Add(0x400010, BreakpointOwner::Gdb);       // gdb asks for it too
+  set.Add(0x400020, BreakpointOwner::Gdb);       // gdb's alone
+  set.Add(0x400020, BreakpointOwner::Gdb);       // asked twice, still once
+  EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010, 0x400020}));
+  set.Remove(0x400010, BreakpointOwner::Gdb);
+  set.Remove(0x400030, BreakpointOwner::Gdb);    // never there: nothing
+  EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010, 0x400020})) << "the dialog's stays";
+  set.Remove(0x400020, BreakpointOwner::Gdb);
+  EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010}));
+
+  // gdb's address taken away in the dialog and set there again is the
+  // dialog's: gdb letting go of everything leaves it.
+  set.Add(0x400040, BreakpointOwner::Gdb);
+  EXPECT_FALSE(set.Toggle(0x400040)) << "the dialog removes whoever asked";
+  EXPECT_TRUE(set.Toggle(0x400040));
+  set.Add(0x400050, BreakpointOwner::Gdb);
+  set.RemoveAll(BreakpointOwner::Gdb);
+  EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010, 0x400040}));
+}
+
 }  // namespace
 }  // namespace pellux
