@@ -32,13 +32,13 @@ std::vector<std::uint32_t> Addresses(const BreakpointSet& set) { return {set.beg
 // leaves the other's.
 TEST(BreakpointSet, AnAddressStaysWhileSomebodyAsksForIt) {
   BreakpointSet set;
-  set.Toggle(0x400010);                          // the dialog's
-  set.Add(0x400010, BreakpointOwner::Gdb);       // gdb asks for it too
-  set.Add(0x400020, BreakpointOwner::Gdb);       // gdb's alone
-  set.Add(0x400020, BreakpointOwner::Gdb);       // asked twice, still once
+  set.Toggle(0x400010);                     // the dialog's
+  set.Add(0x400010, BreakpointOwner::Gdb);  // gdb asks for it too
+  set.Add(0x400020, BreakpointOwner::Gdb);  // gdb's alone
+  set.Add(0x400020, BreakpointOwner::Gdb);  // asked twice, still once
   EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010, 0x400020}));
   set.Remove(0x400010, BreakpointOwner::Gdb);
-  set.Remove(0x400030, BreakpointOwner::Gdb);    // never there: nothing
+  set.Remove(0x400030, BreakpointOwner::Gdb);  // never there: nothing
   EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010, 0x400020})) << "the dialog's stays";
   set.Remove(0x400020, BreakpointOwner::Gdb);
   EXPECT_EQ(Addresses(set), (std::vector<std::uint32_t>{0x400010}));
