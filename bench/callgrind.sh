@@ -11,6 +11,8 @@
 # Both lengths must end before the workload does (its default run is about
 # 170 million instructions). --keep DIR keeps the callgrind files for
 # callgrind_annotate; options after -- go to valgrind (e.g. --dump-instr=yes).
+# With --branch-sim=yes it also prints the indirect branches the simulated
+# predictor missed (Bim) per emulated instruction, by the same difference.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -60,7 +62,7 @@ if [ -z "$out" ]; then
 fi
 mkdir -p "$out"
 
-# Prints "IR INSTRUCTIONS" for one run.
+# Prints "IR BIM INSTRUCTIONS" for one run; BIM is 0 without --branch-sim=yes.
 measure() {  # name, max, pellux-bench arguments...
   local name=$1 max=$2
   shift 2
@@ -77,20 +79,25 @@ measure() {  # name, max, pellux-bench arguments...
     cat "$log" "$out/valgrind.$name.$max" >&2
     exit 1
   fi
-  local ir instructions
-  ir=$(sed -n 's/^summary: *\([0-9]*\).*/\1/p' "$file")
+  local counts instructions
+  # The summary's counts in the order of the events line (Ir first).
+  counts=$(awk '/^events:/ { for (i = 2; i <= NF; ++i) if ($i == "Bim") bim = i }
+                /^summary:/ { print $2, (bim ? $bim : 0) }' "$file")
   instructions=$(sed -n 's/^instructions: *//p' "$log")
-  echo "$ir $instructions"
+  echo "$counts $instructions"
 }
 
 per_instruction() {  # name, pellux-bench arguments...
   local name=$1
   shift
-  read -r ir1 n1 <<<"$(measure "$name" "$short" "$@")"
-  read -r ir2 n2 <<<"$(measure "$name" "$long" "$@")"
-  awk -v name="$name" -v ir1="$ir1" -v ir2="$ir2" -v n1="$n1" -v n2="$n2" 'BEGIN {
+  read -r ir1 bim1 n1 <<<"$(measure "$name" "$short" "$@")"
+  read -r ir2 bim2 n2 <<<"$(measure "$name" "$long" "$@")"
+  awk -v name="$name" -v ir1="$ir1" -v ir2="$ir2" -v bim1="$bim1" -v bim2="$bim2" -v n1="$n1" -v n2="$n2" 'BEGIN {
     printf "%-10s %6.2f host instructions per emulated instruction (Ir %d for %d, %d for %d)\n",
       name ":", (ir2 - ir1) / (n2 - n1), ir1, n1, ir2, n2
+    if (bim2 > 0)
+      printf "%-10s %6.3f indirect mispredicts per emulated instruction (Bim %d, %d)\n",
+        name ":", (bim2 - bim1) / (n2 - n1), bim1, bim2
     printf "%.4f\n", (ir2 - ir1) / (n2 - n1) > "/dev/stderr"
   }' 2>"$out/ratio.$name"
 }

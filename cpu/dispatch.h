@@ -88,7 +88,7 @@ inline constexpr auto kJmpHandlers =
 
 // The handler of a valid opcode decoded by row.
 template <class M>
-Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
+ThreadedHandler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
   using enum isa::Operation;
   const unsigned bytes = isa::SizeOf(row, op).bytes;
   const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
@@ -98,37 +98,37 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
   switch (row.operation) {
     // Line 0.
     case MovepToRegister:
-      return BySize(bytes, [](auto s) { return &Movep<decltype(s), false, M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&Movep<decltype(s), false, M>>; });
     case MovepToMemory:
-      return BySize(bytes, [](auto s) { return &Movep<decltype(s), true, M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&Movep<decltype(s), true, M>>; });
     case BtstDynamic:
-      return &BitDynamic<BitOp::Test, M>;
+      return &Threaded<&BitDynamic<BitOp::Test, M>>;
     case BchgDynamic:
-      return &BitDynamic<BitOp::Change, M>;
+      return &Threaded<&BitDynamic<BitOp::Change, M>>;
     case BclrDynamic:
-      return &BitDynamic<BitOp::Clear, M>;
+      return &Threaded<&BitDynamic<BitOp::Clear, M>>;
     case BsetDynamic:
-      return &BitDynamic<BitOp::Set, M>;
+      return &Threaded<&BitDynamic<BitOp::Set, M>>;
     case BtstStatic:
-      return &BitStatic<BitOp::Test, M>;
+      return &Threaded<&BitStatic<BitOp::Test, M>>;
     case BchgStatic:
-      return &BitStatic<BitOp::Change, M>;
+      return &Threaded<&BitStatic<BitOp::Change, M>>;
     case BclrStatic:
-      return &BitStatic<BitOp::Clear, M>;
+      return &Threaded<&BitStatic<BitOp::Clear, M>>;
     case BsetStatic:
-      return &BitStatic<BitOp::Set, M>;
+      return &Threaded<&BitStatic<BitOp::Set, M>>;
     case OriToCcr:
-      return &ImmediateToStatus<Byte, std::bit_or<std::uint32_t>, M>;
+      return &Threaded<&ImmediateToStatus<Byte, std::bit_or<std::uint32_t>, M>>;
     case AndiToCcr:
-      return &ImmediateToStatus<Byte, std::bit_and<std::uint32_t>, M>;
+      return &Threaded<&ImmediateToStatus<Byte, std::bit_and<std::uint32_t>, M>>;
     case EoriToCcr:
-      return &ImmediateToStatus<Byte, std::bit_xor<std::uint32_t>, M>;
+      return &Threaded<&ImmediateToStatus<Byte, std::bit_xor<std::uint32_t>, M>>;
     case OriToSr:
-      return &ImmediateToStatus<Word, std::bit_or<std::uint32_t>, M>;
+      return &Threaded<&ImmediateToStatus<Word, std::bit_or<std::uint32_t>, M>>;
     case AndiToSr:
-      return &ImmediateToStatus<Word, std::bit_and<std::uint32_t>, M>;
+      return &Threaded<&ImmediateToStatus<Word, std::bit_and<std::uint32_t>, M>>;
     case EoriToSr:
-      return &ImmediateToStatus<Word, std::bit_xor<std::uint32_t>, M>;
+      return &Threaded<&ImmediateToStatus<Word, std::bit_xor<std::uint32_t>, M>>;
     case Ori:
       return BySize(bytes, [&](auto s) { return kImmediateHandlers<decltype(s), alu::Or, M>[kind]; });
     case Andi:
@@ -149,67 +149,67 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
 
     // Line 4.
     case Chk:
-      return &pellux::Chk<M>;
+      return &Threaded<&pellux::Chk<M>>;
     case Lea:
       return kLeaHandlers<M>[kind];
     case Negx:
-      return BySize(bytes, [](auto s) { return &pellux::Negx<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&pellux::Negx<decltype(s), M>>; });
     case MoveFromSr:
-      return &pellux::MoveFromSr<M>;
+      return &Threaded<&pellux::MoveFromSr<M>>;
     case Clr:
       return BySize(bytes, [&](auto s) { return kClrHandlers<decltype(s), M>[kind]; });
     case Neg:
-      return BySize(bytes, [](auto s) { return &pellux::Neg<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&pellux::Neg<decltype(s), M>>; });
     case MoveToCcr:
-      return &pellux::MoveToCcr<M>;
+      return &Threaded<&pellux::MoveToCcr<M>>;
     case Not:
-      return BySize(bytes, [](auto s) { return &pellux::Not<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&pellux::Not<decltype(s), M>>; });
     case MoveToSr:
-      return &pellux::MoveToSr<M>;
+      return &Threaded<&pellux::MoveToSr<M>>;
     case Nbcd:
-      return &pellux::Nbcd<M>;
+      return &Threaded<&pellux::Nbcd<M>>;
     case Swap:
-      return &pellux::Swap<M>;
+      return &Threaded<&pellux::Swap<M>>;
     case Pea:
       return kPeaHandlers<M>[kind];
     case ExtWord:
-      return &Ext<Word, M>;
+      return &Threaded<&Ext<Word, M>>;
     case ExtLong:
-      return &Ext<Long, M>;
+      return &Threaded<&Ext<Long, M>>;
     case MovemToMemory:
-      return BySize(bytes, [](auto s) { return &pellux::MovemToMemory<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&pellux::MovemToMemory<decltype(s), M>>; });
     case Tst:
       return BySize(bytes, [&](auto s) { return kTstHandlers<decltype(s), M>[kind]; });
     case IllegalInstruction:
-      return &IllegalEntry<M>;
+      return &Threaded<&IllegalEntry<M>>;
     case Tas:
-      return &pellux::Tas<M>;
+      return &Threaded<&pellux::Tas<M>>;
     case MovemToRegisters:
-      return BySize(bytes, [](auto s) { return &pellux::MovemToRegisters<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&pellux::MovemToRegisters<decltype(s), M>>; });
     case Trap:
-      return &pellux::Trap<M>;
+      return &Threaded<&pellux::Trap<M>>;
     case Link:
-      return &pellux::Link<M>;
+      return &Threaded<&pellux::Link<M>>;
     case Unlk:
-      return &pellux::Unlk<M>;
+      return &Threaded<&pellux::Unlk<M>>;
     case MoveToUsp:
-      return &pellux::MoveToUsp<M>;
+      return &Threaded<&pellux::MoveToUsp<M>>;
     case MoveFromUsp:
-      return &pellux::MoveFromUsp<M>;
+      return &Threaded<&pellux::MoveFromUsp<M>>;
     case ResetDevices:
-      return &ResetInstruction<M>;
+      return &Threaded<&ResetInstruction<M>>;
     case Nop:
-      return &pellux::Nop<M>;
+      return &Threaded<&pellux::Nop<M>>;
     case Stop:
-      return &pellux::Stop<M>;
+      return &Threaded<&pellux::Stop<M>>;
     case Rte:
-      return &pellux::Rte<M>;
+      return &Threaded<&pellux::Rte<M>>;
     case Rts:
-      return &pellux::Rts<M>;
+      return &Threaded<&pellux::Rts<M>>;
     case Trapv:
-      return &pellux::Trapv<M>;
+      return &Threaded<&pellux::Trapv<M>>;
     case Rtr:
-      return &pellux::Rtr<M>;
+      return &Threaded<&pellux::Rtr<M>>;
     case Jsr:
       return kJsrHandlers<M>[kind];
     case Jmp:
@@ -227,21 +227,21 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case Bcc:
       return (op & 0xFF) == 0 ? kWideBranchHandlers<M>[cc] : kBranchHandlers<M>[cc];
     case Moveq:
-      return &pellux::Moveq<M>;
+      return &Threaded<&pellux::Moveq<M>>;
 
     // Line 8.
     case OrToRegister:
       return BySize(bytes, [&](auto s) { return kEaToDataRegister<alu::Or, decltype(s), M>[kind]; });
     case Divu:
-      return &Divide<false, M>;
+      return &Threaded<&Divide<false, M>>;
     case SbcdRegisters:
-      return &DataRegisterPair<alu::Sbcd, Byte, M>;
+      return &Threaded<&DataRegisterPair<alu::Sbcd, Byte, M>>;
     case SbcdMemory:
-      return &PredecrementPair<alu::Sbcd, Byte, M>;
+      return &Threaded<&PredecrementPair<alu::Sbcd, Byte, M>>;
     case OrToMemory:
-      return BySize(bytes, [](auto s) { return &DataRegisterToMemory<alu::Or, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&DataRegisterToMemory<alu::Or, decltype(s), M>>; });
     case Divs:
-      return &Divide<true, M>;
+      return &Threaded<&Divide<true, M>>;
 
     // Lines 9 and D.
     case SubToRegister:
@@ -249,21 +249,21 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case Suba:
       return BySize(bytes, [&](auto s) { return kEaToAddressRegister<alu::Sub, decltype(s), M>[kind]; });
     case SubxRegisters:
-      return BySize(bytes, [](auto s) { return &DataRegisterPair<alu::SubX, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&DataRegisterPair<alu::SubX, decltype(s), M>>; });
     case SubxMemory:
-      return BySize(bytes, [](auto s) { return &PredecrementPair<alu::SubX, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&PredecrementPair<alu::SubX, decltype(s), M>>; });
     case SubToMemory:
-      return BySize(bytes, [](auto s) { return &DataRegisterToMemory<alu::Sub, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&DataRegisterToMemory<alu::Sub, decltype(s), M>>; });
     case AddToRegister:
       return BySize(bytes, [&](auto s) { return kEaToDataRegister<alu::Add, decltype(s), M>[kind]; });
     case Adda:
       return BySize(bytes, [&](auto s) { return kEaToAddressRegister<alu::Add, decltype(s), M>[kind]; });
     case AddxRegisters:
-      return BySize(bytes, [](auto s) { return &DataRegisterPair<alu::AddX, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&DataRegisterPair<alu::AddX, decltype(s), M>>; });
     case AddxMemory:
-      return BySize(bytes, [](auto s) { return &PredecrementPair<alu::AddX, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&PredecrementPair<alu::AddX, decltype(s), M>>; });
     case AddToMemory:
-      return BySize(bytes, [](auto s) { return &DataRegisterToMemory<alu::Add, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&DataRegisterToMemory<alu::Add, decltype(s), M>>; });
 
     // Line B.
     case CmpToRegister:
@@ -271,68 +271,68 @@ Handler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case Cmpa:
       return BySize(bytes, [&](auto s) { return kEaToAddressRegister<alu::Cmp, decltype(s), M>[kind]; });
     case Cmpm:
-      return BySize(bytes, [](auto s) { return &CompareMemory<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&CompareMemory<decltype(s), M>>; });
     case Eor:
-      return BySize(bytes, [](auto s) { return &EorToEa<decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&EorToEa<decltype(s), M>>; });
 
     // Line C.
     case AndToRegister:
       return BySize(bytes, [&](auto s) { return kEaToDataRegister<alu::And, decltype(s), M>[kind]; });
     case Mulu:
-      return &Multiply<false, M>;
+      return &Threaded<&Multiply<false, M>>;
     case AbcdRegisters:
-      return &DataRegisterPair<alu::Abcd, Byte, M>;
+      return &Threaded<&DataRegisterPair<alu::Abcd, Byte, M>>;
     case AbcdMemory:
-      return &PredecrementPair<alu::Abcd, Byte, M>;
+      return &Threaded<&PredecrementPair<alu::Abcd, Byte, M>>;
     case ExgData:
-      return &Exchange<0, 0, M>;
+      return &Threaded<&Exchange<0, 0, M>>;
     case ExgAddress:
-      return &Exchange<8, 8, M>;
+      return &Threaded<&Exchange<8, 8, M>>;
     case ExgDataAddress:
-      return &Exchange<0, 8, M>;
+      return &Threaded<&Exchange<0, 8, M>>;
     case AndToMemory:
-      return BySize(bytes, [](auto s) { return &DataRegisterToMemory<alu::And, decltype(s), M>; });
+      return BySize(bytes, [](auto s) { return &Threaded<&DataRegisterToMemory<alu::And, decltype(s), M>>; });
     case Muls:
-      return &Multiply<true, M>;
+      return &Threaded<&Multiply<true, M>>;
 
     // Line E.
     case ShiftMemory:
-      return left ? &pellux::ShiftMemory<true, M> : &pellux::ShiftMemory<false, M>;
+      return left ? &Threaded<&pellux::ShiftMemory<true, M>> : &Threaded<&pellux::ShiftMemory<false, M>>;
     case ShiftRegister:
       return BySize(bytes, [&](auto s) {
-        return left ? &pellux::ShiftRegister<decltype(s), true, M> : &pellux::ShiftRegister<decltype(s), false, M>;
+        return left ? &Threaded<&pellux::ShiftRegister<decltype(s), true, M>>
+                    : &Threaded<&pellux::ShiftRegister<decltype(s), false, M>>;
       });
   }
-  return &IllegalEntry<M>;
+  return &Threaded<&IllegalEntry<M>>;
 }
 
 // The entry of one opcode word.
 template <class M>
-Handler<M> DispatchEntry(unsigned op) {
+ThreadedHandler<M> DispatchEntry(unsigned op) {
   const isa::Instruction* row = isa::FindInstruction(op);
   if (!row) {
-    if ((op >> 12) == 0xA) return &LineAEntry<M>;
-    if ((op >> 12) == 0xF) return &LineFEntry<M>;
-    return &IllegalEntry<M>;
+    if ((op >> 12) == 0xA) return &Threaded<&LineAEntry<M>>;
+    if ((op >> 12) == 0xF) return &Threaded<&LineFEntry<M>>;
+    return &Threaded<&IllegalEntry<M>>;
   }
   if (!isa::IsValid(*row, op)) {
-    return row->privilege == isa::Privilege::Supervisor ? &PrivilegedIllegal<M> : &IllegalEntry<M>;
+    return row->privilege == isa::Privilege::Supervisor ? &Threaded<&PrivilegedIllegal<M>>
+                                                        : &Threaded<&IllegalEntry<M>>;
   }
   return HandlerFor<M>(*row, op);
 }
 
-template <class M>
-using DispatchTable = std::array<Handler<M>, 0x10000>;
-
 // The handlers by opcode word, built on first use.
 template <class M>
 const DispatchTable<M>& Dispatch() {
-  static const DispatchTable<M> table = [] {
-    DispatchTable<M> entries;
+  static const bool filled = [] {
+    DispatchTable<M>& entries = DispatchStorage<M>::entries;
     for (unsigned op = 0; op < 0x10000; ++op) entries[op] = DispatchEntry<M>(op);
-    return entries;
+    return true;
   }();
-  return table;
+  static_cast<void>(filled);
+  return DispatchStorage<M>::entries;
 }
 
 }  // namespace pellux

@@ -7,23 +7,34 @@
 #include <utility>
 
 #include "cpu/exceptions.h"
+#include "cpu/threaded.h"
 
 namespace pellux {
 
-// One handler runs one whole instruction, extension words included.
-template <class M>
-using Handler = void (*)(M&);
-
+// The dispatch holds threaded handlers: each body wrapped by Threaded.
 template <class M, std::size_t N>
-using HandlerArray = std::array<Handler<M>, N>;
+using HandlerArray = std::array<ThreadedHandler<M>, N>;
+
+// What make(std::integral_constant<unsigned, k>) gives, a body threaded:
+// make must be a lambda without captures, so that it can be called at
+// compile time and its body pointer used as a template argument.
+template <class Make, unsigned k>
+constexpr auto HandlerEntry() {
+  constexpr auto made = Make{}(std::integral_constant<unsigned, k>{});
+  if constexpr (std::is_pointer_v<decltype(made)>) {
+    return &Threaded<made>;
+  } else {
+    return made;  // an array of entries already threaded
+  }
+}
 
 // The N values make(std::integral_constant<unsigned, 0>) ... make(<N - 1>) in
 // an array: the way a handler template is specialized on an opcode field
 // (a condition, an addressing kind) and each specialization found by index.
 template <std::size_t N, class Make>
-constexpr auto HandlersBy(Make make) {
-  return [&]<unsigned... k>(std::integer_sequence<unsigned, k...>) {
-    return std::array{make(std::integral_constant<unsigned, k>{})...};
+constexpr auto HandlersBy(Make) {
+  return []<unsigned... k>(std::integer_sequence<unsigned, k...>) {
+    return std::array{HandlerEntry<Make, k>()...};
   }(std::make_integer_sequence<unsigned, N>{});
 }
 
@@ -34,15 +45,20 @@ void IllegalEntry(M& m) {
 
 // make(kind) for each addressing kind in the set kKinds (bit k for kind k),
 // IllegalEntry for the kinds never chosen, so that they are not compiled.
+template <class M, unsigned kKinds, class Make, unsigned kKind>
+constexpr ThreadedHandler<M> KindEntry() {
+  if constexpr (((kKinds >> kKind) & 1) != 0) {
+    return HandlerEntry<Make, kKind>();
+  } else {
+    return &Threaded<&IllegalEntry<M>>;
+  }
+}
+
 template <class M, unsigned kKinds, std::size_t N, class Make>
-constexpr HandlerArray<M, N> ByKind(Make make) {
-  return HandlersBy<N>([&](auto kind) -> Handler<M> {
-    if constexpr (((kKinds >> kind()) & 1) != 0) {
-      return make(kind);
-    } else {
-      return &IllegalEntry<M>;
-    }
-  });
+constexpr HandlerArray<M, N> ByKind(Make) {
+  return []<unsigned... k>(std::integer_sequence<unsigned, k...>) {
+    return HandlerArray<M, N>{KindEntry<M, kKinds, Make, k>()...};
+  }(std::make_integer_sequence<unsigned, N>{});
 }
 
 template <class M>

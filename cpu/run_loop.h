@@ -27,13 +27,12 @@ void Reset(M& m) {
   cpu.pc = ReadLong(m, 4);
 }
 
-// Fetch and dispatch one opcode.
+// Fetches the opcode at pc and runs it and the instructions that follow,
+// `chain` at most, returning to the loop early when one needs it. Answers
+// how many of them ran.
 template <class M>
-PELLUX_ALWAYS_INLINE void ExecuteInstruction(M& m, const DispatchTable<M>& handlers) {
-  CpuState& cpu = m.cpu;
-  const std::uint32_t op = FetchWord(m) & 0xFFFF;
-  cpu.opcode = static_cast<std::uint16_t>(op);
-  handlers[op](m);
+PELLUX_ALWAYS_INLINE std::uint32_t ExecuteChain(M& m, std::uint32_t chain) {
+  return chain - RunFromPc(m, chain);
 }
 
 // Settles a fault the instruction recorded: a refused mode is replayed as an
@@ -59,8 +58,8 @@ template <class M>
 template <class M>
 PELLUX_ALWAYS_INLINE RunState ExecuteAndSettle(M& m) {
   CpuState& cpu = m.cpu;
-  cpu.opPc = cpu.pc;
-  ExecuteInstruction(m, Dispatch<M>());
+  Dispatch<M>();
+  ExecuteChain(m, 1);
   if (cpu.runState != RunState::Running) return SettleFault(m);
   return RunState::Running;
 }
@@ -89,26 +88,25 @@ template <class M>
 }
 
 // Runs until `left` reaches 0 or something ends the run; every instruction
-// executed, the last one included, is taken off `left`.
+// executed, the last one included, is taken off `left`. Without breakpoints
+// the handlers run in chains of up to kChainLength instructions; with them,
+// one at a time so that the pc is tested before every instruction.
 template <bool kTestBreakpoints, class M>
 PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& left, const BreakpointSet* breakpoints) {
-  CpuState& cpu = m.cpu;
-  const DispatchTable<M>& handlers = Dispatch<M>();
   for (;;) {
+    std::uint32_t chain = 1;
     if constexpr (kTestBreakpoints) {
-      if (breakpoints->Contains(cpu.pc)) return RunResult::BreakpointHit;
+      if (breakpoints->Contains(m.cpu.pc)) return RunResult::BreakpointHit;
+    } else {
+      chain = left < kChainLength ? left : kChainLength;
     }
-    cpu.opPc = cpu.pc;
-    ExecuteInstruction(m, handlers);
+    left -= ExecuteChain(m, chain);
     // One test for both a recorded fault and the trace flag.
-    if ((static_cast<unsigned>(cpu.runState) | cpu.t) != 0) [[unlikely]] {
+    if (NeedsLoop(m)) [[unlikely]] {
       const RunResult result = AfterUnusualInstruction(m);
-      if (result != RunResult::Completed) {
-        --left;
-        return result;
-      }
+      if (result != RunResult::Completed) return result;
     }
-    if (--left == 0) return RunResult::Completed;
+    if (left == 0) return RunResult::Completed;
   }
 }
 
@@ -124,6 +122,7 @@ template <class M>
 RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints) {
   if (count == 0) return RunResult::Completed;
   std::uint32_t left = count;
+  Dispatch<M>();
   const RunResult result =
       breakpoints ? RunLoop<true>(m, left, breakpoints) : RunLoop<false>(m, left, nullptr);
   m.cpu.instructionCount += count - left;
