@@ -7,7 +7,9 @@
 # N instructions and for a longer run, and divides the difference of the
 # host instruction counts (Ir) by the difference of the emulated counts, so
 # that start-up, loading and reporting cancel out. Does this for the flat
-# memory and for the calculator (--machine), and prints the ratio of the two.
+# memory, for the calculator running the ROM image from flash (--machine) and
+# for the calculator running the flat image from its RAM (--machine-ram), and
+# prints the ratios to the flat figure.
 # Both lengths must end before the workload does (its default run is about
 # 170 million instructions). --keep DIR keeps the callgrind files for
 # callgrind_annotate; options after -- go to valgrind (e.g. --dump-instr=yes).
@@ -104,7 +106,8 @@ per_instruction() {  # name, pellux-bench arguments...
 
 per_instruction flat "$flat"
 per_instruction calculator --machine "$rom"
-awk -v f="$(cat "$out/ratio.flat")" -v c="$(cat "$out/ratio.calculator")" \
-  'BEGIN { printf "calculator / flat: %.2f\n", c / f }'
+per_instruction ram-code --machine-ram "$flat"
+awk -v f="$(cat "$out/ratio.flat")" -v c="$(cat "$out/ratio.calculator")" -v r="$(cat "$out/ratio.ram-code")" \
+  'BEGIN { printf "calculator / flat: %.2f (code in flash), %.2f (code in RAM)\n", c / f, r / f }'
 [ -n "$keep" ] && echo "callgrind files kept in $keep (callgrind_annotate $keep/callgrind.flat.$long)"
 exit 0

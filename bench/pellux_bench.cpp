@@ -9,6 +9,10 @@
 //       boots a calculator flash image on the calculator's own bus and runs
 //       it in run slices of 1024 instructions, with a manual clock moved one
 //       tick per slice, until the processor sleeps or N instructions.
+//   pellux-bench [--max N] [--peek ADDR:LEN]... --machine-ram IMAGE
+//       the flat image copied into the calculator's RAM (256 KB at most),
+//       the flash left blank, run as --machine runs a ROM: the same program
+//       with its code fetched from RAM instead of flash.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -17,6 +21,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +54,7 @@ constexpr std::uint64_t kMaxPeek = 4096;
 constexpr const char* kUsage =
     "usage: pellux-bench [--max N] [--peek ADDR:LEN]... IMAGE\n"
     "       pellux-bench [--max N] [--peek ADDR:LEN]... --machine ROM\n"
+    "       pellux-bench [--max N] [--peek ADDR:LEN]... --machine-ram IMAGE\n"
     "\n"
     "Runs a 68000 program and reports the instructions run, the seconds, the\n"
     "emulated MIPS and the bytes asked for.\n"
@@ -57,6 +63,8 @@ constexpr const char* kUsage =
     "                  the processor resets from the longs at 0 (SSP) and 4 (PC)\n"
     "  --machine ROM   boot a calculator flash image instead, run slice by run slice\n"
     "                  (1024 instructions each, a manual clock moved one tick per slice)\n"
+    "  --machine-ram IMAGE  run a flat image (at most 256 KB) from the calculator's\n"
+    "                  RAM instead, the flash blank, slice by slice as --machine\n"
     "  --max N         stop after N instructions (default 10G); k, M and G multiply\n"
     "                  by a thousand, a million and a billion; with --machine the\n"
     "                  count is rounded up to whole slices\n"
@@ -77,6 +85,7 @@ struct Options {
   std::vector<Peek> peeks;
   std::string image;
   bool machine = false;
+  bool inRam = false;  // --machine-ram: the image goes into the calculator's RAM
 };
 
 struct RunReport {
@@ -159,6 +168,7 @@ std::optional<Peek> ParsePeek(std::string_view text, std::string& problem) {
 
 constexpr OptionSpec kOptions[] = {
     {"-h", false}, {"--help", false}, {"--max", true}, {"--peek", true}, {"--machine", true},
+    {"--machine-ram", true},
 };
 
 // Parses the command line; returns an exit status when the run must not go on.
@@ -182,9 +192,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
       const auto peek = ParsePeek(value, problem);
       if (!peek) return UsageError(problem);
       options.peeks.push_back(*peek);
-    } else if (argument.option == "--machine") {
-      if (options.machine) return UsageError("--machine given twice");
+    } else if (argument.option == "--machine" || argument.option == "--machine-ram") {
+      if (options.machine) return UsageError("--machine or --machine-ram given twice");
       options.machine = true;
+      options.inRam = argument.option == "--machine-ram";
       positional.push_back(value);
     } else {
       positional.push_back(value);
@@ -286,14 +297,30 @@ std::vector<std::uint8_t> MachineBytes(const Calculator& calc, const Peek& peek)
   return bytes;
 }
 
+// A calculator with blank flash and the image at RAM address 0, reset from
+// the vectors the image brings.
+std::unique_ptr<Calculator> MachineWithImageInRam(const std::string& path) {
+  const auto image = ReadImage(path, kRamSize);
+  if (!image) return nullptr;
+  auto calc = std::make_unique<Calculator>(std::span<const std::uint8_t>{});
+  std::copy(image->begin(), image->end(), calc->ram.begin());
+  Reset(*calc);
+  return calc;
+}
+
 int RunMachine(const Options& options) {
   std::unique_ptr<Calculator> calc;
   try {
-    const RomFile rom = ReadRomFile(options.image);
-    for (const std::string& warning : rom.warnings) {
-      std::fprintf(stderr, "pellux-bench: warning: %s: %s\n", options.image.c_str(), warning.c_str());
+    if (options.inRam) {
+      calc = MachineWithImageInRam(options.image);
+      if (!calc) return kExitLoad;
+    } else {
+      const RomFile rom = ReadRomFile(options.image);
+      for (const std::string& warning : rom.warnings) {
+        std::fprintf(stderr, "pellux-bench: warning: %s: %s\n", options.image.c_str(), warning.c_str());
+      }
+      calc = std::make_unique<Calculator>(rom.bytes);
     }
-    calc = std::make_unique<Calculator>(rom.bytes);
   } catch (const ErrMsg& error) {
     std::fprintf(stderr, "pellux-bench: %s\n%s\n", error.what(), error.detail.c_str());
     return kExitLoad;
@@ -303,7 +330,8 @@ int RunMachine(const Options& options) {
   ManualClock clock;
   clock.passTicks = 1;
   Driver driver(*calc, clock);
-  std::printf("image: %s (calculator, run slices of %u)\n", options.image.c_str(), kSliceInstructions);
+  std::printf("image: %s (calculator%s, run slices of %u)\n", options.image.c_str(),
+              options.inRam ? ", code in RAM" : "", kSliceInstructions);
   // Whole slices, rounded up; the largest counts stay within 64 bits.
   const std::uint64_t slices = options.max / kSliceInstructions + (options.max % kSliceInstructions != 0);
   const std::uint64_t budget = std::min(slices, UINT64_MAX / kSliceInstructions) * kSliceInstructions;

@@ -10,6 +10,7 @@
 #include "cpu/breakpoint_set.h"
 #include "cpu/cpu_state.h"
 #include "machine/clock.h"
+#include "machine/fetch_window.h"
 #include "machine/keys.h"
 #include "machine/lcd_blend.h"
 #include "machine/link_port.h"
@@ -117,6 +118,10 @@ class Calculator {
   std::vector<std::uint8_t> ram;  // byte n is RAM offset n
   std::vector<std::uint8_t> rom;  // the flash image, in the same order
   FlashState flashState = FlashState::ReadArray;
+  // The stretch the processor fetches from without the bus; not saved.
+  // Code that sets flashState, ram or rom itself (not through the bus)
+  // clears it before the processor runs again.
+  FetchWindow fetch;
   std::array<std::uint8_t, kPortCount> ports{};
   LinkPort link;   // the link port's chip: saved with the machine
   LinkWire wire;   // the cable's end: not saved, a loaded machine has no cable

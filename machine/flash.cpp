@@ -26,6 +26,8 @@ constexpr std::uint32_t kBlockSize = 0x10000;
 void FlashWrite(Calculator& m, std::uint32_t offset, std::uint32_t value) {
   offset &= kRomSize - 1;
   value &= 0xFFFF;
+  // The flash may be leaving its read mode: the next fetch checks it again.
+  m.fetch.Clear();
   switch (m.flashState) {
     case FlashState::ReadArray:
       if (value == kOpenCommand) m.flashState = FlashState::CommandReady;

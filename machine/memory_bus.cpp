@@ -73,6 +73,44 @@ void WriteLongRest(Calculator& m, std::uint32_t address, std::uint32_t value) {
   WriteWord(m, address + 2, value);
 }
 
+namespace {
+// Sets the fetch window to the stretch that holds pc, or empties it where
+// the bus must see every read: the empty region, the ports, the flash in its
+// status mode. An odd pc takes its even neighbour's stretch but still misses
+// the window (bit 0 is outside), so that it faults on the bus.
+void SetFetchWindow(Calculator& m, std::uint32_t pc) {
+  FetchWindow& window = m.fetch;
+  const std::uint32_t a = pc & kAddressMask;
+  if (a < kEmptyStart) {
+    window.start = pc & ~kRamMask;
+    window.outside = ~kRamMask | 1;
+    window.data = m.ram.data();
+  } else if (ReadableFlash(m, a)) {
+    window.start = pc & ~kFlashMask;
+    window.outside = ~kFlashMask | 1;
+    window.data = m.rom.data();
+  } else {
+    window.Clear();
+  }
+}
+}  // namespace
+
+std::uint32_t FetchWordRest(Calculator& m) {
+  const std::uint32_t pc = m.cpu.pc;
+  SetFetchWindow(m, pc);
+  const std::uint32_t word = ReadWord(m, pc);
+  m.cpu.pc = pc + 2;
+  return word;
+}
+
+std::uint32_t FetchLongRest(Calculator& m) {
+  const std::uint32_t pc = m.cpu.pc;
+  SetFetchWindow(m, pc);
+  const std::uint32_t value = ReadLong(m, pc);
+  m.cpu.pc = pc + 4;
+  return value;
+}
+
 }  // namespace pellux::bus
 
 namespace pellux {

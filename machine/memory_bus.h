@@ -129,6 +129,39 @@ PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::u
   bus::WriteLongRest(m, address, value);
 }
 
+// The instruction stream. The core fetches every opcode and extension word
+// through these (found for Calculator before the generic fetch of
+// cpu/instruction_stream.h): inside the fetch window (machine/fetch_window.h)
+// a word is one test and one load; anywhere else the rest sets the window
+// for the new PC and reads through the bus as any other read, so an odd PC,
+// the empty region, the ports and the flash's status mode behave exactly as
+// the bus makes them.
+namespace bus {
+std::uint32_t FetchWordRest(Calculator& m);
+std::uint32_t FetchLongRest(Calculator& m);
+}  // namespace bus
+
+PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
+  const std::uint32_t pc = m.cpu.pc;
+  const std::uint32_t offset = pc - m.fetch.start;
+  if ((offset & m.fetch.outside) == 0) [[likely]] {
+    m.cpu.pc = pc + 2;
+    return SignExtend16(LoadBe16(m.fetch.data + offset));
+  }
+  return bus::FetchWordRest(m);
+}
+
+PELLUX_ALWAYS_INLINE std::uint32_t FetchLong(Calculator& m) {
+  const std::uint32_t pc = m.cpu.pc;
+  const std::uint32_t offset = pc - m.fetch.start;
+  // Both words inside: a long on the stretch's last word goes to the bus.
+  if (((offset | (offset + 2)) & m.fetch.outside) == 0) [[likely]] {
+    m.cpu.pc = pc + 4;
+    return LoadBe32(m.fetch.data + offset);
+  }
+  return bus::FetchLongRest(m);
+}
+
 // Side-effect-free access for the debuggers and tools: never through the
 // bus, so looking at a port or the flash never changes it.
 

@@ -134,7 +134,9 @@ void PacingFields(Fields& f, P& p) {
       cpu,                 // processor
       ram,                 // RAM
       rom,                 // flash
-      flashState, ports,   // ports and timers
+      flashState,          // ports and timers
+      fetch,               // not saved: a cache of the memory map, set again at the first fetch
+      ports,               // ports and timers
       link,                // link port
       wire,                // not saved: a loaded machine has no cable
       breakpoints, watch,  // not saved: the debuggers', they stay with the host

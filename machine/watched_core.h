@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "cpu/breakpoint_set.h"
 #include "cpu/cpu_state.h"
@@ -18,5 +19,10 @@ class Calculator;
 // the PC on its opcode; memory the instruction wrote before faulting stays
 // written).
 RunResult RunWatchedOrPlain(Calculator& m, std::uint32_t count, const BreakpointSet* breakpoints);
+
+// One instruction as RunInstructions(m, 1, nullptr) runs it, neither the
+// breakpoints nor the watch consulted; `raised` gets the first exception the
+// core raised while it ran (a fault, a TRAP, an interrupt taken), if any.
+RunResult RunOneHearingExceptions(Calculator& m, std::optional<unsigned>& raised);
 
 }  // namespace pellux

@@ -5,14 +5,17 @@
 
 #ifdef PELLUX_WORKLOAD_IMAGE
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "cpu/core.h"
+#include "cpu/exceptions.h"
 #include "cpu/flat_machine.h"
 #include "kernels.h"
 #include "machine/calculator.h"
@@ -114,6 +117,38 @@ TEST(Workload, CalculatorRunMatchesTheHostBuildAndShowsTheFrame) {
   std::array<std::uint8_t, kLcdFrameBytes> lcd{};
   calc->GetLcdFrame(lcd.data());
   EXPECT_TRUE(std::equal(lcd.begin(), lcd.end(), reference.frame.begin())) << "the LCD does not show the drawing";
+}
+
+// The flat image run from the calculator's RAM (where it fits: vectors at 0,
+// code at 0x10000, the stack below 0x40000) and on the flat memory, one
+// instruction at a time: the calculator fetches from RAM through its own
+// window, the flat memory through its plain reads, and every register, the
+// status register and the PC agree after every instruction.
+TEST(Workload, CodeInCalculatorRamRunsInLockstepWithTheFlatMemory) {
+  std::vector<std::uint8_t> image = ReadFile(PELLUX_WORKLOAD_IMAGE);
+  PatchPasses(image, WORKLOAD_RESULTS_ADDRESS);
+  ASSERT_LE(image.size(), kRamSize);
+  auto flat = std::make_unique<FlatMachine>();
+  std::memcpy(flat->memory.get(), image.data(), image.size());
+  Reset(*flat);
+  auto calc = std::make_unique<Calculator>(std::span<const std::uint8_t>{});
+  std::copy(image.begin(), image.end(), calc->ram.begin());
+  Reset(*calc);
+
+  std::uint32_t steps = 0;
+  RunResult result = RunResult::Completed;
+  for (; steps < kBudget && result != RunResult::Stopped; ++steps) {
+    const std::uint32_t pc = flat->cpu.pc;
+    result = RunInstructions(*flat, 1, nullptr);
+    ASSERT_EQ(RunInstructions(*calc, 1, nullptr), result) << std::hex << "at PC " << pc;
+    ASSERT_EQ(calc->cpu.pc, flat->cpu.pc) << std::hex << "after the instruction at " << pc;
+    ASSERT_EQ(GetSR(calc->cpu), GetSR(flat->cpu)) << std::hex << "after the instruction at " << pc;
+    for (unsigned r = 0; r < 16; ++r) {
+      ASSERT_EQ(calc->cpu.regs[r], flat->cpu.regs[r]) << std::hex << "register " << r << " after " << pc;
+    }
+  }
+  ASSERT_EQ(result, RunResult::Stopped) << "no STOP within " << std::dec << kBudget << " instructions";
+  ExpectSameOutcome(ReadOutcome(calc->ram.data()), HostReference());
 }
 
 }  // namespace
