@@ -76,7 +76,8 @@ PELLUX_ALWAYS_INLINE std::uint32_t RunFromPc(M& m, std::uint32_t left) {
 template <auto kBody>
 std::uint32_t Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::uint32_t left) {
   kBody(m);
-  if (--left == 0 || NeedsLoop(m)) [[unlikely]] return left;
+  if (--left == 0 || NeedsLoop(m)) [[unlikely]]
+    return left;
   return RunFromPc(m, left);
 }
 

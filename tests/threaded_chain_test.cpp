@@ -46,10 +46,11 @@ struct LoopingProgram : FlatFixture {
         0x51CB, 0xFFFC,  // 201A dbf d3,inner
         0x6000, 0xFFE0,  // 201E bra.w loop
     });
-    Poke(m, kHandlers, {0x5286, 0x4E73,                // trap: addq.l #1,d6; rte
-                        0x5287, 0x4E73,                // trace: addq.l #1,d7; rte
-                        0x54AF, 0x0002, 0x4E73,        // illegal: addq.l #2,2(a7); rte
-                        0x5285, 0x4E73});              // address error: addq.l #1,d5; rte
+    Poke(m, kHandlers,
+         {0x5286, 0x4E73,          // trap: addq.l #1,d6; rte
+          0x5287, 0x4E73,          // trace: addq.l #1,d7; rte
+          0x54AF, 0x0002, 0x4E73,  // illegal: addq.l #2,2(a7); rte
+          0x5285, 0x4E73});        // address error: addq.l #1,d5; rte
     PokeLong(m, 4 * kVectorTrapBase, kHandlers);
     PokeLong(m, 4 * kVectorTrace, kHandlers + 4);
     PokeLong(m, 4 * kVectorIllegal, kHandlers + 8);
@@ -63,9 +64,11 @@ struct LoopingProgram : FlatFixture {
 std::vector<std::uint64_t> Snapshot(const FlatMachine& m) {
   const CpuState& cpu = m.cpu;
   std::vector<std::uint64_t> values(std::begin(cpu.regs), std::end(cpu.regs));
-  values.insert(values.end(), {cpu.pc, cpu.opPc, cpu.opcode, cpu.otherSp, GetSR(cpu), cpu.traceJustSet,
-                               static_cast<std::uint64_t>(cpu.runState), cpu.pendingInts, cpu.instructionCount});
-  for (std::uint32_t a = FlatFixture::kStack - 0x100; a < FlatFixture::kStack; ++a) values.push_back(m.memory[a]);
+  values.insert(values.end(),
+                {cpu.pc, cpu.opPc, cpu.opcode, cpu.otherSp, GetSR(cpu), cpu.traceJustSet,
+                 static_cast<std::uint64_t>(cpu.runState), cpu.pendingInts, cpu.instructionCount});
+  for (std::uint32_t a = FlatFixture::kStack - 0x100; a < FlatFixture::kStack; ++a)
+    values.push_back(m.memory[a]);
   return values;
 }
 
@@ -74,14 +77,16 @@ TEST(ThreadedChain, LongRunsEndAsOneInstructionAtATime) {
   for (const std::uint32_t count : {1u, 2u, 17u, 255u, 256u, 257u, 511u, 1000u, 20'011u}) {
     LoopingProgram whole, single, watched;
     EXPECT_EQ(RunInstructions(whole.m, count, nullptr), RunResult::Completed) << count;
-    for (std::uint32_t i = 0; i < count; ++i) ASSERT_EQ(RunInstructions(single.m, 1, nullptr), RunResult::Completed);
+    for (std::uint32_t i = 0; i < count; ++i)
+      ASSERT_EQ(RunInstructions(single.m, 1, nullptr), RunResult::Completed);
     BreakpointSet never;
     never.Toggle(0xFFFFF0);
     EXPECT_EQ(RunInstructions(watched.m, count, &never), RunResult::Completed) << count;
 
     EXPECT_EQ(whole.m.cpu.instructionCount, count);
     EXPECT_EQ(Snapshot(whole.m), Snapshot(single.m)) << count << " instructions in one run and one by one";
-    EXPECT_EQ(Snapshot(whole.m), Snapshot(watched.m)) << count << " instructions with and without breakpoints";
+    EXPECT_EQ(Snapshot(whole.m), Snapshot(watched.m))
+        << count << " instructions with and without breakpoints";
   }
   // The long run went through every kind of exit the chain has.
   LoopingProgram p;
