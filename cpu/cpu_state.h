@@ -41,8 +41,9 @@ struct CpuState {
 
   // N and Z in one word, so that an instruction sets both by storing its
   // result sign-extended instead of testing it: Z is its low 32 bits being
-  // 0, N its top bit. Any other word reads as the same two flags (SetNZ
-  // makes the one with both set). A fresh state reads N = Z = 0.
+  // 0, N its top bit. Many words read as the same two flags; SetFlagsNZ
+  // makes any pair, both set included, which no stored result gives. A
+  // fresh state reads N = Z = 0.
   std::uint64_t nz = 1;
 
   // D0-D7 then A0-A7; A7 is the active stack pointer. A brief extension word's
