@@ -19,17 +19,22 @@
 
 namespace pellux::alu {
 
+// How far an operand of size S moves up to the top of a 32-bit word.
+template <class S>
+inline constexpr unsigned kTopShift = 32 - 8 * S::bytes;
+
 // The arithmetic of ADD and SUB at size S, with a carry or borrow in of 0
 // or 1: op is the host's checked add or subtract. The operands are moved to
 // the top of a 32-bit word, so that the host's carry and signed overflow of
 // the 32-bit operation are those of the operation at size S. The carry in is
 // a second step, which can carry at most once (C is the OR of the steps) and
-// overflows twice only when the two overflows cancel (V is the XOR). Sets C,
-// V and N and returns the result in the low bits.
+// overflows twice only when the two overflows cancel (V is the XOR). Sets C
+// and V and returns the result at the top of the word, where its sign and
+// zero are those of the result at size S.
 template <class S, class Op>
 inline std::uint32_t AtTopOfWord(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
                                  std::uint32_t in, Op op) {
-  constexpr unsigned kShift = 32 - 8 * S::bytes;
+  constexpr unsigned kShift = kTopShift<S>;
   const std::uint32_t d = destination << kShift, s = source << kShift;
   std::uint32_t result;
   std::int32_t signedResult;
@@ -42,12 +47,12 @@ inline std::uint32_t AtTopOfWord(CpuState& cpu, std::uint32_t destination, std::
   }
   cpu.c = c;
   cpu.v = v;
-  cpu.n = result >> 31;
-  return result >> kShift;
+  return result;
 }
 
-// destination + source + carry at size S. Sets C (carry out), V and N; Z and
-// X differ between ADD and ADDX and are left to the caller.
+// destination + source + carry at size S. Sets C (carry out) and V and
+// returns the result at the top of the word (AtTopOfWord); N, Z and X differ
+// between ADD and ADDX and are left to the caller.
 struct Adding {
   template <class S>
   static std::uint32_t Run(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
@@ -58,7 +63,7 @@ struct Adding {
   static std::uint32_t OnAddress(std::uint32_t an, std::uint32_t source) { return an + source; }
 };
 
-// destination - source - borrow at size S. Sets C (borrow), V and N.
+// destination - source - borrow at size S. Sets C (borrow) and V, as Adding.
 struct Subtracting {
   template <class S>
   static std::uint32_t Run(CpuState& cpu, std::uint32_t destination, std::uint32_t source,
@@ -77,10 +82,10 @@ struct Plain {
   static constexpr bool kAcceptsAn = true;
   template <class S>
   static std::uint32_t Apply(CpuState& cpu, std::uint32_t destination, std::uint32_t source) {
-    const std::uint32_t result = Kernel::template Run<S>(cpu, destination, source, 0);
-    cpu.z = result == 0;
+    const std::uint32_t top = Kernel::template Run<S>(cpu, destination, source, 0);
+    cpu.nz = NzWord(top);
     cpu.x = cpu.c;
-    return result;
+    return top >> kTopShift<S>;
   }
   static std::uint32_t ApplyToAddress(CpuState&, std::uint32_t an, std::uint32_t source) {
     return Kernel::OnAddress(an, source);
@@ -88,16 +93,18 @@ struct Plain {
 };
 
 // ADDX, SUBX take X as carry in and only ever clear Z, so that a
-// multi-precision chain ends with Z set only when every part was zero.
+// multi-precision chain ends with Z set only when every part was zero. A
+// zero result keeps Z: the low bit added to its N-and-Z word is 1 exactly
+// when Z was already clear.
 template <class Kernel>
 struct Extended {
   static constexpr bool kWritesResult = true;
   template <class S>
   static std::uint32_t Apply(CpuState& cpu, std::uint32_t destination, std::uint32_t source) {
-    const std::uint32_t result = Kernel::template Run<S>(cpu, destination, source, cpu.x);
-    if (result != 0) cpu.z = 0;
+    const std::uint32_t top = Kernel::template Run<S>(cpu, destination, source, cpu.x);
+    cpu.nz = NzWord(top) | std::uint64_t{static_cast<std::uint32_t>(cpu.nz) != 0};
     cpu.x = cpu.c;
-    return result;
+    return top >> kTopShift<S>;
   }
 };
 
@@ -112,9 +119,9 @@ struct Cmp {
   static constexpr bool kAcceptsAn = true;
   template <class S>
   static std::uint32_t Apply(CpuState& cpu, std::uint32_t destination, std::uint32_t source) {
-    const std::uint32_t result = Subtracting::Run<S>(cpu, destination, source, 0);
-    cpu.z = result == 0;
-    return result;
+    const std::uint32_t top = Subtracting::Run<S>(cpu, destination, source, 0);
+    cpu.nz = NzWord(top);
+    return top >> kTopShift<S>;
   }
   static std::uint32_t ApplyToAddress(CpuState& cpu, std::uint32_t an, std::uint32_t source) {
     Apply<Long>(cpu, an, source);
@@ -133,7 +140,8 @@ struct Decimal {
     static_assert(S::bytes == 1, "decimal arithmetic works on bytes");
     const BcdResult bcd = kRule(destination, source, cpu.x);
     cpu.c = cpu.x = bcd.carry;
-    if (bcd.value != 0) cpu.z = 0;
+    // A low bit in the N-and-Z word clears Z and keeps N.
+    if (bcd.value != 0) cpu.nz |= 1;
     return bcd.value;
   }
 };

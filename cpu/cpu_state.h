@@ -24,16 +24,27 @@ enum class RunResult : std::uint32_t {
   DeviceRequest = 4,  // ended after an instruction that a device must answer
 };
 
+// The N bit of CpuState::nz.
+inline constexpr std::uint64_t kNzSign = std::uint64_t{1} << 63;
+
 struct CpuState {
   // The opcode word of the instruction being executed; its fields are split
   // on demand, which costs less than storing them apart on every instruction.
   std::uint16_t opcode;
 
-  // Condition flags and state bits, each a byte holding exactly 0 or 1.
-  std::uint8_t c, v, z, n, x;
+  // Carry, overflow and extend, and the state bits: each a byte holding
+  // exactly 0 or 1.
+  std::uint8_t c, v, x;
   std::uint8_t s, t;
   // Set when SetSR turns T on, so that the instruction that did it is not traced.
   std::uint8_t traceJustSet;
+
+  // N and Z in one word, so that an instruction sets both by storing its
+  // result sign-extended instead of testing it: Z is its low 32 bits being
+  // 0, N its top bit. Many words read as the same two flags; SetFlagsNZ
+  // makes any pair, both set included, which no stored result gives. A
+  // fresh state reads N = Z = 0.
+  std::uint64_t nz = 1;
 
   // D0-D7 then A0-A7; A7 is the active stack pointer. A brief extension word's
   // register number 0..15 indexes this array directly.
@@ -56,6 +67,20 @@ struct CpuState {
   std::uint32_t& a(unsigned n) { return regs[8 + n]; }
   std::uint32_t d(unsigned n) const { return regs[n]; }
   std::uint32_t a(unsigned n) const { return regs[8 + n]; }
+
+  // The condition flags as 0 or 1, whatever their form inside.
+  unsigned FlagC() const { return c; }
+  unsigned FlagV() const { return v; }
+  unsigned FlagZ() const { return static_cast<std::uint32_t>(nz) == 0; }
+  unsigned FlagN() const { return static_cast<unsigned>(nz >> 63); }
+  unsigned FlagX() const { return x; }
+  void SetFlagC(bool on) { c = on; }
+  void SetFlagV(bool on) { v = on; }
+  void SetFlagX(bool on) { x = on; }
+  // N and Z together, in the form the instructions leave.
+  void SetFlagsNZ(bool negative, bool zero) { nz = std::uint64_t{negative} << 63 | std::uint64_t{!zero}; }
+  void SetFlagN(bool on) { SetFlagsNZ(on, FlagZ()); }
+  void SetFlagZ(bool on) { SetFlagsNZ(FlagN(), on); }
 
   unsigned opReg() const { return opcode & 7u; }           // bits 2-0
   unsigned opMode() const { return (opcode >> 3) & 7u; }   // bits 5-3

@@ -36,19 +36,17 @@ constexpr std::uint32_t kMaskShift = 8;
 }  // namespace sr
 
 inline std::uint32_t GetSR(const CpuState& cpu) {
-  return static_cast<std::uint32_t>(cpu.c != 0) | (cpu.v != 0) << 1 | (cpu.z != 0) << 2 |
-         (cpu.n != 0) << 3 | (cpu.x != 0) << 4 | (cpu.intMask & 7u) << sr::kMaskShift |
-         (cpu.s != 0) << 13 | (cpu.t != 0) << 15;
+  return cpu.FlagC() | cpu.FlagV() << 1 | cpu.FlagZ() << 2 | cpu.FlagN() << 3 | cpu.FlagX() << 4 |
+         (cpu.intMask & 7u) << sr::kMaskShift | (cpu.s != 0) << 13 | (cpu.t != 0) << 15;
 }
 
 // The five condition flags from bits 0-4, as MOVE to CCR, RTR and the CCR
 // immediates load them; the supervisor byte is left alone.
 inline void SetCCR(CpuState& cpu, std::uint32_t value) {
-  cpu.c = value & 1;
-  cpu.v = (value >> 1) & 1;
-  cpu.z = (value >> 2) & 1;
-  cpu.n = (value >> 3) & 1;
-  cpu.x = (value >> 4) & 1;
+  cpu.SetFlagC(value & 1);
+  cpu.SetFlagV((value >> 1) & 1);
+  cpu.SetFlagsNZ((value >> 3) & 1, (value >> 2) & 1);
+  cpu.SetFlagX((value >> 4) & 1);
 }
 
 // The registers that exist apart from D0-D7, A0-A7 and the PC, as a

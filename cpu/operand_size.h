@@ -68,11 +68,15 @@ PELLUX_ALWAYS_INLINE void WriteSized(M& m, std::uint32_t address, std::uint32_t 
   }
 }
 
-// N and Z from a result at the operand size.
+// The N-and-Z word of a 32-bit result: the result sign-extended.
+PELLUX_ALWAYS_INLINE std::uint64_t NzWord(std::uint32_t result) {
+  return static_cast<std::uint64_t>(std::int64_t{static_cast<std::int32_t>(result)});
+}
+
+// N and Z from a result at the operand size (bits above it are ignored).
 template <class S>
 PELLUX_ALWAYS_INLINE void SetNZ(CpuState& cpu, std::uint32_t result) {
-  cpu.n = (result & S::msb) != 0;
-  cpu.z = (result & S::mask) == 0;
+  cpu.nz = NzWord(S::Extend(result));
 }
 
 // The flags of MOVE and the logic instructions: N, Z from the result, V = C = 0.

@@ -67,7 +67,8 @@ enum class BitOp { Test, Change, Clear, Set };
 template <BitOp Op>
 inline std::uint32_t ApplyBit(CpuState& cpu, std::uint32_t value, unsigned bit) {
   const std::uint32_t mask = 1u << bit;
-  cpu.z = (value & mask) == 0;
+  // Z from the bit, N kept: the bit itself is the low word.
+  cpu.nz = (cpu.nz & kNzSign) | (value & mask);
   if constexpr (Op == BitOp::Change) return value ^ mask;
   if constexpr (Op == BitOp::Clear) return value & ~mask;
   if constexpr (Op == BitOp::Set) return value | mask;

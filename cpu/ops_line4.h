@@ -42,8 +42,8 @@ void Clr(M& m) {
   } else {
     WriteSized<S>(m, OperandAddress<S, kKind>(m), 0);
   }
-  cpu.n = cpu.v = cpu.c = 0;
-  cpu.z = 1;
+  cpu.v = cpu.c = 0;
+  cpu.SetFlagsNZ(false, true);
 }
 
 template <class S, class M>
@@ -189,9 +189,9 @@ void Chk(M& m) {
   if (!ReadEa<Word>(m, cpu.opMode(), bound)) return;
   const auto value = static_cast<std::int16_t>(cpu.d(cpu.opReg2()));
   if (value < 0) {
-    cpu.n = 1;
+    cpu.SetFlagN(true);
   } else if (value > static_cast<std::int16_t>(bound)) {
-    cpu.n = 0;
+    cpu.SetFlagN(false);
   } else {
     return;
   }

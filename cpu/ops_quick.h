@@ -20,19 +20,19 @@ PELLUX_ALWAYS_INLINE unsigned ConditionPairValue(const CpuState& cpu, unsigned p
     case 0:  // T, F
       return 0;
     case 1:  // HI, LS
-      return cpu.c | cpu.z;
+      return cpu.c | cpu.FlagZ();
     case 2:  // CC, CS
       return cpu.c;
     case 3:  // NE, EQ
-      return cpu.z;
+      return cpu.FlagZ();
     case 4:  // VC, VS
       return cpu.v;
     case 5:  // PL, MI
-      return cpu.n;
+      return cpu.FlagN();
     case 6:  // GE, LT
-      return cpu.n ^ cpu.v;
+      return cpu.FlagN() ^ cpu.v;
     default:  // GT, LE
-      return (cpu.n ^ cpu.v) | cpu.z;
+      return (cpu.FlagN() ^ cpu.v) | cpu.FlagZ();
   }
 }
 

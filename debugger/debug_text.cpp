@@ -87,11 +87,11 @@ std::vector<RegisterRow> RegisterRows(const CpuState& cpu) {
   }
   add("PC", RegisterId::Pc);
   add("SR", RegisterId::Sr);
-  auto bit = [](std::uint8_t flag) { return (flag & 1) ? '1' : '0'; };
+  auto bit = [](unsigned flag) { return (flag & 1) ? '1' : '0'; };
   std::snprintf(line, sizeof line, "T:%c S:%c Mask:%u", bit(cpu.t), bit(cpu.s), cpu.intMask & 7u);
   rows.push_back({line, std::nullopt});
-  std::snprintf(line, sizeof line, "C:%c V:%c Z:%c N:%c X:%c", bit(cpu.c), bit(cpu.v), bit(cpu.z), bit(cpu.n),
-                bit(cpu.x));
+  std::snprintf(line, sizeof line, "C:%c V:%c Z:%c N:%c X:%c", bit(cpu.FlagC()), bit(cpu.FlagV()),
+                bit(cpu.FlagZ()), bit(cpu.FlagN()), bit(cpu.FlagX()));
   rows.push_back({line, std::nullopt});
   add("USP", RegisterId::Usp);
   add("SSP", RegisterId::Ssp);

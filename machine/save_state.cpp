@@ -238,7 +238,10 @@ std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom,
   for (const SectionKind& kind : kSectionKinds) {
     switch (kind.id) {
       case SectionId::Processor:
-        AppendFieldSection(out, kind.id, [&](FieldWriter& w) { ProcessorFields(w, m.cpu); });
+        AppendFieldSection(out, kind.id, [&](FieldWriter& w) {
+          const ConditionBytes conditions = ConditionBytesOf(m.cpu);
+          ProcessorFields(w, m.cpu, conditions);
+        });
         break;
       case SectionId::Chips:
         AppendFieldSection(out, kind.id, [&](FieldWriter& w) { ChipFields(w, m); });
@@ -317,10 +320,13 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
     FieldReader reader(fields[k], version);
     std::optional<std::string> trouble;
     switch (kind.id) {
-      case SectionId::Processor:
-        ProcessorFields(reader, m.cpu);
-        trouble = ImpossibleProcessor(m.cpu);
+      case SectionId::Processor: {
+        ConditionBytes conditions{};
+        ProcessorFields(reader, m.cpu, conditions);
+        trouble = ImpossibleProcessor(m.cpu, conditions);
+        if (!trouble) SetConditionBytes(m.cpu, conditions);
         break;
+      }
       case SectionId::Chips:
         ChipFields(reader, m);
         trouble = ImpossibleChips(m);

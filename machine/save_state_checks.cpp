@@ -17,9 +17,14 @@ std::string Hex(std::uint32_t value, int digits) {
 
 }  // namespace
 
-std::optional<std::string> ImpossibleProcessor(const CpuState& cpu) {
-  for (const std::uint8_t flag : {cpu.c, cpu.v, cpu.z, cpu.n, cpu.x, cpu.s, cpu.t, cpu.traceJustSet}) {
-    if (flag > 1) return "a processor flag holds " + std::to_string(flag);
+std::optional<std::string> ImpossibleProcessor(const CpuState& cpu, const ConditionBytes& conditions) {
+  // In the section's order: the condition flags, then S, T and traceJustSet.
+  const auto held = [](std::uint8_t flag) { return "a processor flag holds " + std::to_string(flag); };
+  for (const std::uint8_t flag : conditions) {
+    if (flag > 1) return held(flag);
+  }
+  for (const std::uint8_t flag : {cpu.s, cpu.t, cpu.traceJustSet}) {
+    if (flag > 1) return held(flag);
   }
   if (cpu.intMask > 7) return "the interrupt mask is " + std::to_string(cpu.intMask);
   if (cpu.pendingInts & 1) return "interrupt level 0 is pending";

@@ -12,7 +12,8 @@
 
 namespace pellux::state {
 
-std::optional<std::string> ImpossibleProcessor(const CpuState& cpu);
+// `conditions` are the five condition flags as the section held them.
+std::optional<std::string> ImpossibleProcessor(const CpuState& cpu, const ConditionBytes& conditions);
 std::optional<std::string> ImpossibleChips(const Calculator& m);
 // `badFlag` is the first flag the reader found neither 0 nor 1, else 0.
 std::optional<std::string> ImpossibleLink(const LinkSection<LinkPort>& link, std::uint8_t badFlag);

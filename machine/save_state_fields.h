@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "cpu/exceptions.h"
 #include "machine/calculator.h"
 
 namespace pellux::state {
@@ -88,13 +89,34 @@ struct LinkSection {
   std::uint8_t transferInFlight = 0;
 };
 
+// The five condition flags as the processor section holds them, a byte of
+// 0 or 1 each, in the order of their bits in the status register: C, V, Z,
+// N, X. The core keeps them in another form; these go through GetSR and
+// SetCCR, as every reader outside the core does.
+using ConditionBytes = std::array<std::uint8_t, 5>;
+
+inline ConditionBytes ConditionBytesOf(const CpuState& cpu) {
+  const std::uint32_t sr = GetSR(cpu);
+  ConditionBytes flags{};
+  for (std::size_t i = 0; i < flags.size(); ++i) flags[i] = (sr >> i) & 1;
+  return flags;
+}
+
+// Only for bytes of 0 or 1 (ImpossibleProcessor has looked at them).
+inline void SetConditionBytes(CpuState& cpu, const ConditionBytes& flags) {
+  std::uint32_t ccr = 0;
+  for (std::size_t i = 0; i < flags.size(); ++i) ccr |= std::uint32_t{flags[i]} << i;
+  SetCCR(cpu, ccr);
+}
+
 // The field lists. Add a field at the end of its list with the version
 // that brings it, Since{N}; fields without one are version 1's (in the
 // link section, version 2's, which brought the section).
-template <class Fields, class Cpu>
-void ProcessorFields(Fields& f, Cpu& cpu) {
+template <class Fields, class Cpu, class Flags>
+void ProcessorFields(Fields& f, Cpu& cpu, Flags& conditions) {
   f(cpu.opcode);
-  f(cpu.c), f(cpu.v), f(cpu.z), f(cpu.n), f(cpu.x), f(cpu.s), f(cpu.t), f(cpu.traceJustSet);
+  for (auto& flag : conditions) f(flag);
+  f(cpu.s), f(cpu.t), f(cpu.traceJustSet);
   for (auto& r : cpu.regs) f(r);
   f(cpu.otherSp), f(cpu.pc), f(cpu.opPc);
   f(cpu.runState), f(cpu.intMask), f(cpu.pendingInts);
@@ -147,8 +169,8 @@ void PacingFields(Fields& f, P& p) {
       frameSerial,         // not saved: a host's repaint counter; the loaded machine's starts anew
       lcdBlend             // not saved: display only, refilled within a few ticks of the load
   ] = m;
-  [[maybe_unused]] auto& [  // processor, all of it
-      opcode, c, v, z, n, x, s, t, traceJustSet, regs, otherSp, pc, opPc, runState, intMask, pendingInts,
+  [[maybe_unused]] auto& [  // processor, all of it (c, v, x and nz as the five condition bytes)
+      opcode, c, v, x, s, t, traceJustSet, nz, regs, otherSp, pc, opPc, runState, intMask, pendingInts,
       instructionCount
   ] = m.cpu;
   [[maybe_unused]] auto& [  // link port, all of it

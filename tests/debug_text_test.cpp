@@ -24,9 +24,9 @@ TEST(DebugText, RegisterLines) {
   CpuState cpu{};
   for (unsigned i = 0; i < 16; ++i) cpu.regs[i] = 0x11111111u * i + 0xA;
   cpu.pc = 0xDEADBEEF;
-  cpu.c = 1;
-  cpu.z = 1;
-  cpu.x = 1;
+  cpu.SetFlagC(true);
+  cpu.SetFlagZ(true);
+  cpu.SetFlagX(true);
   cpu.s = 1;
   cpu.intMask = 5;
   cpu.otherSp = 0x1234;
@@ -37,7 +37,8 @@ TEST(DebugText, RegisterLines) {
       "T:0 S:1 Mask:5", "C:1 V:0 Z:1 N:0 X:1", "USP:00001234", "SSP:00000009",
   };
   EXPECT_EQ(Texts(cpu), expected);
-  cpu.v = cpu.n = 1;
+  cpu.SetFlagV(true);
+  cpu.SetFlagN(true);
   cpu.t = 1;
   cpu.s = 0;
   const std::vector<std::string> texts = Texts(cpu);
@@ -74,7 +75,7 @@ TEST(DebugText, RegisterEdits) {
   EXPECT_EQ(cpu.s, 0);
   EXPECT_EQ(cpu.t, 1);
   EXPECT_EQ(cpu.intMask, 7);
-  EXPECT_EQ(cpu.c + cpu.v + cpu.z + cpu.n + cpu.x, 5);
+  EXPECT_EQ(cpu.FlagC() + cpu.FlagV() + cpu.FlagZ() + cpu.FlagN() + cpu.FlagX(), 5u);
   EXPECT_EQ(cpu.a(7), 0x21000u);
   EXPECT_EQ(RegisterValue(cpu, RegisterId::Ssp), 0x3F000u);
   EXPECT_EQ(RegisterValue(cpu, RegisterId::Sr), 0x871Fu);  // only the 68000's bits

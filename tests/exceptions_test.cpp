@@ -20,8 +20,13 @@ class Exceptions : public ::testing::Test {
 };
 
 TEST_F(Exceptions, StatusRegisterPacking) {
+  EXPECT_EQ(GetSR(CpuState{}), 0u) << "a blank processor has every flag clear";
   EXPECT_EQ(GetSR(cpu), 0x2000u);
-  cpu.c = cpu.v = cpu.z = cpu.n = cpu.x = 1;
+  cpu.SetFlagC(true);
+  cpu.SetFlagV(true);
+  cpu.SetFlagZ(true);
+  cpu.SetFlagN(true);
+  cpu.SetFlagX(true);
   cpu.intMask = 5;
   EXPECT_EQ(GetSR(cpu), 0x251Fu);
   cpu.t = 1;

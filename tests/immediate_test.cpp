@@ -19,11 +19,11 @@ TEST(Immediate, CmpiReadsPcRelativeOperandsAfterTheImmediate) {
   // CMPI.W #5,(6,PC): the base is the displacement word at kCode + 4.
   FlatFixture f;
   f.Load({0x0C7A, 0x0005, 0x0006, 0x4E71, 0x4E71, 0x0005});
-  f.m.cpu.x = 1;
+  f.m.cpu.SetFlagX(true);
   RunInstructions(f.m, 1, nullptr);
   EXPECT_EQ(f.m.cpu.pc, kCode + 6);
-  EXPECT_EQ(f.m.cpu.z, 1);
-  EXPECT_EQ(f.m.cpu.x, 1) << "CMPI leaves X";
+  EXPECT_EQ(f.m.cpu.FlagZ(), 1u);
+  EXPECT_EQ(f.m.cpu.FlagX(), 1u) << "CMPI leaves X";
 
   // CMPI.B #1,(2,PC,D0.W) with D0 = 2: byte at kCode + 4 + 2 + 2 = 0x00, so 0 - 1 borrows.
   f.Load({0x0C3B, 0x0001, 0x0002, 0x4E71, 0x0000});
@@ -88,7 +88,7 @@ TEST(Immediate, BitNumbersWrapAtTheOperandWidth) {
     f.m.cpu.d(1) = c.d1;
     RunInstructions(f.m, 1, nullptr);
     EXPECT_EQ(f.m.cpu.d(0), c.d0After) << c.what;
-    EXPECT_EQ(f.m.cpu.z, c.z) << c.what;
+    EXPECT_EQ(f.m.cpu.FlagZ(), c.z) << c.what;
   }
 }
 

@@ -32,14 +32,16 @@ TEST(Line4, ChkSetsOnlyNAndOnlyWhenItTraps) {
     FlatFixture f;
     f.Load({0x43BC, c.bound});  // CHK.W #bound,D1
     f.m.cpu.d(1) = 0xABCD0000 | c.d1;
-    f.m.cpu.z = f.m.cpu.v = f.m.cpu.c = 1;
-    f.m.cpu.n = c.n;  // a trap must set N itself; no trap must leave it
-    if (c.traps) f.m.cpu.n ^= 1;
+    f.m.cpu.SetFlagZ(true);
+    f.m.cpu.SetFlagV(true);
+    f.m.cpu.SetFlagC(true);
+    // A trap must set N itself; no trap must leave it.
+    f.m.cpu.SetFlagN(c.traps ? !c.n : c.n);
     RunInstructions(f.m, 1, nullptr);
     const std::string what = std::to_string(c.d1) + " against " + std::to_string(c.bound);
     EXPECT_EQ(f.VectorTaken(), c.traps ? int{kVectorChk} : -1) << what;
-    EXPECT_EQ(f.m.cpu.n, c.n) << what;
-    EXPECT_EQ(f.m.cpu.z + f.m.cpu.v + f.m.cpu.c, 3) << what << ": Z, V, C never change";
+    EXPECT_EQ(f.m.cpu.FlagN(), c.n) << what;
+    EXPECT_EQ(f.m.cpu.FlagZ() + f.m.cpu.FlagV() + f.m.cpu.FlagC(), 3u) << what << ": Z, V, C never change";
     if (c.traps) {
       EXPECT_EQ(PeekLong(f.m, f.m.cpu.a(7) + 2), kCode + 4) << what;
       EXPECT_EQ(PeekWord(f.m, f.m.cpu.a(7)) & 0x0F, 0x07u | c.n << 3) << what;
@@ -57,14 +59,16 @@ TEST(Line4, NbcdChangesNeitherNNorV) {
     FlatFixture f;
     f.Load({0x4800});  // NBCD D0
     f.m.cpu.d(0) = 0x12345600 | c.operand;
-    f.m.cpu.x = c.x;
-    f.m.cpu.z = f.m.cpu.n = f.m.cpu.v = 1;
+    f.m.cpu.SetFlagX(c.x);
+    f.m.cpu.SetFlagZ(true);
+    f.m.cpu.SetFlagN(true);
+    f.m.cpu.SetFlagV(true);
     RunInstructions(f.m, 1, nullptr);
     EXPECT_EQ(f.m.cpu.d(0), 0x12345600u | c.result) << int{c.operand};
-    EXPECT_EQ(f.m.cpu.c, c.carry);
-    EXPECT_EQ(f.m.cpu.x, c.carry);
-    EXPECT_EQ(f.m.cpu.z, c.z);
-    EXPECT_EQ(f.m.cpu.n + f.m.cpu.v, 2);
+    EXPECT_EQ(f.m.cpu.FlagC(), c.carry);
+    EXPECT_EQ(f.m.cpu.FlagX(), c.carry);
+    EXPECT_EQ(f.m.cpu.FlagZ(), c.z);
+    EXPECT_EQ(f.m.cpu.FlagN() + f.m.cpu.FlagV(), 2u);
   }
 }
 

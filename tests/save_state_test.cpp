@@ -7,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <set>
 #include <vector>
 
+#include "cpu/exceptions.h"
 #include "machine/driver.h"
 #include "tests/machine_compare.h"
+#include "tests/state_edit.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -215,7 +218,8 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   Calculator& m = *f.calc;
   for (unsigned r = 0; r < 16; ++r) m.cpu.regs[r] = 0x01020304u * (r + 1);
   m.cpu.opcode = 0x4E71;
-  m.cpu.c = m.cpu.z = m.cpu.x = m.cpu.t = m.cpu.traceJustSet = 1;
+  SetCCR(m.cpu, 0x15);  // X, Z and C
+  m.cpu.t = m.cpu.traceJustSet = 1;
   m.cpu.s = 0;
   m.cpu.otherSp = 0x3F000;
   m.cpu.pc = 0x421234;
@@ -272,6 +276,51 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   EXPECT_TRUE(loaded.machine->wire.toCalculator.empty());
   // Saving the loaded machine gives the same bytes.
   EXPECT_EQ(SaveState(*loaded.machine, identity, later, Driver::Mode::Idle), state);
+}
+
+// The processor section holds the condition flags as five bytes, C V Z N X,
+// however an instruction left them; a loaded machine reads them back, and
+// saves them again byte for byte.
+TEST(SaveState, ConditionFlagsSaveAsOneByteEach) {
+  struct Case {
+    const char* what;
+    std::vector<std::uint16_t> code;  // run from RAM with D0 = 0x80, D1 = 1
+    unsigned instructions;
+    std::array<std::uint8_t, 5> flags;  // C V Z N X
+  };
+  const Case cases[] = {
+      {"MOVEQ #-5,D0: negative", {0x70FB}, 1, {0, 0, 0, 1, 0}},
+      {"MOVEQ #0,D0: zero", {0x7000}, 1, {0, 0, 1, 0, 0}},
+      {"ADD.B D0,D0: a zero byte, carry and overflow", {0xD000}, 1, {1, 1, 1, 0, 1}},
+      {"CMP.L D0,D1: borrow, X untouched", {0xB280}, 1, {1, 0, 0, 1, 0}},
+      {"MOVE #$0C,CCR: N and Z together", {0x44FC, 0x000C}, 1, {0, 0, 1, 1, 0}},
+      {"ADDX.B D0,D0 to a zero byte with Z clear", {0x44FC, 0x0000, 0xD100}, 2, {1, 1, 0, 0, 1}},
+      {"ADDX.B D0,D0 to a zero byte with Z set", {0x44FC, 0x0004, 0xD100}, 2, {1, 1, 1, 0, 1}},
+      {"ADDX.B D1,D0 to a negative byte with Z set", {0x44FC, 0x0004, 0xD101}, 2, {0, 0, 0, 1, 0}},
+  };
+  constexpr std::size_t kFlagsAt = 2;  // after the opcode
+  for (const Case& c : cases) {
+    CalculatorFixture f(NopRom());
+    Calculator& m = *f.calc;
+    StoreCode(m, kMain, c.code);
+    m.cpu.pc = kMain;
+    m.cpu.d(0) = 0x80;
+    m.cpu.d(1) = 1;
+    ASSERT_EQ(RunInstructions(m, c.instructions, nullptr), RunResult::Completed) << c.what;
+
+    const RomIdentity identity{};
+    const std::vector<std::uint8_t> state = SaveState(m, identity, f.clock);
+    const test::StateBytes processor = test::SectionBytes(state, test::section::kProcessor);
+    const std::array<std::uint8_t, 5> saved = {processor[kFlagsAt], processor[kFlagsAt + 1],
+                                               processor[kFlagsAt + 2], processor[kFlagsAt + 3],
+                                               processor[kFlagsAt + 4]};
+    EXPECT_EQ(saved, c.flags) << c.what;
+
+    LoadStateResult loaded = LoadState(state, identity, f.clock);
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    EXPECT_EQ(GetSR(loaded.machine->cpu) & 0x1F, GetSR(m.cpu) & 0x1F) << c.what;
+    EXPECT_EQ(SaveState(*loaded.machine, identity, f.clock), state) << c.what;
+  }
 }
 
 // The pending part of a tick decides when the next slice charges one.

@@ -28,14 +28,14 @@ unsigned KeyCode(unsigned argument) { return argument == 31 ? kOnKeyCode : argum
 
 // The processor state every instruction must leave behind it.
 std::string CheckState(const CpuState& cpu) {
-  const std::array<std::pair<const char*, std::uint8_t>, 8> bits = {{{"c", cpu.c},
-                                                                     {"v", cpu.v},
-                                                                     {"z", cpu.z},
-                                                                     {"n", cpu.n},
-                                                                     {"x", cpu.x},
-                                                                     {"s", cpu.s},
-                                                                     {"t", cpu.t},
-                                                                     {"traceJustSet", cpu.traceJustSet}}};
+  const std::array<std::pair<const char*, unsigned>, 8> bits = {{{"c", cpu.FlagC()},
+                                                                 {"v", cpu.FlagV()},
+                                                                 {"z", cpu.FlagZ()},
+                                                                 {"n", cpu.FlagN()},
+                                                                 {"x", cpu.FlagX()},
+                                                                 {"s", cpu.s},
+                                                                 {"t", cpu.t},
+                                                                 {"traceJustSet", cpu.traceJustSet}}};
   for (const auto& [name, value] : bits) {
     if (value > 1) return std::string(name) + " holds " + std::to_string(value);
   }

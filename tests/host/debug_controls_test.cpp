@@ -264,8 +264,8 @@ TEST(DebugControls, RegistersAreEditedByDoubleClickInHex) {
   EXPECT_EQ(rig.Editor(registers)->text(), "2000");
   rig.Commit(registers, QStringLiteral("0005"));
   EXPECT_EQ(calc.cpu.s, 0);
-  EXPECT_EQ(calc.cpu.z, 1);
-  EXPECT_EQ(calc.cpu.c, 1);
+  EXPECT_EQ(calc.cpu.FlagZ(), 1u);
+  EXPECT_EQ(calc.cpu.FlagC(), 1u);
   EXPECT_EQ(calc.cpu.a(7), 0x30000u);
   EXPECT_EQ(Line(registers, 18), "T:0 S:0 Mask:0");
   EXPECT_EQ(Line(registers, 19), "C:1 V:0 Z:1 N:0 X:0");

@@ -171,7 +171,7 @@ TEST(DebugDialog, RegisterAndFlagLines) {
     CpuState& cpu = f.calc->cpu;
     for (unsigned i = 0; i < 16; ++i) cpu.regs[i] = 0x01010101u * i + (i == 0 ? 0xFFFFFFFF : 0);
     cpu.pc = 0x00401230;
-    cpu.c = c.c, cpu.v = c.v, cpu.z = c.z, cpu.n = c.n, cpu.x = c.x;
+    cpu.SetFlagC(c.c), cpu.SetFlagV(c.v), cpu.SetFlagZ(c.z), cpu.SetFlagN(c.n), cpu.SetFlagX(c.x);
     cpu.otherSp = 0x20000;
     DebugDialog dialog(nullptr, *f.calc, false);
     const QStringList expected = {
