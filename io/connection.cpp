@@ -1,4 +1,4 @@
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
