@@ -28,10 +28,10 @@
 
 #include "cpu/core.h"
 #include "cpu/flat_machine.h"
+#include "io/files.h"
 #include "machine/calculator.h"
 #include "machine/driver.h"
 #include "machine/errors.h"
-#include "machine/files.h"
 #include "machine/memory_bus.h"
 #include "machine/rom_file.h"
 #include "tools/arguments.h"

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "debugger/numbers.h"
-#include "machine/files.h"
+#include "io/files.h"
 
 namespace pellux {
 

@@ -1,9 +1,5 @@
 #include "gdbserver/gdb_server.h"
 
-#include <poll.h>
-
-#include <cerrno>
-
 namespace pellux::gdb {
 
 namespace {
@@ -39,14 +35,10 @@ void Server::Attach(std::unique_ptr<net::Connection> connection, const std::stri
 }
 
 void Server::Poll(int timeoutMs) {
-  pollfd fds[2];
-  nfds_t count = 0;
-  if (listener_) fds[count++] = {listener_->fd(), POLLIN, 0};
-  if (connection_) fds[count++] = {connection_->fd(), connection_->PollEvents(), 0};
-  if (count == 0) return;
+  if (!listener_ && !connection_) return;
   // Requests already read that the stub can take now: no waiting.
   if (CanProcess()) timeoutMs = 0;
-  if (::poll(fds, count, timeoutMs) < 0 && errno != EINTR) return;
+  if (!net::WaitForActivity(listener_.get(), nullptr, connection_.get(), timeoutMs)) return;
   Serve();
   AcceptWaiting();
 }

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "debugger/gdb_stub.h"
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 
 namespace pellux {
 class Calculator;

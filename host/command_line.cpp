@@ -1,7 +1,7 @@
 #include "host/command_line.h"
 
-#include "gdbserver/connection.h"
 #include "host/session_keeper.h"
+#include "io/connection.h"
 #include "pellux_version.h"
 #include "tools/arguments.h"
 

@@ -5,12 +5,12 @@
 #include <cctype>
 #include <string_view>
 
+#include "io/files.h"
 #include "link/flash_file.h"
 #include "link/os_image.h"
 #include "link/variable_file.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "machine/files.h"
 #include "machine/save_state.h"
 
 namespace pellux {

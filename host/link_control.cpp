@@ -13,10 +13,10 @@
 #include "host/screenshot_file.h"
 #include "host/settings_store.h"
 #include "host/status_line.h"
+#include "io/files.h"
 #include "link/transfer_files.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
-#include "machine/files.h"
 
 namespace pellux {
 

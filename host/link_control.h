@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 #include "link/computer_link_peer.h"
 #include "linkserver/socket_link.h"
 

@@ -7,7 +7,7 @@
 
 #include "host/main_window.h"
 #include "host/settings_store.h"
-#include "machine/files.h"
+#include "io/files.h"
 
 namespace pellux {
 

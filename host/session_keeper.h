@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
-#include "host/session_lock.h"
 #include "host/session_saver.h"
 #include "host/session_store.h"
+#include "io/session_lock.h"
 
 namespace pellux {
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "gdbserver/connection.h"
 #include "host/session_keeper.h"
 #include "host/session_prompts.h"
 #include "host/settings_store.h"
 #include "host/speed_meter.h"
+#include "io/connection.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
 #include "machine/save_state.h"

@@ -17,9 +17,9 @@
 #include "host/screenshot_file.h"
 #include "host/shell.h"
 #include "host/status_line.h"
+#include "io/files.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "machine/files.h"
 
 namespace pellux {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "io/files.h"
 #include "link/flash_file.h"
 #include "machine/errors.h"
-#include "machine/files.h"
 
 namespace pellux {
 

@@ -2,8 +2,8 @@
 
 #include <system_error>
 
+#include "io/files.h"
 #include "link/var_header.h"
-#include "machine/files.h"
 
 namespace pellux {
 

@@ -1,9 +1,6 @@
 #include "linkserver/socket_link.h"
 
-#include <poll.h>
-
 #include <array>
-#include <cerrno>
 #include <deque>
 #include <limits>
 #include <optional>
@@ -348,12 +345,7 @@ void SocketLink::Exchange(Calculator& m) {
 
 void SocketLink::Poll(int timeoutMs) {
   Impl& link = *impl_;
-  std::array<pollfd, 3> fds{};
-  nfds_t count = 0;
-  if (link.listener) fds[count++] = {link.listener->fd(), POLLIN, 0};
-  if (link.dialer && link.dialer->fd() >= 0) fds[count++] = {link.dialer->fd(), POLLOUT, 0};
-  if (link.connection) fds[count++] = {link.connection->fd(), link.connection->PollEvents(), 0};
-  if (count > 0 && ::poll(fds.data(), count, timeoutMs) < 0 && errno != EINTR) return;
+  if (!net::WaitForActivity(link.listener.get(), link.dialer.get(), link.connection.get(), timeoutMs)) return;
   link.Service(nullptr);
 }
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 #include "machine/link_port.h"
 
 namespace pellux {

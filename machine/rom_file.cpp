@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "io/files.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "machine/files.h"
 
 namespace pellux {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "io/files.h"
 #include "machine/checksums.h"
-#include "machine/files.h"
 #include "machine/little_endian.h"
 #include "machine/run_length.h"
 #include "machine/save_state_checks.h"

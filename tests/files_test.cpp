@@ -1,6 +1,6 @@
 // Reading and writing the user's files: what is refused and why, without
 // ever blocking, and outputs that replace a file whole or not at all.
-#include "machine/files.h"
+#include "io/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 #include "linkserver/socket_link.h"
 #include "tests/headless_tool.h"
 #include "tests/link_files.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 
 namespace pellux::net {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "io/files.h"
 #include "link/transfer_files.h"
 #include "link/variable_file.h"
-#include "machine/files.h"
 #include "tests/scripted_calculator.h"
 #include "tests/test_support.h"
 

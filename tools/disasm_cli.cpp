@@ -15,7 +15,7 @@
 #include "cpu/breakpoint_set.h"
 #include "debugger/disassembler.h"
 #include "debugger/listing.h"
-#include "machine/files.h"
+#include "io/files.h"
 #include "tools/arguments.h"
 
 namespace pellux {

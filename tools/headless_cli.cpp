@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "cpu/exceptions.h"
-#include "gdbserver/connection.h"
+#include "io/connection.h"
+#include "io/files.h"
 #include "link/os_image.h"
 #include "link/transfer_files.h"
 #include "machine/errors.h"
-#include "machine/files.h"
 #include "machine/rom_file.h"
 #include "tools/arguments.h"
 #include "tools/headless_gdb.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 #include "tools/headless_session.h"
 
 namespace pellux {

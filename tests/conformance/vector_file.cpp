@@ -1,6 +1,6 @@
 #include "tests/conformance/vector_file.h"
 
-#include "machine/files.h"
+#include "io/files.h"
 
 namespace pellux::conformance {
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <filesystem>
 
-#include "machine/files.h"
+#include "io/files.h"
 
 namespace pellux {
 namespace {

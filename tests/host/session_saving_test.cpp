@@ -15,10 +15,10 @@
 #include <random>
 
 #include "host/session_keeper.h"
-#include "host/session_lock.h"
 #include "host/session_prompts.h"
 #include "host/shell.h"
 #include "host/status_line.h"
+#include "io/session_lock.h"
 #include "machine/calculator.h"
 #include "tests/host/dialog_driving.h"
 #include "tests/host/session_fixture.h"

@@ -146,4 +146,12 @@ class Dialer {
   std::string error_;
 };
 
+// Waits, at most timeoutMs (0: only looks), until one of them has something
+// to do: a client for the listener, the dialer's connection made or failed,
+// input or room for output on the connection. Any may be null; with none
+// there is nothing to wait for and it answers at once. False when the wait
+// itself failed (a signal that cuts it short is no failure).
+bool WaitForActivity(const Listener* listener, const Dialer* dialer, const Connection* connection,
+                     int timeoutMs);
+
 }  // namespace pellux::net

@@ -1,5 +1,10 @@
-#include "gdbserver/connection.h"
+#include "io/connection.h"
 
+// POSIX sockets. Windows would take Winsock's headers (winsock2.h,
+// ws2tcpip.h) and WSAStartup here, and closesocket for close.
+#if defined(_WIN32)
+#error "pellux::net is written for POSIX sockets; Windows needs a Winsock version of this file"
+#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -8,6 +13,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -316,6 +322,17 @@ std::unique_ptr<Connection> Dialer::Finish(BufferLimits limits) {
     Next();
   }
   return nullptr;
+}
+
+bool WaitForActivity(const Listener* listener, const Dialer* dialer, const Connection* connection,
+                     int timeoutMs) {
+  pollfd fds[3];
+  nfds_t count = 0;
+  if (listener) fds[count++] = {listener->fd(), POLLIN, 0};
+  if (dialer && dialer->fd() >= 0) fds[count++] = {dialer->fd(), POLLOUT, 0};
+  if (connection) fds[count++] = {connection->fd(), connection->PollEvents(), 0};
+  if (count == 0) return true;
+  return ::poll(fds, count, timeoutMs) >= 0 || errno == EINTR;
 }
 
 }  // namespace pellux::net

@@ -1,4 +1,4 @@
-#include "machine/files.h"
+#include "io/files.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "host/session_lock.h"
+#include "io/session_lock.h"
 
 #include <cerrno>
 #include <chrono>
