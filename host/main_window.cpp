@@ -366,8 +366,7 @@ bool MainWindow::HandleInput() {
         if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) resume = driver_->KeyUp(*code);
         break;
       case HostInput::Kind::ReleaseAll:
-        resume = driver_->ReleaseAllKeys();
-        keypad_->ForgetHeld();
+        resume = LetGoOfEveryKey();
         break;
       case HostInput::Kind::KeyDown:
         resume = driver_->KeyDown(input->virtualKey);
@@ -381,6 +380,19 @@ bool MainWindow::HandleInput() {
     if (resume) return true;
   }
   return false;
+}
+
+bool MainWindow::LetGoOfEveryKey() {
+  const bool resume = driver_->ReleaseAllKeys();
+  keypad_->ForgetHeld();
+  return resume;
+}
+
+void MainWindow::ReleaseAllKeys() {
+  if (!driver_) return;
+  input_.Clear();
+  LetGoOfEveryKey();
+  keypad_->update();
 }
 
 void MainWindow::focusOutEvent(QFocusEvent* event) {

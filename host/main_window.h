@@ -69,6 +69,10 @@ class MainWindow : public QWidget {
   // the first one that asks the machine to run before the next: answers
   // whether one did (the resume flag).
   bool HandleInput();
+  // Every key the machine holds goes up now, and the keys still queued are
+  // dropped: the window is closing, and the session saved next must not
+  // keep a key held (Ctrl of Ctrl+Q is the calculator's diamond).
+  void ReleaseAllKeys();
 
   // Shows the frame when the machine has published one not yet shown, at
   // most about 60 times a second unless forced.
@@ -136,6 +140,8 @@ class MainWindow : public QWidget {
 
  private:
   void QueueKey(const QKeyEvent& event);
+  // The machine and the keypad let every key go; answers the resume flag.
+  bool LetGoOfEveryKey();
   void CheckZoomItem(int zoom);
   void ShowHelpWindow(QWidget* window);
   void ShowNoticeBox(const QString& text);

@@ -191,6 +191,9 @@ bool Shell::PumpHostInput() {
 
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
+  // Quit's Ctrl is the calculator's diamond, pressed on the way out: no key
+  // stays held in the session the next start resumes.
+  window_->ReleaseAllKeys();
   SaveSettings();
   // Switched off: the calculator keeps its memory for the next start.
   const int status = CloseSession();
