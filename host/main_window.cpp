@@ -33,7 +33,6 @@
 #include "host/debugger_hook.h"
 #include "host/display_image.h"
 #include "host/help_windows.h"
-#include "host/host_keys.h"
 #include "host/keypad_view.h"
 #include "host/qt_resources.h"
 #include "host/show_error.h"
@@ -79,8 +78,8 @@ bool IsMenuShortcut(const QKeyEvent& event) {
   return QKeySequence(event.keyCombination()) == QKeySequence(Qt::CTRL | Qt::Key_Q);
 }
 
-bool IsSystemKey(const QKeyEvent& event, unsigned virtualKey) {
-  return virtualKey == vk::kF10 || virtualKey == vk::kAlt || (event.modifiers() & Qt::AltModifier);
+bool IsSystemKey(const QKeyEvent& event, PcKey key) {
+  return key == PcKey::F10 || key == PcKey::Alt || (event.modifiers() & Qt::AltModifier);
 }
 
 // The local files a drag carries, or none when anything else comes with it.
@@ -322,30 +321,30 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::QueueKey(const QKeyEvent& event) {
   if (!driver_) return;
-  const unsigned virtualKey = VirtualKeyOf(event, nativeKeys_);
+  const PcKey key = PcKeyOf(event, nativeKeys_);
   const bool press = event.type() == QEvent::KeyPress;
-  if (IsSystemKey(event, virtualKey)) {
+  if (IsSystemKey(event, key)) {
     // Alt combinations and F10 belong to the system: they let every key go.
     if (press && !event.isAutoRepeat()) input_.ReleaseAll();
     return;
   }
-  if (virtualKey == 0) return;
-  if (view_->fullScreen() && (virtualKey == vk::kEscape || virtualKey == vk::kF11)) {
+  if (key == PcKey::None) return;
+  if (view_->fullScreen() && (key == PcKey::Escape || key == PcKey::F11)) {
     // The way out of full screen, before they are the calculator's ESC and
     // the debugger's key again.
     if (press && !event.isAutoRepeat()) SetFullScreen(false);
     return;
   }
-  if (virtualKey == vk::kPause) {
+  if (key == PcKey::Pause) {
     // The window's own key: pause or resume, no calculator key is touched.
     if (press && !event.isAutoRepeat()) menus_.pause->trigger();
     return;
   }
   const std::uint64_t timestamp = event.timestamp();
   if (press) {
-    input_.Press(virtualKey, timestamp, event.isAutoRepeat());
+    input_.Press(key, timestamp, event.isAutoRepeat());
   } else {
-    input_.Release(virtualKey, timestamp, event.isAutoRepeat());
+    input_.Release(key, timestamp, event.isAutoRepeat());
   }
 }
 
@@ -355,25 +354,25 @@ bool MainWindow::HandleInput() {
     bool resume = false;
     switch (input->kind) {
       case HostInput::Kind::Press:
-        if (input->virtualKey == vk::kF11) {
+        if (input->key == PcKey::F11) {
           BreakIn(StopKind::UserBreak);
-        } else if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) {
+        } else if (const std::optional<unsigned> code = LookupHostKey(input->key)) {
           resume = driver_->KeyDown(*code);
           if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
         }
         break;
       case HostInput::Kind::Release:
-        if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) resume = driver_->KeyUp(*code);
+        if (const std::optional<unsigned> code = LookupHostKey(input->key)) resume = driver_->KeyUp(*code);
         break;
       case HostInput::Kind::ReleaseAll:
         resume = LetGoOfEveryKey();
         break;
       case HostInput::Kind::KeyDown:
-        resume = driver_->KeyDown(input->virtualKey);
+        resume = driver_->KeyDown(input->code);
         if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
         break;
       case HostInput::Kind::KeyUp:
-        resume = driver_->KeyUp(input->virtualKey);
+        resume = driver_->KeyUp(input->code);
         break;
     }
     keypad_->update();  // the keys the machine holds, lit
@@ -411,8 +410,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyRelease && watched != this && qobject_cast<QMenu*>(watched)) {
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (driver_ && !key.isAutoRepeat()) {
-      const unsigned virtualKey = VirtualKeyOf(key, nativeKeys_);
-      if (virtualKey != 0) input_.Release(virtualKey, key.timestamp(), false);
+      const PcKey pcKey = PcKeyOf(key, nativeKeys_);
+      if (pcKey != PcKey::None) input_.Release(pcKey, key.timestamp(), false);
     }
   }
   return QWidget::eventFilter(watched, event);
