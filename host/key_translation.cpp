@@ -152,22 +152,14 @@ PcKey KeypadKey(int key) {
   if (key >= Qt::Key_0 && key <= Qt::Key_9)
     return PcKeyAfter(PcKey::Num0, static_cast<unsigned>(key - Qt::Key_0));
   switch (key) {
-    case Qt::Key_Asterisk:
-      return PcKey::NumMultiply;
-    case Qt::Key_Plus:
-      return PcKey::NumAdd;
-    case Qt::Key_Comma:
-      return PcKey::NumComma;
-    case Qt::Key_Minus:
-      return PcKey::NumSubtract;
-    case Qt::Key_Period:
-      return PcKey::NumDecimal;
-    case Qt::Key_Slash:
-      return PcKey::NumDivide;
-    case Qt::Key_Enter:
-      return PcKey::Enter;
-    default:
-      return PcKey::None;  // keypad Home, arrows and the like: as the main keys
+    case Qt::Key_Asterisk: return PcKey::NumMultiply;
+    case Qt::Key_Plus: return PcKey::NumAdd;
+    case Qt::Key_Comma: return PcKey::NumComma;
+    case Qt::Key_Minus: return PcKey::NumSubtract;
+    case Qt::Key_Period: return PcKey::NumDecimal;
+    case Qt::Key_Slash: return PcKey::NumDivide;
+    case Qt::Key_Enter: return PcKey::Enter;
+    default: return PcKey::None;  // keypad Home, arrows and the like: as the main keys
   }
 }
 
@@ -200,114 +192,67 @@ PcKey PcKeyFromQtKey(int key, Qt::KeyboardModifiers modifiers) {
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
     return PcKeyAfter(PcKey::F1, static_cast<unsigned>(key - Qt::Key_F1));
   switch (key) {
-    case Qt::Key_Escape:
-      return PcKey::Escape;
+    case Qt::Key_Escape: return PcKey::Escape;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-      return PcKey::Tab;
-    case Qt::Key_Backspace:
-      return PcKey::Backspace;
+    case Qt::Key_Backtab: return PcKey::Tab;
+    case Qt::Key_Backspace: return PcKey::Backspace;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return PcKey::Enter;
-    case Qt::Key_Insert:
-      return PcKey::Insert;
-    case Qt::Key_Delete:
-      return PcKey::Delete;
-    case Qt::Key_Pause:
-      return PcKey::Pause;
-    case Qt::Key_Print:
-      return PcKey::PrintScreen;
-    case Qt::Key_Home:
-      return PcKey::Home;
-    case Qt::Key_End:
-      return PcKey::End;
-    case Qt::Key_Left:
-      return PcKey::Left;
-    case Qt::Key_Up:
-      return PcKey::Up;
-    case Qt::Key_Right:
-      return PcKey::Right;
-    case Qt::Key_Down:
-      return PcKey::Down;
-    case Qt::Key_PageUp:
-      return PcKey::PageUp;
-    case Qt::Key_PageDown:
-      return PcKey::PageDown;
-    case Qt::Key_Shift:
-      return PcKey::Shift;
-    case Qt::Key_Control:
-      return PcKey::Control;
-    case Qt::Key_Alt:
-      return PcKey::Alt;
-    case Qt::Key_Meta:
-      return PcKey::LeftMeta;
-    case Qt::Key_Menu:
-      return PcKey::Menu;
-    case Qt::Key_CapsLock:
-      return PcKey::CapsLock;
-    case Qt::Key_NumLock:
-      return PcKey::NumLock;
-    case Qt::Key_ScrollLock:
-      return PcKey::ScrollLock;
-    case Qt::Key_Space:
-      return PcKey::Space;
+    case Qt::Key_Enter: return PcKey::Enter;
+    case Qt::Key_Insert: return PcKey::Insert;
+    case Qt::Key_Delete: return PcKey::Delete;
+    case Qt::Key_Pause: return PcKey::Pause;
+    case Qt::Key_Print: return PcKey::PrintScreen;
+    case Qt::Key_Home: return PcKey::Home;
+    case Qt::Key_End: return PcKey::End;
+    case Qt::Key_Left: return PcKey::Left;
+    case Qt::Key_Up: return PcKey::Up;
+    case Qt::Key_Right: return PcKey::Right;
+    case Qt::Key_Down: return PcKey::Down;
+    case Qt::Key_PageUp: return PcKey::PageUp;
+    case Qt::Key_PageDown: return PcKey::PageDown;
+    case Qt::Key_Shift: return PcKey::Shift;
+    case Qt::Key_Control: return PcKey::Control;
+    case Qt::Key_Alt: return PcKey::Alt;
+    case Qt::Key_Meta: return PcKey::LeftMeta;
+    case Qt::Key_Menu: return PcKey::Menu;
+    case Qt::Key_CapsLock: return PcKey::CapsLock;
+    case Qt::Key_NumLock: return PcKey::NumLock;
+    case Qt::Key_ScrollLock: return PcKey::ScrollLock;
+    case Qt::Key_Space: return PcKey::Space;
     // Unshifted and shifted characters of each punctuation and digit key.
-    case Qt::Key_Exclam:
-      return PcKey::Digit1;
-    case Qt::Key_At:
-      return PcKey::Digit2;
-    case Qt::Key_NumberSign:
-      return PcKey::Digit3;
-    case Qt::Key_Dollar:
-      return PcKey::Digit4;
-    case Qt::Key_Percent:
-      return PcKey::Digit5;
-    case Qt::Key_AsciiCircum:
-      return PcKey::Digit6;
-    case Qt::Key_Ampersand:
-      return PcKey::Digit7;
-    case Qt::Key_Asterisk:
-      return PcKey::Digit8;
-    case Qt::Key_ParenLeft:
-      return PcKey::Digit9;
-    case Qt::Key_ParenRight:
-      return PcKey::Digit0;
+    case Qt::Key_Exclam: return PcKey::Digit1;
+    case Qt::Key_At: return PcKey::Digit2;
+    case Qt::Key_NumberSign: return PcKey::Digit3;
+    case Qt::Key_Dollar: return PcKey::Digit4;
+    case Qt::Key_Percent: return PcKey::Digit5;
+    case Qt::Key_AsciiCircum: return PcKey::Digit6;
+    case Qt::Key_Ampersand: return PcKey::Digit7;
+    case Qt::Key_Asterisk: return PcKey::Digit8;
+    case Qt::Key_ParenLeft: return PcKey::Digit9;
+    case Qt::Key_ParenRight: return PcKey::Digit0;
     case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-      return PcKey::Minus;
+    case Qt::Key_Underscore: return PcKey::Minus;
     case Qt::Key_Equal:
-    case Qt::Key_Plus:
-      return PcKey::Equals;
+    case Qt::Key_Plus: return PcKey::Equals;
     case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft:
-      return PcKey::LeftBracket;
+    case Qt::Key_BraceLeft: return PcKey::LeftBracket;
     case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight:
-      return PcKey::RightBracket;
+    case Qt::Key_BraceRight: return PcKey::RightBracket;
     case Qt::Key_Backslash:
-    case Qt::Key_Bar:
-      return PcKey::Backslash;
+    case Qt::Key_Bar: return PcKey::Backslash;
     case Qt::Key_Semicolon:
-    case Qt::Key_Colon:
-      return PcKey::Semicolon;
+    case Qt::Key_Colon: return PcKey::Semicolon;
     case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl:
-      return PcKey::Quote;
+    case Qt::Key_QuoteDbl: return PcKey::Quote;
     case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde:
-      return PcKey::Backquote;
+    case Qt::Key_AsciiTilde: return PcKey::Backquote;
     case Qt::Key_Comma:
-    case Qt::Key_Less:
-      return PcKey::Comma;
+    case Qt::Key_Less: return PcKey::Comma;
     case Qt::Key_Period:
-    case Qt::Key_Greater:
-      return PcKey::Period;
+    case Qt::Key_Greater: return PcKey::Period;
     case Qt::Key_Slash:
-    case Qt::Key_Question:
-      return PcKey::Slash;
-    default:
-      return PcKey::None;
+    case Qt::Key_Question: return PcKey::Slash;
+    default: return PcKey::None;
   }
 }
 
