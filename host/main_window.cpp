@@ -126,17 +126,7 @@ MainWindow::MainWindow()
   });
   CheckZoomItem(kStartZoom);
 
-  // The LCD exactly its size with the bars above and below it; the window
-  // takes their size and cannot be resized.
-  menus_ = BuildWindowMenus(*menuBar_, zoomItems_, this);
-  // The way out of full screen, where the menu bar is hidden.
-  contextMenu_->addAction(menus_.fullScreen);
-  // Their keys work while the menu bar is hidden too (full screen).
-  addActions({menus_.openRom, menus_.saveState, menus_.loadState, menus_.saveScreenshot});
   menuBar_->setFocusPolicy(Qt::NoFocus);
-  // Every menu title in one row, even at 1X: the window is then wider than
-  // the LCD, which stays centred.
-  menuBar_->setMinimumWidth(menuBar_->sizeHint().width());
   status_->setFocusPolicy(Qt::NoFocus);
   view_->SetZoom(kStartZoom);
   keypad_->SetZoom(kStartZoom);
@@ -149,6 +139,8 @@ MainWindow::MainWindow()
   keypad_->keyChanged = [this](unsigned code, bool down) {
     if (driver_) input_.CalculatorKey(code, down);
   };
+  // The LCD exactly its size with the bars above and below it; the window
+  // takes their size and cannot be resized.
   layout_->setContentsMargins(0, 0, 0, 0);
   layout_->setSpacing(0);
   layout_->addWidget(menuBar_);  // as a widget, so that its width counts too
@@ -156,26 +148,6 @@ MainWindow::MainWindow()
   layout_->addWidget(keypad_, 0, Qt::AlignCenter);
   layout_->addWidget(status_);
   layout_->setSizeConstraint(QLayout::SetFixedSize);
-
-  connect(menus_.quit, &QAction::triggered, this, [this] { RequestClose(); });
-  connect(menus_.keypad, &QAction::toggled, this, [this](bool on) { ShowKeypad(on); });
-  connect(menus_.fullScreen, &QAction::toggled, this, [this](bool on) { SetFullScreen(on); });
-  connect(menus_.debugger, &QAction::triggered, this, [this] {
-    if (driver_) openDebugger();
-  });
-  connect(menus_.breakpoints, &QAction::triggered, this, [this] {
-    if (!driver_) return;
-    BreakpointsDialog dialog(this, machine().breakpoints, listingFont_, debugSession.symbols);
-    dialog.exec();
-  });
-  connect(menus_.keys, &QAction::triggered, this, [this] {
-    if (!keysWindow_) keysWindow_ = new KeysWindow(this);
-    ShowHelpWindow(keysWindow_);
-  });
-  connect(menus_.about, &QAction::triggered, this, [this] {
-    if (!aboutWindow_) aboutWindow_ = new AboutWindow(this);
-    ShowHelpWindow(aboutWindow_);
-  });
 
   openDebugger = [this] {
     if (!driver_) return;
@@ -218,6 +190,36 @@ MainWindow::MainWindow()
   // Key releases that a popup menu takes while it is open still reach the
   // calculator, so a key held across a menu never sticks.
   qApp->installEventFilter(this);
+}
+
+void MainWindow::SetMenus(const std::function<std::vector<MenuItemDecl>(WindowMenus&)>& declare) {
+  menuTable_.Build(*menuBar_, declare(menus_), *this);
+  // The way out of full screen, where the menu bar is hidden.
+  contextMenu_->addActions(menuTable_.contextItems());
+  // Their keys work while the menu bar is hidden too (full screen).
+  addActions(menuTable_.windowKeys());
+  // Every menu title in one row, even at 1X: the window is then wider than
+  // the LCD, which stays centred.
+  menuBar_->setMinimumWidth(menuBar_->sizeHint().width());
+  menuTable_.Refresh();
+}
+
+QList<QAction*> MainWindow::SizeItems() const { return {zoomItems_.begin(), zoomItems_.end()}; }
+
+void MainWindow::ShowBreakpoints() {
+  if (!driver_) return;
+  BreakpointsDialog dialog(this, machine().breakpoints, listingFont_, debugSession.symbols);
+  dialog.exec();
+}
+
+void MainWindow::ShowKeysWindow() {
+  if (!keysWindow_) keysWindow_ = new KeysWindow(this);
+  ShowHelpWindow(keysWindow_);
+}
+
+void MainWindow::ShowAboutWindow() {
+  if (!aboutWindow_) aboutWindow_ = new AboutWindow(this);
+  ShowHelpWindow(aboutWindow_);
 }
 
 void MainWindow::BreakIn(StopKind why) {
@@ -475,8 +477,6 @@ void MainWindow::ShowKeypad(bool on) {
   keypad_->setVisible(on);
   layout_->activate();
 }
-
-void MainWindow::ShowPaused(bool paused) { menus_.pause->setText(PauseItemText(paused)); }
 
 void MainWindow::ShowHelpWindow(QWidget* window) {
   window->show();

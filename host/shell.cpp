@@ -56,6 +56,7 @@ void Shell::TearDown() {
 
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
+  window_->SetMenus([this](WindowMenus& menus) { return MenuItems(menus); });
   try {
     RomFile rom = ReadMachineImage(options_.romPath);
     for (const std::string& warning : rom.warnings)
@@ -91,8 +92,9 @@ bool Shell::Create() {
     return false;
   }
   LoadSymbols();
-  ConnectMenus();
+  StartRecentFiles();
   ApplySettings();
+  window_->RefreshMenus();
   WatchForTheEnd();
   return true;
 }
