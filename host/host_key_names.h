@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "host/host_keys.h"
+
 namespace pellux {
 
 // The key's name as printed on a PC keyboard ("A", "F12", "Page Up",
-// "Num 7"); empty for a virtual key the window does not use.
-std::string VirtualKeyName(unsigned virtualKey);
+// "Num 7"); empty for a key the window does not use.
+std::string PcKeyName(PcKey key);
 
 // The PC keys that press a calculator key, by name, in the host key
 // table's order; empty for a key no PC key presses.

@@ -1,6 +1,6 @@
-// The PC keyboard on the calculator: host virtual-key codes (the Windows
-// numbering, which every host key event is translated into first) and the
-// table that maps them onto calculator key codes.
+// The PC keyboard on the calculator: the physical keys the window knows, by
+// where they sit on a PC keyboard, and the table that maps them onto
+// calculator key codes.
 #pragma once
 
 #include <array>
@@ -9,90 +9,71 @@
 
 namespace pellux {
 
-// Virtual-key codes of the keys the shell handles by name.
-namespace vk {
-constexpr unsigned kBackspace = 8;
-constexpr unsigned kTab = 9;
-constexpr unsigned kEnter = 13;
-constexpr unsigned kShift = 16;
-constexpr unsigned kControl = 17;
-constexpr unsigned kAlt = 18;
-constexpr unsigned kPause = 19;
-constexpr unsigned kCapsLock = 20;
-constexpr unsigned kEscape = 27;
-constexpr unsigned kSpace = 32;
-constexpr unsigned kPageUp = 33;
-constexpr unsigned kPageDown = 34;
-constexpr unsigned kEnd = 35;
-constexpr unsigned kHome = 36;
-constexpr unsigned kLeft = 37;
-constexpr unsigned kUp = 38;
-constexpr unsigned kRight = 39;
-constexpr unsigned kDown = 40;
-constexpr unsigned kPrintScreen = 44;
-constexpr unsigned kInsert = 45;
-constexpr unsigned kDelete = 46;
-constexpr unsigned k0 = 48;  // '0'..'9' are 48..57
-constexpr unsigned kA = 65;  // 'A'..'Z' are 65..90
-constexpr unsigned kLeftWindows = 91;
-constexpr unsigned kRightWindows = 92;
-constexpr unsigned kApps = 93;
-constexpr unsigned kNumpad0 = 96;  // Num 0..Num 9 are 96..105
-constexpr unsigned kMultiply = 106;
-constexpr unsigned kAdd = 107;
-constexpr unsigned kSeparator = 108;
-constexpr unsigned kSubtract = 109;
-constexpr unsigned kDecimal = 110;
-constexpr unsigned kDivide = 111;
-constexpr unsigned kF1 = 112;  // F1..F24 are 112..135
-constexpr unsigned kF10 = 121;
-constexpr unsigned kF11 = 122;
-constexpr unsigned kF12 = 123;
-constexpr unsigned kNumLock = 144;
-constexpr unsigned kScrollLock = 145;
-constexpr unsigned kLeftShift = 160;  // left and right forms of Shift, Ctrl, Alt: 160..165
-constexpr unsigned kRightShift = 161;
-constexpr unsigned kLeftControl = 162;
-constexpr unsigned kRightControl = 163;
-constexpr unsigned kLeftAlt = 164;
-constexpr unsigned kRightAlt = 165;
-constexpr unsigned kSemicolon = 186;
-constexpr unsigned kEquals = 187;
-constexpr unsigned kComma = 188;
-constexpr unsigned kMinus = 189;
-constexpr unsigned kPeriod = 190;
-constexpr unsigned kSlash = 191;
-constexpr unsigned kBackquote = 192;
-constexpr unsigned kLeftBracket = 219;
-constexpr unsigned kBackslash = 220;
-constexpr unsigned kRightBracket = 221;
-constexpr unsigned kQuote = 222;
-constexpr unsigned kIsoBackslash = 226;  // the extra key beside the left Shift on ISO keyboards
-}  // namespace vk
+// A key of a PC keyboard, whatever character the layout puts on it. The
+// left and right forms of Shift, Ctrl and Alt are one key each, and so are
+// Enter and the keypad's Enter. Digits, letters, keypad digits and F keys
+// are consecutive.
+// clang-format off
+enum class PcKey : std::uint8_t {
+  None,  // a key the window does not know
+  // The main block.
+  Digit0, Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
+  A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z,
+  Minus, Equals, LeftBracket, RightBracket, Backslash, Semicolon, Quote, Backquote, Comma, Period, Slash,
+  IsoBackslash,  // the extra key beside the left Shift on ISO keyboards
+  Space, Backspace, Tab, Enter, Escape, CapsLock,
+  Shift, Control, Alt, LeftMeta, RightMeta, Menu,
+  F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+  F13, F14, F15, F16, F17, F18, F19, F20, F21, F22, F23, F24,
+  // Above and beside the arrows.
+  PrintScreen, ScrollLock, Pause, Insert, Delete, Home, End, PageUp, PageDown,
+  Left, Up, Right, Down,
+  // The numeric keypad, by position whatever Num Lock says.
+  NumLock, Num0, Num1, Num2, Num3, Num4, Num5, Num6, Num7, Num8, Num9,
+  NumMultiply, NumAdd, NumComma, NumSubtract, NumDecimal, NumDivide,
+  Count
+};
+// clang-format on
+
+inline constexpr unsigned kPcKeyCount = static_cast<unsigned>(PcKey::Count);
+
+// The key `offset` places after `first` ('7' is PcKeyAfter(PcKey::Digit0, 7)).
+constexpr PcKey PcKeyAfter(PcKey first, unsigned offset) {
+  return static_cast<PcKey>(static_cast<unsigned>(first) + offset);
+}
 
 struct HostKey {
-  std::uint8_t virtualKey;
+  PcKey key;
   std::uint8_t code;  // calculator key code: 0..79 a matrix key, 128 ON
 };
 
-// Searched from the top; the first pair whose virtual key matches wins.
-// F10 and Alt combinations are system keys and F11 opens the debugger, so
-// none of them is here.
+// Every PC key that presses a calculator key, once each. F10 and Alt
+// combinations are system keys and F11 opens the debugger, so none of them
+// is here.
+// clang-format off
 inline constexpr std::array<HostKey, 89> kHostKeyTable = {{
-    {35, 128},  {187, 0},  {17, 1},   {16, 2},   {123, 3},  {37, 4},   {38, 5},   {39, 6},   {40, 7},
-    {90, 9},    {83, 10},  {87, 11},  {119, 12}, {49, 13},  {97, 13},  {50, 14},  {98, 14},  {51, 15},
-    {99, 15},   {88, 17},  {68, 18},  {69, 19},  {114, 20}, {52, 21},  {100, 21}, {53, 22},  {101, 22},
-    {54, 23},   {102, 23}, {9, 24},   {67, 25},  {70, 26},  {82, 27},  {118, 28}, {55, 29},  {103, 29},
-    {56, 30},   {104, 30}, {57, 31},  {105, 31}, {32, 32},  {86, 33},  {71, 34},  {84, 35},  {113, 36},
-    {219, 37},  {221, 38}, {188, 39}, {111, 40}, {66, 41},  {72, 42},  {89, 43},  {117, 44}, {45, 45},
-    {36, 46},   {33, 47},  {220, 48}, {78, 49},  {74, 50},  {85, 51},  {112, 52}, {34, 53},  {108, 54},
-    {80, 55},   {191, 56}, {77, 57},  {75, 58},  {73, 59},  {116, 60}, {46, 61},  {120, 62}, {106, 63},
-    {8, 64},    {186, 65}, {76, 66},  {79, 67},  {107, 68}, {192, 69}, {27, 70},  {109, 72}, {13, 73},
-    {65, 74},   {81, 75},  {115, 76}, {48, 77},  {96, 77},  {190, 78}, {110, 78}, {189, 79},
+    {PcKey::End, 128}, {PcKey::Equals, 0}, {PcKey::Control, 1}, {PcKey::Shift, 2}, {PcKey::F12, 3},
+    {PcKey::Left, 4}, {PcKey::Up, 5}, {PcKey::Right, 6}, {PcKey::Down, 7}, {PcKey::Z, 9}, {PcKey::S, 10},
+    {PcKey::W, 11}, {PcKey::F8, 12}, {PcKey::Digit1, 13}, {PcKey::Num1, 13}, {PcKey::Digit2, 14},
+    {PcKey::Num2, 14}, {PcKey::Digit3, 15}, {PcKey::Num3, 15}, {PcKey::X, 17}, {PcKey::D, 18}, {PcKey::E, 19},
+    {PcKey::F3, 20}, {PcKey::Digit4, 21}, {PcKey::Num4, 21}, {PcKey::Digit5, 22}, {PcKey::Num5, 22},
+    {PcKey::Digit6, 23}, {PcKey::Num6, 23}, {PcKey::Tab, 24}, {PcKey::C, 25}, {PcKey::F, 26}, {PcKey::R, 27},
+    {PcKey::F7, 28}, {PcKey::Digit7, 29}, {PcKey::Num7, 29}, {PcKey::Digit8, 30}, {PcKey::Num8, 30},
+    {PcKey::Digit9, 31}, {PcKey::Num9, 31}, {PcKey::Space, 32}, {PcKey::V, 33}, {PcKey::G, 34}, {PcKey::T, 35},
+    {PcKey::F2, 36}, {PcKey::LeftBracket, 37}, {PcKey::RightBracket, 38}, {PcKey::Comma, 39},
+    {PcKey::NumDivide, 40}, {PcKey::B, 41}, {PcKey::H, 42}, {PcKey::Y, 43}, {PcKey::F6, 44}, {PcKey::Insert, 45},
+    {PcKey::Home, 46}, {PcKey::PageUp, 47}, {PcKey::Backslash, 48}, {PcKey::N, 49}, {PcKey::J, 50},
+    {PcKey::U, 51}, {PcKey::F1, 52}, {PcKey::PageDown, 53}, {PcKey::NumComma, 54}, {PcKey::P, 55},
+    {PcKey::Slash, 56}, {PcKey::M, 57}, {PcKey::K, 58}, {PcKey::I, 59}, {PcKey::F5, 60}, {PcKey::Delete, 61},
+    {PcKey::F9, 62}, {PcKey::NumMultiply, 63}, {PcKey::Backspace, 64}, {PcKey::Semicolon, 65}, {PcKey::L, 66},
+    {PcKey::O, 67}, {PcKey::NumAdd, 68}, {PcKey::Backquote, 69}, {PcKey::Escape, 70}, {PcKey::NumSubtract, 72},
+    {PcKey::Enter, 73}, {PcKey::A, 74}, {PcKey::Q, 75}, {PcKey::F4, 76}, {PcKey::Digit0, 77}, {PcKey::Num0, 77},
+    {PcKey::Period, 78}, {PcKey::NumDecimal, 78}, {PcKey::Minus, 79},
 }};
+// clang-format on
 
-// The calculator key code of a virtual key, or nothing for a key the
+// The calculator key code a PC key presses, or nothing for a key the
 // calculator does not have.
-std::optional<unsigned> LookupHostKey(unsigned virtualKey);
+std::optional<unsigned> LookupHostKey(PcKey key);
 
 }  // namespace pellux

@@ -13,6 +13,8 @@
 #include <deque>
 #include <optional>
 
+#include "host/host_keys.h"
+
 namespace pellux {
 
 struct HostInput {
@@ -20,14 +22,15 @@ struct HostInput {
   // clicked on the keypad.
   enum class Kind : std::uint8_t { Press, Release, ReleaseAll, KeyDown, KeyUp };
   Kind kind;
-  unsigned virtualKey;  // 0 for ReleaseAll; the calculator key code for KeyDown and KeyUp
+  PcKey key = PcKey::None;  // of Press and Release
+  unsigned code = 0;        // the calculator key code of KeyDown and KeyUp
 };
 
 class InputQueue {
  public:
   // repeat: the toolkit itself marked the event as an auto-repeat.
-  void Press(unsigned virtualKey, std::uint64_t timestamp, bool repeat);
-  void Release(unsigned virtualKey, std::uint64_t timestamp, bool repeat);
+  void Press(PcKey key, std::uint64_t timestamp, bool repeat);
+  void Release(PcKey key, std::uint64_t timestamp, bool repeat);
   // Focus lost or a system key: every key goes up, including those whose
   // releases will never come.
   void ReleaseAll();
@@ -44,7 +47,7 @@ class InputQueue {
     std::uint64_t timestamp;
   };
   std::deque<Entry> pending_;
-  std::bitset<256> down_;  // by virtual key, as queued
+  std::bitset<kPcKeyCount> down_;  // by PC key, as queued
 };
 
 }  // namespace pellux

@@ -3,115 +3,163 @@
 #include <QKeyEvent>
 #include <array>
 
-#include "host/host_keys.h"
-
 namespace pellux {
 
 namespace {
 
-// X keycodes of a PC keyboard (evdev code + 8) and their virtual keys.
-constexpr std::array<unsigned, 136> MakeX11Table() {
-  std::array<unsigned, 136> t{};
-  t[9] = vk::kEscape;
-  const unsigned digits[10] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0'};
-  for (unsigned i = 0; i < 10; ++i) t[10 + i] = digits[i];
-  t[20] = vk::kMinus;
-  t[21] = vk::kEquals;
-  t[22] = vk::kBackspace;
-  t[23] = vk::kTab;
+constexpr std::size_t kX11Keycodes = 136;
+
+// X keycodes of a PC keyboard (evdev code + 8) and their keys.
+constexpr std::array<PcKey, kX11Keycodes> MakeX11Table() {
+  std::array<PcKey, kX11Keycodes> t{};
+  t[9] = PcKey::Escape;
+  for (unsigned i = 0; i < 9; ++i) t[10 + i] = PcKeyAfter(PcKey::Digit1, i);  // 1..9, then 0
+  t[19] = PcKey::Digit0;
+  t[20] = PcKey::Minus;
+  t[21] = PcKey::Equals;
+  t[22] = PcKey::Backspace;
+  t[23] = PcKey::Tab;
   const char topRow[] = "QWERTYUIOP";
-  for (unsigned i = 0; i < 10; ++i) t[24 + i] = static_cast<unsigned>(topRow[i]);
-  t[34] = vk::kLeftBracket;
-  t[35] = vk::kRightBracket;
-  t[36] = vk::kEnter;
-  t[37] = vk::kControl;
+  for (unsigned i = 0; i < 10; ++i) t[24 + i] = PcKeyAfter(PcKey::A, static_cast<unsigned>(topRow[i] - 'A'));
+  t[34] = PcKey::LeftBracket;
+  t[35] = PcKey::RightBracket;
+  t[36] = PcKey::Enter;
+  t[37] = PcKey::Control;
   const char homeRow[] = "ASDFGHJKL";
-  for (unsigned i = 0; i < 9; ++i) t[38 + i] = static_cast<unsigned>(homeRow[i]);
-  t[47] = vk::kSemicolon;
-  t[48] = vk::kQuote;
-  t[49] = vk::kBackquote;
-  t[50] = vk::kShift;
-  t[51] = vk::kBackslash;
+  for (unsigned i = 0; i < 9; ++i) t[38 + i] = PcKeyAfter(PcKey::A, static_cast<unsigned>(homeRow[i] - 'A'));
+  t[47] = PcKey::Semicolon;
+  t[48] = PcKey::Quote;
+  t[49] = PcKey::Backquote;
+  t[50] = PcKey::Shift;
+  t[51] = PcKey::Backslash;
   const char bottomRow[] = "ZXCVBNM";
-  for (unsigned i = 0; i < 7; ++i) t[52 + i] = static_cast<unsigned>(bottomRow[i]);
-  t[59] = vk::kComma;
-  t[60] = vk::kPeriod;
-  t[61] = vk::kSlash;
-  t[62] = vk::kShift;
-  t[63] = vk::kMultiply;
-  t[64] = vk::kAlt;
-  t[65] = vk::kSpace;
-  t[66] = vk::kCapsLock;
-  for (unsigned i = 0; i < 10; ++i) t[67 + i] = vk::kF1 + i;  // F1..F10
-  t[77] = vk::kNumLock;
-  t[78] = vk::kScrollLock;
+  for (unsigned i = 0; i < 7; ++i)
+    t[52 + i] = PcKeyAfter(PcKey::A, static_cast<unsigned>(bottomRow[i] - 'A'));
+  t[59] = PcKey::Comma;
+  t[60] = PcKey::Period;
+  t[61] = PcKey::Slash;
+  t[62] = PcKey::Shift;
+  t[63] = PcKey::NumMultiply;
+  t[64] = PcKey::Alt;
+  t[65] = PcKey::Space;
+  t[66] = PcKey::CapsLock;
+  for (unsigned i = 0; i < 10; ++i) t[67 + i] = PcKeyAfter(PcKey::F1, i);  // F1..F10
+  t[77] = PcKey::NumLock;
+  t[78] = PcKey::ScrollLock;
   // The keypad by position, whatever Num Lock says.
-  t[79] = vk::kNumpad0 + 7;
-  t[80] = vk::kNumpad0 + 8;
-  t[81] = vk::kNumpad0 + 9;
-  t[82] = vk::kSubtract;
-  t[83] = vk::kNumpad0 + 4;
-  t[84] = vk::kNumpad0 + 5;
-  t[85] = vk::kNumpad0 + 6;
-  t[86] = vk::kAdd;
-  t[87] = vk::kNumpad0 + 1;
-  t[88] = vk::kNumpad0 + 2;
-  t[89] = vk::kNumpad0 + 3;
-  t[90] = vk::kNumpad0;
-  t[91] = vk::kDecimal;
-  t[94] = vk::kIsoBackslash;
-  t[95] = vk::kF11;
-  t[96] = vk::kF12;
-  t[104] = vk::kEnter;  // keypad Enter
-  t[105] = vk::kControl;
-  t[106] = vk::kDivide;
-  t[107] = vk::kPrintScreen;
-  t[108] = vk::kAlt;
-  t[110] = vk::kHome;
-  t[111] = vk::kUp;
-  t[112] = vk::kPageUp;
-  t[113] = vk::kLeft;
-  t[114] = vk::kRight;
-  t[115] = vk::kEnd;
-  t[116] = vk::kDown;
-  t[117] = vk::kPageDown;
-  t[118] = vk::kInsert;
-  t[119] = vk::kDelete;
-  t[127] = vk::kPause;
-  t[129] = vk::kSeparator;  // the keypad comma of some layouts
-  t[133] = vk::kLeftWindows;
-  t[134] = vk::kRightWindows;
-  t[135] = vk::kApps;
+  t[79] = PcKey::Num7;
+  t[80] = PcKey::Num8;
+  t[81] = PcKey::Num9;
+  t[82] = PcKey::NumSubtract;
+  t[83] = PcKey::Num4;
+  t[84] = PcKey::Num5;
+  t[85] = PcKey::Num6;
+  t[86] = PcKey::NumAdd;
+  t[87] = PcKey::Num1;
+  t[88] = PcKey::Num2;
+  t[89] = PcKey::Num3;
+  t[90] = PcKey::Num0;
+  t[91] = PcKey::NumDecimal;
+  t[94] = PcKey::IsoBackslash;
+  t[95] = PcKey::F11;
+  t[96] = PcKey::F12;
+  t[104] = PcKey::Enter;  // keypad Enter
+  t[105] = PcKey::Control;
+  t[106] = PcKey::NumDivide;
+  t[107] = PcKey::PrintScreen;
+  t[108] = PcKey::Alt;
+  t[110] = PcKey::Home;
+  t[111] = PcKey::Up;
+  t[112] = PcKey::PageUp;
+  t[113] = PcKey::Left;
+  t[114] = PcKey::Right;
+  t[115] = PcKey::End;
+  t[116] = PcKey::Down;
+  t[117] = PcKey::PageDown;
+  t[118] = PcKey::Insert;
+  t[119] = PcKey::Delete;
+  t[127] = PcKey::Pause;
+  t[129] = PcKey::NumComma;  // the keypad comma of some layouts
+  t[133] = PcKey::LeftMeta;
+  t[134] = PcKey::RightMeta;
+  t[135] = PcKey::Menu;
   return t;
 }
 
-constexpr std::array<unsigned, 136> kX11Keycodes = MakeX11Table();
+constexpr std::array<PcKey, kX11Keycodes> kX11Table = MakeX11Table();
 
-unsigned KeypadVirtualKey(int key) {
-  if (key >= Qt::Key_0 && key <= Qt::Key_9) return vk::kNumpad0 + static_cast<unsigned>(key - Qt::Key_0);
-  switch (key) {
-    case Qt::Key_Asterisk: return vk::kMultiply;
-    case Qt::Key_Plus: return vk::kAdd;
-    case Qt::Key_Comma: return vk::kSeparator;
-    case Qt::Key_Minus: return vk::kSubtract;
-    case Qt::Key_Period: return vk::kDecimal;
-    case Qt::Key_Slash: return vk::kDivide;
-    case Qt::Key_Enter: return vk::kEnter;
-    default: return 0;  // keypad Home, arrows and the like: as the main keys
-  }
+constexpr std::size_t kWindowsVirtualKeys = 256;
+
+// Windows' virtual-key codes, the native field on that platform, and their
+// keys. Windows names the left and right Shift, Ctrl and Alt apart (0xA0
+// to 0xA5) besides the one-sided codes.
+constexpr std::array<PcKey, kWindowsVirtualKeys> MakeWindowsTable() {
+  std::array<PcKey, kWindowsVirtualKeys> t{};
+  t[0x08] = PcKey::Backspace;
+  t[0x09] = PcKey::Tab;
+  t[0x0D] = PcKey::Enter;
+  t[0x10] = t[0xA0] = t[0xA1] = PcKey::Shift;
+  t[0x11] = t[0xA2] = t[0xA3] = PcKey::Control;
+  t[0x12] = t[0xA4] = t[0xA5] = PcKey::Alt;
+  t[0x13] = PcKey::Pause;
+  t[0x14] = PcKey::CapsLock;
+  t[0x1B] = PcKey::Escape;
+  t[0x20] = PcKey::Space;
+  t[0x21] = PcKey::PageUp;
+  t[0x22] = PcKey::PageDown;
+  t[0x23] = PcKey::End;
+  t[0x24] = PcKey::Home;
+  t[0x25] = PcKey::Left;
+  t[0x26] = PcKey::Up;
+  t[0x27] = PcKey::Right;
+  t[0x28] = PcKey::Down;
+  t[0x2C] = PcKey::PrintScreen;
+  t[0x2D] = PcKey::Insert;
+  t[0x2E] = PcKey::Delete;
+  for (unsigned i = 0; i < 10; ++i) t[0x30 + i] = PcKeyAfter(PcKey::Digit0, i);
+  for (unsigned i = 0; i < 26; ++i) t[0x41 + i] = PcKeyAfter(PcKey::A, i);
+  t[0x5B] = PcKey::LeftMeta;
+  t[0x5C] = PcKey::RightMeta;
+  t[0x5D] = PcKey::Menu;
+  for (unsigned i = 0; i < 10; ++i) t[0x60 + i] = PcKeyAfter(PcKey::Num0, i);
+  t[0x6A] = PcKey::NumMultiply;
+  t[0x6B] = PcKey::NumAdd;
+  t[0x6C] = PcKey::NumComma;
+  t[0x6D] = PcKey::NumSubtract;
+  t[0x6E] = PcKey::NumDecimal;
+  t[0x6F] = PcKey::NumDivide;
+  for (unsigned i = 0; i < 24; ++i) t[0x70 + i] = PcKeyAfter(PcKey::F1, i);
+  t[0x90] = PcKey::NumLock;
+  t[0x91] = PcKey::ScrollLock;
+  t[0xBA] = PcKey::Semicolon;
+  t[0xBB] = PcKey::Equals;
+  t[0xBC] = PcKey::Comma;
+  t[0xBD] = PcKey::Minus;
+  t[0xBE] = PcKey::Period;
+  t[0xBF] = PcKey::Slash;
+  t[0xC0] = PcKey::Backquote;
+  t[0xDB] = PcKey::LeftBracket;
+  t[0xDC] = PcKey::Backslash;
+  t[0xDD] = PcKey::RightBracket;
+  t[0xDE] = PcKey::Quote;
+  t[0xE2] = PcKey::IsoBackslash;
+  return t;
 }
 
-// Windows names the left and right Shift, Ctrl and Alt apart; the table
-// knows them as one key each.
-unsigned OneSided(unsigned virtualKey) {
-  switch (virtualKey) {
-    case vk::kLeftShift:
-    case vk::kRightShift: return vk::kShift;
-    case vk::kLeftControl:
-    case vk::kRightControl: return vk::kControl;
-    case vk::kLeftAlt:
-    case vk::kRightAlt: return vk::kAlt;
-    default: return virtualKey;
+constexpr std::array<PcKey, kWindowsVirtualKeys> kWindowsTable = MakeWindowsTable();
+
+PcKey KeypadKey(int key) {
+  if (key >= Qt::Key_0 && key <= Qt::Key_9)
+    return PcKeyAfter(PcKey::Num0, static_cast<unsigned>(key - Qt::Key_0));
+  switch (key) {
+    case Qt::Key_Asterisk: return PcKey::NumMultiply;
+    case Qt::Key_Plus: return PcKey::NumAdd;
+    case Qt::Key_Comma: return PcKey::NumComma;
+    case Qt::Key_Minus: return PcKey::NumSubtract;
+    case Qt::Key_Period: return PcKey::NumDecimal;
+    case Qt::Key_Slash: return PcKey::NumDivide;
+    case Qt::Key_Enter: return PcKey::Enter;
+    default: return PcKey::None;  // keypad Home, arrows and the like: as the main keys
   }
 }
 
@@ -125,101 +173,107 @@ NativeKeys NativeKeysOfPlatform(const QString& platformName) {
   return NativeKeys::None;
 }
 
-unsigned VirtualKeyFromX11Keycode(unsigned keycode) {
-  return keycode < kX11Keycodes.size() ? kX11Keycodes[keycode] : 0;
+PcKey PcKeyFromX11Keycode(unsigned keycode) {
+  return keycode < kX11Table.size() ? kX11Table[keycode] : PcKey::None;
 }
 
-unsigned VirtualKeyFromQtKey(int key, Qt::KeyboardModifiers modifiers) {
+PcKey PcKeyFromWindowsVirtualKey(unsigned virtualKey) {
+  return virtualKey < kWindowsTable.size() ? kWindowsTable[virtualKey] : PcKey::None;
+}
+
+PcKey PcKeyFromQtKey(int key, Qt::KeyboardModifiers modifiers) {
   if (modifiers & Qt::KeypadModifier) {
-    if (const unsigned keypad = KeypadVirtualKey(key)) return keypad;
+    if (const PcKey keypad = KeypadKey(key); keypad != PcKey::None) return keypad;
   }
-  if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)) {
-    return static_cast<unsigned>(key);  // the same numbers as the virtual keys
-  }
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return vk::kF1 + static_cast<unsigned>(key - Qt::Key_F1);
+  if (key >= Qt::Key_0 && key <= Qt::Key_9)
+    return PcKeyAfter(PcKey::Digit0, static_cast<unsigned>(key - Qt::Key_0));
+  if (key >= Qt::Key_A && key <= Qt::Key_Z)
+    return PcKeyAfter(PcKey::A, static_cast<unsigned>(key - Qt::Key_A));
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+    return PcKeyAfter(PcKey::F1, static_cast<unsigned>(key - Qt::Key_F1));
   switch (key) {
-    case Qt::Key_Escape: return vk::kEscape;
+    case Qt::Key_Escape: return PcKey::Escape;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return vk::kTab;
-    case Qt::Key_Backspace: return vk::kBackspace;
+    case Qt::Key_Backtab: return PcKey::Tab;
+    case Qt::Key_Backspace: return PcKey::Backspace;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return vk::kEnter;
-    case Qt::Key_Insert: return vk::kInsert;
-    case Qt::Key_Delete: return vk::kDelete;
-    case Qt::Key_Pause: return vk::kPause;
-    case Qt::Key_Print: return vk::kPrintScreen;
-    case Qt::Key_Home: return vk::kHome;
-    case Qt::Key_End: return vk::kEnd;
-    case Qt::Key_Left: return vk::kLeft;
-    case Qt::Key_Up: return vk::kUp;
-    case Qt::Key_Right: return vk::kRight;
-    case Qt::Key_Down: return vk::kDown;
-    case Qt::Key_PageUp: return vk::kPageUp;
-    case Qt::Key_PageDown: return vk::kPageDown;
-    case Qt::Key_Shift: return vk::kShift;
-    case Qt::Key_Control: return vk::kControl;
-    case Qt::Key_Alt: return vk::kAlt;
-    case Qt::Key_Meta: return vk::kLeftWindows;
-    case Qt::Key_Menu: return vk::kApps;
-    case Qt::Key_CapsLock: return vk::kCapsLock;
-    case Qt::Key_NumLock: return vk::kNumLock;
-    case Qt::Key_ScrollLock: return vk::kScrollLock;
-    case Qt::Key_Space: return vk::kSpace;
+    case Qt::Key_Enter: return PcKey::Enter;
+    case Qt::Key_Insert: return PcKey::Insert;
+    case Qt::Key_Delete: return PcKey::Delete;
+    case Qt::Key_Pause: return PcKey::Pause;
+    case Qt::Key_Print: return PcKey::PrintScreen;
+    case Qt::Key_Home: return PcKey::Home;
+    case Qt::Key_End: return PcKey::End;
+    case Qt::Key_Left: return PcKey::Left;
+    case Qt::Key_Up: return PcKey::Up;
+    case Qt::Key_Right: return PcKey::Right;
+    case Qt::Key_Down: return PcKey::Down;
+    case Qt::Key_PageUp: return PcKey::PageUp;
+    case Qt::Key_PageDown: return PcKey::PageDown;
+    case Qt::Key_Shift: return PcKey::Shift;
+    case Qt::Key_Control: return PcKey::Control;
+    case Qt::Key_Alt: return PcKey::Alt;
+    case Qt::Key_Meta: return PcKey::LeftMeta;
+    case Qt::Key_Menu: return PcKey::Menu;
+    case Qt::Key_CapsLock: return PcKey::CapsLock;
+    case Qt::Key_NumLock: return PcKey::NumLock;
+    case Qt::Key_ScrollLock: return PcKey::ScrollLock;
+    case Qt::Key_Space: return PcKey::Space;
     // Unshifted and shifted characters of each punctuation and digit key.
-    case Qt::Key_Exclam: return '1';
-    case Qt::Key_At: return '2';
-    case Qt::Key_NumberSign: return '3';
-    case Qt::Key_Dollar: return '4';
-    case Qt::Key_Percent: return '5';
-    case Qt::Key_AsciiCircum: return '6';
-    case Qt::Key_Ampersand: return '7';
-    case Qt::Key_Asterisk: return '8';
-    case Qt::Key_ParenLeft: return '9';
-    case Qt::Key_ParenRight: return '0';
+    case Qt::Key_Exclam: return PcKey::Digit1;
+    case Qt::Key_At: return PcKey::Digit2;
+    case Qt::Key_NumberSign: return PcKey::Digit3;
+    case Qt::Key_Dollar: return PcKey::Digit4;
+    case Qt::Key_Percent: return PcKey::Digit5;
+    case Qt::Key_AsciiCircum: return PcKey::Digit6;
+    case Qt::Key_Ampersand: return PcKey::Digit7;
+    case Qt::Key_Asterisk: return PcKey::Digit8;
+    case Qt::Key_ParenLeft: return PcKey::Digit9;
+    case Qt::Key_ParenRight: return PcKey::Digit0;
     case Qt::Key_Minus:
-    case Qt::Key_Underscore: return vk::kMinus;
+    case Qt::Key_Underscore: return PcKey::Minus;
     case Qt::Key_Equal:
-    case Qt::Key_Plus: return vk::kEquals;
+    case Qt::Key_Plus: return PcKey::Equals;
     case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft: return vk::kLeftBracket;
+    case Qt::Key_BraceLeft: return PcKey::LeftBracket;
     case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight: return vk::kRightBracket;
+    case Qt::Key_BraceRight: return PcKey::RightBracket;
     case Qt::Key_Backslash:
-    case Qt::Key_Bar: return vk::kBackslash;
+    case Qt::Key_Bar: return PcKey::Backslash;
     case Qt::Key_Semicolon:
-    case Qt::Key_Colon: return vk::kSemicolon;
+    case Qt::Key_Colon: return PcKey::Semicolon;
     case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl: return vk::kQuote;
+    case Qt::Key_QuoteDbl: return PcKey::Quote;
     case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde: return vk::kBackquote;
+    case Qt::Key_AsciiTilde: return PcKey::Backquote;
     case Qt::Key_Comma:
-    case Qt::Key_Less: return vk::kComma;
+    case Qt::Key_Less: return PcKey::Comma;
     case Qt::Key_Period:
-    case Qt::Key_Greater: return vk::kPeriod;
+    case Qt::Key_Greater: return PcKey::Period;
     case Qt::Key_Slash:
-    case Qt::Key_Question: return vk::kSlash;
-    default: return 0;
+    case Qt::Key_Question: return PcKey::Slash;
+    default: return PcKey::None;
   }
 }
 
-unsigned VirtualKeyOf(const QKeyEvent& event, NativeKeys native) {
-  unsigned virtualKey = 0;
-  if (event.nativeScanCode() != 0 || event.nativeVirtualKey() != 0) {
-    if (native == NativeKeys::X11Keycode) virtualKey = VirtualKeyFromX11Keycode(event.nativeScanCode());
-    if (native == NativeKeys::WindowsVirtualKey) virtualKey = OneSided(event.nativeVirtualKey());
+PcKey PcKeyOf(const QKeyEvent& event, NativeKeys native) {
+  if (native == NativeKeys::X11Keycode && event.nativeScanCode() != 0) {
+    if (const PcKey key = PcKeyFromX11Keycode(event.nativeScanCode()); key != PcKey::None) return key;
   }
-  if (virtualKey == 0) virtualKey = VirtualKeyFromQtKey(event.key(), event.modifiers());
-  return virtualKey;
+  // Windows names every key it sends: one it does not know is no key here.
+  if (native == NativeKeys::WindowsVirtualKey && event.nativeVirtualKey() != 0)
+    return PcKeyFromWindowsVirtualKey(event.nativeVirtualKey());
+  return PcKeyFromQtKey(event.key(), event.modifiers());
 }
 
 bool IsFreeForShortcut(QKeyCombination combination) {
   const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
   // The window lets every key go at an Alt combination.
   if (modifiers & Qt::AltModifier) return true;
-  if ((modifiers & Qt::ShiftModifier) && LookupHostKey(vk::kShift)) return false;
-  if ((modifiers & Qt::ControlModifier) && LookupHostKey(vk::kControl)) return false;
-  const unsigned key = VirtualKeyFromQtKey(combination.key(), modifiers);
-  if (key == vk::kPause || key == vk::kF10 || key == vk::kF11) return false;
+  if ((modifiers & Qt::ShiftModifier) && LookupHostKey(PcKey::Shift)) return false;
+  if ((modifiers & Qt::ControlModifier) && LookupHostKey(PcKey::Control)) return false;
+  const PcKey key = PcKeyFromQtKey(combination.key(), modifiers);
+  if (key == PcKey::Pause || key == PcKey::F10 || key == PcKey::F11) return false;
   return !LookupHostKey(key);
 }
 

@@ -34,9 +34,6 @@ QString ProgressText(const LinkProgress& progress) {
 LinkControl::LinkControl(MainWindow& window, Driver& driver, HostClock& clock, SettingsStore& settings)
     : window_(window), driver_(driver), clock_(clock), settings_(settings) {
   driver_.Plug(&computer_);
-  ConnectMenus();
-  ConnectLinkMenus();
-  UpdateMenus();
   ShowCable();
 }
 
@@ -44,30 +41,27 @@ LinkControl::~LinkControl() {
   if (driver_.peer() == &computer_ || (socket_ && driver_.peer() == socket_.get())) driver_.Plug(nullptr);
 }
 
-void LinkControl::ConnectMenus() {
-  const WindowMenus& menus = window_.menus();
-  MainWindow* w = &window_;
-  QObject::connect(menus.sendFiles, &QAction::triggered, w, [this] {
-    QString folder = settings_.LastFolder(FileKind::Send);
-    if (folder.isEmpty()) folder = QDir::homePath();
-    const QStringList chosen = window_.chooseOpenFiles(FileKind::Send, folder);
-    if (chosen.isEmpty() || window_.CloseRequested()) return;
-    settings_.SetLastFolder(FileKind::Send, QFileInfo(chosen.front()).absolutePath());
-    std::vector<std::filesystem::path> paths;
-    for (const QString& path : chosen) paths.push_back(PathOf(path));
-    SendFiles(paths);
-  });
-  QObject::connect(menus.getScreen, &QAction::triggered, w, [this] {
-    const QString path = ChooseScreenshotFile(window_, settings_);
-    if (!path.isEmpty()) RequestScreen(PathOf(path), ScreenshotScale(window_));
-  });
-  QObject::connect(menus.receivedFolder, &QAction::triggered, w, [this] {
-    const QString chosen =
-        window_.chooseFolder(QStringLiteral("Received Files Folder"), Text(receivedFolder().string()));
-    if (chosen.isEmpty() || window_.CloseRequested()) return;
-    SetReceivedFolder(PathOf(chosen));
-  });
-  QObject::connect(menus.cancelTransfer, &QAction::triggered, w, [this] { CancelTransfer(); });
+void LinkControl::SendChosenFiles() {
+  QString folder = settings_.LastFolder(FileKind::Send);
+  if (folder.isEmpty()) folder = QDir::homePath();
+  const QStringList chosen = window_.chooseOpenFiles(FileKind::Send, folder);
+  if (chosen.isEmpty() || window_.CloseRequested()) return;
+  settings_.SetLastFolder(FileKind::Send, QFileInfo(chosen.front()).absolutePath());
+  std::vector<std::filesystem::path> paths;
+  for (const QString& path : chosen) paths.push_back(PathOf(path));
+  SendFiles(paths);
+}
+
+void LinkControl::GetScreenToChosenFile() {
+  const QString path = ChooseScreenshotFile(window_, settings_);
+  if (!path.isEmpty()) RequestScreen(PathOf(path), ScreenshotScale(window_));
+}
+
+void LinkControl::ChooseReceivedFolder() {
+  const QString chosen =
+      window_.chooseFolder(QStringLiteral("Received Files Folder"), Text(receivedFolder().string()));
+  if (chosen.isEmpty() || window_.CloseRequested()) return;
+  SetReceivedFolder(PathOf(chosen));
 }
 
 bool LinkControl::SendFiles(std::span<const std::filesystem::path> paths) {
@@ -226,15 +220,14 @@ void LinkControl::ShowProgress() {
   progressShownAt_ = now;
 }
 
-void LinkControl::Tell(const QStringList& notices) {
-  if (!notices.isEmpty()) window_.showNotice(notices.join(QStringLiteral("\n")));
+void LinkControl::UpdateMenus() {
+  if (busy() == menusBusy_) return;
+  menusBusy_ = busy();
+  window_.RefreshMenus();
 }
 
-void LinkControl::UpdateMenus() {
-  const bool busy = computer().Busy();
-  if (busy == menusBusy_) return;
-  menusBusy_ = busy;
-  window_.menus().cancelTransfer->setEnabled(busy);
+void LinkControl::Tell(const QStringList& notices) {
+  if (!notices.isEmpty()) window_.showNotice(notices.join(QStringLiteral("\n")));
 }
 
 }  // namespace pellux

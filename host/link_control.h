@@ -66,6 +66,18 @@ class LinkControl {
   // so ("" when nothing was under way).
   QString MachineReplaced();
 
+  // File > Send to Calculator...: the files the user chooses, sent.
+  void SendChosenFiles();
+  // Link > Get Screen: to the PNG file the user chooses.
+  void GetScreenToChosenFile();
+  // Link > Received Files Folder...: the folder the user chooses.
+  void ChooseReceivedFolder();
+  // Link > Wait for Another Pellux... (listen) and Connect to Another
+  // Pellux...: the address the user types, opened.
+  void AskAndOpenSocket(bool listen);
+  // Whether the computer's side has a transfer under way (Cancel Transfer).
+  bool busy() { return computer().Busy(); }
+
   // Link > Wait for Another Pellux... and Connect to Another Pellux...:
   // answers an empty string, or why there is no socket (nothing changed
   // then). A socket there was goes first.
@@ -88,9 +100,6 @@ class LinkControl {
   ComputerLink& computer() { return computer_.link(); }
 
  private:
-  void ConnectMenus();
-  void ConnectLinkMenus();
-  void AskAndOpenSocket(bool listen);
   std::string OpenSocket(std::unique_ptr<SocketLink> socket);
   // The socket's news, and the cable moved to where it belongs: the socket
   // while another Pellux is connecting or connected, else the computer.
@@ -105,6 +114,7 @@ class LinkControl {
   void OnVariable(const LinkEvent& event, QStringList& notices);
   void ShowProgress();
   void Tell(const QStringList& notices);
+  // The menus refreshed when a transfer starts or ends (Cancel Transfer).
   void UpdateMenus();
 
   MainWindow& window_;
@@ -122,7 +132,7 @@ class LinkControl {
   std::optional<std::uint32_t> busySince_;
   std::uint32_t progressShownAt_ = 0;
   QString progressShown_;
-  bool menusBusy_ = true;  // as the menus were last set; the first Poll sets them
+  bool menusBusy_ = true;  // as the menus were last refreshed; the first Poll refreshes them
 
   std::unique_ptr<SocketLink> socket_;
   std::uint32_t socketLook_ = 0;  // when the waiting socket was last looked at (Milliseconds)

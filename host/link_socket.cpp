@@ -20,14 +20,6 @@ constexpr std::uint32_t kWaitingLookMs = 5;
 
 }  // namespace
 
-void LinkControl::ConnectLinkMenus() {
-  const WindowMenus& menus = window_.menus();
-  MainWindow* w = &window_;
-  QObject::connect(menus.linkListen, &QAction::triggered, w, [this] { AskAndOpenSocket(true); });
-  QObject::connect(menus.linkConnect, &QAction::triggered, w, [this] { AskAndOpenSocket(false); });
-  QObject::connect(menus.linkDisconnect, &QAction::triggered, w, [this] { Disconnect(); });
-}
-
 void LinkControl::AskAndOpenSocket(bool listen) {
   const LinkEnd end = listen ? LinkEnd::Listen : LinkEnd::Connect;
   QString suggested = settings_.LinkAddress(end);
@@ -157,7 +149,7 @@ void LinkControl::ShowCable() {
     }
   }
   if (window_.statusLine().LinkText() != text) window_.statusLine().SetLinkText(text);
-  window_.menus().linkDisconnect->setEnabled(socket_ != nullptr);
+  window_.RefreshMenus();  // Disconnect
 }
 
 bool LinkControl::ComputerHasTheCable(const QString& what) {

@@ -33,7 +33,6 @@
 #include "host/debugger_hook.h"
 #include "host/display_image.h"
 #include "host/help_windows.h"
-#include "host/host_keys.h"
 #include "host/keypad_view.h"
 #include "host/qt_resources.h"
 #include "host/show_error.h"
@@ -79,8 +78,8 @@ bool IsMenuShortcut(const QKeyEvent& event) {
   return QKeySequence(event.keyCombination()) == QKeySequence(Qt::CTRL | Qt::Key_Q);
 }
 
-bool IsSystemKey(const QKeyEvent& event, unsigned virtualKey) {
-  return virtualKey == vk::kF10 || virtualKey == vk::kAlt || (event.modifiers() & Qt::AltModifier);
+bool IsSystemKey(const QKeyEvent& event, PcKey key) {
+  return key == PcKey::F10 || key == PcKey::Alt || (event.modifiers() & Qt::AltModifier);
 }
 
 // The local files a drag carries, or none when anything else comes with it.
@@ -127,17 +126,7 @@ MainWindow::MainWindow()
   });
   CheckZoomItem(kStartZoom);
 
-  // The LCD exactly its size with the bars above and below it; the window
-  // takes their size and cannot be resized.
-  menus_ = BuildWindowMenus(*menuBar_, zoomItems_, this);
-  // The way out of full screen, where the menu bar is hidden.
-  contextMenu_->addAction(menus_.fullScreen);
-  // Their keys work while the menu bar is hidden too (full screen).
-  addActions({menus_.openRom, menus_.saveState, menus_.loadState, menus_.saveScreenshot});
   menuBar_->setFocusPolicy(Qt::NoFocus);
-  // Every menu title in one row, even at 1X: the window is then wider than
-  // the LCD, which stays centred.
-  menuBar_->setMinimumWidth(menuBar_->sizeHint().width());
   status_->setFocusPolicy(Qt::NoFocus);
   view_->SetZoom(kStartZoom);
   keypad_->SetZoom(kStartZoom);
@@ -150,6 +139,8 @@ MainWindow::MainWindow()
   keypad_->keyChanged = [this](unsigned code, bool down) {
     if (driver_) input_.CalculatorKey(code, down);
   };
+  // The LCD exactly its size with the bars above and below it; the window
+  // takes their size and cannot be resized.
   layout_->setContentsMargins(0, 0, 0, 0);
   layout_->setSpacing(0);
   layout_->addWidget(menuBar_);  // as a widget, so that its width counts too
@@ -157,26 +148,6 @@ MainWindow::MainWindow()
   layout_->addWidget(keypad_, 0, Qt::AlignCenter);
   layout_->addWidget(status_);
   layout_->setSizeConstraint(QLayout::SetFixedSize);
-
-  connect(menus_.quit, &QAction::triggered, this, [this] { RequestClose(); });
-  connect(menus_.keypad, &QAction::toggled, this, [this](bool on) { ShowKeypad(on); });
-  connect(menus_.fullScreen, &QAction::toggled, this, [this](bool on) { SetFullScreen(on); });
-  connect(menus_.debugger, &QAction::triggered, this, [this] {
-    if (driver_) openDebugger();
-  });
-  connect(menus_.breakpoints, &QAction::triggered, this, [this] {
-    if (!driver_) return;
-    BreakpointsDialog dialog(this, machine().breakpoints, listingFont_, debugSession.symbols);
-    dialog.exec();
-  });
-  connect(menus_.keys, &QAction::triggered, this, [this] {
-    if (!keysWindow_) keysWindow_ = new KeysWindow(this);
-    ShowHelpWindow(keysWindow_);
-  });
-  connect(menus_.about, &QAction::triggered, this, [this] {
-    if (!aboutWindow_) aboutWindow_ = new AboutWindow(this);
-    ShowHelpWindow(aboutWindow_);
-  });
 
   openDebugger = [this] {
     if (!driver_) return;
@@ -219,6 +190,36 @@ MainWindow::MainWindow()
   // Key releases that a popup menu takes while it is open still reach the
   // calculator, so a key held across a menu never sticks.
   qApp->installEventFilter(this);
+}
+
+void MainWindow::SetMenus(const std::function<std::vector<MenuItemDecl>(WindowMenus&)>& declare) {
+  menuTable_.Build(*menuBar_, declare(menus_), *this);
+  // The way out of full screen, where the menu bar is hidden.
+  contextMenu_->addActions(menuTable_.contextItems());
+  // Their keys work while the menu bar is hidden too (full screen).
+  addActions(menuTable_.windowKeys());
+  // Every menu title in one row, even at 1X: the window is then wider than
+  // the LCD, which stays centred.
+  menuBar_->setMinimumWidth(menuBar_->sizeHint().width());
+  menuTable_.Refresh();
+}
+
+QList<QAction*> MainWindow::SizeItems() const { return {zoomItems_.begin(), zoomItems_.end()}; }
+
+void MainWindow::ShowBreakpoints() {
+  if (!driver_) return;
+  BreakpointsDialog dialog(this, machine().breakpoints, listingFont_, debugSession.symbols);
+  dialog.exec();
+}
+
+void MainWindow::ShowKeysWindow() {
+  if (!keysWindow_) keysWindow_ = new KeysWindow(this);
+  ShowHelpWindow(keysWindow_);
+}
+
+void MainWindow::ShowAboutWindow() {
+  if (!aboutWindow_) aboutWindow_ = new AboutWindow(this);
+  ShowHelpWindow(aboutWindow_);
 }
 
 void MainWindow::BreakIn(StopKind why) {
@@ -322,30 +323,30 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::QueueKey(const QKeyEvent& event) {
   if (!driver_) return;
-  const unsigned virtualKey = VirtualKeyOf(event, nativeKeys_);
+  const PcKey key = PcKeyOf(event, nativeKeys_);
   const bool press = event.type() == QEvent::KeyPress;
-  if (IsSystemKey(event, virtualKey)) {
+  if (IsSystemKey(event, key)) {
     // Alt combinations and F10 belong to the system: they let every key go.
     if (press && !event.isAutoRepeat()) input_.ReleaseAll();
     return;
   }
-  if (virtualKey == 0) return;
-  if (view_->fullScreen() && (virtualKey == vk::kEscape || virtualKey == vk::kF11)) {
+  if (key == PcKey::None) return;
+  if (view_->fullScreen() && (key == PcKey::Escape || key == PcKey::F11)) {
     // The way out of full screen, before they are the calculator's ESC and
     // the debugger's key again.
     if (press && !event.isAutoRepeat()) SetFullScreen(false);
     return;
   }
-  if (virtualKey == vk::kPause) {
+  if (key == PcKey::Pause) {
     // The window's own key: pause or resume, no calculator key is touched.
     if (press && !event.isAutoRepeat()) menus_.pause->trigger();
     return;
   }
   const std::uint64_t timestamp = event.timestamp();
   if (press) {
-    input_.Press(virtualKey, timestamp, event.isAutoRepeat());
+    input_.Press(key, timestamp, event.isAutoRepeat());
   } else {
-    input_.Release(virtualKey, timestamp, event.isAutoRepeat());
+    input_.Release(key, timestamp, event.isAutoRepeat());
   }
 }
 
@@ -355,32 +356,44 @@ bool MainWindow::HandleInput() {
     bool resume = false;
     switch (input->kind) {
       case HostInput::Kind::Press:
-        if (input->virtualKey == vk::kF11) {
+        if (input->key == PcKey::F11) {
           BreakIn(StopKind::UserBreak);
-        } else if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) {
+        } else if (const std::optional<unsigned> code = LookupHostKey(input->key)) {
           resume = driver_->KeyDown(*code);
           if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
         }
         break;
       case HostInput::Kind::Release:
-        if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) resume = driver_->KeyUp(*code);
+        if (const std::optional<unsigned> code = LookupHostKey(input->key)) resume = driver_->KeyUp(*code);
         break;
       case HostInput::Kind::ReleaseAll:
-        resume = driver_->ReleaseAllKeys();
-        keypad_->ForgetHeld();
+        resume = LetGoOfEveryKey();
         break;
       case HostInput::Kind::KeyDown:
-        resume = driver_->KeyDown(input->virtualKey);
+        resume = driver_->KeyDown(input->code);
         if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
         break;
       case HostInput::Kind::KeyUp:
-        resume = driver_->KeyUp(input->virtualKey);
+        resume = driver_->KeyUp(input->code);
         break;
     }
     keypad_->update();  // the keys the machine holds, lit
     if (resume) return true;
   }
   return false;
+}
+
+bool MainWindow::LetGoOfEveryKey() {
+  const bool resume = driver_->ReleaseAllKeys();
+  keypad_->ForgetHeld();
+  return resume;
+}
+
+void MainWindow::ReleaseAllKeys() {
+  if (!driver_) return;
+  input_.Clear();
+  LetGoOfEveryKey();
+  keypad_->update();
 }
 
 void MainWindow::focusOutEvent(QFocusEvent* event) {
@@ -399,8 +412,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyRelease && watched != this && qobject_cast<QMenu*>(watched)) {
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (driver_ && !key.isAutoRepeat()) {
-      const unsigned virtualKey = VirtualKeyOf(key, nativeKeys_);
-      if (virtualKey != 0) input_.Release(virtualKey, key.timestamp(), false);
+      const PcKey pcKey = PcKeyOf(key, nativeKeys_);
+      if (pcKey != PcKey::None) input_.Release(pcKey, key.timestamp(), false);
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -464,8 +477,6 @@ void MainWindow::ShowKeypad(bool on) {
   keypad_->setVisible(on);
   layout_->activate();
 }
-
-void MainWindow::ShowPaused(bool paused) { menus_.pause->setText(PauseItemText(paused)); }
 
 void MainWindow::ShowHelpWindow(QWidget* window) {
   window->show();

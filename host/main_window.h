@@ -69,6 +69,10 @@ class MainWindow : public QWidget {
   // the first one that asks the machine to run before the next: answers
   // whether one did (the resume flag).
   bool HandleInput();
+  // Every key the machine holds goes up now, and the keys still queued are
+  // dropped: the window is closing, and the session saved next must not
+  // keep a key held (Ctrl of Ctrl+Q is the calculator's diamond).
+  void ReleaseAllKeys();
 
   // Shows the frame when the machine has published one not yet shown, at
   // most about 60 times a second unless forced.
@@ -81,7 +85,14 @@ class MainWindow : public QWidget {
   void RequestClose();
   QMenu* ContextMenu() const { return contextMenu_; }
   QMenuBar* MenuBar() const { return menuBar_; }
+  // The menu bar from its table of declarations, once, before Attach;
+  // `declare` answers the table and points its items into the window's menus.
+  void SetMenus(const std::function<std::vector<MenuItemDecl>(WindowMenus&)>& declare);
+  // Every item's state from where the table says it comes from.
+  void RefreshMenus() const { menuTable_.Refresh(); }
   const WindowMenus& menus() const { return menus_; }
+  // The context menu's Size items, 1X..5X, which View > Size shows too.
+  QList<QAction*> SizeItems() const;
   StatusLine& statusLine() const { return *status_; }
   LcdView& lcdView() const { return *view_; }
   KeypadView& keypad() const { return *keypad_; }
@@ -91,8 +102,10 @@ class MainWindow : public QWidget {
   // View > Full Screen: the LCD at the largest whole factor, centred on
   // black, without the menu bar and the status line. Esc and F11 leave it.
   void SetFullScreen(bool on);
-  // The Pause item's text, for the machine's state.
-  void ShowPaused(bool paused);
+  // Debug > Breakpoints..., Help > Keys... and About Pellux.
+  void ShowBreakpoints();
+  void ShowKeysWindow();
+  void ShowAboutWindow();
 
   // Where the user's choices come from; dialogs by default, replaced by
   // tests. A chooser answers an empty string when the user cancelled.
@@ -136,6 +149,8 @@ class MainWindow : public QWidget {
 
  private:
   void QueueKey(const QKeyEvent& event);
+  // The machine and the keypad let every key go; answers the resume flag.
+  bool LetGoOfEveryKey();
   void CheckZoomItem(int zoom);
   void ShowHelpWindow(QWidget* window);
   void ShowNoticeBox(const QString& text);
@@ -155,6 +170,7 @@ class MainWindow : public QWidget {
   std::array<QAction*, 5> zoomItems_{};
   QMenuBar* menuBar_;
   WindowMenus menus_{};
+  MenuTable menuTable_;
   LcdView* view_;
   KeypadView* keypad_;
   StatusLine* status_;

@@ -56,6 +56,7 @@ void Shell::TearDown() {
 
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
+  window_->SetMenus([this](WindowMenus& menus) { return MenuItems(menus); });
   try {
     RomFile rom = ReadMachineImage(options_.romPath);
     for (const std::string& warning : rom.warnings)
@@ -91,8 +92,9 @@ bool Shell::Create() {
     return false;
   }
   LoadSymbols();
-  ConnectMenus();
+  StartRecentFiles();
   ApplySettings();
+  window_->RefreshMenus();
   WatchForTheEnd();
   return true;
 }
@@ -191,6 +193,9 @@ bool Shell::PumpHostInput() {
 
 int Shell::Run() {
   while (!window_->CloseRequested()) Pass();
+  // Quit's Ctrl is the calculator's diamond, pressed on the way out: no key
+  // stays held in the session the next start resumes.
+  window_->ReleaseAllKeys();
   SaveSettings();
   // Switched off: the calculator keeps its memory for the next start.
   const int status = CloseSession();

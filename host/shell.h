@@ -4,13 +4,12 @@
 // when the window closes.
 #pragma once
 
+#include <QString>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
-
-#include <QString>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "host/session_prompts.h"
 #include "host/settings_store.h"
 #include "host/speed_meter.h"
+#include "host/window_menus.h"
 #include "io/connection.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
@@ -139,8 +139,12 @@ class Shell {
   RecentFiles* recentFiles() const { return recent_.get(); }
 
  private:
-  // The menus' items on the commands above, and the settings of the last run.
-  void ConnectMenus();
+  // The menu bar's table: every item where it goes, what it says and does
+  // and where its state comes from; `m` gets the items named.
+  std::vector<MenuItemDecl> MenuItems(WindowMenus& m);
+  // File > Recent, with the image running first.
+  void StartRecentFiles();
+  // The settings of the last run.
   void ApplySettings();
   void SaveSettings();
   // The status line's state and speed, after each pass.

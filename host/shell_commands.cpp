@@ -38,47 +38,201 @@ QString FileNameOf(const std::filesystem::path& path) {
 
 }  // namespace
 
-void Shell::ConnectMenus() {
-  const WindowMenus& menus = window_->menus();
-  MainWindow* w = window_.get();
-  recent_ = std::make_unique<RecentFiles>(*menus.recent, settings_,
+void Shell::StartRecentFiles() {
+  recent_ = std::make_unique<RecentFiles>(*window_->menus().recent, settings_,
                                           [this](const QString& path) { OpenRecent(path); });
   recent_->Add(Text(options_.romPath.string()));
-  QObject::connect(menus.pause, &QAction::triggered, w, [this] { SetPaused(!paused_); });
-  for (std::size_t i = 0; i < menus.speeds.size(); ++i) {
-    QObject::connect(menus.speeds[i], &QAction::triggered, w, [this, i] { SetSpeed(static_cast<Speed>(i)); });
-  }
-  QObject::connect(menus.calculatorSpeed, &QAction::toggled, w, [this](bool on) { SetCalculatorSpeed(on); });
-  QObject::connect(menus.reset, &QAction::triggered, w, [this] {
-    if (window_->confirm(kResetQuestion, QStringLiteral("&Reset")) && !window_->CloseRequested()) Reset();
-  });
-  for (const bool cold : {false, true}) {
-    QObject::connect(cold ? menus.openRomCold : menus.openRom, &QAction::triggered, w, [this, cold] {
-      QString folder = settings_.LastFolder(FileKind::Rom);
-      if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
-      const QString path = window_->chooseOpenFile(FileKind::Rom, folder);
-      if (path.isEmpty() || window_->CloseRequested()) return;
-      settings_.SetLastFolder(FileKind::Rom, FolderOf(path));
-      OpenRom(PathOf(path), cold);
-    });
-  }
-  QObject::connect(menus.saveScreenshot, &QAction::triggered, w, [this] {
-    const QString path = ChooseScreenshotFile(*window_, settings_);
-    if (!path.isEmpty()) SaveScreenshot(PathOf(path));
-  });
-  QObject::connect(menus.saveState, &QAction::triggered, w, [this] {
-    const QString path = ChooseStateFile();
-    if (path.isEmpty() || window_->CloseRequested()) return;
-    SaveStateTo(PathOf(path));
-  });
-  QObject::connect(menus.loadState, &QAction::triggered, w, [this] {
-    QString folder = settings_.LastFolder(FileKind::State);
+}
+
+std::vector<MenuItemDecl> Shell::MenuItems(WindowMenus& m) {
+  MainWindow* w = window_.get();
+  const QStringList file{QStringLiteral("&File")};
+  const QStringList emulation{QStringLiteral("&Emulation")};
+  const QStringList speed{QStringLiteral("&Emulation"), QStringLiteral("&Speed")};
+  const QStringList link{QStringLiteral("&Link")};
+  const QStringList view{QStringLiteral("&View")};
+  const QStringList debug{QStringLiteral("&Debug")};
+  const QStringList help{QStringLiteral("&Help")};
+  auto openRom = [this](bool cold) {
+    QString folder = settings_.LastFolder(FileKind::Rom);
     if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
-    const QString path = window_->chooseOpenFile(FileKind::State, folder);
+    const QString path = window_->chooseOpenFile(FileKind::Rom, folder);
     if (path.isEmpty() || window_->CloseRequested()) return;
-    settings_.SetLastFolder(FileKind::State, FolderOf(path));
-    LoadStateFrom(PathOf(path));
-  });
+    settings_.SetLastFolder(FileKind::Rom, FolderOf(path));
+    OpenRom(PathOf(path), cold);
+  };
+  std::vector<MenuItemDecl> items = {
+      {.menu = file,
+       .text = QStringLiteral("&Open ROM..."),
+       .key = OpenRomKey(),
+       .item = &m.openRom,
+       .triggered = [openRom] { openRom(false); }},
+      {.menu = file,
+       .text = QStringLiteral("Open ROM (&cold boot)..."),
+       .item = &m.openRomCold,
+       .triggered = [openRom] { openRom(true); }},
+      {.menu = file, .text = QStringLiteral("Recen&t"), .entry = MenuEntry::Submenu, .submenu = &m.recent},
+      {.menu = file,
+       .text = QStringLiteral("S&end to Calculator..."),
+       .separatorBefore = true,
+       .item = &m.sendFiles,
+       .triggered = [this] { link_->SendChosenFiles(); }},
+      {.menu = file,
+       .text = QStringLiteral("&Save State..."),
+       .key = SaveStateKey(),
+       .separatorBefore = true,
+       .item = &m.saveState,
+       .triggered =
+           [this] {
+             const QString path = ChooseStateFile();
+             if (path.isEmpty() || window_->CloseRequested()) return;
+             SaveStateTo(PathOf(path));
+           }},
+      {.menu = file,
+       .text = QStringLiteral("&Load State..."),
+       .key = LoadStateKey(),
+       .item = &m.loadState,
+       .triggered =
+           [this] {
+             QString folder = settings_.LastFolder(FileKind::State);
+             if (folder.isEmpty()) folder = FolderOf(QString::fromStdString(options_.romPath.string()));
+             const QString path = window_->chooseOpenFile(FileKind::State, folder);
+             if (path.isEmpty() || window_->CloseRequested()) return;
+             settings_.SetLastFolder(FileKind::State, FolderOf(path));
+             LoadStateFrom(PathOf(path));
+           }},
+      {.menu = file,
+       .text = QStringLiteral("Save Scree&nshot..."),
+       .key = SaveScreenshotKey(),
+       .separatorBefore = true,
+       .item = &m.saveScreenshot,
+       .triggered =
+           [this] {
+             const QString path = ChooseScreenshotFile(*window_, settings_);
+             if (!path.isEmpty()) SaveScreenshot(PathOf(path));
+           }},
+      // Read when a screenshot is taken: the user's own check.
+      {.menu = file,
+       .text = QStringLiteral("Screenshots at &Window Size"),
+       .check = MenuCheck::Off,
+       .item = &m.screenshotAtZoom},
+      {.menu = file,
+       .text = QStringLiteral("&Reset"),
+       .separatorBefore = true,
+       .item = &m.reset,
+       .triggered =
+           [this] {
+             if (window_->confirm(kResetQuestion, QStringLiteral("&Reset")) && !window_->CloseRequested())
+               Reset();
+           }},
+      {.menu = file,
+       .text = QStringLiteral("&Quit"),
+       .key = QKeySequence(Qt::CTRL | Qt::Key_Q),
+       .separatorBefore = true,
+       .everywhere = true,
+       .item = &m.quit,
+       .triggered = [w] { w->RequestClose(); }},
+
+      // The window's key handling takes the Pause key itself, before the
+      // calculator's keys: the menu only shows it.
+      {.menu = emulation,
+       .item = &m.pause,
+       .triggered = [this] { SetPaused(!paused_); },
+       .label = [this] { return PauseItemText(paused_); }},
+      {.menu = emulation,
+       .text = QStringLiteral("&Speed"),
+       .entry = MenuEntry::Submenu,
+       .separatorBefore = true},
+  };
+  const QString speedNames[] = {QStringLiteral("&1x (real time)"), QStringLiteral("&2x"),
+                                QStringLiteral("&4x"), QStringLiteral("&Unlimited")};
+  for (std::size_t i = 0; i < m.speeds.size(); ++i) {
+    const auto chosen = static_cast<Speed>(i);
+    items.push_back({.menu = speed,
+                     .text = speedNames[i],
+                     .check = MenuCheck::Off,
+                     .exclusiveGroup = 1,
+                     .item = &m.speeds[i],
+                     .triggered = [this, chosen] { SetSpeed(chosen); },
+                     .checked = [this, chosen] { return speedClock_.speed() == chosen; }});
+  }
+  std::vector<MenuItemDecl> rest = {
+      {.menu = emulation,
+       .text = QStringLiteral("Processor at &Calculator Speed"),
+       .check = MenuCheck::Off,
+       .item = &m.calculatorSpeed,
+       .toggled = [this](bool on) { SetCalculatorSpeed(on); },
+       .checked = [this] { return speedClock_.calculatorSpeed(); }},
+
+      // Esc is the calculator's: a transfer is cancelled from here only.
+      {.menu = link,
+       .text = QStringLiteral("&Connect to Another Pellux..."),
+       .item = &m.linkConnect,
+       .triggered = [this] { link_->AskAndOpenSocket(false); }},
+      {.menu = link,
+       .text = QStringLiteral("&Wait for Another Pellux..."),
+       .item = &m.linkListen,
+       .triggered = [this] { link_->AskAndOpenSocket(true); }},
+      {.menu = link,
+       .text = QStringLiteral("&Disconnect"),
+       .item = &m.linkDisconnect,
+       .triggered = [this] { link_->Disconnect(); },
+       .enabled = [this] { return link_ && link_->socket(); }},
+      {.menu = link,
+       .text = QStringLiteral("Get &Screen"),
+       .separatorBefore = true,
+       .item = &m.getScreen,
+       .triggered = [this] { link_->GetScreenToChosenFile(); }},
+      {.menu = link,
+       .text = QStringLiteral("&Received Files Folder..."),
+       .item = &m.receivedFolder,
+       .triggered = [this] { link_->ChooseReceivedFolder(); }},
+      {.menu = link,
+       .text = QStringLiteral("C&ancel Transfer"),
+       .separatorBefore = true,
+       .item = &m.cancelTransfer,
+       .triggered = [this] { link_->CancelTransfer(); },
+       .enabled = [this] { return link_ && link_->busy(); }},
+
+      // The context menu's own Size items: one check for both menus.
+      {.menu = view, .text = QStringLiteral("&Size"), .entry = MenuEntry::Submenu},
+      {.menu = {QStringLiteral("&View"), QStringLiteral("&Size")},
+       .entry = MenuEntry::Borrowed,
+       .borrowed = [w] { return w->SizeItems(); }},
+      {.menu = view,
+       .text = QStringLiteral("&Keypad"),
+       .check = MenuCheck::On,
+       .item = &m.keypad,
+       .toggled = [w](bool on) { w->ShowKeypad(on); }},
+      // In the context menu too: the way out of full screen, where the menu
+      // bar is hidden.
+      {.menu = view,
+       .text = QStringLiteral("&Full Screen"),
+       .check = MenuCheck::Off,
+       .inContextMenu = true,
+       .item = &m.fullScreen,
+       .toggled = [w](bool on) { w->SetFullScreen(on); }},
+
+      {.menu = debug,
+       .text = QStringLiteral("&Debugger...\tF11"),
+       .item = &m.debugger,
+       .triggered = [w] { w->openDebugger(); }},
+      {.menu = debug,
+       .text = QStringLiteral("&Breakpoints..."),
+       .item = &m.breakpoints,
+       .triggered = [w] { w->ShowBreakpoints(); }},
+
+      {.menu = help,
+       .text = QStringLiteral("&Keys..."),
+       .item = &m.keys,
+       .triggered = [w] { w->ShowKeysWindow(); }},
+      {.menu = help,
+       .text = QStringLiteral("&About Pellux"),
+       .item = &m.about,
+       .triggered = [w] { w->ShowAboutWindow(); }},
+  };
+  items.insert(items.end(), std::make_move_iterator(rest.begin()), std::make_move_iterator(rest.end()));
+  return items;
 }
 
 QString Shell::ChooseStateFile() {
@@ -135,7 +289,7 @@ void Shell::ApplySettings() {
   const WindowSettings saved = settings_.Load();
   window_->ChangeZoom(saved.zoom);
   SetSpeed(saved.speed);
-  window_->menus().calculatorSpeed->setChecked(saved.calculatorSpeed);
+  SetCalculatorSpeed(saved.calculatorSpeed);
   window_->menus().screenshotAtZoom->setChecked(saved.screenshotAtZoom);
   window_->ShowKeypad(saved.keypad);
   // Back where it was, if that place is still on a screen.
@@ -181,7 +335,7 @@ void Shell::UpdateStatus() {
 void Shell::SetPaused(bool paused) {
   if (paused_ == paused) return;
   paused_ = paused;
-  window_->ShowPaused(paused);
+  window_->RefreshMenus();
   speedMeter_.Restart();
   // The time spent paused is not the calculator's: it goes on from now.
   if (!paused) calc_->StartPacing(speedClock_);
@@ -190,13 +344,13 @@ void Shell::SetPaused(bool paused) {
 
 void Shell::SetSpeed(Speed speed) {
   speedClock_.SetSpeed(speed);
-  window_->menus().SpeedItem(speed)->setChecked(true);
+  window_->RefreshMenus();
   speedMeter_.Restart();
 }
 
 void Shell::SetCalculatorSpeed(bool on) {
   speedClock_.SetCalculatorSpeed(on);
-  if (window_->menus().calculatorSpeed->isChecked() != on) window_->menus().calculatorSpeed->setChecked(on);
+  window_->RefreshMenus();
 }
 
 QString Shell::Replace(std::unique_ptr<Calculator> fresh, Driver::Mode mode, Driver::ClockStart start) {

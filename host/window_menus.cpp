@@ -4,18 +4,9 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <map>
 
 namespace pellux {
-
-namespace {
-
-QAction* CheckItem(QMenu* menu, const QString& text) {
-  QAction* item = menu->addAction(text);
-  item->setCheckable(true);
-  return item;
-}
-
-}  // namespace
 
 QKeySequence OpenRomKey() { return QKeySequence(Qt::ALT | Qt::Key_O); }
 QKeySequence SaveStateKey() { return QKeySequence(Qt::ALT | Qt::Key_S); }
@@ -47,74 +38,86 @@ QString PauseItemText(bool paused) {
   return (paused ? QStringLiteral("&Resume\t") : QStringLiteral("&Pause\t")) + kPauseKeyName;
 }
 
-WindowMenus BuildWindowMenus(QMenuBar& bar, const std::array<QAction*, 5>& sizeItems, QWidget* owner) {
-  WindowMenus m{};
-
-  QMenu* file = bar.addMenu(QStringLiteral("&File"));
-  m.openRom = file->addAction(QStringLiteral("&Open ROM..."));
-  m.openRom->setShortcut(OpenRomKey());
-  m.openRomCold = file->addAction(QStringLiteral("Open ROM (&cold boot)..."));
-  m.recent = file->addMenu(QStringLiteral("Recen&t"));
-  file->addSeparator();
-  m.sendFiles = file->addAction(QStringLiteral("S&end to Calculator..."));
-  file->addSeparator();
-  m.saveState = file->addAction(QStringLiteral("&Save State..."));
-  m.saveState->setShortcut(SaveStateKey());
-  m.loadState = file->addAction(QStringLiteral("&Load State..."));
-  m.loadState->setShortcut(LoadStateKey());
-  file->addSeparator();
-  m.saveScreenshot = file->addAction(QStringLiteral("Save Scree&nshot..."));
-  m.saveScreenshot->setShortcut(SaveScreenshotKey());
-  m.screenshotAtZoom = CheckItem(file, QStringLiteral("Screenshots at &Window Size"));
-  file->addSeparator();
-  m.reset = file->addAction(QStringLiteral("&Reset"));
-  file->addSeparator();
-  m.quit = file->addAction(QStringLiteral("&Quit"));
-  m.quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-  m.quit->setShortcutContext(Qt::ApplicationShortcut);
-
-  QMenu* emulation = bar.addMenu(QStringLiteral("&Emulation"));
-  // The window's key handling takes the key itself, before the calculator's
-  // keys: the menu only shows it.
-  m.pause = emulation->addAction(PauseItemText(false));
-  emulation->addSeparator();
-  QMenu* speed = emulation->addMenu(QStringLiteral("&Speed"));
-  auto* speeds = new QActionGroup(owner);
-  speeds->setExclusive(true);
-  const QString speedNames[] = {QStringLiteral("&1x (real time)"), QStringLiteral("&2x"),
-                                QStringLiteral("&4x"), QStringLiteral("&Unlimited")};
-  for (std::size_t i = 0; i < m.speeds.size(); ++i) {
-    m.speeds[i] = CheckItem(speed, speedNames[i]);
-    speeds->addAction(m.speeds[i]);
+void MenuTable::Build(QMenuBar& bar, const std::vector<MenuItemDecl>& items, QWidget& owner) {
+  std::map<QStringList, QMenu*> opened;  // by path
+  std::map<int, QActionGroup*> groups;
+  // Where a path is first named, its menu goes: on the bar, or at the end
+  // of the menu above it.
+  std::function<QMenu*(const QStringList&)> menuAt = [&](const QStringList& path) {
+    QMenu*& menu = opened[path];
+    if (!menu) {
+      menu = path.size() == 1 ? bar.addMenu(path.front())
+                              : menuAt(path.mid(0, path.size() - 1))->addMenu(path.back());
+      // Every state shown right when the menu opens.
+      QObject::connect(menu, &QMenu::aboutToShow, &owner, [this] { Refresh(); });
+    }
+    return menu;
+  };
+  for (const MenuItemDecl& decl : items) {
+    QMenu* menu = menuAt(decl.menu);
+    if (decl.separatorBefore) menu->addSeparator();
+    if (decl.entry == MenuEntry::Submenu) {
+      QMenu* sub = menuAt(QStringList(decl.menu) << decl.text);
+      if (decl.submenu) *decl.submenu = sub;
+      continue;
+    }
+    if (decl.entry == MenuEntry::Borrowed) {
+      menu->addActions(decl.borrowed());
+      continue;
+    }
+    QAction* action = menu->addAction(decl.label ? decl.label() : decl.text);
+    if (decl.item) *decl.item = action;
+    if (!decl.key.isEmpty()) {
+      action->setShortcut(decl.key);
+      if (decl.everywhere) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+      } else {
+        windowKeys_ << action;
+      }
+    }
+    if (decl.check != MenuCheck::None) {
+      action->setCheckable(true);
+      action->setChecked(decl.check == MenuCheck::On);
+    }
+    if (decl.exclusiveGroup > 0) {
+      QActionGroup*& group = groups[decl.exclusiveGroup];
+      if (!group) {
+        group = new QActionGroup(&owner);
+        group->setExclusive(true);
+      }
+      group->addAction(action);
+    }
+    if (decl.inContextMenu) contextItems_ << action;
+    // What the action changed shows at once, in every item.
+    if (decl.triggered) {
+      QObject::connect(action, &QAction::triggered, &owner, [this, run = decl.triggered] {
+        run();
+        Refresh();
+      });
+    }
+    if (decl.toggled) {
+      QObject::connect(action, &QAction::toggled, &owner, [this, run = decl.toggled](bool on) {
+        run(on);
+        Refresh();
+      });
+    }
+    if (decl.enabled || decl.checked || decl.label)
+      sources_.push_back({action, decl.enabled, decl.checked, decl.label});
   }
-  m.calculatorSpeed = CheckItem(emulation, QStringLiteral("Processor at &Calculator Speed"));
+}
 
-  // Esc is the calculator's: a transfer is cancelled from here only.
-  QMenu* link = bar.addMenu(QStringLiteral("&Link"));
-  m.linkConnect = link->addAction(QStringLiteral("&Connect to Another Pellux..."));
-  m.linkListen = link->addAction(QStringLiteral("&Wait for Another Pellux..."));
-  m.linkDisconnect = link->addAction(QStringLiteral("&Disconnect"));
-  link->addSeparator();
-  m.getScreen = link->addAction(QStringLiteral("Get &Screen"));
-  m.receivedFolder = link->addAction(QStringLiteral("&Received Files Folder..."));
-  link->addSeparator();
-  m.cancelTransfer = link->addAction(QStringLiteral("C&ancel Transfer"));
-
-  QMenu* view = bar.addMenu(QStringLiteral("&View"));
-  QMenu* size = view->addMenu(QStringLiteral("&Size"));
-  for (QAction* item : sizeItems) size->addAction(item);
-  m.keypad = CheckItem(view, QStringLiteral("&Keypad"));
-  m.keypad->setChecked(true);
-  m.fullScreen = CheckItem(view, QStringLiteral("&Full Screen"));
-
-  QMenu* debug = bar.addMenu(QStringLiteral("&Debug"));
-  m.debugger = debug->addAction(QStringLiteral("&Debugger...\tF11"));
-  m.breakpoints = debug->addAction(QStringLiteral("&Breakpoints..."));
-
-  QMenu* help = bar.addMenu(QStringLiteral("&Help"));
-  m.keys = help->addAction(QStringLiteral("&Keys..."));
-  m.about = help->addAction(QStringLiteral("&About Pellux"));
-  return m;
+void MenuTable::Refresh() const {
+  for (const Sources& item : sources_) {
+    if (item.enabled) item.action->setEnabled(item.enabled());
+    if (item.checked) {
+      const bool on = item.checked();
+      if (item.action->isChecked() != on) item.action->setChecked(on);
+    }
+    if (item.label) {
+      const QString text = item.label();
+      if (item.action->text() != text) item.action->setText(text);
+    }
+  }
 }
 
 }  // namespace pellux

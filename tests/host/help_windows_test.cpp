@@ -19,10 +19,10 @@ namespace {
 TEST(KeysWindow, WritesEveryPcKeyOfTheKeyTableOnTheKeyItPresses) {
   std::set<std::string> names;
   for (const HostKey& key : kHostKeyTable) {
-    const std::string name = VirtualKeyName(key.virtualKey);
+    const std::string name = PcKeyName(key.key);
     // A name the user can find on the keyboard, one per PC key: two keys
     // under one name would leave the user guessing which is meant.
-    EXPECT_FALSE(name.empty()) << "virtual key " << unsigned{key.virtualKey};
+    EXPECT_FALSE(name.empty()) << "PC key " << static_cast<int>(key.key);
     EXPECT_TRUE(names.insert(name).second) << name << " names two keys";
     ASSERT_NE(KeypadKeyOf(key.code), nullptr)
         << name << ": code " << unsigned{key.code} << " is on the keypad";
@@ -35,14 +35,17 @@ TEST(KeysWindow, WritesEveryPcKeyOfTheKeyTableOnTheKeyItPresses) {
 
 TEST(KeysWindow, NamesTheKeysAsPrintedOnAKeyboard) {
   const struct {
-    unsigned virtualKey;
+    PcKey key;
     const char* name;
-  } cases[] = {{vk::kEnd, "End"},           {vk::kA + 16, "Q"},      {vk::k0 + 7, "7"},
-               {vk::kNumpad0 + 7, "Num 7"}, {vk::kF1 + 11, "F12"},   {vk::kPageDown, "Page Down"},
-               {vk::kBackslash, "\\"},      {vk::kDecimal, "Num ."}, {vk::kF11 + 13, "F24"}};
-  for (const auto& c : cases) EXPECT_EQ(VirtualKeyName(c.virtualKey), c.name) << c.virtualKey;
-  EXPECT_EQ(VirtualKeyName(0), "");
-  EXPECT_EQ(VirtualKeyName(vk::kF1 + 24), "");
+  } cases[] = {{PcKey::End, "End"},      {PcKey::Q, "Q"},
+               {PcKey::Digit7, "7"},     {PcKey::Num7, "Num 7"},
+               {PcKey::F12, "F12"},      {PcKey::PageDown, "Page Down"},
+               {PcKey::Backslash, "\\"}, {PcKey::NumDecimal, "Num ."},
+               {PcKey::F24, "F24"}};
+  for (const auto& c : cases) EXPECT_EQ(PcKeyName(c.key), c.name) << c.name;
+  EXPECT_EQ(PcKeyName(PcKey::None), "");
+  EXPECT_EQ(PcKeyName(PcKey::CapsLock), "") << "a key the window does not use";
+  EXPECT_EQ(PcKeyName(PcKey::Count), "");
 }
 
 TEST(AboutWindow, SaysTheVersionAndTheLicence) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -124,6 +125,105 @@ TEST(MenuBar, HasTheSixMenusWithTheirItemsAndKeys) {
   context[1]->trigger();
   EXPECT_TRUE(sizes[1]->isChecked());
   EXPECT_EQ(f.window().lcdView().size(), QSize(480, 256));
+}
+
+// A menu declared in a table: the bar in the order the table names its
+// menus, submenus where declared, each item's state from its source, shown
+// after every action and whenever a menu opens.
+TEST(MenuTable, BuildsTheBarInTheTablesOrderAndShowsEachItemsStateFromItsSource) {
+  QWidget owner;
+  QMenuBar bar(&owner);
+  QAction* borrowed = new QAction(QStringLiteral("&Borrowed"), &owner);
+  int chosen = 0;
+  bool busy = false;
+  std::vector<bool> toggles;
+  QAction* go = nullptr;
+  QAction* stop = nullptr;
+  QAction* fast = nullptr;
+  QAction* slow = nullptr;
+  QAction* check = nullptr;
+  QMenu* more = nullptr;
+  const QStringList first{QStringLiteral("&First")};
+  const QStringList second{QStringLiteral("&Second")};
+  const std::vector<MenuItemDecl> items = {
+      {.menu = first,
+       .key = QKeySequence(Qt::ALT | Qt::Key_G),
+       .item = &go,
+       .triggered = [&] { busy = !busy; },
+       .label = [&] { return busy ? QStringLiteral("&Stop") : QStringLiteral("&Go"); }},
+      {.menu = second, .text = QStringLiteral("&More"), .entry = MenuEntry::Submenu, .submenu = &more},
+      {.menu = first,
+       .text = QStringLiteral("&Halt"),
+       .key = QKeySequence(Qt::CTRL | Qt::Key_H),
+       .separatorBefore = true,
+       .everywhere = true,
+       .item = &stop,
+       .enabled = [&] { return busy; }},
+      {.menu = {QStringLiteral("&Second"), QStringLiteral("&More")},
+       .text = QStringLiteral("&Fast"),
+       .check = MenuCheck::Off,
+       .exclusiveGroup = 1,
+       .item = &fast,
+       .triggered = [&] { chosen = 1; },
+       .checked = [&] { return chosen == 1; }},
+      {.menu = {QStringLiteral("&Second"), QStringLiteral("&More")},
+       .text = QStringLiteral("&Slow"),
+       .check = MenuCheck::Off,
+       .exclusiveGroup = 1,
+       .item = &slow,
+       .triggered = [&] { chosen = 2; },
+       .checked = [&] { return chosen == 2; }},
+      {.menu = second,
+       .text = QStringLiteral("&Check"),
+       .check = MenuCheck::On,
+       .inContextMenu = true,
+       .item = &check,
+       .toggled = [&](bool on) { toggles.push_back(on); }},
+      {.menu = second, .entry = MenuEntry::Borrowed, .borrowed = [&] { return QList<QAction*>{borrowed}; }},
+  };
+  MenuTable table;
+  table.Build(bar, items, owner);
+
+  const QList<QAction*> menus = bar.actions();
+  ASSERT_EQ(menus.size(), 2);
+  EXPECT_EQ(menus[0]->text(), "&First");
+  EXPECT_EQ(menus[1]->text(), "&Second");
+  EXPECT_EQ(Titles(menus[0]->menu()), (QStringList{"&Go", "&Halt"}));
+  EXPECT_TRUE(menus[0]->menu()->actions()[1]->isSeparator());
+  EXPECT_EQ(Titles(menus[1]->menu()), (QStringList{"&More", "&Check", "&Borrowed"}));
+  ASSERT_NE(more, nullptr);
+  EXPECT_EQ(menus[1]->menu()->actions()[0]->menu(), more);
+  EXPECT_EQ(Titles(more), (QStringList{"&Fast", "&Slow"}));
+  EXPECT_EQ(go->shortcut(), QKeySequence(Qt::ALT | Qt::Key_G));
+  EXPECT_EQ(go->shortcutContext(), Qt::WindowShortcut);
+  EXPECT_EQ(stop->shortcutContext(), Qt::ApplicationShortcut);
+  EXPECT_EQ(table.windowKeys(), QList<QAction*>{go}) << "only the window's own keys";
+  EXPECT_EQ(table.contextItems(), QList<QAction*>{check});
+  EXPECT_TRUE(check->isChecked()) << "declared on";
+  ASSERT_NE(fast->actionGroup(), nullptr);
+  EXPECT_EQ(fast->actionGroup(), slow->actionGroup());
+  EXPECT_TRUE(fast->actionGroup()->isExclusive()) << "one of the group at a time";
+  EXPECT_TRUE(toggles.empty()) << "the start state is no toggle";
+
+  table.Refresh();
+  EXPECT_FALSE(stop->isEnabled());
+  EXPECT_FALSE(fast->isChecked());
+  // The action's own change shows as soon as it has run.
+  go->trigger();
+  EXPECT_EQ(go->text(), "&Stop");
+  EXPECT_TRUE(stop->isEnabled());
+  slow->trigger();
+  EXPECT_TRUE(slow->isChecked());
+  // A change made elsewhere shows when a menu opens.
+  chosen = 1;
+  busy = false;
+  emit more->aboutToShow();
+  EXPECT_TRUE(fast->isChecked());
+  EXPECT_FALSE(slow->isChecked());
+  EXPECT_EQ(go->text(), "&Go");
+  EXPECT_FALSE(stop->isEnabled());
+  check->trigger();
+  EXPECT_EQ(toggles, std::vector<bool>{false});
 }
 
 TEST(MenuBar, TheLcdAreaIsExactlyTheZoomsSizeWithTheBarsAroundIt) {

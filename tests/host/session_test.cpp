@@ -4,18 +4,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QTest>
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "host/keypad_view.h"
+#include "host/main_window.h"
 #include "host/shell.h"
 #include "host/status_line.h"
 #include "machine/calculator.h"
 #include "machine/errors.h"
-#include "tests/host/session_fixture.h"
 #include "machine/save_state.h"
+#include "tests/host/session_fixture.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -284,6 +287,35 @@ TEST(Session, ASessionClosedDuringALinkTransferResumesWithANote) {
   EXPECT_EQ(second->shell->startNotes(),
             std::vector<std::string>{
                 "The state was saved during a link transfer; it resumes with the link cable unplugged."});
+}
+
+// Quit's Ctrl is the calculator's diamond: held while the window closes, it
+// must not come back held at the next start.
+TEST(Session, QuittingWithCtrlQLeavesNoKeyHeldInTheSession) {
+  constexpr unsigned kDiamond = 1;
+  TempFolder sessions;
+  const test::TempFile rom(test::NopRom().bytes());
+  {
+    auto first = StartShell(rom.path(), sessions.path());
+    MainWindow& w = *first->shell->window();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyPress(&w, Qt::Key_Control);
+    for (int pass = 0; pass < 5; ++pass) first->shell->Pass();
+    ASSERT_TRUE(w.keypad().isDown(kDiamond)) << "Ctrl holds diamond";
+    // Q goes down with Ctrl still held; the window is gone before either is released.
+    QTest::keyPress(&w, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_TRUE(w.CloseRequested());
+    EXPECT_EQ(first->shell->Run(), 0);
+  }
+  auto second = StartShell(rom.path(), sessions.path());
+  const Calculator& resumed = *second->shell->calculator();
+  EXPECT_TRUE(std::all_of(resumed.keyMatrix.begin(), resumed.keyMatrix.end(), [](std::uint8_t row) {
+    return row == 0xFF;
+  })) << "every key of the matrix up";
+  EXPECT_EQ(resumed.anyKeyDown, 0u);
+  EXPECT_FALSE(second->shell->window()->keypad().isDown(kDiamond));
 }
 
 }  // namespace
