@@ -10,7 +10,8 @@
 // of the opcode as they run. An opcode no row claims is the illegal
 // instruction, or the line A or line F trap; one whose effective address is
 // outside the row's class is the illegal instruction (after the privilege
-// test for a privileged row).
+// test for a privileged row). Every entry is its body wrapped by Threaded
+// (cpu/threaded.h), which goes on to the next instruction's entry itself.
 #pragma once
 
 #include <array>
