@@ -6,10 +6,11 @@
 
 namespace pellux {
 
-// A PC at start + offset is read at data + offset while offset has none of
-// the bits of `outside`: those past the stretch's power-of-two size, and
-// bit 0, so that an odd PC never takes the window and faults on the bus as
-// any odd word read does. Empty (every bit outside) until the first fetch
+// A PC at start + offset is read at data + offset when offset is even and
+// inside the stretch: offset rotated right by one (bit 0, the odd PC, to the
+// top) is below `words` for a word and below `longs` for a long, so one
+// compare covers both, and an odd PC never takes the window and faults on
+// the bus as any odd word read does. Empty (no words) until the first fetch
 // outside it sets it again from the bus's map, so a PC that jumps, traps or
 // runs off its stretch is checked anew at its next fetch.
 //
@@ -19,7 +20,8 @@ namespace pellux {
 // entering its read mode, a state loaded, the buffers replaced) empties it.
 struct FetchWindow {
   std::uint32_t start = 0;
-  std::uint32_t outside = ~0u;
+  std::uint32_t words = 0;  // the stretch's size / 2
+  std::uint32_t longs = 0;  // words - 1: a long needs both its words inside
   const std::uint8_t* data = nullptr;
 
   FetchWindow() = default;
@@ -29,7 +31,13 @@ struct FetchWindow {
     return *this;
   }
 
-  void Clear() { outside = ~0u; }
+  void Set(std::uint32_t first, std::uint32_t size, const std::uint8_t* bytes) {
+    start = first;
+    words = size / 2;
+    longs = words - 1;
+    data = bytes;
+  }
+  void Clear() { words = longs = 0; }
 };
 
 }  // namespace pellux

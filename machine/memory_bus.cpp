@@ -77,20 +77,15 @@ namespace {
 // Sets the fetch window to the stretch that holds pc, or empties it where
 // the bus must see every read: the empty region, the ports, the flash in its
 // status mode. An odd pc takes its even neighbour's stretch but still misses
-// the window (bit 0 is outside), so that it faults on the bus.
+// the window, so that it faults on the bus.
 void SetFetchWindow(Calculator& m, std::uint32_t pc) {
-  FetchWindow& window = m.fetch;
   const std::uint32_t a = pc & kAddressMask;
   if (a < kEmptyStart) {
-    window.start = pc & ~kRamMask;
-    window.outside = ~kRamMask | 1;
-    window.data = m.ram.data();
+    m.fetch.Set(pc & ~kRamMask, kRamSize, m.ram.data());
   } else if (ReadableFlash(m, a)) {
-    window.start = pc & ~kFlashMask;
-    window.outside = ~kFlashMask | 1;
-    window.data = m.rom.data();
+    m.fetch.Set(pc & ~kFlashMask, kRomSize, m.rom.data());
   } else {
-    window.Clear();
+    m.fetch.Clear();
   }
 }
 }  // namespace

@@ -13,6 +13,7 @@
 // yields 1, the write stores nothing. There is no bus error.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <span>
 
@@ -144,7 +145,7 @@ std::uint32_t FetchLongRest(Calculator& m);
 PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
   const std::uint32_t pc = m.cpu.pc;
   const std::uint32_t offset = pc - m.fetch.start;
-  if ((offset & m.fetch.outside) == 0) [[likely]] {
+  if (std::rotr(offset, 1) < m.fetch.words) [[likely]] {
     m.cpu.pc = pc + 2;
     return SignExtend16(LoadBe16(m.fetch.data + offset));
   }
@@ -155,7 +156,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t FetchLong(Calculator& m) {
   const std::uint32_t pc = m.cpu.pc;
   const std::uint32_t offset = pc - m.fetch.start;
   // Both words inside: a long on the stretch's last word goes to the bus.
-  if (((offset | (offset + 2)) & m.fetch.outside) == 0) [[likely]] {
+  if (std::rotr(offset, 1) < m.fetch.longs) [[likely]] {
     m.cpu.pc = pc + 4;
     return LoadBe32(m.fetch.data + offset);
   }

@@ -40,6 +40,7 @@ TEST(InstructionFetch, ImmediatesAcrossTheEdgesOfRamAndFlash) {
     std::uint32_t nextWord;  // where the immediate's low word is read
   };
   const Case cases[] = {
+      {"address 0, the first fetch of a new machine", 0x000000, 0x000004},
       {"a 64 KB boundary inside RAM", 0x00FFFC, 0x010000},
       {"the end of RAM, wrapping to its start", 0x03FFFC, 0x000000},
       {"the end of a RAM mirror", 0x0BFFFC, 0x000000},
