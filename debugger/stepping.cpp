@@ -24,6 +24,30 @@ std::uint16_t PeekWord(const DebugTarget& target, std::uint32_t address) {
   return static_cast<std::uint16_t>(target.Peek(address) << 8 | target.Peek(address + 1));
 }
 
+// A command's own breakpoint, in the machine's set for as long as the
+// command runs; an address someone else asked for stays theirs.
+class PlantedBreakpoint {
+ public:
+  PlantedBreakpoint(BreakpointSet& set, std::uint32_t address, BreakpointOwner owner)
+      : set_(set), address_(address), owner_(owner) {
+    set_.Add(address_, owner_);
+  }
+  ~PlantedBreakpoint() { set_.Remove(address_, owner_); }
+  PlantedBreakpoint(const PlantedBreakpoint&) = delete;
+  PlantedBreakpoint& operator=(const PlantedBreakpoint&) = delete;
+
+ private:
+  BreakpointSet& set_;
+  std::uint32_t address_;
+  BreakpointOwner owner_;
+};
+
+// A breakpoint the user or gdb set, which stops every command; the
+// commands' own stop only the command that planted them.
+bool StopsEveryCommand(const BreakpointSet& set, std::uint32_t address) {
+  return set.Contains(address, BreakpointOwner::Dialog) || set.Contains(address, BreakpointOwner::Gdb);
+}
+
 // One instruction, and what it did beyond running: a fault raised, or the
 // processor put to sleep. Answers true with `reason` filled when the command
 // must stop.
@@ -58,7 +82,7 @@ DebugStop RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Rea
         reason.kind = goal;
         return reason;
       }
-      if (target.breakpoints().Contains(cpu.pc)) {
+      if (StopsEveryCommand(target.breakpoints(), cpu.pc)) {
         reason.kind = StopKind::Breakpoint;
         return reason;
       }
@@ -146,11 +170,12 @@ DebugStop StepOver(DebugTarget& target, std::uint64_t budget) {
   const CpuState& cpu = target.cpu();
   const std::uint32_t length = CallLength(target, cpu.pc);
   if (length == 0) return StepInto(target);
-  const std::uint32_t next = cpu.pc + length;
+  const PlantedBreakpoint next(target.breakpoints(), cpu.pc + length, BreakpointOwner::StepOver);
   const std::uint8_t supervisor = cpu.s;
   const std::uint32_t stack = cpu.a(7);
+  const BreakpointSet& set = target.breakpoints();
   return RunUntil(target, StopKind::StepOver, budget, [&](const CpuState& now) {
-    return now.pc == next && now.s == supervisor && now.a(7) >= stack;
+    return set.Contains(now.pc, BreakpointOwner::StepOver) && now.s == supervisor && now.a(7) >= stack;
   });
 }
 
@@ -175,7 +200,10 @@ DebugStop StepOut(DebugTarget& target, std::uint64_t budget) {
 }
 
 DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget) {
-  return RunUntil(target, StopKind::Cursor, budget, [address](const CpuState& now) { return now.pc == address; });
+  const PlantedBreakpoint cursor(target.breakpoints(), address, BreakpointOwner::RunToCursor);
+  const BreakpointSet& set = target.breakpoints();
+  return RunUntil(target, StopKind::Cursor, budget,
+                  [&](const CpuState& now) { return set.Contains(now.pc, BreakpointOwner::RunToCursor); });
 }
 
 bool StepOffBreakpoint(DebugTarget& target) {

@@ -35,7 +35,9 @@ class DebugTarget {
   // One instruction, breakpoints not consulted; a fault the machine answers
   // itself (such as a protected write) is settled before it returns.
   virtual OneInstruction RunOne() = 0;
-  virtual const BreakpointSet& breakpoints() const = 0;
+  // The machine's breakpoints: Run to Cursor and Step Over plant their own
+  // here while they run, and take them back before they answer.
+  virtual BreakpointSet& breakpoints() = 0;
 };
 
 enum class StopKind : std::uint8_t {
@@ -70,9 +72,10 @@ inline constexpr std::uint64_t kStepBudget = 4'000'000;
 // One instruction.
 DebugStop StepInto(DebugTarget& target);
 
-// Over a BSR, JSR or TRAP: runs until the next instruction's address is
-// reached again on the same stack at the same depth or above (a recursive
-// call reaching it deeper runs on). Any other instruction is one step.
+// Over a BSR, JSR or TRAP: runs until the next instruction's address (a
+// breakpoint of its own) is reached again on the same stack at the same
+// depth or above (a recursive call reaching it deeper runs on). Any other
+// instruction is one step.
 DebugStop StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
 
 // Runs until the current routine returns: an RTS, RTR or RTE executed with
@@ -80,7 +83,7 @@ DebugStop StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
 // a deeper call's) and in the same state.
 DebugStop StepOut(DebugTarget& target, std::uint64_t budget = kStepBudget);
 
-// Runs until the PC reaches the address.
+// Runs until the PC reaches the address (a breakpoint of its own).
 DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget = kStepBudget);
 
 // Before Go: when a breakpoint stands at the PC, runs that one instruction so

@@ -3,6 +3,8 @@
 // faults, sleeps and budgets that stop them, with the line that says why.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "cpu/core.h"
 #include "debugger/calculator_target.h"
 #include "debugger/exception_recorder.h"
@@ -22,7 +24,7 @@ class FlatTarget : public DebugTarget {
   CpuState& cpu() override { return m_.cpu; }
   std::uint8_t Peek(std::uint32_t address) const override { return m_.memory[address & FlatMachine::kAddressMask]; }
   OneInstruction RunOne() override { return RunOneRecorded(m_); }
-  const BreakpointSet& breakpoints() const override { return breakpoints_; }
+  BreakpointSet& breakpoints() override { return breakpoints_; }
   BreakpointSet breakpoints_;
 
  private:
@@ -152,6 +154,39 @@ TEST(Stepping, RunToAndBreakpoints) {
   h.target.breakpoints_.Toggle(kMain);
   EXPECT_TRUE(StepOffBreakpoint(h.target));
   EXPECT_EQ(h.m.cpu.pc, kSub);
+}
+
+std::vector<std::uint32_t> Addresses(const BreakpointSet& set) { return {set.begin(), set.end()}; }
+
+// Run to Cursor and Step Over stop at breakpoints of their own in the
+// machine's set: on an address the user or gdb holds too they stop as
+// themselves, and however they end, the set is left as they found it.
+TEST(Stepping, TheCommandsOwnBreakpointsLeaveTheSetAsItWas) {
+  SteppingFixture cursor;
+  cursor.target.breakpoints_.Toggle(0x2006);
+  EXPECT_EQ(RunTo(cursor.target, 0x2006).kind, StopKind::Cursor);
+  EXPECT_EQ(Addresses(cursor.target.breakpoints_), std::vector<std::uint32_t>{0x2006});
+  EXPECT_TRUE(cursor.target.breakpoints_.Contains(0x2006, BreakpointOwner::Dialog));
+  EXPECT_FALSE(cursor.target.breakpoints_.Contains(0x2006, BreakpointOwner::RunToCursor));
+
+  SteppingFixture over;
+  over.target.breakpoints_.Add(kAfterCall, BreakpointOwner::Gdb);
+  EXPECT_EQ(StepOver(over.target).kind, StopKind::StepOver);
+  EXPECT_EQ(over.m.cpu.pc, kAfterCall);
+  EXPECT_EQ(Addresses(over.target.breakpoints_), std::vector<std::uint32_t>{kAfterCall});
+  EXPECT_FALSE(over.target.breakpoints_.Contains(kAfterCall, BreakpointOwner::StepOver));
+
+  // Stopped short by a breakpoint, a fault or the budget: nothing of theirs stays.
+  SteppingFixture stopped;
+  stopped.target.breakpoints_.Toggle(kSub);
+  EXPECT_EQ(StepOver(stopped.target).kind, StopKind::Breakpoint);
+  EXPECT_EQ(RunTo(stopped.target, 0x2006, 2).kind, StopKind::Limit);
+  EXPECT_EQ(Addresses(stopped.target.breakpoints_), std::vector<std::uint32_t>{kSub});
+  FlatFixture fault;
+  fault.Load({0x4E71, 0x4AFC});
+  FlatTarget faultTarget(fault.m);
+  EXPECT_EQ(RunTo(faultTarget, 0x3000).kind, StopKind::Exception);
+  EXPECT_TRUE(faultTarget.breakpoints_.empty());
 }
 
 TEST(Stepping, FaultsSleepAndTheBudgetStopACommand) {
