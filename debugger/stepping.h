@@ -13,6 +13,7 @@
 
 #include "cpu/breakpoint_set.h"
 #include "cpu/cpu_state.h"
+#include "machine/stop_reason.h"
 
 namespace pellux {
 
@@ -40,22 +41,11 @@ class DebugTarget {
   virtual BreakpointSet& breakpoints() = 0;
 };
 
-enum class StopKind : std::uint8_t {
-  Step,        // one instruction ran
-  StepOver,    // the call returned to the next instruction
-  StepOut,     // the routine returned
-  Cursor,      // the address asked for was reached
-  Breakpoint,  // a breakpoint stands at the PC
-  Exception,   // an instruction faulted; the PC is at the fault's handler
-  Sleeping,    // STOP or the low-power port: the processor waits for an interrupt
-  Limit,       // the command ran its whole budget
-  KeyPress,    // a key was pressed with Break on keypress
-  UserBreak,   // F11 or the menu
-  Gdb,         // gdb holds the machine: its breakpoint, step, Ctrl-C, or F11 while it was attached
-};
-
+// Why the machine stands where the Debug dialog shows it: the commands
+// answer Step, StepOver, StepOut, Cursor, Breakpoint, Exception (a fault,
+// its handler entered), Asleep or Limit; the window and gdb the others.
 struct DebugStop {
-  StopKind kind = StopKind::UserBreak;
+  StopReason kind = StopReason::UserBreak;
   std::uint32_t pc = 0;            // where the processor stands now
   std::uint32_t faultAddress = 0;  // Exception: the faulting instruction
   unsigned vector = 0;             // Exception: the vector taken

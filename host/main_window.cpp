@@ -123,7 +123,7 @@ MainWindow::MainWindow()
   }
   contextMenu_->addAction(QStringLiteral("Take S&creenshot"), this, [this] { CopyScreenshot(); });
   contextMenu_->addAction(QStringLiteral("&Debug...\tF11"), this, [this] {
-    if (driver_) BreakIn(StopKind::UserBreak);
+    if (driver_) BreakIn(StopReason::UserBreak);
   });
   CheckZoomItem(kStartZoom);
 
@@ -221,7 +221,7 @@ MainWindow::MainWindow()
   qApp->installEventFilter(this);
 }
 
-void MainWindow::BreakIn(StopKind why) {
+void MainWindow::BreakIn(StopReason why) {
   if (!driver_) return;
   debugSession.reason = DebugStop{why, machine().cpu.pc};
   openDebugger();
@@ -356,10 +356,10 @@ bool MainWindow::HandleInput() {
     switch (input->kind) {
       case HostInput::Kind::Press:
         if (input->virtualKey == vk::kF11) {
-          BreakIn(StopKind::UserBreak);
+          BreakIn(StopReason::UserBreak);
         } else if (const std::optional<unsigned> code = LookupHostKey(input->virtualKey)) {
           resume = driver_->KeyDown(*code);
-          if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
+          if (resume && breakOnKeypress) BreakIn(StopReason::KeyPress);
         }
         break;
       case HostInput::Kind::Release:
@@ -371,7 +371,7 @@ bool MainWindow::HandleInput() {
         break;
       case HostInput::Kind::KeyDown:
         resume = driver_->KeyDown(input->virtualKey);
-        if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
+        if (resume && breakOnKeypress) BreakIn(StopReason::KeyPress);
         break;
       case HostInput::Kind::KeyUp:
         resume = driver_->KeyUp(input->virtualKey);
