@@ -336,7 +336,7 @@ int RunMachine(const Options& options) {
   const std::uint64_t slices = options.max / kSliceInstructions + (options.max % kSliceInstructions != 0);
   const std::uint64_t budget = std::min(slices, UINT64_MAX / kSliceInstructions) * kSliceInstructions;
   const RunReport report = Measure(budget, kSliceInstructions, [&](std::uint32_t) {
-    return Step{kSliceInstructions, driver.Pass() == RunOutcome::Asleep};
+    return Step{kSliceInstructions, driver.Pass() == StopReason::Asleep};
   });
   PrintReport(report, true);
   for (const Peek& peek : options.peeks) PrintBytes(peek, MachineBytes(*calc, peek).data());

@@ -7,7 +7,9 @@
 //
 // Each address remembers who asked for it: the Breakpoints dialog and a gdb
 // client may ask for the same address, and one of them taking its own back
-// must leave the other's in place.
+// must leave the other's in place. The debugger's Run to Cursor and Step
+// Over plant theirs here too for as long as they run, so that every place
+// the program stops at is in this one set.
 #pragma once
 
 #include <algorithm>
@@ -17,12 +19,19 @@
 
 namespace pellux {
 
-enum class BreakpointOwner : std::uint8_t { Dialog = 1, Gdb = 2 };
+// One bit each: an address holds the owners that asked for it.
+enum class BreakpointOwner : std::uint8_t { Dialog = 1, Gdb = 2, RunToCursor = 4, StepOver = 8 };
 
 class BreakpointSet {
  public:
   bool Contains(std::uint32_t address) const {
     return std::binary_search(addresses_.begin(), addresses_.end(), address);
+  }
+
+  // Whether `owner` is among those who asked for the address.
+  bool Contains(std::uint32_t address, BreakpointOwner owner) const {
+    const std::size_t at = Find(address);
+    return at < addresses_.size() && addresses_[at] == address && (owners_[at] & Bit(owner)) != 0;
   }
 
   // What the dialog does: inserts the address when absent (true), or erases

@@ -20,6 +20,6 @@ OneInstruction CalculatorTarget::RunOne() {
   return result;
 }
 
-const BreakpointSet& CalculatorTarget::breakpoints() const { return calc_.breakpoints; }
+BreakpointSet& CalculatorTarget::breakpoints() { return calc_.breakpoints; }
 
 }  // namespace pellux

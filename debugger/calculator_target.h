@@ -14,7 +14,7 @@ class CalculatorTarget : public DebugTarget {
   std::uint8_t Peek(std::uint32_t address) const override;
   // A protected write is answered as a run slice answers it: interrupt level 7.
   OneInstruction RunOne() override;
-  const BreakpointSet& breakpoints() const override;
+  BreakpointSet& breakpoints() override;
 
  private:
   Calculator& calc_;

@@ -66,6 +66,13 @@ constexpr std::array<CatchableException, 4> kCatchable = {{
     {"privilege", kVectorPrivilege, signal::kIll},
 }};
 
+// The signal a caught exception stops with, by the vector the core raised.
+int SignalOf(unsigned vector) {
+  const auto it = std::find_if(kCatchable.begin(), kCatchable.end(),
+                               [&](const CatchableException& e) { return e.vector == vector; });
+  return it != kCatchable.end() ? it->signal : signal::kTrap;
+}
+
 constexpr std::string_view kMonitorHelp =
     "Commands:\n"
     "  catch                 list the exceptions caught\n"
@@ -465,11 +472,7 @@ std::string Stub::ResumeWith(std::string_view packet) {
 
 void Stub::Go(Resume how, std::optional<int> signal) {
   // Passing on the signal of a caught exception lets the program have it.
-  if (signal && lastCaught_) {
-    const auto it = std::find_if(kCatchable.begin(), kCatchable.end(),
-                                 [&](const CatchableException& e) { return e.vector == *lastCaught_; });
-    if (it != kCatchable.end() && it->signal == *signal) calc_.watch.passVector = *lastCaught_;
-  }
+  if (signal && lastCaught_ && SignalOf(*lastCaught_) == *signal) calc_.watch.passVector = *lastCaught_;
   lastCaught_.reset();
   calc_.watch.stop.reset();
   resume_ = how;
@@ -481,18 +484,18 @@ void Stub::Stop(std::string reply) {
   Send(lastStop_);
 }
 
-void Stub::ReportStop() {
+void Stub::ReportStop(StopReason why) {
   if (ended_ || resume_ == Resume::Halted) return;
+  // What the watch recorded of a watch stop: the vector, the watchpoint.
   const std::optional<WatchStop> stop = std::exchange(calc_.watch.stop, std::nullopt);
-  if (!stop) {
-    Stop(StopReply(signal::kTrap));
+  if (why == StopReason::Exception && stop) {
+    lastCaught_ = stop->vector;
+    Stop(StopReply(SignalOf(stop->vector)));
     return;
   }
-  if (stop->cause == WatchStop::Cause::Exception) {
-    const auto it = std::find_if(kCatchable.begin(), kCatchable.end(),
-                                 [&](const CatchableException& e) { return e.vector == stop->vector; });
-    lastCaught_ = stop->vector;
-    Stop(StopReply(it != kCatchable.end() ? it->signal : signal::kTrap));
+  // A breakpoint, a step: the debugger's own trap.
+  if (why != StopReason::Watchpoint || !stop) {
+    Stop(StopReply(signal::kTrap));
     return;
   }
   const std::string_view name = stop->watchpoint.kind == WatchKind::Write  ? "watch:"
@@ -517,19 +520,24 @@ void Stub::Disconnect() {
   resume_ = Resume::Halted;
 }
 
-void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass) {
+void Advance(Stub& stub, Driver& driver, const std::function<StopReason()>& pass) {
   switch (stub.resume()) {
     case Resume::Halted:
       return;
     case Resume::Continue:
-      if (pass() == RunOutcome::Breakpoint) stub.ReportStop();
+      if (const StopReason why = pass(); IsDebugStop(why)) stub.ReportStop(why);
       return;
     case Resume::Step:
       break;
   }
   if (driver.mode() == Driver::Mode::Idle) {
     // Asleep: the step is the wake-up, and ends where the loop stands then.
-    if (pass() == RunOutcome::Breakpoint || driver.mode() == Driver::Mode::Running) stub.ReportStop();
+    const StopReason why = pass();
+    if (IsDebugStop(why)) {
+      stub.ReportStop(why);
+    } else if (driver.mode() == Driver::Mode::Running) {
+      stub.ReportStop(StopReason::Step);
+    }
     return;
   }
   Calculator& calc = driver.machine();
@@ -537,8 +545,11 @@ void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass
   if (result == RunResult::ProtectViolation) RequestInterrupt(calc, level::kProtect);
   // A step moves no time, but what it did at the link port takes effect.
   AdvanceLink(calc, 0);
-  if (result == RunResult::Stopped) driver.Sleep();
-  stub.ReportStop();
+  const StopReason why = StopOf(result, calc.watch);
+  if (why == StopReason::Asleep) driver.Sleep();
+  // An exception gdb does not catch is the program's own: the step ends in
+  // its handler, as any other step.
+  stub.ReportStop(IsDebugStop(why) ? why : StopReason::Step);
 }
 
 void Stub::RemoveAll() {

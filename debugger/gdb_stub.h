@@ -3,8 +3,8 @@
 //
 // It knows nothing of sockets or of pacing: the transport hands it bytes
 // (ReceiveOne) and sends what TakeOutput returns; the program that runs the
-// machine asks resume() what to do, runs it, and calls ReportStop when a
-// continue reaches a breakpoint or watch stop, or a step is done.
+// machine asks resume() what to do, runs it, and calls ReportStop with the
+// machine's reason when a continue meets a debug stop, or a step is done.
 //
 // Registers as gdb numbers them for the 68000: d0-d7 (0-7), a0-a5 (8-13),
 // fp = a6 (14), sp = the active a7 (15), ps = SR (16), pc (17), each 32 bits
@@ -23,16 +23,18 @@
 #include <vector>
 
 #include "debugger/gdb_protocol.h"
+#include "machine/stop_reason.h"
 
 namespace pellux {
 class Calculator;
 class Driver;
-enum class RunOutcome;
 }  // namespace pellux
 
 namespace pellux::gdb {
 
-// What the debugger wants the machine to do.
+// What gdb lets the machine do next. It says nothing of the processor
+// itself, which may sleep while gdb lets it run (Driver::Mode); why a run
+// stopped is a StopReason (machine/stop_reason.h).
 enum class Resume {
   Halted,    // stay stopped
   Continue,  // run until a breakpoint, a watch stop or an interrupt
@@ -76,9 +78,11 @@ class Stub {
   bool Ended() const { return ended_; }
   bool Killed() const { return killed_; }
 
-  // The machine stopped while resumed: at a breakpoint, at a watch stop
-  // (the machine's watch says which), or after a step. Sends the stop reply.
-  void ReportStop();
+  // The machine stopped while resumed, for the reason its run answered: a
+  // breakpoint, a watchpoint or a caught exception (the machine's watch
+  // says which, as the core raised it), or a step done. Sends the stop
+  // reply, whose signal follows from the reason.
+  void ReportStop(StopReason why);
   // The program ended (the time given to it ran out): "W" with the status.
   void ReportExit(int status);
   // The debugger went away without a word: like a detach.
@@ -126,6 +130,6 @@ class Stub {
 // processor sleeps is the wait for what wakes it: idle passes until the
 // loop runs again (the interrupt entered, and the burst after it run).
 // Tells the stub when the machine stops.
-void Advance(Stub& stub, Driver& driver, const std::function<RunOutcome()>& pass);
+void Advance(Stub& stub, Driver& driver, const std::function<StopReason()>& pass);
 
 }  // namespace pellux::gdb

@@ -24,6 +24,30 @@ std::uint16_t PeekWord(const DebugTarget& target, std::uint32_t address) {
   return static_cast<std::uint16_t>(target.Peek(address) << 8 | target.Peek(address + 1));
 }
 
+// A command's own breakpoint, in the machine's set for as long as the
+// command runs; an address someone else asked for stays theirs.
+class PlantedBreakpoint {
+ public:
+  PlantedBreakpoint(BreakpointSet& set, std::uint32_t address, BreakpointOwner owner)
+      : set_(set), address_(address), owner_(owner) {
+    set_.Add(address_, owner_);
+  }
+  ~PlantedBreakpoint() { set_.Remove(address_, owner_); }
+  PlantedBreakpoint(const PlantedBreakpoint&) = delete;
+  PlantedBreakpoint& operator=(const PlantedBreakpoint&) = delete;
+
+ private:
+  BreakpointSet& set_;
+  std::uint32_t address_;
+  BreakpointOwner owner_;
+};
+
+// A breakpoint the user or gdb set, which stops every command; the
+// commands' own stop only the command that planted them.
+bool StopsEveryCommand(const BreakpointSet& set, std::uint32_t address) {
+  return set.Contains(address, BreakpointOwner::Dialog) || set.Contains(address, BreakpointOwner::Gdb);
+}
+
 // One instruction, and what it did beyond running: a fault raised, or the
 // processor put to sleep. Answers true with `reason` filled when the command
 // must stop.
@@ -34,11 +58,11 @@ bool RunChecked(DebugTarget& target, DebugStop& reason) {
   ++reason.instructions;
   reason.pc = cpu.pc;
   if (ran.result == RunResult::Stopped) {
-    reason.kind = StopKind::Sleeping;
+    reason.kind = StopReason::Asleep;
     return true;
   }
   if (!ran.raised || *ran.raised < kFirstFault || *ran.raised > kLastFault) return false;
-  reason.kind = StopKind::Exception;
+  reason.kind = StopReason::Exception;
   reason.faultAddress = at;
   reason.vector = *ran.raised;
   return true;
@@ -48,7 +72,7 @@ bool RunChecked(DebugTarget& target, DebugStop& reason) {
 // holds, a breakpoint stands at the PC, a fault or sleep stops it, or the
 // budget is spent.
 template <class Reached>
-DebugStop RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Reached&& reached) {
+DebugStop RunUntil(DebugTarget& target, StopReason goal, std::uint64_t budget, Reached&& reached) {
   DebugStop reason{};
   CpuState& cpu = target.cpu();
   for (;;) {
@@ -58,13 +82,13 @@ DebugStop RunUntil(DebugTarget& target, StopKind goal, std::uint64_t budget, Rea
         reason.kind = goal;
         return reason;
       }
-      if (target.breakpoints().Contains(cpu.pc)) {
-        reason.kind = StopKind::Breakpoint;
+      if (StopsEveryCommand(target.breakpoints(), cpu.pc)) {
+        reason.kind = StopReason::Breakpoint;
         return reason;
       }
     }
     if (reason.instructions >= budget) {
-      reason.kind = StopKind::Limit;
+      reason.kind = StopReason::Limit;
       return reason;
     }
     if (RunChecked(target, reason)) return reason;
@@ -106,31 +130,35 @@ std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols) {
   const std::string count =
       reason.instructions > 1 ? " after " + std::to_string(reason.instructions) + " instructions" : "";
   switch (reason.kind) {
-    case StopKind::Step:
+    case StopReason::Step:
       return "Step: at " + here;
-    case StopKind::StepOver:
+    case StopReason::StepOver:
       return "Step Over: the call returned to " + here + count;
-    case StopKind::StepOut:
+    case StopReason::StepOut:
       return "Step Out: returned to " + here + count;
-    case StopKind::Cursor:
+    case StopReason::Cursor:
       return "Run to Cursor: reached " + here + count;
-    case StopKind::Breakpoint:
+    case StopReason::Breakpoint:
       return "Breakpoint at " + here + count;
-    case StopKind::Exception: {
+    case StopReason::Exception: {
       const bool named = reason.vector >= kFirstFault && reason.vector <= kLastFault;
       const char* name = named ? kFaultNames[reason.vector - kFirstFault] : "Exception";
       return std::string(name) + " at " + Place(reason.faultAddress, symbols) + " (vector " +
              std::to_string(reason.vector) + "): now at its handler " + here;
     }
-    case StopKind::Sleeping:
+    case StopReason::Asleep:
       return "The processor sleeps at " + here + " until an interrupt" + count + "; Go lets it run";
-    case StopKind::Limit:
+    case StopReason::Limit:
       return "Still running after " + std::to_string(reason.instructions) + " instructions: stopped at " + here;
-    case StopKind::KeyPress:
+    case StopReason::KeyPress:
       return "Key pressed (Break on keypress): at " + here;
-    case StopKind::UserBreak:
+    case StopReason::Watchpoint:
+      return "Watchpoint met: at " + here;
+    case StopReason::None:
+    case StopReason::TimeUp:
+    case StopReason::UserBreak:
       return "Stopped at " + here;
-    case StopKind::Gdb:
+    case StopReason::Gdb:
       return "Stopped by gdb at " + here;
   }
   return here;
@@ -138,7 +166,7 @@ std::string DescribeStop(const DebugStop& reason, const SymbolTable& symbols) {
 
 DebugStop StepInto(DebugTarget& target) {
   DebugStop reason{};
-  if (!RunChecked(target, reason)) reason.kind = StopKind::Step;
+  if (!RunChecked(target, reason)) reason.kind = StopReason::Step;
   return reason;
 }
 
@@ -146,11 +174,12 @@ DebugStop StepOver(DebugTarget& target, std::uint64_t budget) {
   const CpuState& cpu = target.cpu();
   const std::uint32_t length = CallLength(target, cpu.pc);
   if (length == 0) return StepInto(target);
-  const std::uint32_t next = cpu.pc + length;
+  const PlantedBreakpoint next(target.breakpoints(), cpu.pc + length, BreakpointOwner::StepOver);
   const std::uint8_t supervisor = cpu.s;
   const std::uint32_t stack = cpu.a(7);
-  return RunUntil(target, StopKind::StepOver, budget, [&](const CpuState& now) {
-    return now.pc == next && now.s == supervisor && now.a(7) >= stack;
+  const BreakpointSet& set = target.breakpoints();
+  return RunUntil(target, StopReason::StepOver, budget, [&](const CpuState& now) {
+    return set.Contains(now.pc, BreakpointOwner::StepOver) && now.s == supervisor && now.a(7) >= stack;
   });
 }
 
@@ -167,7 +196,7 @@ DebugStop StepOut(DebugTarget& target, std::uint64_t budget) {
   };
   // The routine may stand on its return already.
   bool returnsNext = isReturn(cpu);
-  return RunUntil(target, StopKind::StepOut, budget, [&](const CpuState& now) {
+  return RunUntil(target, StopReason::StepOut, budget, [&](const CpuState& now) {
     returned = returnsNext;
     returnsNext = isReturn(now);
     return returned;
@@ -175,7 +204,10 @@ DebugStop StepOut(DebugTarget& target, std::uint64_t budget) {
 }
 
 DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget) {
-  return RunUntil(target, StopKind::Cursor, budget, [address](const CpuState& now) { return now.pc == address; });
+  const PlantedBreakpoint cursor(target.breakpoints(), address, BreakpointOwner::RunToCursor);
+  const BreakpointSet& set = target.breakpoints();
+  return RunUntil(target, StopReason::Cursor, budget,
+                  [&](const CpuState& now) { return set.Contains(now.pc, BreakpointOwner::RunToCursor); });
 }
 
 bool StepOffBreakpoint(DebugTarget& target) {

@@ -13,6 +13,7 @@
 
 #include "cpu/breakpoint_set.h"
 #include "cpu/cpu_state.h"
+#include "machine/stop_reason.h"
 
 namespace pellux {
 
@@ -35,25 +36,16 @@ class DebugTarget {
   // One instruction, breakpoints not consulted; a fault the machine answers
   // itself (such as a protected write) is settled before it returns.
   virtual OneInstruction RunOne() = 0;
-  virtual const BreakpointSet& breakpoints() const = 0;
+  // The machine's breakpoints: Run to Cursor and Step Over plant their own
+  // here while they run, and take them back before they answer.
+  virtual BreakpointSet& breakpoints() = 0;
 };
 
-enum class StopKind : std::uint8_t {
-  Step,        // one instruction ran
-  StepOver,    // the call returned to the next instruction
-  StepOut,     // the routine returned
-  Cursor,      // the address asked for was reached
-  Breakpoint,  // a breakpoint stands at the PC
-  Exception,   // an instruction faulted; the PC is at the fault's handler
-  Sleeping,    // STOP or the low-power port: the processor waits for an interrupt
-  Limit,       // the command ran its whole budget
-  KeyPress,    // a key was pressed with Break on keypress
-  UserBreak,   // F11 or the menu
-  Gdb,         // gdb holds the machine: its breakpoint, step, Ctrl-C, or F11 while it was attached
-};
-
+// Why the machine stands where the Debug dialog shows it: the commands
+// answer Step, StepOver, StepOut, Cursor, Breakpoint, Exception (a fault,
+// its handler entered), Asleep or Limit; the window and gdb the others.
 struct DebugStop {
-  StopKind kind = StopKind::UserBreak;
+  StopReason kind = StopReason::UserBreak;
   std::uint32_t pc = 0;            // where the processor stands now
   std::uint32_t faultAddress = 0;  // Exception: the faulting instruction
   unsigned vector = 0;             // Exception: the vector taken
@@ -70,9 +62,10 @@ inline constexpr std::uint64_t kStepBudget = 4'000'000;
 // One instruction.
 DebugStop StepInto(DebugTarget& target);
 
-// Over a BSR, JSR or TRAP: runs until the next instruction's address is
-// reached again on the same stack at the same depth or above (a recursive
-// call reaching it deeper runs on). Any other instruction is one step.
+// Over a BSR, JSR or TRAP: runs until the next instruction's address (a
+// breakpoint of its own) is reached again on the same stack at the same
+// depth or above (a recursive call reaching it deeper runs on). Any other
+// instruction is one step.
 DebugStop StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
 
 // Runs until the current routine returns: an RTS, RTR or RTE executed with
@@ -80,7 +73,7 @@ DebugStop StepOver(DebugTarget& target, std::uint64_t budget = kStepBudget);
 // a deeper call's) and in the same state.
 DebugStop StepOut(DebugTarget& target, std::uint64_t budget = kStepBudget);
 
-// Runs until the PC reaches the address.
+// Runs until the PC reaches the address (a breakpoint of its own).
 DebugStop RunTo(DebugTarget& target, std::uint32_t address, std::uint64_t budget = kStepBudget);
 
 // Before Go: when a breakpoint stands at the PC, runs that one instruction so

@@ -161,7 +161,7 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   connect(memoryAddress_, &QLineEdit::returnPressed, this, &DebugDialog::GoToMemoryAddress);
   connect(follow_, &QComboBox::activated, this, &DebugDialog::FollowRegister);
 
-  if (ownSession_) ownSession_->reason = DebugStop{StopKind::UserBreak, calc_.cpu.pc};
+  if (ownSession_) ownSession_->reason = DebugStop{StopReason::UserBreak, calc_.cpu.pc};
   memory_->ShowFrom(calc_.cpu.a(7));
   RefreshViews();
   registers_->setFixedWidth(std::max(DialogUnits(*this, 120, 0).width(),

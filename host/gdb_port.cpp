@@ -128,7 +128,7 @@ void GdbPort::ShowStatus(StatusLine& status) {
   status.SetSpeed(std::nullopt);
 }
 
-DebugStop GdbPort::GdbStop() const { return DebugStop{StopKind::Gdb, driver_.machine().cpu.pc}; }
+DebugStop GdbPort::GdbStop() const { return DebugStop{StopReason::Gdb, driver_.machine().cpu.pc}; }
 
 // The window's side of it: the port opened, the user warned when other
 // computers can reach it.

@@ -122,7 +122,7 @@ MainWindow::MainWindow()
   }
   contextMenu_->addAction(QStringLiteral("Take S&creenshot"), this, [this] { CopyScreenshot(); });
   contextMenu_->addAction(QStringLiteral("&Debug...\tF11"), this, [this] {
-    if (driver_) BreakIn(StopKind::UserBreak);
+    if (driver_) BreakIn(StopReason::UserBreak);
   });
   CheckZoomItem(kStartZoom);
 
@@ -222,7 +222,7 @@ void MainWindow::ShowAboutWindow() {
   ShowHelpWindow(aboutWindow_);
 }
 
-void MainWindow::BreakIn(StopKind why) {
+void MainWindow::BreakIn(StopReason why) {
   if (!driver_) return;
   debugSession.reason = DebugStop{why, machine().cpu.pc};
   openDebugger();
@@ -357,10 +357,10 @@ bool MainWindow::HandleInput() {
     switch (input->kind) {
       case HostInput::Kind::Press:
         if (input->key == PcKey::F11) {
-          BreakIn(StopKind::UserBreak);
+          BreakIn(StopReason::UserBreak);
         } else if (const std::optional<unsigned> code = LookupHostKey(input->key)) {
           resume = driver_->KeyDown(*code);
-          if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
+          if (resume && breakOnKeypress) BreakIn(StopReason::KeyPress);
         }
         break;
       case HostInput::Kind::Release:
@@ -371,7 +371,7 @@ bool MainWindow::HandleInput() {
         break;
       case HostInput::Kind::KeyDown:
         resume = driver_->KeyDown(input->code);
-        if (resume && breakOnKeypress) BreakIn(StopKind::KeyPress);
+        if (resume && breakOnKeypress) BreakIn(StopReason::KeyPress);
         break;
       case HostInput::Kind::KeyUp:
         resume = driver_->KeyUp(input->code);

@@ -134,7 +134,7 @@ class MainWindow : public QWidget {
   // Sees the Debug dialog before it runs: gdb's port, when there is one.
   std::function<void(DebugDialog&)> debugDialogOpening;
   // Stops the machine in the debugger, saying why.
-  void BreakIn(StopKind why);
+  void BreakIn(StopReason why);
   // The symbols and what the debugger keeps between stops.
   DebugSession debugSession;
 

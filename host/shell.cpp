@@ -161,7 +161,7 @@ void Shell::Pass() {
     return;
   }
   const bool wasRunning = driver_->mode() == Driver::Mode::Running;
-  RunOutcome outcome = RunOutcome::Running;
+  StopReason outcome = StopReason::None;
   if (stub) {
     // Every stop goes to the debugger while one is attached.
     gdb::Advance(*stub, *driver_, [this, &outcome] { return outcome = driver_->Pass(); });
@@ -172,9 +172,9 @@ void Shell::Pass() {
   UpdateStatus();
   link_->Poll();
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
-  if (outcome == RunOutcome::Breakpoint && !stub) {
-    window_->BreakIn(StopKind::Breakpoint);
-  } else if (!stopped && wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
+  if (IsDebugStop(outcome) && !stub) {
+    window_->BreakIn(outcome);
+  } else if (!stopped && wasRunning && outcome == StopReason::None && now - lastPump_ < kRunningPumpInterval) {
     return;
   }
   lastPump_ = now;

@@ -14,6 +14,7 @@
 #include "machine/keys.h"
 #include "machine/lcd_blend.h"
 #include "machine/link_port.h"
+#include "machine/stop_reason.h"
 #include "machine/watchpoints.h"
 
 namespace pellux {
@@ -69,13 +70,6 @@ constexpr std::uint32_t kTimer = 0x10;     // level 5
 constexpr std::uint32_t kAll = 0x3F;       // what every run slice starts from
 }  // namespace wake
 
-// What a run slice, a burst or an idle catch-up left the machine doing.
-enum class RunOutcome {
-  Running,     // the processor runs on
-  Asleep,      // it stopped itself and nothing woke it
-  Breakpoint,  // the PC reached a breakpoint; the instruction there has not run
-};
-
 // The whole machine as plain state: it can be copied, saved and restored,
 // and any program drives it through the operations below. It holds nothing
 // of the program that shows it; real time comes in through the clock each
@@ -92,10 +86,12 @@ class Calculator {
   // machine is handed to another clock.
   void StartPacing(HostClock& clock);
 
-  // Run slices, paced to the clock.
-  RunOutcome RunSlice(HostClock& clock);
-  RunOutcome RunBurst();
-  RunOutcome IdleCatchUp(HostClock& clock);
+  // Run slices, paced to the clock. Each answers why it stopped: None (the
+  // processor runs on), Asleep (it stopped itself and nothing woke it), or a
+  // debug stop (a breakpoint, a watchpoint, a caught exception).
+  StopReason RunSlice(HostClock& clock);
+  StopReason RunBurst();
+  StopReason IdleCatchUp(HostClock& clock);
   // One tick of 1/1024 s; answers whether it woke the processor.
   bool TimerTick();
 

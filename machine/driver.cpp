@@ -24,22 +24,22 @@ void Driver::Plug(LinkPeer* peer) {
   PlugLink(*machine_, peer != nullptr);
 }
 
-RunOutcome Driver::Pass() {
+StopReason Driver::Pass() {
   const std::int64_t before = clock_->Counter();
-  RunOutcome outcome;
+  StopReason outcome;
   if (mode_ == Mode::Running) {
     clock_->SliceStarting();
     outcome = machine_->RunSlice(*clock_);
     ++stats_.slices;
     stats_.runningCounts += clock_->Counter() - before;
-    if (outcome == RunOutcome::Asleep) mode_ = Mode::Idle;
+    if (outcome == StopReason::Asleep) mode_ = Mode::Idle;
   } else {
     clock_->WaitIdle();
     outcome = machine_->IdleCatchUp(*clock_);
     ++stats_.idlePasses;
     stats_.idleCounts += clock_->Counter() - before;
-    // Awake after the last burst, or stopped at a breakpoint: run on.
-    if (outcome != RunOutcome::Asleep) mode_ = Mode::Running;
+    // Awake after the last burst, or at a debug stop: run on.
+    if (outcome != StopReason::Asleep) mode_ = Mode::Running;
   }
   if (peer_) peer_->Exchange(*machine_);
   return outcome;

@@ -25,6 +25,9 @@ struct DriverStats {
 
 class Driver {
  public:
+  // What runs next: the processor's instructions, or (Idle) nothing but
+  // time until an interrupt wakes it. A machine held by a debugger keeps its
+  // mode; what the debugger lets run is gdb::Resume.
   enum class Mode { Running, Idle };
   // Where time is charged from: the clock's present reading, or the point
   // the machine already holds (one restored from a saved state on this
@@ -35,9 +38,10 @@ class Driver {
   // machine may be asleep).
   Driver(Calculator& machine, HostClock& clock, Mode mode = Mode::Running, ClockStart start = ClockStart::Now);
 
-  // One pass of the loop. Breakpoint: the PC stands on one, before the
-  // instruction there has run, and the loop runs again when next asked.
-  RunOutcome Pass();
+  // One pass of the loop, and why it stopped. After a debug stop (a
+  // breakpoint: the PC stands on one, before the instruction there has run;
+  // a watchpoint; a caught exception) the loop runs again when next asked.
+  StopReason Pass();
 
   // Another machine from now on: a restored state, a fresh boot. What is
   // plugged into the link port stays plugged, into the new machine (and a

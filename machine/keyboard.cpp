@@ -27,13 +27,13 @@ std::uint8_t ColumnBit(unsigned code) { return static_cast<std::uint8_t>(1u << (
 // processor should run on: it was still running after the last burst, or a
 // breakpoint ended the sequence.
 bool ReleaseBurst(Calculator& m) {
-  RunOutcome outcome = RunOutcome::Running;
+  StopReason outcome = StopReason::None;
   for (int i = 0; i < kReleaseBursts; ++i) {
     RequestInterrupt(m, level::kPeriodic);
     outcome = m.RunBurst();
-    if (outcome == RunOutcome::Breakpoint) return true;
+    if (IsDebugStop(outcome)) return true;
   }
-  return outcome == RunOutcome::Running;
+  return outcome == StopReason::None;
 }
 
 }  // namespace

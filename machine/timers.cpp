@@ -154,11 +154,10 @@ bool SleepOnLink(Calculator& m, std::uint32_t& units) {
 
 }  // namespace
 
-RunOutcome Calculator::RunSlice(HostClock& clock) {
+StopReason Calculator::RunSlice(HostClock& clock) {
   wakeMask = wake::kAll;
-  const RunResult result = RunSettled(*this, kSliceInstructions);
-  if (result == RunResult::BreakpointHit) return RunOutcome::Breakpoint;  // no tick is charged
-  const RunOutcome unticked = result == RunResult::Stopped ? RunOutcome::Asleep : RunOutcome::Running;
+  const StopReason unticked = StopOf(RunSettled(*this, kSliceInstructions), watch);
+  if (IsDebugStop(unticked)) return unticked;  // no tick is charged
 
   // One tick at most, however long the slice took; until a whole tick has
   // passed, the time carries over to the next slice.
@@ -184,19 +183,10 @@ RunOutcome Calculator::RunSlice(HostClock& clock) {
     lastCount = now;
   }
   const bool woken = TimerTick();
-  return unticked == RunOutcome::Asleep && !woken ? RunOutcome::Asleep : RunOutcome::Running;
+  return unticked == StopReason::Asleep && !woken ? StopReason::Asleep : StopReason::None;
 }
 
-RunOutcome Calculator::RunBurst() {
-  switch (RunSettled(*this, kBurstInstructions)) {
-    case RunResult::BreakpointHit:
-      return RunOutcome::Breakpoint;
-    case RunResult::Stopped:
-      return RunOutcome::Asleep;
-    default:
-      return RunOutcome::Running;
-  }
-}
+StopReason Calculator::RunBurst() { return StopOf(RunSettled(*this, kBurstInstructions), watch); }
 
 void Calculator::ChargeWholeTicks(std::int64_t& ticks, std::int64_t now) {
   // Only the whole ticks are charged; the part of a tick left over stays
@@ -219,7 +209,7 @@ void Calculator::ChargeWholeTicks(std::int64_t& ticks, std::int64_t now) {
   }
 }
 
-RunOutcome Calculator::IdleCatchUp(HostClock& clock) {
+StopReason Calculator::IdleCatchUp(HostClock& clock) {
   // Without a high-resolution counter every pass stands for one tick.
   std::int64_t ticks = 1;
   if (hasCounter) {
@@ -239,21 +229,21 @@ RunOutcome Calculator::IdleCatchUp(HostClock& clock) {
   // The processor runs only in short bursts after ticks that wake it. The
   // link's time passes with the tick's; a link event that wakes the
   // processor starts a burst there, whose instructions are part of the tick.
-  RunOutcome outcome = RunOutcome::Asleep;
+  StopReason outcome = StopReason::Asleep;
   for (; ticks > 0; --ticks) {
     bool woken = TimerTick();
     std::uint32_t units = kLinkUnitsPerTick;
     for (;;) {
       if (!woken) woken = SleepOnLink(*this, units);
       if (!woken) {
-        outcome = RunOutcome::Asleep;
+        outcome = StopReason::Asleep;
         break;
       }
       const std::uint64_t before = cpu.instructionCount;
       outcome = RunBurst();
-      if (outcome == RunOutcome::Breakpoint) return outcome;
+      if (IsDebugStop(outcome)) return outcome;
       const std::uint64_t ran = cpu.instructionCount - before;
-      if (outcome == RunOutcome::Running || ran >= units) break;
+      if (outcome == StopReason::None || ran >= units) break;
       units -= static_cast<std::uint32_t>(ran);
       woken = false;
     }

@@ -268,7 +268,7 @@ TEST_F(DemoRom, BreakpointAtARoutineStopsTheRun) {
   ASSERT_EQ(session_->RunUntil(session_->Now() + 2 * kTicksPerSecond), StopReason::Breakpoint);
   EXPECT_EQ(calc().cpu.pc, input);
   EXPECT_GE(session_->Now(), typed) << "not before the first key was typed";
-  EXPECT_EQ(calc().RunSlice(session_->clock()), RunOutcome::Breakpoint) << "the run stays at the breakpoint";
+  EXPECT_EQ(calc().RunSlice(session_->clock()), StopReason::Breakpoint) << "the run stays at the breakpoint";
   calc().breakpoints.Toggle(input);
   RunFor(1.0);
   EXPECT_TRUE(Shows("408", 2)) << "and goes on once it is removed";
@@ -288,12 +288,12 @@ TEST_F(DemoRom, DebuggerStepsThroughTheRomByItsSymbols) {
   Keys("0 tap ON\n+0.2 type 12*34\n+0.1 tap ENTER\n");
   ASSERT_EQ(session_->RunUntil(session_->Now() + 2 * kTicksPerSecond), StopReason::Breakpoint);
   CalculatorTarget target(calc());
-  EXPECT_EQ(DescribeStop({StopKind::Breakpoint, calc().cpu.pc}, symbols), "Breakpoint at 40064e (CalcInput)");
+  EXPECT_EQ(DescribeStop({StopReason::Breakpoint, calc().cpu.pc}, symbols), "Breakpoint at 40064e (CalcInput)");
 
   // Out of CalcInput: back in its caller, the stack as before the call.
   const std::uint32_t stack = calc().cpu.a(7);
   DebugStop stop = StepOut(target);
-  ASSERT_EQ(stop.kind, StopKind::StepOut) << DescribeStop(stop, symbols);
+  ASSERT_EQ(stop.kind, StopReason::StepOut) << DescribeStop(stop, symbols);
   EXPECT_EQ(calc().cpu.a(7), stack + 4);
   const std::string caller = symbols.Describe(calc().cpu.pc);
   EXPECT_FALSE(caller.starts_with("CalcInput")) << caller;
@@ -309,14 +309,14 @@ TEST_F(DemoRom, DebuggerStepsThroughTheRomByItsSymbols) {
     if ((opcode & 0xFF00) == 0x6100 || (opcode & 0xFFC0) == 0x4E80) {
       call = calc().cpu.pc;
     } else {
-      ASSERT_EQ(StepInto(target).kind, StopKind::Step);
+      ASSERT_EQ(StepInto(target).kind, StopReason::Step);
     }
   }
   ASSERT_NE(call, 0u) << "no call within 2000 instructions";
   const std::uint32_t before = calc().cpu.a(7);
   const std::uint64_t count = calc().cpu.instructionCount;
   stop = StepOver(target);
-  ASSERT_EQ(stop.kind, StopKind::StepOver) << DescribeStop(stop, symbols);
+  ASSERT_EQ(stop.kind, StopReason::StepOver) << DescribeStop(stop, symbols);
   EXPECT_EQ(calc().cpu.a(7), before);
   EXPECT_GT(calc().cpu.pc, call);
   EXPECT_LE(calc().cpu.pc, call + 6);

@@ -202,7 +202,7 @@ TEST(LinkPort, AWrittenByteLeavesAfterExactlyItsUnitsOfInstructions) {
     CalculatorFixture f(rom);
     Calculator& m = *f.calc;
     PlugLink(m, true);
-    EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep);
+    EXPECT_EQ(m.RunSlice(f.clock), StopReason::Asleep);
     // The NOPs and the STOP run after the write.
     const bool sent = nops + 1 >= kLinkByteUnits;
     EXPECT_EQ(LinkTake(m).has_value(), sent) << nops << " NOPs";
@@ -492,14 +492,14 @@ TEST(LinkPort, AByteWakesASleepingProcessor) {
     CalculatorFixture f(rom);
     Calculator& m = *f.calc;
     PlugLink(m, true);
-    ASSERT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep) << c.what;
+    ASSERT_EQ(m.RunSlice(f.clock), StopReason::Asleep) << c.what;
     LinkPut(m, 0xC3);
     // The first tick brings the byte (it takes kLinkByteUnits of the tick's
     // kLinkUnitsPerTick); the pass that it wakes runs the program on.
     std::optional<int> wokenAt;
     for (int pass = 0; pass < 5 && !wokenAt; ++pass) {
       f.clock.AdvanceTicks(1);
-      if (m.IdleCatchUp(f.clock) == RunOutcome::Running) wokenAt = pass;
+      if (m.IdleCatchUp(f.clock) == StopReason::None) wokenAt = pass;
     }
     EXPECT_EQ(wokenAt, c.wakes ? std::optional<int>(0) : std::nullopt) << c.what;
     EXPECT_EQ(m.ram[0x5000], c.wakes ? 0xC3 : 0x00) << c.what;
@@ -524,7 +524,7 @@ TEST(LinkPort, AByteThatComesInAsTheProcessorStopsKeepsItAwake) {
   Write(m, kControl, 0x01);  // interrupt on a byte received only
   PlugLink(m, true);
   ASSERT_TRUE(LinkPut(m, 0xC3));
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::None);
   EXPECT_EQ(m.cpu.instructionCount, kLinkByteUnits) << "the slice ends at the STOP";
   m.RunSlice(f.clock);
   EXPECT_EQ(m.ram[0x5000], 0xC3);
@@ -539,7 +539,7 @@ TEST(LinkPort, WhatMovesLinkTime) {
   rom.Code(kMain, {kStop, 0x2700, kMoveByteToAbs, 0x0002, 0x0060, 0x000C});
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep);
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::Asleep);
   EXPECT_EQ(LinkTime(m), 1u);
   f.clock.AdvanceTicks(3);
   m.IdleCatchUp(f.clock);

@@ -329,7 +329,7 @@ TEST(SaveState, ThePendingPartOfATickCarriesOver) {
   Calculator& m = *f.calc;
   m.ports[port::kTimerControl] = 0x01;
   f.clock.counter += 7 * kCountsPerTick / 10;
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::None);
   EXPECT_EQ(m.tickCount, 0u);
   const std::vector<std::uint8_t> state = SaveState(m, RomIdentity{}, f.clock);
 

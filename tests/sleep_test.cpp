@@ -65,7 +65,7 @@ RomBuilder StopLoopRom() {
 TEST(Sleep, StopIsWokenByTheFourthTick) {
   CalculatorFixture f(StopLoopRom());
   Calculator& m = *f.calc;
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep) << "asleep, and no time has passed";
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::Asleep) << "asleep, and no time has passed";
   EXPECT_EQ(m.cpu.pc, kMain + 12);
 
   EXPECT_EQ(IdlePasses(f, 3), (std::vector<int>{1, 1, 1}));
@@ -79,7 +79,7 @@ TEST(Sleep, StopIsWokenByTheFourthTick) {
 
   // A second of host time: the pass charges 40 ticks, ten of them level 1.
   f.clock.AdvanceTicks(1024);
-  EXPECT_EQ(m.IdleCatchUp(f.clock), RunOutcome::Asleep);
+  EXPECT_EQ(m.IdleCatchUp(f.clock), StopReason::Asleep);
   EXPECT_EQ(m.tickCount, 44u);
   EXPECT_EQ(m.cpu.d(6), 11u);
   EXPECT_EQ(m.cpu.d(7), 11u);
@@ -96,7 +96,7 @@ TEST(Sleep, SlicesReportSleepUntilATickWakes) {
   // Slices 2-4 charge ticks 1-3; slice 5 charges tick 4, whose interrupt is taken at once.
   EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 1, 0}));
   EXPECT_EQ(m.cpu.pc, LevelHandler(1));
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep) << "the handler ran and the program went back to sleep";
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::Asleep) << "the handler ran and the program went back to sleep";
   EXPECT_EQ(m.cpu.d(6), 1u);
 }
 
@@ -115,7 +115,7 @@ TEST(Sleep, LowPowerPortLetsOnlyTheTimerWake) {
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
 
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep);
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::Asleep);
   EXPECT_EQ(m.KeyDown(13), 0u) << "the keyboard may not wake it";
   EXPECT_EQ(m.cpu.pc, LevelHandler(2)) << "level 2 was taken all the same";
 
@@ -147,7 +147,7 @@ TEST(Sleep, APendingInterruptTheWakeMaskNamesKeepsTheProcessorAwake) {
     ASSERT_EQ(RunInstructions(m, 1, nullptr), RunResult::Completed);  // the mask at 7
     RequestInterrupt(m, 2);                                           // latched
     const bool named = wakeBits == 0x0002;
-    EXPECT_EQ(m.RunSlice(f.clock), named ? RunOutcome::Running : RunOutcome::Asleep) << wakeBits;
+    EXPECT_EQ(m.RunSlice(f.clock), named ? StopReason::None : StopReason::Asleep) << wakeBits;
     EXPECT_EQ(m.cpu.d(6), named ? 1u : 0u) << wakeBits;
     EXPECT_EQ(m.cpu.d(7), named ? 1u : 0u) << wakeBits;
   }
@@ -163,7 +163,7 @@ TEST(Sleep, MaskedWakeUpRunsOnAndKeepsTheLevel) {
   Counting(rom, 1, 6);
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Asleep);
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::Asleep);
   EXPECT_EQ(IdlePasses(f, 4), (std::vector<int>{1, 1, 1, 0}));
   EXPECT_EQ(m.cpu.d(7), 1u);
   EXPECT_EQ(m.cpu.d(6), 0u);
@@ -188,7 +188,7 @@ TEST(Sleep, KeyHandlerScansTheMatrix) {
   CalculatorFixture f(rom);
   Calculator& m = *f.calc;
   ASSERT_EQ(m.KeyDown(13), 1u);  // row 1, column 5
-  EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running);
+  EXPECT_EQ(m.RunSlice(f.clock), StopReason::None);
   EXPECT_EQ(m.ram[0x5000], 0xFF) << "a press alone does not change port 0x1B";
   EXPECT_EQ(m.ram[0x5001], 0xDF);
   EXPECT_EQ(m.ram[0x5002], 0xFF);
@@ -242,7 +242,7 @@ TEST(Sleep, ProtectedWriteBecomesLevel7) {
                      kBraSelf});
     CalculatorFixture f(rom);
     Calculator& m = *f.calc;
-    EXPECT_EQ(burst ? m.RunBurst() : m.RunSlice(f.clock), RunOutcome::Running);
+    EXPECT_EQ(burst ? m.RunBurst() : m.RunSlice(f.clock), StopReason::None);
     EXPECT_EQ(m.cpu.pc, LevelHandler(7));
     EXPECT_EQ(m.cpu.intMask, 7);
     EXPECT_EQ(StackedPc(m), kMain + 16) << "the run ended after the write";

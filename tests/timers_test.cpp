@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cpu/big_endian.h"
+#include "machine/driver.h"
 #include "machine/memory_bus.h"
 #include "tests/test_support.h"
 
@@ -67,7 +68,7 @@ TEST_F(Timers, WithBit0OfPort0x15ClearTicksDoNothing) {
 
     // A slice still charges the time; the tick it runs is not counted.
     f.clock.AdvanceTicks(1);
-    EXPECT_EQ(calc.RunSlice(f.clock), RunOutcome::Running);
+    EXPECT_EQ(calc.RunSlice(f.clock), StopReason::None);
     EXPECT_EQ(calc.lastCount, static_cast<std::uint64_t>(f.clock.counter));
     EXPECT_EQ(calc.tickCount, 0u);
   }
@@ -210,7 +211,7 @@ TEST_F(Timers, SliceChargesOneTickAtMost) {
     const std::uint64_t lastBefore = m.lastCount;
     const std::uint32_t ticksBefore = m.tickCount;
     clock.counter += step.advance;
-    EXPECT_EQ(m.RunSlice(clock), RunOutcome::Running) << step.what;
+    EXPECT_EQ(m.RunSlice(clock), StopReason::None) << step.what;
     EXPECT_EQ(m.tickCount - ticksBefore, step.ticks) << step.what;
     EXPECT_EQ(m.lastCount, step.ticks ? static_cast<std::uint64_t>(clock.counter) : lastBefore) << step.what;
   }
@@ -232,7 +233,7 @@ TEST_F(TimersWithoutCounter, SliceTicksWheneverTheMillisecondCountChanged) {
   for (const Step& step : steps) {
     const std::uint32_t ticksBefore = m.tickCount;
     clock.tickMs = step.tickMs;
-    EXPECT_EQ(m.RunSlice(clock), RunOutcome::Running);
+    EXPECT_EQ(m.RunSlice(clock), StopReason::None);
     EXPECT_EQ(m.tickCount - ticksBefore, step.ticks) << step.tickMs;
     EXPECT_EQ(m.lastCount, step.tickMs);
   }
@@ -243,7 +244,7 @@ TEST_F(TimersWithoutCounter, IdlePassChargesOneTickAndLeavesTheCount) {
   m.wakeMask = 0x20;
   clock.tickMs = 5000;
   for (unsigned pass = 1; pass <= 3; ++pass) {
-    EXPECT_EQ(m.IdleCatchUp(clock), RunOutcome::Asleep);
+    EXPECT_EQ(m.IdleCatchUp(clock), StopReason::Asleep);
     EXPECT_EQ(m.tickCount, pass);
   }
   EXPECT_EQ(m.lastCount, 0u);
@@ -288,13 +289,13 @@ TEST(TimersElapsed, TicksChargedForAnInterval) {
       f.clock.counter = c.to;
       if (idle) {
         m.wakeMask = 0x20;
-        EXPECT_EQ(m.IdleCatchUp(f.clock), RunOutcome::Asleep) << c.what;
+        EXPECT_EQ(m.IdleCatchUp(f.clock), StopReason::Asleep) << c.what;
         EXPECT_EQ(m.tickCount, c.idleTicks) << c.what;
         // Within the cap only whole ticks are charged and the fraction stays
         // pending; at the cap the rest of the time goes.
         EXPECT_EQ(m.lastCount, static_cast<std::uint64_t>(c.idleLast == kReading ? c.to : c.idleLast)) << c.what;
       } else {
-        EXPECT_EQ(m.RunSlice(f.clock), RunOutcome::Running) << c.what;
+        EXPECT_EQ(m.RunSlice(f.clock), StopReason::None) << c.what;
         EXPECT_EQ(m.tickCount, c.sliceTicks) << c.what << " (slice)";
         // One tick passed: charged as an idle pass charges it, the fraction
         // of the next pending. More: the rest of the time goes.
@@ -311,14 +312,14 @@ TEST_F(Timers, IdlePassRunsABurstAfterEachWakingTick) {
   TimerControl(m, 0x01);
   struct Step {
     int ticks;
-    RunOutcome result;
+    StopReason result;
     std::uint32_t pc;
   };
-  constexpr RunOutcome kAsleep = RunOutcome::Asleep;
+  constexpr StopReason kAsleep = StopReason::Asleep;
   const Step steps[] = {
       {3, kAsleep, kMain},                   // ticks 1-3 wake nothing
       {2, kAsleep, LevelHandler(1) + 600},   // tick 4 enters level 1 and runs a burst; tick 5 wakes nothing
-      {3, RunOutcome::Running, LevelHandler(1) + 1200},  // tick 8 is latched (mask 1) but wakes all the same
+      {3, StopReason::None, LevelHandler(1) + 1200},  // tick 8 is latched (mask 1) but wakes all the same
   };
   for (const Step& step : steps) {
     const std::uint32_t ticksBefore = m.tickCount;
@@ -335,7 +336,7 @@ TEST_F(Timers, BreakpointInAWakeBurstEndsThePass) {
   const std::uint32_t breakpoint = LevelHandler(1) + 100;
   m.breakpoints.Toggle(breakpoint);
   clock.AdvanceTicks(10);
-  EXPECT_EQ(m.IdleCatchUp(clock), RunOutcome::Breakpoint);
+  EXPECT_EQ(m.IdleCatchUp(clock), StopReason::Breakpoint);
   EXPECT_EQ(m.cpu.pc, breakpoint);
   EXPECT_EQ(m.tickCount, 4u) << "the ticks after the waking one are not run";
   EXPECT_EQ(m.lastCount, static_cast<std::uint64_t>(clock.counter)) << "nor kept for later";
@@ -347,28 +348,60 @@ TEST_F(Timers, BreakpointInASliceChargesNoTime) {
   m.breakpoints.Toggle(breakpoint);
   clock.AdvanceTicks(1024);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(m.RunSlice(clock), RunOutcome::Breakpoint);
+    EXPECT_EQ(m.RunSlice(clock), StopReason::Breakpoint);
     EXPECT_EQ(m.cpu.pc, breakpoint);
     EXPECT_EQ(m.tickCount, 0u);
     EXPECT_EQ(m.lastCount, 0u);
   }
   m.breakpoints.Toggle(breakpoint);
-  EXPECT_EQ(m.RunSlice(clock), RunOutcome::Running);
+  EXPECT_EQ(m.RunSlice(clock), StopReason::None);
   EXPECT_EQ(m.cpu.pc, breakpoint + 2048);
   EXPECT_EQ(m.tickCount, 1u);
 }
 
+// The driver's pass says which debug stop ended it, as the core met it: a
+// breakpoint before its instruction, a watchpoint after the access, an
+// exception a debugger catches before it is taken. None charges time.
+TEST(TimersStops, APassSaysWhichDebugStopEndedIt) {
+  // nop; move.l d0,$1000.w; illegal
+  constexpr std::uint32_t kAccess = kMain + 2, kIllegal = kMain + 6;
+  struct Case {
+    const char* what;
+    void (*set)(Calculator&);
+    StopReason why;
+    std::uint32_t pc;
+  };
+  const Case cases[] = {
+      {"breakpoint", [](Calculator& m) { m.breakpoints.Toggle(kAccess); }, StopReason::Breakpoint, kAccess},
+      {"watchpoint", [](Calculator& m) { m.watch.Insert({0x1000, 4, WatchKind::Write}); }, StopReason::Watchpoint,
+       kIllegal},
+      {"caught exception", [](Calculator& m) { m.watch.caughtVectors = 1u << 4; }, StopReason::Exception, kIllegal},
+  };
+  for (const Case& c : cases) {
+    CalculatorFixture f(NopRom().Code(kMain, {0x4E71, 0x21C0, 0x1000, 0x4AFC}));
+    Calculator& m = *f.calc;
+    TimerControl(m, 0x01);
+    c.set(m);
+    Driver driver(m, f.clock);
+    f.clock.AdvanceTicks(1024);
+    EXPECT_EQ(driver.Pass(), c.why) << c.what;
+    EXPECT_EQ(m.cpu.pc, c.pc) << c.what;
+    EXPECT_EQ(m.tickCount, 0u) << c.what;
+    EXPECT_EQ(driver.mode(), Driver::Mode::Running) << c.what;
+  }
+}
+
 TEST_F(Timers, BurstRunsThreeHundredInstructions) {
-  EXPECT_EQ(m.RunBurst(), RunOutcome::Running);
+  EXPECT_EQ(m.RunBurst(), StopReason::None);
   EXPECT_EQ(m.cpu.pc, kMain + 600);
   m.breakpoints.Toggle(kMain + 700);
-  EXPECT_EQ(m.RunBurst(), RunOutcome::Breakpoint);
+  EXPECT_EQ(m.RunBurst(), StopReason::Breakpoint);
   EXPECT_EQ(m.cpu.pc, kMain + 700);
 }
 
 TEST_F(Timers, SliceRestoresTheFullWakeMask) {
   m.wakeMask = 0x30;
-  EXPECT_EQ(m.RunSlice(clock), RunOutcome::Running);
+  EXPECT_EQ(m.RunSlice(clock), StopReason::None);
   EXPECT_EQ(m.wakeMask, 0x3Fu);
 }
 
@@ -384,7 +417,7 @@ TEST(TimersElapsed, IdlePassesCarryTheFractionOfATick) {
     const std::int64_t step = frequency * 3 / 1000 + 7;  // 3 ms and a bit: about 3.07 ticks
     for (int pass = 0; pass < kPasses; ++pass) {
       f.clock.counter += step;
-      ASSERT_EQ(m.IdleCatchUp(f.clock), RunOutcome::Asleep);
+      ASSERT_EQ(m.IdleCatchUp(f.clock), StopReason::Asleep);
     }
     const auto elapsedTicks = static_cast<std::uint32_t>(step * kPasses * 1024 / frequency);
     EXPECT_EQ(m.tickCount, elapsedTicks) << frequency;

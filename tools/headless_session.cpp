@@ -67,14 +67,14 @@ void HeadlessSession::ApplyDueKeys() {
   }
 }
 
-RunOutcome HeadlessSession::Pass() {
+StopReason HeadlessSession::Pass() {
   ApplyDueKeys();
   return driver_->Pass();
 }
 
 StopReason HeadlessSession::RunUntil(std::int64_t tick) {
   while (Now() < tick) {
-    if (Pass() == RunOutcome::Breakpoint) return StopReason::Breakpoint;
+    if (const StopReason why = Pass(); IsDebugStop(why)) return why;
   }
   return StopReason::TimeUp;
 }

@@ -24,13 +24,12 @@
 #include "machine/driver.h"
 #include "machine/save_state.h"
 #include "machine/speed_clock.h"
+#include "machine/stop_reason.h"
 #include "tools/key_script.h"
 
 namespace pellux {
 
 enum class Pacing { Manual, Realtime };
-
-enum class StopReason { TimeUp, Breakpoint };
 
 class HeadlessSession {
  public:
@@ -63,7 +62,7 @@ class HeadlessSession {
   void ScheduleKeys(std::span<const KeyEvent> events);
 
   // One pass of the main loop, the keys that are due applied first.
-  RunOutcome Pass();
+  StopReason Pass();
 
   // Runs the main loop until Now() reaches the tick, or a run slice stops
   // at a breakpoint (the PC is then on it).

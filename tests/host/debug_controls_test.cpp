@@ -63,7 +63,7 @@ struct ProgramFixture : CalculatorFixture {
                         0x23FC, 0x1234, 0x5678, 0x0000, 0x4C00, 0xA000});
     c.cpu.pc = kMain;
     session.symbols = SymbolTable({{"main", kMain, 0xC}, {"sub", kSub, 6}});
-    session.reason = DebugStop{StopKind::UserBreak, kMain};
+    session.reason = DebugStop{StopReason::UserBreak, kMain};
   }
   DebugSession session;
 };
