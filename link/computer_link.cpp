@@ -43,9 +43,9 @@ std::uint64_t ComputerLink::SendVariables(std::vector<Variable> variables) {
     return id;
   }
   for (const Variable& variable : variables) {
-    if (const std::string problem = CheckSendable(variable); !problem.empty()) {
+    if (const Status sendable = CheckSendable(variable); !sendable.ok()) {
       const std::string name = variable.name.empty() ? std::string("A variable") : QualifiedName(variable);
-      Emit(LinkEventKind::Failed, id, name + " cannot be sent: " + problem + ".");
+      Emit(LinkEventKind::Failed, id, name + " cannot be sent: " + sendable.message() + ".");
       return id;
     }
   }
@@ -63,8 +63,8 @@ void ComputerLink::Cancel() {
   const bool active = InJob() || Receiving();
   if (active) Emit(LinkEventKind::Failed, InJob() ? job_->id : 0, "Cancelled" + Context() + ".");
   for (const Job& job : queue_) {
-    const std::string what =
-        job.kind == JobKind::Screen ? "taking a screen dump" : "sending " + DescribeJobVariables(job.variables);
+    const std::string what = job.kind == JobKind::Screen ? "taking a screen dump"
+                                                         : "sending " + DescribeJobVariables(job.variables);
     Emit(LinkEventKind::Failed, job.id, "Cancelled before it began (" + what + ").");
   }
   queue_.clear();
@@ -153,7 +153,8 @@ void ComputerLink::PeerReset(std::uint64_t now) {
 void ComputerLink::PeerVanished(std::uint64_t now) {
   now_ = now;
   resetPending_ = false;
-  if (InJob() || Receiving()) Fail("The calculator went away: the machine was reset or replaced" + Context() + ".");
+  if (InJob() || Receiving())
+    Fail("The calculator went away: the machine was reset or replaced" + Context() + ".");
   reader_.Reset();
   DropOutput();
   last_.clear();
@@ -298,8 +299,8 @@ void ComputerLink::OnGarbage(const std::string& message) {
 }
 
 void ComputerLink::Unexpected(const LinkPacket& packet, const char* expected) {
-  Fail("The calculator answered " + DescribeLinkCommand(packet.command) + " where " + expected + " was expected" +
-       Context() + ".");
+  Fail("The calculator answered " + DescribeLinkCommand(packet.command) + " where " + expected +
+       " was expected" + Context() + ".");
 }
 
 // --- Sending variables ---
@@ -331,12 +332,13 @@ std::string ComputerLink::RefusalSummary() const {
   std::string refusals;
   for (const std::string& refusal : refusals_) refusals += (refusals.empty() ? "" : "; ") + refusal;
   if (job_->variables.size() == 1) return Capitalized(refusals) + ".";
-  return "Sent " + std::to_string(sentCount_) + " of " + std::to_string(job_->variables.size()) + " variables; " +
-         refusals + ".";
+  return "Sent " + std::to_string(sentCount_) + " of " + std::to_string(job_->variables.size()) +
+         " variables; " + refusals + ".";
 }
 
 void ComputerLink::OnRefused(const LinkPacket& skip) {
-  refusals_.push_back("the calculator refused " + QualifiedName(CurrentVariable()) + ": " + RefusalReason(skip.data));
+  refusals_.push_back("the calculator refused " + QualifiedName(CurrentVariable()) + ": " +
+                      RefusalReason(skip.data));
   if (RefusalEndsTransfer(skip.data)) {
     Fail(RefusalSummary());
     SendHeader(link_command::kAck);
@@ -422,16 +424,16 @@ void ComputerLink::OnScreenPacket(LinkPacket& packet) {
 // --- Receiving a variable ---
 
 void ComputerLink::BeginReceive(const LinkPacket& var) {
-  VarHeader header = ParseVarHeader(var.data);
+  Result<VarHeader> header = ParseVarHeader(var.data);
   SendHeader(link_command::kAck);
   if (!header.ok()) {
     Send(EncodeLinkPacket(kComputer, link_command::kSkip, std::vector<std::uint8_t>{kSkipExit, 0, 0, 0, 0}));
-    Emit(LinkEventKind::Failed, 0, "Refused a variable from the calculator: " + header.error + ".");
+    Emit(LinkEventKind::Failed, 0, "Refused a variable from the calculator: " + header.message() + ".");
     step_ = Step::Idle;
     return;
   }
-  incoming_ = std::move(header.variable);
-  incomingSize_ = header.size;
+  incoming_ = std::move(header->variable);
+  incomingSize_ = header->size;
   SendHeader(link_command::kCts);
   step_ = Step::RecvCtsAck;
   heard_ = true;
@@ -443,8 +445,9 @@ void ComputerLink::BeginReceive(const LinkPacket& var) {
 void ComputerLink::OnReceivePacket(LinkPacket& packet) {
   if (!IsAwaitedData(packet, Step::RecvCtsAck, Step::RecvData)) return;
   Variable variable = incoming_;
-  if (const std::string problem = TakeVariableData(packet.data, variable); !problem.empty()) {
-    Fail("The calculator's data for " + QualifiedName(incoming_) + " is not a variable: " + problem + ".");
+  if (const Status taken = TakeVariableData(packet.data, variable); !taken.ok()) {
+    Fail("The calculator's data for " + QualifiedName(incoming_) + " is not a variable: " + taken.message() +
+         ".");
     SendHeader(link_command::kAck);
     return;
   }
@@ -566,7 +569,8 @@ LinkProgress ComputerLink::Progress() const {
     if (count > 1) progress.what += " (" + std::to_string(shown + 1) + " of " + std::to_string(count) + ")";
     std::size_t current = 0;
     if (step_ == Step::DataAck && taken_ > dataBegin_) {
-      current = static_cast<std::size_t>(std::min<std::uint64_t>(taken_ - dataBegin_, CurrentVariable().data.size()));
+      current = static_cast<std::size_t>(
+          std::min<std::uint64_t>(taken_ - dataBegin_, CurrentVariable().data.size()));
     }
     progress.done = bytesBefore_ + current;
     progress.total = bytesTotal_;

@@ -349,17 +349,17 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
 std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
                           HostClock& clock, Driver::Mode mode) {
   const std::vector<std::uint8_t> bytes = SaveState(m, rom, clock, mode);
-  const std::string reason = WriteFileAtomically(path, bytes);
-  return reason.empty() ? reason : DescribeFileError(path, reason);
+  const Status written = WriteFileAtomically(path, bytes);
+  return written.ok() ? std::string() : DescribeFileError(path, written.message());
 }
 
 LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected,
                               HostClock& clock) {
   InputFile file = ReadInputFile(path, kMostStateFileBytes, OverLimit::Refuse);
-  if (file.error == FileError::TooLarge)
+  if (FailedWith(file, FileError::TooLarge))
     return Failure(DescribeFileError(path, "too large to be a saved state"));
-  if (!file.ok()) return Failure(DescribeFileError(path, file.reason));
-  LoadStateResult result = LoadState(file.bytes, expected, clock);
+  if (!file.ok()) return Failure(DescribeFileError(path, file.message()));
+  LoadStateResult result = LoadState(file->bytes, expected, clock);
   if (!result.ok()) result.error = DescribeFileError(path, result.error);
   return result;
 }

@@ -125,8 +125,8 @@ std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs,
     }
   }
   for (const Output& output : outputs) {
-    if (const std::string reason = CheckOutputPath(output.path); !reason.empty()) {
-      return Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + reason);
+    if (const Status writable = CheckOutputPath(output.path); !writable.ok()) {
+      return Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + writable.message());
     }
   }
   return std::nullopt;
@@ -147,10 +147,12 @@ int Runner::Run(std::span<const std::string> arguments) {
   for (const fs::path& file : options.send) inputs.push_back({"a file to send", file});
   std::vector<Output> outputs;
   if (options.png) {
-    outputs.push_back({"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
+    outputs.push_back(
+        {"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
   }
   if (options.pbm) {
-    outputs.push_back({"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
+    outputs.push_back(
+        {"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
   }
   if (options.saveState) outputs.push_back({"--save-state", *options.saveState, nullptr});
   if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;
@@ -160,9 +162,9 @@ int Runner::Run(std::span<const std::string> arguments) {
   if (options.keys) {
     const InputFile file = ReadInputFile(*options.keys, kLargestKeyScript, OverLimit::Refuse);
     if (!file.ok())
-      return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.reason);
-    const KeyScript script =
-        ParseKeyScript(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
+      return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.message());
+    const KeyScript script = ParseKeyScript(
+        std::string_view(reinterpret_cast<const char*>(file->bytes.data()), file->bytes.size()));
     if (script.error) {
       return Fail(kExitUsage, options.keys->string() + ":" + std::to_string(script.error->line) + ": " +
                                   script.error->message);
@@ -177,17 +179,17 @@ int Runner::Run(std::span<const std::string> arguments) {
   std::vector<PlannedSend> sends;
   for (const fs::path& file : options.send) {
     VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
-    if (!read.ok()) return Fail(kExitFile, "cannot send " + read.error);
-    sends.push_back({std::nullopt, std::move(read.variables), file.string()});
+    if (!read.ok()) return Fail(kExitFile, "cannot send " + read.message());
+    sends.push_back({std::nullopt, std::move(*read), file.string()});
   }
   for (const ScriptedSend& send : scriptedSends) {
     const fs::path file = send.file;
     VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
     if (!read.ok()) {
-      return Fail(kExitFile,
-                  options.keys->string() + ":" + std::to_string(send.line) + ": cannot send " + read.error);
+      return Fail(kExitFile, options.keys->string() + ":" + std::to_string(send.line) + ": cannot send " +
+                                 read.message());
     }
-    sends.push_back({send.tick, std::move(read.variables), send.file});
+    sends.push_back({send.tick, std::move(*read), send.file});
   }
   if (options.receiveDir) {
     std::error_code error;
@@ -216,7 +218,8 @@ int Runner::Run(std::span<const std::string> arguments) {
                                (error.detail.empty() ? "" : "\n" + error.detail));
   }
   if (options.loadState) {
-    if (const std::string problem = session->LoadStateFile(*options.loadState, romIdentity); !problem.empty()) {
+    if (const std::string problem = session->LoadStateFile(*options.loadState, romIdentity);
+        !problem.empty()) {
       return Fail(kExitFile, "cannot load the state: " + problem);
     }
   }
@@ -257,8 +260,9 @@ int Runner::Run(std::span<const std::string> arguments) {
   const LcdPicture picture = session->Picture();
   bool written = true;
   for (const Output& output : outputs) {
-    const std::string problem = output.encode ? WriteFileAtomically(output.path, output.encode(picture))
-                                              : session->SaveStateFile(output.path, romIdentity);
+    const std::string problem = output.encode
+                                    ? WriteFileAtomically(output.path, output.encode(picture)).message()
+                                    : session->SaveStateFile(output.path, romIdentity);
     if (!problem.empty()) {
       Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);
       written = false;

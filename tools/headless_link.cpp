@@ -70,12 +70,11 @@ void HeadlessTransfers::Report(LinkEvent& event) {
     case LinkEventKind::VariableReceived: {
       const SavedVariable saved = SaveReceivedVariable(folder_, event.variable);
       if (!saved.ok()) {
-        Say(err_, event.message + " It could not be saved: " + saved.error);
+        Say(err_, event.message + " It could not be saved: " + saved.message());
         failed_ = true;
         break;
       }
-      std::fprintf(out_, "%s Saved as %s.\n", event.message.c_str(),
-                   Quoted(saved.path.string(), 200).c_str());
+      std::fprintf(out_, "%s Saved as %s.\n", event.message.c_str(), Quoted(saved->string(), 200).c_str());
       break;
     }
     case LinkEventKind::ScreenReceived:
