@@ -99,14 +99,14 @@ bool Shell::SaveStateAs() {
 }
 
 bool Shell::SaveStateTo(const std::filesystem::path& path) {
-  const std::string failure = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
-  if (failure.empty()) {
+  const Status saved = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
+  if (saved.ok()) {
     window_->statusLine().ShowMessage(QStringLiteral("State saved"));
     if (recent_) recent_->Add(Text(path.string()));
     return true;
   }
   const QString text =
-      QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(failure));
+      QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(saved.message()));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
   return false;
@@ -116,17 +116,18 @@ bool Shell::LoadStateFrom(const std::filesystem::path& path) {
   LoadStateResult loaded = LoadStateFile(path, romIdentity_, speedClock_);
   if (!loaded.ok()) {
     const QString text =
-        QStringLiteral("The state could not be loaded: %1").arg(QString::fromStdString(loaded.error));
+        QStringLiteral("The state could not be loaded: %1").arg(QString::fromStdString(loaded.message()));
     window_->statusLine().ShowMessage(text);
     window_->showWarning(text);
     return false;
   }
   // With the part of a tick it had pending, asleep or running as it was.
-  const QString cancelled = Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
+  const QString cancelled = Replace(std::move(loaded->machine), loaded->mode, Driver::ClockStart::Kept);
   if (recent_) recent_->Add(Text(path.string()));
   QString message = QStringLiteral("State loaded");
   if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
-  for (const std::string& note : loaded.notes) message += QStringLiteral(". ") + QString::fromStdString(note);
+  for (const std::string& note : loaded->notes)
+    message += QStringLiteral(". ") + QString::fromStdString(note);
   window_->statusLine().ShowMessage(message);
   return true;
 }
@@ -227,7 +228,8 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     RomFile rom = ReadMachineImage(path);
     // An empty file starts a machine with nothing to run: not worth leaving
     // the running one for.
-    if (rom.bytes.empty()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, "the file is empty"));
+    if (rom.bytes.empty())
+      throw InitErr(StartError::RomReadFailed, DescribeFileError(path, "the file is empty"));
     auto fresh = std::make_unique<Calculator>(rom.bytes);
     const RomIdentity identity = IdentifyRom(rom.bytes);
     // The image left keeps its session for the next time it runs; the one

@@ -218,9 +218,8 @@ int Runner::Run(std::span<const std::string> arguments) {
                                (error.detail.empty() ? "" : "\n" + error.detail));
   }
   if (options.loadState) {
-    if (const std::string problem = session->LoadStateFile(*options.loadState, romIdentity);
-        !problem.empty()) {
-      return Fail(kExitFile, "cannot load the state: " + problem);
+    if (const Status loaded = session->LoadStateFile(*options.loadState, romIdentity); !loaded.ok()) {
+      return Fail(kExitFile, "cannot load the state: " + loaded.message());
     }
   }
   session->SetCalculatorSpeed(options.calculatorSpeed);
@@ -260,11 +259,10 @@ int Runner::Run(std::span<const std::string> arguments) {
   const LcdPicture picture = session->Picture();
   bool written = true;
   for (const Output& output : outputs) {
-    const std::string problem = output.encode
-                                    ? WriteFileAtomically(output.path, output.encode(picture)).message()
-                                    : session->SaveStateFile(output.path, romIdentity);
-    if (!problem.empty()) {
-      Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);
+    const Status saved = output.encode ? WriteFileAtomically(output.path, output.encode(picture))
+                                       : session->SaveStateFile(output.path, romIdentity);
+    if (!saved.ok()) {
+      Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + saved.message());
       written = false;
     }
   }
