@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux {
 
 struct Symbol {
@@ -50,15 +52,12 @@ class SymbolTable {
   static constexpr std::uint32_t kUnsizedReach = 0x1000;
 
  private:
-  std::vector<Symbol> byAddress_;          // ascending address, stable for one address
+  std::vector<Symbol> byAddress_;         // ascending address, stable for one address
   std::vector<std::uint32_t> nameOrder_;  // indexes into byAddress_, by name
 };
 
 // A table, or the reason there is none.
-struct SymbolLoad {
-  SymbolTable table;
-  std::string error;  // empty on success
-};
+using SymbolLoad = Result<SymbolTable>;
 
 // The defined symbols of a 32-bit big-endian ELF file: functions, objects
 // and plain labels; no section, file or compiler-local (".L") names. Any

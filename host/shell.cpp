@@ -106,12 +106,12 @@ void Shell::LoadSymbols() {
     return;
   }
   SymbolLoad load = LoadSymbolFile(*path);
-  if (!load.error.empty()) {
+  if (!load.ok()) {
     // The emulator runs on without names; the dialog says why.
-    session.symbolsNote = "No symbols: " + load.error;
+    session.symbolsNote = "No symbols: " + load.message();
     return;
   }
-  session.symbols = std::move(load.table);
+  session.symbols = std::move(load).value();
   session.symbolsNote = "Symbols from " + path->string();
 }
 
@@ -172,7 +172,8 @@ void Shell::Pass() {
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
   if (outcome == RunOutcome::Breakpoint && !stub) {
     window_->BreakIn(StopKind::Breakpoint);
-  } else if (!stopped && wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
+  } else if (!stopped && wasRunning && outcome == RunOutcome::Running &&
+             now - lastPump_ < kRunningPumpInterval) {
     return;
   }
   lastPump_ = now;

@@ -233,11 +233,12 @@ int Runner::Run(std::span<const std::string> arguments) {
   }
   std::unique_ptr<HeadlessSocket> link;
   if (socket) {
-    std::string error;
     const net::Endpoint endpoint =
-        *net::ParseEndpoint(options.linkListen.value_or(options.linkConnect.value_or("")), error);
-    link = HeadlessSocket::Open(endpoint, options.linkListen.has_value(), err_, error);
-    if (!link) return Fail(kExitFile, error);
+        *net::ParseEndpoint(options.linkListen.value_or(options.linkConnect.value_or("")));
+    Result<std::unique_ptr<HeadlessSocket>> opened =
+        HeadlessSocket::Open(endpoint, options.linkListen.has_value(), err_);
+    if (!opened.ok()) return Fail(kExitFile, opened.message());
+    link = std::move(opened).value();
     // The wait is not the calculator's time.
     session->Hold();
     const bool linked = link->WaitForPeer();
@@ -247,8 +248,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   }
   StopReason reason = StopReason::TimeUp;
   if (options.gdb) {
-    std::string error;
-    const net::Endpoint endpoint = *net::ParseEndpoint(*options.gdb, error);
+    const net::Endpoint endpoint = *net::ParseEndpoint(*options.gdb);
     std::optional<std::int64_t> endTick;
     if (options.seconds) endTick = std::llround(*options.seconds * kTicksPerSecond);
     if (RunUnderDebugger(*session, endpoint, endTick) == DebugEnd::ListenFailed) return kExitFile;
@@ -325,16 +325,14 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
     } else if (argument.option == "--pbm") {
       options.pbm = value;
     } else if (argument.option == "--gdb") {
-      std::string error;
-      if (!net::ParseEndpoint(value, error)) {
-        parsed.error = "--gdb wants [HOST:]PORT: " + error;
+      if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(value); !endpoint.ok()) {
+        parsed.error = "--gdb wants [HOST:]PORT: " + endpoint.message();
         return parsed;
       }
       options.gdb = value;
     } else if (argument.option == "--link-listen" || argument.option == "--link-connect") {
-      std::string error;
-      if (!net::ParseEndpoint(value, error)) {
-        parsed.error = std::string(argument.option) + " wants [HOST:]PORT: " + error;
+      if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(value); !endpoint.ok()) {
+        parsed.error = std::string(argument.option) + " wants [HOST:]PORT: " + endpoint.message();
         return parsed;
       }
       (argument.option == "--link-listen" ? options.linkListen : options.linkConnect) = value;

@@ -102,12 +102,12 @@ bool HeadlessTransfers::Finish() {
   return done;
 }
 
-std::unique_ptr<HeadlessSocket> HeadlessSocket::Open(const net::Endpoint& endpoint, bool listen,
-                                                     std::FILE* err, std::string& error) {
-  std::unique_ptr<SocketLink> link =
-      listen ? SocketLink::Listen(endpoint, error) : SocketLink::Connect(endpoint, error);
-  if (!link) return nullptr;
-  std::unique_ptr<HeadlessSocket> socket(new HeadlessSocket(std::move(link), endpoint, err));
+Result<std::unique_ptr<HeadlessSocket>> HeadlessSocket::Open(const net::Endpoint& endpoint, bool listen,
+                                                             std::FILE* err) {
+  Result<std::unique_ptr<SocketLink>> link =
+      listen ? SocketLink::Listen(endpoint) : SocketLink::Connect(endpoint);
+  if (!link.ok()) return link.error();
+  std::unique_ptr<HeadlessSocket> socket(new HeadlessSocket(std::move(link).value(), endpoint, err));
   socket->Tell();
   return socket;
 }
@@ -143,12 +143,12 @@ bool HeadlessSocket::WaitToConnect() {
       return false;
     }
     std::this_thread::sleep_for(kRetryWait);
-    std::string error;
-    link_ = SocketLink::Connect(endpoint_, error);
-    if (!link_) {
-      Say(err_, error);
+    Result<std::unique_ptr<SocketLink>> again = SocketLink::Connect(endpoint_);
+    if (!again.ok()) {
+      Say(err_, again.message());
       return false;
     }
+    link_ = std::move(again).value();
   }
   Tell();
   return true;
