@@ -70,9 +70,7 @@ void SetRegister(CpuState& cpu, RegisterId id, std::uint32_t value) {
 
 int RegisterDigits(RegisterId id) { return id == RegisterId::Sr ? 4 : 8; }
 
-std::string RegisterLine(std::string_view label, std::uint32_t value) {
-  return std::string(label) + Hex(value, 8);
-}
+std::string RegisterLine(std::string_view label, std::uint32_t value) { return std::string(label) + Hex(value, 8); }
 
 std::vector<RegisterRow> RegisterRows(const CpuState& cpu) {
   std::vector<RegisterRow> rows;
@@ -109,8 +107,7 @@ std::string MemoryLine(std::uint32_t address, std::span<const std::uint8_t, kMem
   }
   line[at++] = ' ';
   line[at++] = ' ';
-  for (const std::uint8_t byte : bytes)
-    line[at++] = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+  for (const std::uint8_t byte : bytes) line[at++] = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
   return std::string(line, static_cast<std::size_t>(at));
 }
 

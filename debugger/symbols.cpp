@@ -14,15 +14,13 @@ SymbolTable::SymbolTable(std::vector<Symbol> symbols) : byAddress_(std::move(sym
                    [](const Symbol& a, const Symbol& b) { return a.address < b.address; });
   nameOrder_.resize(byAddress_.size());
   for (std::uint32_t i = 0; i < nameOrder_.size(); ++i) nameOrder_[i] = i;
-  std::stable_sort(nameOrder_.begin(), nameOrder_.end(), [this](std::uint32_t a, std::uint32_t b) {
-    return byAddress_[a].name < byAddress_[b].name;
-  });
+  std::stable_sort(nameOrder_.begin(), nameOrder_.end(),
+                   [this](std::uint32_t a, std::uint32_t b) { return byAddress_[a].name < byAddress_[b].name; });
 }
 
 const Symbol* SymbolTable::Find(std::string_view name) const {
-  const auto it =
-      std::lower_bound(nameOrder_.begin(), nameOrder_.end(), name,
-                       [this](std::uint32_t i, std::string_view n) { return byAddress_[i].name < n; });
+  const auto it = std::lower_bound(nameOrder_.begin(), nameOrder_.end(), name,
+                                   [this](std::uint32_t i, std::string_view n) { return byAddress_[i].name < n; });
   if (it == nameOrder_.end() || byAddress_[*it].name != name) return nullptr;
   return &byAddress_[*it];
 }
@@ -78,9 +76,7 @@ class BigEndianBytes {
   bool Holds(std::uint64_t offset, std::uint64_t length) const {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
   }
-  std::uint16_t Word(std::size_t at) const {
-    return static_cast<std::uint16_t>(bytes_[at] << 8 | bytes_[at + 1]);
-  }
+  std::uint16_t Word(std::size_t at) const { return static_cast<std::uint16_t>(bytes_[at] << 8 | bytes_[at + 1]); }
   std::uint32_t Long(std::size_t at) const {
     return static_cast<std::uint32_t>(Word(at)) << 16 | Word(at + 2);
   }
@@ -116,7 +112,9 @@ bool IsCompilerLocal(std::string_view name) { return name.empty() || name.starts
 
 // Where a symbol ranks among names for one address: functions and objects
 // before plain labels, global before local.
-int Rank(unsigned type, unsigned bind) { return (type == kTypeNone ? 2 : 0) + (bind == kBindLocal ? 1 : 0); }
+int Rank(unsigned type, unsigned bind) {
+  return (type == kTypeNone ? 2 : 0) + (bind == kBindLocal ? 1 : 0);
+}
 
 }  // namespace
 
@@ -138,8 +136,7 @@ SymbolLoad ReadElfSymbols(std::span<const std::uint8_t> file) {
   }
   auto section = [&](std::uint32_t index) {
     const std::size_t at = tableOffset + std::size_t{entrySize} * index;
-    return ElfSection{elf.Long(at + 4), elf.Long(at + 16), elf.Long(at + 20), elf.Long(at + 24),
-                      elf.Long(at + 36)};
+    return ElfSection{elf.Long(at + 4), elf.Long(at + 16), elf.Long(at + 20), elf.Long(at + 24), elf.Long(at + 36)};
   };
 
   std::uint32_t symtabIndex = count;
@@ -155,8 +152,7 @@ SymbolLoad ReadElfSymbols(std::span<const std::uint8_t> file) {
     return Failure("the ELF file's symbol table has no string table");
   }
   const ElfSection strtab = section(symtab.link);
-  if (!elf.Holds(strtab.offset, strtab.size))
-    return Failure("the ELF file's string table lies outside the file");
+  if (!elf.Holds(strtab.offset, strtab.size)) return Failure("the ELF file's string table lies outside the file");
   const std::span<const std::uint8_t> strings = elf.Range(strtab.offset, strtab.size);
 
   struct Ranked {
@@ -176,8 +172,7 @@ SymbolLoad ReadElfSymbols(std::span<const std::uint8_t> file) {
     if (IsCompilerLocal(name)) continue;
     found.push_back({Rank(type, bind), Symbol{std::move(name), elf.Long(entry + 4), elf.Long(entry + 8)}});
   }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const Ranked& a, const Ranked& b) { return a.rank < b.rank; });
+  std::stable_sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) { return a.rank < b.rank; });
   std::vector<Symbol> symbols;
   symbols.reserve(found.size());
   for (Ranked& ranked : found) symbols.push_back(std::move(ranked.symbol));
@@ -196,8 +191,7 @@ SymbolLoad ParseNmText(std::string_view text) {
 
     // "ADDRESS TYPE NAME": 1 to 8 hex digits, one type letter, a name.
     const std::size_t digits = line.find(' ');
-    if (digits == 0 || digits == std::string_view::npos || line.size() < digits + 4 ||
-        line[digits + 2] != ' ') {
+    if (digits == 0 || digits == std::string_view::npos || line.size() < digits + 4 || line[digits + 2] != ' ') {
       continue;
     }
     const std::optional<std::uint32_t> parsed = ParseTypedHex(line.substr(0, digits));

@@ -52,7 +52,7 @@ class SymbolTable {
   static constexpr std::uint32_t kUnsizedReach = 0x1000;
 
  private:
-  std::vector<Symbol> byAddress_;         // ascending address, stable for one address
+  std::vector<Symbol> byAddress_;          // ascending address, stable for one address
   std::vector<std::uint32_t> nameOrder_;  // indexes into byAddress_, by name
 };
 

@@ -98,8 +98,7 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   follow_->setObjectName(QStringLiteral("follow"));
   follow_->addItem(QStringLiteral("Follow: none"));
   for (int i = 0; i < 8; ++i) follow_->addItem(QStringLiteral("Follow: A%1").arg(i));
-  for (QListWidget* list : std::initializer_list<QListWidget*>{listing_, registers_, memory_})
-    list->setFont(listFont_);
+  for (QListWidget* list : std::initializer_list<QListWidget*>{listing_, registers_, memory_}) list->setFont(listFont_);
   const QFontMetrics metrics(listFont_);
   listing_->setMinimumWidth(metrics.horizontalAdvance(QString(kListingColumns, QLatin1Char('0'))));
   memory_->setMinimumWidth(metrics.horizontalAdvance(QString(kMemoryColumns, QLatin1Char('0'))) +
@@ -149,10 +148,12 @@ DebugDialog::DebugDialog(QWidget* owner, Calculator& calc, bool breakOnKeypress,
   grid->setRowStretch(2, 1);
 
   connect(step, &QPushButton::clicked, this, [this] { RunCommand(StepInto); });
-  connect(stepOver, &QPushButton::clicked, this,
-          [this] { RunCommand([](DebugTarget& target) { return StepOver(target); }); });
-  connect(stepOut, &QPushButton::clicked, this,
-          [this] { RunCommand([](DebugTarget& target) { return StepOut(target); }); });
+  connect(stepOver, &QPushButton::clicked, this, [this] {
+    RunCommand([](DebugTarget& target) { return StepOver(target); });
+  });
+  connect(stepOut, &QPushButton::clicked, this, [this] {
+    RunCommand([](DebugTarget& target) { return StepOut(target); });
+  });
   connect(runToCursor, &QPushButton::clicked, this, &DebugDialog::RunToCursor);
   connect(breakpoint, &QPushButton::clicked, this, &DebugDialog::OpenBreakpoints);
   connect(go, &QPushButton::clicked, this, &QDialog::reject);  // as Esc and the close box

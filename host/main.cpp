@@ -78,8 +78,7 @@ int main(int argc, char** argv) {
   options.watchSignals = true;
   if (const auto interval = SaveIntervalFromEnvironment()) options.sessionSaveInterval = *interval;
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (!dataFolder.isEmpty())
-    options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
+  if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   // The command line checked the addresses.
   const auto endpoint = [](const std::string& text) -> std::optional<pellux::net::Endpoint> {
     const pellux::Result<pellux::net::Endpoint> parsed = pellux::net::ParseEndpoint(text);

@@ -172,8 +172,7 @@ void Shell::Pass() {
   const bool stopped = stub && stub->resume() == gdb::Resume::Halted;
   if (outcome == RunOutcome::Breakpoint && !stub) {
     window_->BreakIn(StopKind::Breakpoint);
-  } else if (!stopped && wasRunning && outcome == RunOutcome::Running &&
-             now - lastPump_ < kRunningPumpInterval) {
+  } else if (!stopped && wasRunning && outcome == RunOutcome::Running && now - lastPump_ < kRunningPumpInterval) {
     return;
   }
   lastPump_ = now;

@@ -228,8 +228,7 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     RomFile rom = ReadMachineImage(path);
     // An empty file starts a machine with nothing to run: not worth leaving
     // the running one for.
-    if (rom.bytes.empty())
-      throw InitErr(StartError::RomReadFailed, DescribeFileError(path, "the file is empty"));
+    if (rom.bytes.empty()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, "the file is empty"));
     auto fresh = std::make_unique<Calculator>(rom.bytes);
     const RomIdentity identity = IdentifyRom(rom.bytes);
     // The image left keeps its session for the next time it runs; the one

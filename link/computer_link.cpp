@@ -63,8 +63,8 @@ void ComputerLink::Cancel() {
   const bool active = InJob() || Receiving();
   if (active) Emit(LinkEventKind::Failed, InJob() ? job_->id : 0, "Cancelled" + Context() + ".");
   for (const Job& job : queue_) {
-    const std::string what = job.kind == JobKind::Screen ? "taking a screen dump"
-                                                         : "sending " + DescribeJobVariables(job.variables);
+    const std::string what =
+        job.kind == JobKind::Screen ? "taking a screen dump" : "sending " + DescribeJobVariables(job.variables);
     Emit(LinkEventKind::Failed, job.id, "Cancelled before it began (" + what + ").");
   }
   queue_.clear();
@@ -153,8 +153,7 @@ void ComputerLink::PeerReset(std::uint64_t now) {
 void ComputerLink::PeerVanished(std::uint64_t now) {
   now_ = now;
   resetPending_ = false;
-  if (InJob() || Receiving())
-    Fail("The calculator went away: the machine was reset or replaced" + Context() + ".");
+  if (InJob() || Receiving()) Fail("The calculator went away: the machine was reset or replaced" + Context() + ".");
   reader_.Reset();
   DropOutput();
   last_.clear();
@@ -299,8 +298,8 @@ void ComputerLink::OnGarbage(const std::string& message) {
 }
 
 void ComputerLink::Unexpected(const LinkPacket& packet, const char* expected) {
-  Fail("The calculator answered " + DescribeLinkCommand(packet.command) + " where " + expected +
-       " was expected" + Context() + ".");
+  Fail("The calculator answered " + DescribeLinkCommand(packet.command) + " where " + expected + " was expected" +
+       Context() + ".");
 }
 
 // --- Sending variables ---
@@ -332,13 +331,12 @@ std::string ComputerLink::RefusalSummary() const {
   std::string refusals;
   for (const std::string& refusal : refusals_) refusals += (refusals.empty() ? "" : "; ") + refusal;
   if (job_->variables.size() == 1) return Capitalized(refusals) + ".";
-  return "Sent " + std::to_string(sentCount_) + " of " + std::to_string(job_->variables.size()) +
-         " variables; " + refusals + ".";
+  return "Sent " + std::to_string(sentCount_) + " of " + std::to_string(job_->variables.size()) + " variables; " +
+         refusals + ".";
 }
 
 void ComputerLink::OnRefused(const LinkPacket& skip) {
-  refusals_.push_back("the calculator refused " + QualifiedName(CurrentVariable()) + ": " +
-                      RefusalReason(skip.data));
+  refusals_.push_back("the calculator refused " + QualifiedName(CurrentVariable()) + ": " + RefusalReason(skip.data));
   if (RefusalEndsTransfer(skip.data)) {
     Fail(RefusalSummary());
     SendHeader(link_command::kAck);
@@ -569,8 +567,7 @@ LinkProgress ComputerLink::Progress() const {
     if (count > 1) progress.what += " (" + std::to_string(shown + 1) + " of " + std::to_string(count) + ")";
     std::size_t current = 0;
     if (step_ == Step::DataAck && taken_ > dataBegin_) {
-      current = static_cast<std::size_t>(
-          std::min<std::uint64_t>(taken_ - dataBegin_, CurrentVariable().data.size()));
+      current = static_cast<std::size_t>(std::min<std::uint64_t>(taken_ - dataBegin_, CurrentVariable().data.size()));
     }
     progress.done = bytesBefore_ + current;
     progress.total = bytesTotal_;

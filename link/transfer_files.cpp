@@ -60,8 +60,7 @@ SavedVariable SaveReceivedVariable(const std::filesystem::path& folder, const Va
   const std::string stem = FileStem(variable.name);
   const std::string extension = VariableFileExtension(variable.type);
   for (int n = 1; n <= kMaxNumberedNames; ++n) {
-    const std::filesystem::path path =
-        folder / (n == 1 ? stem + extension : stem + "-" + std::to_string(n) + extension);
+    const std::filesystem::path path = folder / (n == 1 ? stem + extension : stem + "-" + std::to_string(n) + extension);
     if (NameTaken(path)) continue;
     if (const Status written = WriteFileAtomically(path, bytes); !written.ok()) {
       return Fail(DescribeFileError(path, written.message()));

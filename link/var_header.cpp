@@ -82,8 +82,6 @@ std::string RefusalReason(std::span<const std::uint8_t> skipData) {
   }
 }
 
-bool RefusalEndsTransfer(std::span<const std::uint8_t> skipData) {
-  return !skipData.empty() && skipData[0] == 1;
-}
+bool RefusalEndsTransfer(std::span<const std::uint8_t> skipData) { return !skipData.empty() && skipData[0] == 1; }
 
 }  // namespace pellux

@@ -31,12 +31,11 @@ namespace pellux {
 
 // One variable as the calculator stores it and the link carries it.
 struct Variable {
-  std::string folder;          // "main"; at most 8 characters
-  std::string name;            // at most 8 characters
-  std::uint8_t type = 0;       // the calculator's type id: 0x21 assembly program, 0x12 program, ...
-  std::uint8_t attribute = 0;  // 0 none, 1 locked, 2 archived
-  std::vector<std::uint8_t>
-      data;  // as in the calculator's memory: a 2-byte big-endian size, then that many bytes
+  std::string folder;              // "main"; at most 8 characters
+  std::string name;                // at most 8 characters
+  std::uint8_t type = 0;           // the calculator's type id: 0x21 assembly program, 0x12 program, ...
+  std::uint8_t attribute = 0;      // 0 none, 1 locked, 2 archived
+  std::vector<std::uint8_t> data;  // as in the calculator's memory: a 2-byte big-endian size, then that many bytes
 
   friend bool operator==(const Variable&, const Variable&) = default;
 };

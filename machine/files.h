@@ -36,8 +36,7 @@ using InputFile = Result<InputBytes, KindedError<FileError>>;
 // Reads a regular file or a character device (such as /dev/zero, up to the
 // limit). Anything else is refused before it is opened, so a FIFO with no
 // writer cannot block the program.
-InputFile ReadInputFile(const std::filesystem::path& path, std::size_t limit,
-                        OverLimit overLimit = OverLimit::Cut);
+InputFile ReadInputFile(const std::filesystem::path& path, std::size_t limit, OverLimit overLimit = OverLimit::Cut);
 
 // "PATH: reason", for messages.
 std::string DescribeFileError(const std::filesystem::path& path, const std::string& reason);

@@ -1,14 +1,13 @@
 // The computer's side of the link protocol against a calculator scripted in
 // the test: transfers that work, and calculators that refuse, complain, fall
 // silent, reset the link, send garbage or go away.
-#include "link/computer_link.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "link/computer_link.h"
 #include "link/transfer_files.h"
 #include "tests/link_files.h"
 #include "tests/scripted_calculator.h"
@@ -81,7 +80,7 @@ struct SendCase {
   std::vector<std::string> names;  // variables sent, in main
   LinkEventKind end;
   std::string message;
-  Names seen;                       // the packets the calculator read
+  Names seen;                        // the packets the calculator read
   std::vector<std::string> stored;  // the names it holds afterwards
 };
 
@@ -89,87 +88,44 @@ TEST(ComputerLink, SendsVariablesToScriptedCalculators) {
   const auto none = [](ScriptedCalculator&) {};
   const std::string lockedReason = "a variable of that name is locked, archived or in use";
   const SendCase cases[] = {
-      {"one variable",
-       none,
-       {"hello"},
-       LinkEventKind::Finished,
-       "Sent main\\hello to the calculator.",
-       {"VAR", "ACK", "XDP", "EOT"},
-       {"hello"}},
-      {"a group",
-       none,
-       {"a", "b", "c"},
-       LinkEventKind::Finished,
-       "Sent 3 variables to the calculator.",
-       {"VAR", "ACK", "XDP", "VAR", "ACK", "XDP", "VAR", "ACK", "XDP", "EOT"},
-       {"a", "b", "c"}},
-      {"a name it will not overwrite",
-       [](ScriptedCalculator& c) { c.locked = {"main\\hello"}; },
-       {"hello"},
-       LinkEventKind::Failed,
-       "The calculator refused main\\hello: " + lockedReason + ".",
-       {"VAR", "ACK", "EOT"},
-       {}},
-      {"one of a group refused",
-       [](ScriptedCalculator& c) { c.locked = {"main\\b"}; },
-       {"a", "b", "c"},
-       LinkEventKind::Failed,
-       "Sent 2 of 3 variables; the calculator refused main\\b: " + lockedReason + ".",
-       {"VAR", "ACK", "XDP", "VAR", "ACK", "VAR", "ACK", "XDP", "EOT"},
-       {"a", "c"}},
+      {"one variable", none, {"hello"}, LinkEventKind::Finished, "Sent main\\hello to the calculator.",
+       {"VAR", "ACK", "XDP", "EOT"}, {"hello"}},
+      {"a group", none, {"a", "b", "c"}, LinkEventKind::Finished, "Sent 3 variables to the calculator.",
+       {"VAR", "ACK", "XDP", "VAR", "ACK", "XDP", "VAR", "ACK", "XDP", "EOT"}, {"a", "b", "c"}},
+      {"a name it will not overwrite", [](ScriptedCalculator& c) { c.locked = {"main\\hello"}; }, {"hello"},
+       LinkEventKind::Failed, "The calculator refused main\\hello: " + lockedReason + ".", {"VAR", "ACK", "EOT"}, {}},
+      {"one of a group refused", [](ScriptedCalculator& c) { c.locked = {"main\\b"}; }, {"a", "b", "c"},
+       LinkEventKind::Failed, "Sent 2 of 3 variables; the calculator refused main\\b: " + lockedReason + ".",
+       {"VAR", "ACK", "XDP", "VAR", "ACK", "VAR", "ACK", "XDP", "EOT"}, {"a", "c"}},
       {"a refusal that ends the transfer",
        [](ScriptedCalculator& c) {
          c.locked = {"main\\a"};
          c.refusalCode = 1;
        },
-       {"a", "b"},
-       LinkEventKind::Failed,
-       "Sent 0 of 2 variables; the calculator refused main\\a: it ended the transfer.",
-       {"VAR", "ACK"},
-       {}},
-      {"a checksum complaint about the data",
-       [](ScriptedCalculator& c) { c.complainAbout[0x15] = 1; },
-       {"hello"},
-       LinkEventKind::Finished,
-       "Sent main\\hello to the calculator.",
-       {"VAR", "ACK", "XDP", "XDP", "EOT"},
+       {"a", "b"}, LinkEventKind::Failed, "Sent 0 of 2 variables; the calculator refused main\\a: it ended the transfer.",
+       {"VAR", "ACK"}, {}},
+      {"a checksum complaint about the data", [](ScriptedCalculator& c) { c.complainAbout[0x15] = 1; }, {"hello"},
+       LinkEventKind::Finished, "Sent main\\hello to the calculator.", {"VAR", "ACK", "XDP", "XDP", "EOT"}, {"hello"}},
+      {"a checksum complaint about the header", [](ScriptedCalculator& c) { c.complainAbout[0x06] = 1; }, {"hello"},
+       LinkEventKind::Finished, "Sent main\\hello to the calculator.", {"VAR", "VAR", "ACK", "XDP", "EOT"}, {"hello"}},
+      {"two complaints about EOT", [](ScriptedCalculator& c) { c.complainAbout[0x92] = 2; }, {"hello"},
+       LinkEventKind::Finished, "Sent main\\hello to the calculator.", {"VAR", "ACK", "XDP", "EOT", "EOT", "EOT"},
        {"hello"}},
-      {"a checksum complaint about the header",
-       [](ScriptedCalculator& c) { c.complainAbout[0x06] = 1; },
-       {"hello"},
-       LinkEventKind::Finished,
-       "Sent main\\hello to the calculator.",
-       {"VAR", "VAR", "ACK", "XDP", "EOT"},
-       {"hello"}},
-      {"two complaints about EOT",
-       [](ScriptedCalculator& c) { c.complainAbout[0x92] = 2; },
-       {"hello"},
-       LinkEventKind::Finished,
-       "Sent main\\hello to the calculator.",
-       {"VAR", "ACK", "XDP", "EOT", "EOT", "EOT"},
-       {"hello"}},
-      {"complaints without end",
-       [](ScriptedCalculator& c) { c.complainAbout[0x15] = 100; },
-       {"hello"},
+      {"complaints without end", [](ScriptedCalculator& c) { c.complainAbout[0x15] = 100; }, {"hello"},
        LinkEventKind::Failed,
        "The calculator kept reporting checksum errors in what it received (sending main\\hello).",
-       {"VAR", "ACK", "XDP", "XDP", "XDP", "XDP"},
-       {}},
-      {"out of memory: it resets the link",
-       [](ScriptedCalculator& c) { c.giveUpOn = 0x15; },
-       {"hello"},
+       {"VAR", "ACK", "XDP", "XDP", "XDP", "XDP"}, {}},
+      {"out of memory: it resets the link", [](ScriptedCalculator& c) { c.giveUpOn = 0x15; }, {"hello"},
        LinkEventKind::Failed,
        "The calculator reset the link (sending main\\hello); it may be showing an error message.",
-       {"VAR", "ACK", "XDP"},
-       {}},
+       {"VAR", "ACK", "XDP"}, {}},
   };
   for (const SendCase& c : cases) {
     SCOPED_TRACE(c.what);
     Cable cable;
     c.setup(cable.calc);
     std::vector<Variable> variables;
-    for (std::size_t i = 0; i < c.names.size(); ++i)
-      variables.push_back(MakeVariable("main", c.names[i], 40 + 300 * i));
+    for (std::size_t i = 0; i < c.names.size(); ++i) variables.push_back(MakeVariable("main", c.names[i], 40 + 300 * i));
     const std::uint64_t job = cable.link.SendVariables(variables);
     cable.Run();
     ASSERT_EQ(cable.events.size(), 1u) << cable.Messages();
@@ -200,8 +156,7 @@ TEST(ComputerLink, PacketsAreWhatTheCalculatorParses) {
   EXPECT_EQ(var.machine, 0x08);
   EXPECT_TRUE(var.intact);
   // Size in memory (the size word and the bytes), type, "folder\name".
-  const std::vector<std::uint8_t> header = {7,   0,   0,    0,   0x1C, 12,  'g', 'a', 'm',
-                                            'e', 's', '\\', 't', 'e',  't', 'r', 'i', 's'};
+  const std::vector<std::uint8_t> header = {7, 0, 0, 0, 0x1C, 12, 'g', 'a', 'm', 'e', 's', '\\', 't', 'e', 't', 'r', 'i', 's'};
   EXPECT_EQ(var.data, header);
   const test::SeenPacket& xdp = cable.calc.seen[2];
   std::vector<std::uint8_t> expected = {0, 0, 0, 0};
@@ -217,21 +172,16 @@ TEST(ComputerLink, VariablesThatCannotBeSentFailAtOnce) {
   };
   const Case cases[] = {
       {[](Variable& v) { v.name = "toolongname"; },
-       "main\\toolongname cannot be sent: the name \"toolongname\" will not do: it has 11 characters, and "
-       "names have "
+       "main\\toolongname cannot be sent: the name \"toolongname\" will not do: it has 11 characters, and names have "
        "at most 8."},
-      {[](Variable& v) { v.name.clear(); },
-       "A variable cannot be sent: the name \"\" will not do: it is empty."},
+      {[](Variable& v) { v.name.clear(); }, "A variable cannot be sent: the name \"\" will not do: it is empty."},
       {[](Variable& v) { v.folder = "my fold"; },
-       "my fold\\hello cannot be sent: the folder name \"my fold\" will not do: the calculator takes no "
-       "space in "
+       "my fold\\hello cannot be sent: the folder name \"my fold\" will not do: the calculator takes no space in "
        "names."},
-      {[](Variable& v) { v.type = 0x55; },
-       "main\\hello cannot be sent: type id 0x55 is no variable of the TI-92 Plus."},
+      {[](Variable& v) { v.type = 0x55; }, "main\\hello cannot be sent: type id 0x55 is no variable of the TI-92 Plus."},
       {[](Variable& v) { v.data.push_back(0); },
        "main\\hello cannot be sent: its data begin with the size 10 but 11 bytes follow."},
-      {[](Variable& v) { v.data.resize(1); },
-       "main\\hello cannot be sent: its data lack the 2-byte size at their start."},
+      {[](Variable& v) { v.data.resize(1); }, "main\\hello cannot be sent: its data lack the 2-byte size at their start."},
       {[](Variable& v) { v = MakeVariable("main", "hello", 0xFFFE); },
        "main\\hello cannot be sent: its 65536 bytes are more than one packet carries (65531)."},
   };
@@ -308,8 +258,7 @@ TEST(ComputerLink, CalculatorGoneAwayEndsTheJob) {
   link.Advance(100);  // time ran back: another machine
   const std::vector<LinkEvent> events = link.TakeEvents();
   ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].message,
-            "The calculator went away: the machine was reset or replaced (sending main\\hello).");
+  EXPECT_EQ(events[0].message, "The calculator went away: the machine was reset or replaced (sending main\\hello).");
   EXPECT_TRUE(link.Output().empty());
 }
 
@@ -347,10 +296,9 @@ TEST(ComputerLink, GarbageEndsTheJobAndIsDroppedUntilTheLineIsQuiet) {
   cable.calc.SendRaw(junk);
   cable.Pass();
   ASSERT_EQ(cable.events.size(), 1u);
-  EXPECT_EQ(
-      cable.Last().message,
-      "The calculator sent a packet from machine id 0x12, which this end does not talk to (taking a screen "
-      "dump).");
+  EXPECT_EQ(cable.Last().message,
+            "The calculator sent a packet from machine id 0x12, which this end does not talk to (taking a screen "
+            "dump).");
   // More bytes keep coming for a while: all dropped, nothing answered.
   for (int i = 0; i < 50; ++i) {
     cable.calc.SendRaw(junk);
@@ -374,8 +322,7 @@ TEST(ComputerLink, ScreenDumpComesAsTheFrame) {
   for (const unsigned damaged : {0u, 2u}) {
     SCOPED_TRACE(damaged);
     Cable cable;
-    for (std::size_t i = 0; i < kScreenDumpBytes; ++i)
-      cable.calc.screen[i] = static_cast<std::uint8_t>(i * 13 + i / 30);
+    for (std::size_t i = 0; i < kScreenDumpBytes; ++i) cable.calc.screen[i] = static_cast<std::uint8_t>(i * 13 + i / 30);
     cable.calc.damage[0x15] = damaged;  // its XDP arrives damaged this often, and goes again
     const std::uint64_t job = cable.link.RequestScreen();
     cable.Run();
@@ -397,10 +344,9 @@ TEST(ComputerLink, ScreenThatKeepsArrivingDamagedFails) {
   cable.link.RequestScreen();
   cable.Run();
   ASSERT_EQ(cable.events.size(), 1u);
-  EXPECT_EQ(
-      cable.Last().message,
-      "The calculator's packets kept arriving damaged: XDP data (3840 bytes) with a checksum error (taking a "
-      "screen dump).");
+  EXPECT_EQ(cable.Last().message,
+            "The calculator's packets kept arriving damaged: XDP data (3840 bytes) with a checksum error (taking a "
+            "screen dump).");
   EXPECT_EQ(CommandNames(cable.calc.seen), (Names{"SCR", "ERR", "ERR", "ERR"}));
 }
 
@@ -469,8 +415,8 @@ TEST(ComputerLink, FilesGoToTheCalculatorAndComeBackAsFiles) {
       sameBytes.push_back(name);
     }
   }
-  EXPECT_EQ(sameBytes, (std::vector<std::string>{"frames.9xz", "keyecho.9xz", "lcdfill.9xz", "pxdata.9xy",
-                                                 "tiles.9xz"}));
+  EXPECT_EQ(sameBytes,
+            (std::vector<std::string>{"frames.9xz", "keyecho.9xz", "lcdfill.9xz", "pxdata.9xy", "tiles.9xz"}));
 }
 
 TEST(ComputerLink, RefusesAVariableHeaderItCannotRead) {
@@ -482,10 +428,9 @@ TEST(ComputerLink, RefusesAVariableHeaderItCannotRead) {
   for (int i = 0; i < 5; ++i) cable.Pass();
   ASSERT_EQ(cable.events.size(), 1u);
   EXPECT_EQ(cable.Last().kind, LinkEventKind::Failed);
-  EXPECT_EQ(
-      cable.Last().message,
-      "Refused a variable from the calculator: the name \"longname1\" will not do: it has 9 characters, and "
-      "names have at most 8.");
+  EXPECT_EQ(cable.Last().message,
+            "Refused a variable from the calculator: the name \"longname1\" will not do: it has 9 characters, and "
+            "names have at most 8.");
   EXPECT_EQ(CommandNames(cable.calc.seen), (Names{"ACK", "SKIP"}));
   EXPECT_EQ(cable.calc.seen[1].data.at(0), 1) << "an exit";
 }

@@ -1,13 +1,12 @@
 // The debugger's register and memory lines, register edits, and the address
 // entry (hex or a symbol).
-#include "debugger/debug_text.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 
 #include "cpu/core.h"
 #include "cpu/exceptions.h"
+#include "debugger/debug_text.h"
 #include "debugger/numbers.h"
 #include "debugger/symbols.h"
 #include "test_support.h"
@@ -32,9 +31,9 @@ TEST(DebugText, RegisterLines) {
   cpu.intMask = 5;
   cpu.otherSp = 0x1234;
   const std::vector<std::string> expected = {
-      "D0:0000000a",    "D1:1111111b",         "D2:2222222c",  "D3:3333333d",  "D4:4444444e", "D5:5555555f",
-      "D6:66666670",    "D7:77777781",         "A0:88888892",  "A1:999999a3",  "A2:aaaaaab4", "A3:bbbbbbc5",
-      "A4:ccccccd6",    "A5:dddddde7",         "A6:eeeeeef8",  "A7:00000009",  "PC:deadbeef", "SR:2515",
+      "D0:0000000a", "D1:1111111b", "D2:2222222c", "D3:3333333d", "D4:4444444e", "D5:5555555f",
+      "D6:66666670", "D7:77777781", "A0:88888892", "A1:999999a3", "A2:aaaaaab4", "A3:bbbbbbc5",
+      "A4:ccccccd6", "A5:dddddde7", "A6:eeeeeef8", "A7:00000009", "PC:deadbeef", "SR:2515",
       "T:0 S:1 Mask:5", "C:1 V:0 Z:1 N:0 X:1", "USP:00001234", "SSP:00000009",
   };
   EXPECT_EQ(Texts(cpu), expected);

@@ -1,13 +1,12 @@
 // Symbols from an ELF file built here, from nm text and from the demo ROM's
 // own files; lookups by name and address; malformed and random ELF files.
-#include "debugger/symbols.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 #include <random>
 
+#include "debugger/symbols.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -20,8 +19,8 @@ struct ElfSymbol {
   std::uint8_t info;  // bind << 4 | type
   std::uint16_t section;
 };
-constexpr std::uint8_t kGlobalFunction = 0x12, kLocalFunction = 0x02, kGlobalObject = 0x11,
-                       kLocalLabel = 0x00, kSectionSymbol = 0x03, kFileSymbol = 0x04;
+constexpr std::uint8_t kGlobalFunction = 0x12, kLocalFunction = 0x02, kGlobalObject = 0x11, kLocalLabel = 0x00,
+                       kSectionSymbol = 0x03, kFileSymbol = 0x04;
 
 void PutWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
   bytes[at] = static_cast<std::uint8_t>(value >> 8);
@@ -55,8 +54,8 @@ std::vector<std::uint8_t> BuildElf(std::initializer_list<ElfSymbol> symbols) {
   std::vector<std::uint8_t> elf(strtabOffset + strings.size(), 0);
   const std::uint8_t ident[] = {0x7F, 'E', 'L', 'F', 1, 2, 1};
   std::memcpy(elf.data(), ident, sizeof ident);
-  PutWord(elf, 16, 2);  // executable
-  PutWord(elf, 18, 4);  // 68000
+  PutWord(elf, 16, 2);   // executable
+  PutWord(elf, 18, 4);   // 68000
   PutLong(elf, 32, sectionTable);
   PutWord(elf, 40, 52);
   PutWord(elf, 46, 40);
@@ -105,18 +104,9 @@ TEST(Symbols, ElfSymbolsByNameAndAddress) {
     const char* text;
   };
   const Case cases[] = {
-      {0x400100, "main"},
-      {0x400104, "main+0x4"},
-      {0x40013F, "main+0x3f"},
-      {0x400140, "helper"},
-      {0x40014F, "helper+0xf"},
-      {0x400150, ""},
-      {0x3FFFFF, ""},
-      {0x5003, "counter+0x3"},
-      {0x6000, "_end"},
-      {0x6FFF, "_end+0xfff"},
-      {0x7000, ""},
-      {0, ""},
+      {0x400100, "main"},   {0x400104, "main+0x4"}, {0x40013F, "main+0x3f"}, {0x400140, "helper"},
+      {0x40014F, "helper+0xf"}, {0x400150, ""},      {0x3FFFFF, ""},          {0x5003, "counter+0x3"},
+      {0x6000, "_end"},     {0x6FFF, "_end+0xfff"}, {0x7000, ""},            {0, ""},
   };
   for (const Case& c : cases) EXPECT_EQ(table.Describe(c.address), c.text) << std::hex << c.address;
   EXPECT_EQ(table.At(0x400100)->name, "main");
@@ -141,8 +131,7 @@ TEST(Symbols, MalformedElfIsRefusedWithAReason) {
       {"section table cut off", 100, 0, true, "the ELF file's section table lies outside the file"},
       {"section table far away", 32, 0x7F, false, "the ELF file's section table lies outside the file"},
       {"no symbol table", kSymtabHeader + 7, 1, false, "the ELF file has no symbol table (stripped?)"},
-      {"symbols far away", kSymtabHeader + 16, 0x7F, false,
-       "the ELF file's symbol table lies outside the file"},
+      {"symbols far away", kSymtabHeader + 16, 0x7F, false, "the ELF file's symbol table lies outside the file"},
       {"no string table", kSymtabHeader + 27, 7, false, "the ELF file's symbol table has no string table"},
       {"strings cut off", 200, 0, true, "the ELF file's symbol table lies outside the file"},
   };

@@ -1,13 +1,12 @@
 // The user's files for transfers: variables read from files to be sent, and
 // received variables saved as files of their own without replacing any.
-#include "link/transfer_files.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "link/transfer_files.h"
 #include "link/variable_file.h"
 #include "machine/files.h"
 #include "tests/scripted_calculator.h"
@@ -36,8 +35,7 @@ TEST(TransferFiles, SavedVariableIsTheWritersFileAndNeverReplacesOne) {
     const Variable* variable;
     const char* file;
   };
-  const Step steps[] = {
-      {&hello, "hello.9xz"}, {&hello, "hello-2.9xz"}, {&other, "hello.9xp"}, {&hello, "hello-3.9xz"}};
+  const Step steps[] = {{&hello, "hello.9xz"}, {&hello, "hello-2.9xz"}, {&other, "hello.9xp"}, {&hello, "hello-3.9xz"}};
   for (const Step& step : steps) {
     const SavedVariable saved = SaveReceivedVariable(dir.path(), *step.variable);
     ASSERT_TRUE(saved.ok()) << saved.message();

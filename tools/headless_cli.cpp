@@ -147,12 +147,10 @@ int Runner::Run(std::span<const std::string> arguments) {
   for (const fs::path& file : options.send) inputs.push_back({"a file to send", file});
   std::vector<Output> outputs;
   if (options.png) {
-    outputs.push_back(
-        {"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
+    outputs.push_back({"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
   }
   if (options.pbm) {
-    outputs.push_back(
-        {"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
+    outputs.push_back({"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
   }
   if (options.saveState) outputs.push_back({"--save-state", *options.saveState, nullptr});
   if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;

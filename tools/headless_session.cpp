@@ -56,8 +56,7 @@ void HeadlessSession::ScheduleKeys(std::span<const KeyEvent> events) {
   keys_.erase(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(nextKey_));
   nextKey_ = 0;
   keys_.insert(keys_.end(), events.begin(), events.end());
-  std::stable_sort(keys_.begin(), keys_.end(),
-                   [](const KeyEvent& a, const KeyEvent& b) { return a.tick < b.tick; });
+  std::stable_sort(keys_.begin(), keys_.end(), [](const KeyEvent& a, const KeyEvent& b) { return a.tick < b.tick; });
 }
 
 void HeadlessSession::ApplyDueKeys() {
