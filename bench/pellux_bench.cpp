@@ -214,20 +214,21 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std::size_t limit) {
   InputFile file = ReadInputFile(path, limit, OverLimit::Refuse);
   const std::string shown = Quoted(path, 200);
-  if (file.error == FileError::TooLarge) {
+  if (FailedWith(file, FileError::TooLarge)) {
     std::fprintf(stderr, "pellux-bench: %s is larger than the %zu bytes of memory\n", shown.c_str(), limit);
     return std::nullopt;
   }
   if (!file.ok()) {
     std::fprintf(stderr, "pellux-bench: cannot %s %s: %s\n",
-                 file.error == FileError::ReadFailed ? "read" : "open", shown.c_str(), file.reason.c_str());
+                 FailedWith(file, FileError::ReadFailed) ? "read" : "open", shown.c_str(),
+                 file.message().c_str());
     return std::nullopt;
   }
-  if (file.bytes.empty()) {
+  if (file->bytes.empty()) {
     std::fprintf(stderr, "pellux-bench: %s is empty\n", shown.c_str());
     return std::nullopt;
   }
-  return std::move(file.bytes);
+  return std::move(file->bytes);
 }
 
 void PrintBytes(const Peek& peek, const std::uint8_t* bytes) {

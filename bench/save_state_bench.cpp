@@ -48,8 +48,8 @@ void LoadWholeState(benchmark::State& state) {
   const std::vector<std::uint8_t> saved = SaveState(*bench.calc, bench.rom, bench.clock);
   for (auto _ : state) {
     LoadStateResult loaded = LoadState(saved, bench.rom, bench.clock);
-    if (!loaded.ok()) state.SkipWithError(loaded.error.c_str());
-    benchmark::DoNotOptimize(loaded.machine.get());
+    if (!loaded.ok()) state.SkipWithError(loaded.message().c_str());
+    benchmark::DoNotOptimize(loaded->machine.get());
   }
 }
 BENCHMARK(LoadWholeState)->Unit(benchmark::kMillisecond);

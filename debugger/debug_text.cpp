@@ -113,21 +113,21 @@ std::string MemoryLine(std::uint32_t address, std::span<const std::uint8_t, kMem
 
 AddressEntry ParseAddressEntry(std::string_view text, const SymbolTable& symbols) {
   text = Trimmed(text);
-  if (text.empty()) return {std::nullopt, "Type a hex address or a symbol's name."};
-  if (const std::optional<std::uint32_t> value = ParseTypedHex(text)) return {value, {}};
+  if (text.empty()) return Fail("Type a hex address or a symbol's name.");
+  if (const std::optional<std::uint32_t> value = ParseTypedHex(text)) return *value;
   std::string_view name = text;
   std::uint32_t offset = 0;
   if (const std::size_t plus = text.find('+'); plus != std::string_view::npos) {
     const std::optional<std::uint32_t> parsed = ParseTypedHex(text.substr(plus + 1));
-    if (!parsed) return {std::nullopt, Quoted(text).append(": the offset after + is not hex.")};
+    if (!parsed) return Fail(Quoted(text).append(": the offset after + is not hex."));
     name = Trimmed(text.substr(0, plus));
     offset = *parsed;
   }
-  if (const Symbol* symbol = symbols.Find(name)) return {symbol->address + offset, {}};
+  if (const Symbol* symbol = symbols.Find(name)) return symbol->address + offset;
   if (symbols.empty()) {
-    return {std::nullopt, Quoted(text).append(" is not a hex address (no symbols are loaded).")};
+    return Fail(Quoted(text).append(" is not a hex address (no symbols are loaded)."));
   }
-  return {std::nullopt, Quoted(text).append(" is neither a hex address nor a known symbol.")};
+  return Fail(Quoted(text).append(" is neither a hex address nor a known symbol."));
 }
 
 std::string BreakpointLine(std::uint32_t address) { return Hex(address, 8); }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "cpu/cpu_state.h"
 
 namespace pellux {
@@ -58,10 +59,7 @@ std::string MemoryLine(std::uint32_t address, std::span<const std::uint8_t, kMem
 // An address typed by the user: hex as ParseTypedHex (debugger/numbers.h), or a symbol's name with an
 // optional "+offset" in hex ("main", "draw_text+0x1a"). Answers the address,
 // or the message to show.
-struct AddressEntry {
-  std::optional<std::uint32_t> address;
-  std::string error;
-};
+using AddressEntry = Result<std::uint32_t>;
 AddressEntry ParseAddressEntry(std::string_view text, const SymbolTable& symbols);
 
 // "%.8x" of a breakpoint address.

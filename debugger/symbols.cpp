@@ -97,7 +97,7 @@ struct ElfSection {
   std::uint32_t entrySize = 0;
 };
 
-SymbolLoad Failure(std::string error) { return {SymbolTable(), std::move(error)}; }
+SymbolLoad Failure(std::string error) { return Fail(std::move(error)); }
 
 // The terminated name at `offset` of a string table, cut to kMaxNameLength.
 std::string NameAt(std::span<const std::uint8_t> strings, std::uint32_t offset) {
@@ -177,7 +177,7 @@ SymbolLoad ReadElfSymbols(std::span<const std::uint8_t> file) {
   symbols.reserve(found.size());
   for (Ranked& ranked : found) symbols.push_back(std::move(ranked.symbol));
   if (symbols.empty()) return Failure("the ELF file defines no symbols");
-  return {SymbolTable(std::move(symbols)), {}};
+  return SymbolTable(std::move(symbols));
 }
 
 SymbolLoad ParseNmText(std::string_view text) {
@@ -207,22 +207,21 @@ SymbolLoad ParseNmText(std::string_view text) {
     (global ? globals : locals).push_back(Symbol{std::string(name.substr(0, kMaxNameLength)), address, 0});
   }
   if (globals.empty() && locals.empty()) return Failure("no line of the file is a symbol as nm prints it");
-  globals.insert(globals.end(), std::make_move_iterator(locals.begin()), std::make_move_iterator(locals.end()));
-  return {SymbolTable(std::move(globals)), {}};
+  globals.insert(globals.end(), std::make_move_iterator(locals.begin()),
+                 std::make_move_iterator(locals.end()));
+  return SymbolTable(std::move(globals));
 }
 
 SymbolLoad LoadSymbolFile(const std::filesystem::path& path) {
   const InputFile file = ReadInputFile(path, kMaxSymbolFileBytes, OverLimit::Refuse);
-  if (file.error == FileError::TooLarge) return Failure(path.string() + ": too large for a symbol file");
-  if (!file.ok()) return Failure(DescribeFileError(path, file.reason));
-  SymbolLoad load;
-  if (file.bytes.size() >= 4 && file.bytes[0] == 0x7F && file.bytes[1] == 'E' && file.bytes[2] == 'L' &&
-      file.bytes[3] == 'F') {
-    load = ReadElfSymbols(file.bytes);
-  } else {
-    load = ParseNmText(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
-  }
-  if (!load.error.empty()) load.error = path.string() + ": " + load.error;
+  if (FailedWith(file, FileError::TooLarge)) return Failure(path.string() + ": too large for a symbol file");
+  if (!file.ok()) return Failure(DescribeFileError(path, file.message()));
+  const std::vector<std::uint8_t>& bytes = file->bytes;
+  SymbolLoad load =
+      bytes.size() >= 4 && bytes[0] == 0x7F && bytes[1] == 'E' && bytes[2] == 'L' && bytes[3] == 'F'
+          ? ReadElfSymbols(bytes)
+          : ParseNmText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (!load.ok()) return Failure(path.string() + ": " + load.message());
   return load;
 }
 

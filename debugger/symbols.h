@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux {
 
 struct Symbol {
@@ -55,10 +57,7 @@ class SymbolTable {
 };
 
 // A table, or the reason there is none.
-struct SymbolLoad {
-  SymbolTable table;
-  std::string error;  // empty on success
-};
+using SymbolLoad = Result<SymbolTable>;
 
 // The defined symbols of a 32-bit big-endian ELF file: functions, objects
 // and plain labels; no section, file or compiler-local (".L") names. Any

@@ -86,14 +86,14 @@ void BreakpointsDialog::ShowSelected() {
 
 void BreakpointsDialog::AddRemove() {
   const AddressEntry entry = ParseAddressEntry(address_->text().toStdString(), symbols_);
-  if (!entry.address) {
-    message_->setText(QString::fromStdString(entry.error));
+  if (!entry.ok()) {
+    message_->setText(QString::fromStdString(entry.message()));
     return;
   }
-  const bool added = ToggleBreakpoint(breakpoints_, *entry.address);
+  const bool added = ToggleBreakpoint(breakpoints_, *entry);
   // Added: the box is free for the next; removed: the address stays, so a
   // second Add/Remove puts it back.
-  message_->setText(added ? QString::fromStdString(BreakpointWarning(*entry.address)) : QString());
+  message_->setText(added ? QString::fromStdString(BreakpointWarning(*entry)) : QString());
   if (added) address_->clear();
   const int top = list_->verticalScrollBar()->value();
   FillList();

@@ -49,9 +49,8 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
   // the first mistake on the line is the one reported.
   for (const Argument& item : split.items) {
     if (const EndpointOption* option = FindEndpointOption(item.option)) {
-      std::string error;
-      if (!net::ParseEndpoint(item.value, error)) {
-        line.error = std::string(option->name) + " wants " + option->form + ": " + error;
+      if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(item.value); !endpoint.ok()) {
+        line.error = std::string(option->name) + " wants " + option->form + ": " + endpoint.message();
         return line;
       }
       line.*(option->field) = item.value;

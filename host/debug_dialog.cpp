@@ -242,9 +242,10 @@ void DebugDialog::OpenBreakpoints() {
 
 std::optional<std::uint32_t> DebugDialog::EnteredAddress(const QLineEdit& edit, ElidedLabel& error) {
   const AddressEntry entry = ParseAddressEntry(edit.text().toStdString(), session_.symbols);
-  error.SetWholeText(QString::fromStdString(entry.error));
-  error.setVisible(!entry.error.empty());
-  return entry.address;
+  error.SetWholeText(QString::fromStdString(entry.message()));
+  error.setVisible(!entry.ok());
+  if (!entry.ok()) return std::nullopt;
+  return *entry;
 }
 
 void DebugDialog::GoToListingAddress() {

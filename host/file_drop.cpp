@@ -49,25 +49,25 @@ ClassifiedFile Refused(const std::filesystem::path& path, const std::string& why
 ClassifiedFile ClassifyFile(const std::filesystem::path& path) {
   // A state is the largest file here; past that only the beginning counts.
   const InputFile file = ReadInputFile(path, kMostStateFileBytes, OverLimit::Cut);
-  if (!file.ok()) return Refused(path, file.reason);
-  const std::span<const std::uint8_t> bytes = file.bytes;
+  if (!file.ok()) return Refused(path, file.message());
+  const std::span<const std::uint8_t> bytes = file->bytes;
   if (bytes.empty()) return Refused(path, "the file is empty");
   if (BeginsWith(bytes, kStateMagic)) return {path, FileRole::State, {}};
   if (BeginsWith(bytes, kVariableSignature)) {
     const VariableFileRead read = ReadVariableFile(bytes);
-    if (!read.ok()) return Refused(path, read.error);
+    if (!read.ok()) return Refused(path, read.message());
     return {path, FileRole::Variables, {}};
   }
   if (IsOsFile(bytes)) {
     const FlashImage image = FlashImageFromOsFile(bytes);
-    if (!image.ok()) return Refused(path, image.error);
+    if (!image.ok()) return Refused(path, image.message());
     return {path, FileRole::OsFile, {}};
   }
-  if (BeginsWith(bytes, kLinkSoftwarePrefix)) return Refused(path, ReadVariableFile(bytes).error);
+  if (BeginsWith(bytes, kLinkSoftwarePrefix)) return Refused(path, ReadVariableFile(bytes).message());
   const std::vector<std::uint8_t> start(bytes.begin(),
                                         bytes.begin() + std::min<std::size_t>(bytes.size(), kRomSize));
   if (RomImageWarnings(start).empty() || HasRomExtension(path)) return {path, FileRole::RomImage, {}};
-  return Refused(path, ReadVariableFile(bytes).error + "; nor is it a ROM image, an OS or a saved state");
+  return Refused(path, ReadVariableFile(bytes).message() + "; nor is it a ROM image, an OS or a saved state");
 }
 
 DropPlan PlanDrop(std::span<const std::filesystem::path> paths) {

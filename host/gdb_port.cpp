@@ -134,12 +134,12 @@ DebugStop GdbPort::GdbStop() const { return DebugStop{StopReason::Gdb, driver_.m
 // computers can reach it.
 bool Shell::OpenGdbPort() {
   if (!options_.gdb) return true;
-  std::string error;
-  std::unique_ptr<net::Listener> listener = net::Listener::Open(*options_.gdb, error);
-  if (!listener) {
-    LogDebugger(error);
+  Result<std::unique_ptr<net::Listener>> opened = net::Listener::Open(*options_.gdb);
+  if (!opened.ok()) {
+    LogDebugger(opened.message());
     return false;
   }
+  std::unique_ptr<net::Listener> listener = std::move(opened).value();
   LogDebugger("a debugger may attach on " + listener->Address());
   if (!listener->loopback()) {
     const std::string warning = gdb::OpenPortWarning(listener->Address());

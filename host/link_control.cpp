@@ -68,13 +68,13 @@ bool LinkControl::SendFiles(std::span<const std::filesystem::path> paths) {
   if (!ComputerHasTheCable(QStringLiteral("Nothing was sent to the calculator"))) return false;
   VariablesFromFiles read = ReadVariablesFromFiles(paths);
   if (!read.ok()) {
-    const QString text = QStringLiteral("Nothing was sent to the calculator. %1").arg(Text(read.error));
+    const QString text = QStringLiteral("Nothing was sent to the calculator. %1").arg(Text(read.message()));
     window_.statusLine().ShowLastingMessage(text);
     window_.showNotice(text);
     return false;
   }
   // A list the calculator cannot take fails at once: the next Poll says so.
-  computer().SendVariables(std::move(read.variables));
+  computer().SendVariables(std::move(*read));
   return true;
 }
 
@@ -171,19 +171,15 @@ void LinkControl::OnVariable(const LinkEvent& event, QStringList& notices) {
   const std::filesystem::path folder = receivedFolder();
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  SavedVariable saved;
-  if (error) {
-    saved.error = DescribeFileError(folder, error.message());
-  } else {
-    saved = SaveReceivedVariable(folder, event.variable);
-  }
+  const SavedVariable saved = error ? SavedVariable(Fail(DescribeFileError(folder, error.message())))
+                                    : SaveReceivedVariable(folder, event.variable);
   if (saved.ok()) {
     window_.statusLine().ShowMessage(
-        QStringLiteral("%1 Saved as %2").arg(Text(event.message), Text(saved.path.string())));
+        QStringLiteral("%1 Saved as %2").arg(Text(event.message), Text(saved->string())));
     return;
   }
   const QString text =
-      QStringLiteral("%1 It could not be saved: %2").arg(Text(event.message), Text(saved.error));
+      QStringLiteral("%1 It could not be saved: %2").arg(Text(event.message), Text(saved.message()));
   window_.statusLine().ShowLastingMessage(text);
   notices << text;
 }

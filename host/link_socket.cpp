@@ -32,11 +32,10 @@ void LinkControl::AskAndOpenSocket(bool listen) {
              : window_.askText(QStringLiteral("Connect to Another Pellux"),
                                QStringLiteral("The other Pellux waits on HOST:PORT:"), suggested);
   if (answer.isEmpty() || window_.CloseRequested()) return;
-  std::string error;
-  const std::optional<net::Endpoint> endpoint = net::ParseEndpoint(answer.toStdString(), error);
+  const Result<net::Endpoint> endpoint = net::ParseEndpoint(answer.toStdString());
   QStringList notes;
-  if (!endpoint) {
-    notes << QStringLiteral("\"%1\" is no address: %2").arg(answer, Text(error));
+  if (!endpoint.ok()) {
+    notes << QStringLiteral("\"%1\" is no address: %2").arg(answer, Text(endpoint.message()));
   } else {
     settings_.SetLinkAddress(end, answer);
     const std::string failure = listen ? Listen(*endpoint) : Connect(*endpoint);
@@ -47,17 +46,15 @@ void LinkControl::AskAndOpenSocket(bool listen) {
 }
 
 std::string LinkControl::Listen(const net::Endpoint& endpoint) {
-  std::string error;
-  std::unique_ptr<SocketLink> socket = SocketLink::Listen(endpoint, error);
-  if (!socket) return error;  // "cannot listen on ADDRESS: why"
-  return OpenSocket(std::move(socket));
+  Result<std::unique_ptr<SocketLink>> socket = SocketLink::Listen(endpoint);
+  if (!socket.ok()) return socket.message();  // "cannot listen on ADDRESS: why"
+  return OpenSocket(std::move(socket).value());
 }
 
 std::string LinkControl::Connect(const net::Endpoint& endpoint) {
-  std::string error;
-  std::unique_ptr<SocketLink> socket = SocketLink::Connect(endpoint, error);
-  if (!socket) return error;  // "cannot connect to ADDRESS: why"
-  return OpenSocket(std::move(socket));
+  Result<std::unique_ptr<SocketLink>> socket = SocketLink::Connect(endpoint);
+  if (!socket.ok()) return socket.message();  // "cannot connect to ADDRESS: why"
+  return OpenSocket(std::move(socket).value());
 }
 
 std::string LinkControl::OpenSocket(std::unique_ptr<SocketLink> socket) {

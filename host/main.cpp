@@ -80,10 +80,14 @@ int main(int argc, char** argv) {
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   // The command line checked the addresses.
-  std::string error;
-  if (line.gdb) options.gdb = pellux::net::ParseEndpoint(*line.gdb, error);
-  if (line.linkListen) options.linkListen = pellux::net::ParseEndpoint(*line.linkListen, error);
-  if (line.linkConnect) options.linkConnect = pellux::net::ParseEndpoint(*line.linkConnect, error);
+  const auto endpoint = [](const std::string& text) -> std::optional<pellux::net::Endpoint> {
+    const pellux::Result<pellux::net::Endpoint> parsed = pellux::net::ParseEndpoint(text);
+    if (!parsed.ok()) return std::nullopt;
+    return *parsed;
+  };
+  if (line.gdb) options.gdb = endpoint(*line.gdb);
+  if (line.linkListen) options.linkListen = endpoint(*line.linkListen);
+  if (line.linkConnect) options.linkConnect = endpoint(*line.linkConnect);
   // The window remembers the image it ran last, with its other settings.
   return pellux::RunPellux(options);
 }

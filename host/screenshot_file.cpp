@@ -37,11 +37,11 @@ int ScreenshotScale(const MainWindow& window) {
 }
 
 std::string SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView frame, int scale) {
-  return WriteFileAtomically(path, EncodePng(frame, scale));
+  return WriteFileAtomically(path, EncodePng(frame, scale)).message();
 }
 
 std::string SaveScreenshotPng(const std::filesystem::path& path, const LcdPicture& picture, int scale) {
-  return WriteFileAtomically(path, EncodePng(picture, scale));
+  return WriteFileAtomically(path, EncodePng(picture, scale)).message();
 }
 
 }  // namespace pellux

@@ -113,11 +113,11 @@ SessionStore::Resumed SessionKeeper::Resume(HostClock& clock) const {
   if (!fs::exists(path, error)) return resumed;
   LoadStateResult loaded = LoadStateFile(path, claim_.rom, clock);
   if (loaded.ok()) {
-    resumed.machine = std::move(loaded.machine);
-    resumed.mode = loaded.mode;
+    resumed.machine = std::move(loaded->machine);
+    resumed.mode = loaded->mode;
   } else {
     resumed.message =
-        "The saved session could not be read (" + loaded.error + "); the calculator starts afresh.";
+        "The saved session could not be read (" + loaded.message() + "); the calculator starts afresh.";
   }
   return resumed;
 }
@@ -141,7 +141,7 @@ std::string SessionKeeper::SaveNow(const Calculator& machine, HostClock& machine
   if (!writable()) return {};
   saver_.Wait();
   if (const std::optional<std::string> result = saver_.TakeResult()) Report(*result);
-  std::string failure = store_.Save(machine, claim_.rom, machineClock, mode);
+  std::string failure = store_.Save(machine, claim_.rom, machineClock, mode).message();
   if (failure.empty()) savedInstructions_ = machine.cpu.instructionCount;
   return failure;
 }

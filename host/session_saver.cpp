@@ -92,7 +92,7 @@ void SessionSaver::Work() {
     std::string failure;
     try {
       FrozenClock clock(counterFrequency_, counter_, milliseconds_);
-      failure = SessionStore(folder_).Save(*copy_, rom_, clock, mode_);
+      failure = SessionStore(folder_).Save(*copy_, rom_, clock, mode_).message();
     } catch (const std::bad_alloc&) {
       failure = "not enough memory";
     } catch (const std::exception& error) {

@@ -18,17 +18,17 @@ SessionStore::Resumed SessionStore::Resume(const RomIdentity& rom, HostClock& cl
   if (!fs::exists(path, error)) return resumed;
   LoadStateResult loaded = LoadStateFile(path, rom, clock);
   if (loaded.ok()) {
-    resumed.machine = std::move(loaded.machine);
-    resumed.mode = loaded.mode;
-    for (const std::string& note : loaded.notes)
+    resumed.machine = std::move(loaded->machine);
+    resumed.mode = loaded->mode;
+    for (const std::string& note : loaded->notes)
       resumed.message += (resumed.message.empty() ? "" : " ") + note;
     return resumed;
   }
-  if (loaded.newerVersion) {
+  if (FailedWith(loaded, StateRefusal::NewerVersion)) {
     // Sound, only not for this Pellux: the newer one resumes it next time.
     resumed.newerSessionKept = true;
     resumed.message =
-        "The saved session cannot be resumed (" + loaded.error +
+        "The saved session cannot be resumed (" + loaded.message() +
         "); it is kept as it is and not replaced when this window closes. The calculator starts afresh.";
     return resumed;
   }
@@ -40,17 +40,17 @@ SessionStore::Resumed SessionStore::Resume(const RomIdentity& rom, HostClock& cl
   aside += ".unreadable-" + std::to_string(stamp);
   fs::rename(path, aside, error);
   resumed.message =
-      "The saved session could not be read (" + loaded.error + "); the calculator starts afresh.";
+      "The saved session could not be read (" + loaded.message() + "); the calculator starts afresh.";
   resumed.message += error ? " The file stays where it was: " + error.message() + "."
                            : " The file was kept as " + aside.string() + ".";
   return resumed;
 }
 
-std::string SessionStore::Save(const Calculator& machine, const RomIdentity& rom, HostClock& clock,
-                               Driver::Mode mode) const {
+Status SessionStore::Save(const Calculator& machine, const RomIdentity& rom, HostClock& clock,
+                          Driver::Mode mode) const {
   std::error_code error;
   fs::create_directories(folder_, error);
-  if (error) return folder_.string() + ": " + error.message();
+  if (error) return Fail(folder_.string() + ": " + error.message());
   return SaveStateFile(PathFor(rom), machine, rom, clock, mode);
 }
 

@@ -36,9 +36,8 @@ class SessionStore {
   // made by a newer Pellux is left in place and reported.
   Resumed Resume(const RomIdentity& rom, HostClock& clock) const;
 
-  // Saves the session; answers an empty string or the reason it failed.
-  std::string Save(const Calculator& machine, const RomIdentity& rom, HostClock& clock,
-                   Driver::Mode mode) const;
+  // Saves the session, or answers the reason it failed.
+  Status Save(const Calculator& machine, const RomIdentity& rom, HostClock& clock, Driver::Mode mode) const;
 
  private:
   std::filesystem::path folder_;

@@ -108,12 +108,12 @@ void Shell::LoadSymbols() {
     return;
   }
   SymbolLoad load = LoadSymbolFile(*path);
-  if (!load.error.empty()) {
+  if (!load.ok()) {
     // The emulator runs on without names; the dialog says why.
-    session.symbolsNote = "No symbols: " + load.error;
+    session.symbolsNote = "No symbols: " + load.message();
     return;
   }
-  session.symbols = std::move(load.table);
+  session.symbols = std::move(load).value();
   session.symbolsNote = "Symbols from " + path->string();
 }
 

@@ -253,14 +253,14 @@ bool Shell::SaveStateAs() {
 }
 
 bool Shell::SaveStateTo(const std::filesystem::path& path) {
-  const std::string failure = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
-  if (failure.empty()) {
+  const Status saved = SaveStateFile(path, *calc_, romIdentity_, speedClock_, driver_->mode());
+  if (saved.ok()) {
     window_->statusLine().ShowMessage(QStringLiteral("State saved"));
     if (recent_) recent_->Add(Text(path.string()));
     return true;
   }
   const QString text =
-      QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(failure));
+      QStringLiteral("The state could not be saved: %1").arg(QString::fromStdString(saved.message()));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
   return false;
@@ -270,17 +270,18 @@ bool Shell::LoadStateFrom(const std::filesystem::path& path) {
   LoadStateResult loaded = LoadStateFile(path, romIdentity_, speedClock_);
   if (!loaded.ok()) {
     const QString text =
-        QStringLiteral("The state could not be loaded: %1").arg(QString::fromStdString(loaded.error));
+        QStringLiteral("The state could not be loaded: %1").arg(QString::fromStdString(loaded.message()));
     window_->statusLine().ShowMessage(text);
     window_->showWarning(text);
     return false;
   }
   // With the part of a tick it had pending, asleep or running as it was.
-  const QString cancelled = Replace(std::move(loaded.machine), loaded.mode, Driver::ClockStart::Kept);
+  const QString cancelled = Replace(std::move(loaded->machine), loaded->mode, Driver::ClockStart::Kept);
   if (recent_) recent_->Add(Text(path.string()));
   QString message = QStringLiteral("State loaded");
   if (!cancelled.isEmpty()) message += QStringLiteral("; ") + cancelled;
-  for (const std::string& note : loaded.notes) message += QStringLiteral(". ") + QString::fromStdString(note);
+  for (const std::string& note : loaded->notes)
+    message += QStringLiteral(". ") + QString::fromStdString(note);
   window_->statusLine().ShowMessage(message);
   return true;
 }

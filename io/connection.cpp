@@ -61,9 +61,9 @@ std::uint16_t PortOf(const sockaddr_storage& address) {
 using AddressList = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
 
 // The endpoint's addresses for a stream socket (`flags` AI_PASSIVE to listen
-// on them); none, with `error` "cannot <doing> HOST:PORT: why", when the
-// host cannot be resolved.
-AddressList Resolve(const Endpoint& endpoint, int flags, const char* doing, std::string& error) {
+// on them), or "cannot <doing> HOST:PORT: why" when the host cannot be
+// resolved.
+Result<AddressList> Resolve(const Endpoint& endpoint, int flags, const char* doing) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -73,23 +73,22 @@ AddressList Resolve(const Endpoint& endpoint, int flags, const char* doing, std:
   const int status = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found);
   AddressList addresses(status == 0 ? found : nullptr, &freeaddrinfo);
   if (!addresses) {
-    error = std::string("cannot ") + doing + " " + FormatAddress(endpoint.host, endpoint.port) + ": " +
-            (status != 0 ? gai_strerror(status) : "no address");
+    return Fail(std::string("cannot ") + doing + " " + FormatAddress(endpoint.host, endpoint.port) + ": " +
+                (status != 0 ? gai_strerror(status) : "no address"));
   }
   return addresses;
 }
 
 }  // namespace
 
-std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error) {
+Result<Endpoint> ParseEndpoint(std::string_view text) {
   Endpoint endpoint;
   std::string_view port = text;
   if (!text.empty() && text.front() == '[') {
     const std::size_t close = text.find(']');
     if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':') {
-      error =
-          "an address in brackets is followed by ':PORT', as in [::1]:1234, not '" + std::string(text) + "'";
-      return std::nullopt;
+      return Fail("an address in brackets is followed by ':PORT', as in [::1]:1234, not '" +
+                  std::string(text) + "'");
     }
     endpoint.host = std::string(text.substr(1, close - 1));
     port = text.substr(close + 2);
@@ -97,19 +96,14 @@ std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error)
     endpoint.host = std::string(text.substr(0, colon));
     port = text.substr(colon + 1);
     if (endpoint.host.find(':') != std::string::npos) {
-      error = "an IPv6 address goes in brackets, as in [::1]:1234, not '" + std::string(text) + "'";
-      return std::nullopt;
+      return Fail("an IPv6 address goes in brackets, as in [::1]:1234, not '" + std::string(text) + "'");
     }
   }
-  if (endpoint.host.empty()) {
-    error = "no host before ':' in '" + std::string(text) + "'";
-    return std::nullopt;
-  }
+  if (endpoint.host.empty()) return Fail("no host before ':' in '" + std::string(text) + "'");
   unsigned value = 0;
   const auto [end, problem] = std::from_chars(port.data(), port.data() + port.size(), value);
   if (port.empty() || problem != std::errc() || end != port.data() + port.size() || value > 65535) {
-    error = "the port must be a number from 0 to 65535, not '" + std::string(port) + "'";
-    return std::nullopt;
+    return Fail("the port must be a number from 0 to 65535, not '" + std::string(port) + "'");
   }
   endpoint.port = static_cast<std::uint16_t>(value);
   return endpoint;
@@ -202,9 +196,10 @@ short Connection::PollEvents() const {
   return events;
 }
 
-std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& error) {
-  const AddressList addresses = Resolve(endpoint, AI_PASSIVE, "listen on", error);
-  if (!addresses) return nullptr;
+Result<std::unique_ptr<Listener>> Listener::Open(const Endpoint& endpoint) {
+  const Result<AddressList> resolved = Resolve(endpoint, AI_PASSIVE, "listen on");
+  if (!resolved.ok()) return resolved.error();
+  const AddressList& addresses = *resolved;
   std::string reason = "no address";
   for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
     const int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
@@ -225,8 +220,7 @@ std::unique_ptr<Listener> Listener::Open(const Endpoint& endpoint, std::string& 
     getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
     return std::unique_ptr<Listener>(new Listener(fd, endpoint.host, PortOf(bound), IsLoopback(bound)));
   }
-  error = "cannot listen on " + FormatAddress(endpoint.host, endpoint.port) + ": " + reason;
-  return nullptr;
+  return Fail("cannot listen on " + FormatAddress(endpoint.host, endpoint.port) + ": " + reason);
 }
 
 Listener::~Listener() { close(fd_); }
@@ -250,9 +244,10 @@ struct Dialer::Target {
   int family = 0, type = 0, protocol = 0;
 };
 
-std::unique_ptr<Dialer> Dialer::Start(const Endpoint& endpoint, std::string& error) {
-  const AddressList addresses = Resolve(endpoint, 0, "connect to", error);
-  if (!addresses) return nullptr;
+Result<std::unique_ptr<Dialer>> Dialer::Start(const Endpoint& endpoint) {
+  const Result<AddressList> resolved = Resolve(endpoint, 0, "connect to");
+  if (!resolved.ok()) return resolved.error();
+  const AddressList& addresses = *resolved;
   const std::string where = FormatAddress(endpoint.host, endpoint.port);
   std::vector<Target> targets;
   for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
@@ -265,10 +260,7 @@ std::unique_ptr<Dialer> Dialer::Start(const Endpoint& endpoint, std::string& err
     target.protocol = a->ai_protocol;
     targets.push_back(target);
   }
-  if (targets.empty()) {
-    error = "cannot connect to " + where + ": no address";
-    return nullptr;
-  }
+  if (targets.empty()) return Fail("cannot connect to " + where + ": no address");
   // Refused at once or later, the failure shows through Finish.
   std::unique_ptr<Dialer> dialer(new Dialer(std::move(targets), where));
   dialer->Next();

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux::net {
 
 // Where to listen: "[HOST:]PORT", an IPv6 address in brackets
@@ -30,8 +32,8 @@ struct Endpoint {
   std::uint16_t port = 0;
 };
 
-// The endpoint, or nothing with `error` saying what is wrong.
-std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& error);
+// The endpoint, or what is wrong with the text.
+Result<Endpoint> ParseEndpoint(std::string_view text);
 
 // "HOST:PORT", or "[HOST]:PORT" for an IPv6 address.
 std::string FormatAddress(std::string_view host, std::uint16_t port);
@@ -87,8 +89,8 @@ class Connection {
 // A listening socket.
 class Listener {
  public:
-  // Binds and listens; nothing with `error` giving the system's reason.
-  static std::unique_ptr<Listener> Open(const Endpoint& endpoint, std::string& error);
+  // Binds and listens, or answers the system's reason.
+  static Result<std::unique_ptr<Listener>> Open(const Endpoint& endpoint);
   ~Listener();
   Listener(const Listener&) = delete;
   Listener& operator=(const Listener&) = delete;
@@ -115,10 +117,10 @@ class Listener {
 // stand for ::1 and 127.0.0.1, and the program listen on one of them).
 class Dialer {
  public:
-  // Starts connecting; null with `error` when the host cannot be resolved.
+  // Starts connecting, or answers why the host cannot be resolved.
   // A connection refused, at once or later, shows through Finish. The host
   // is resolved at once (a name, not a number, may take the resolver's time).
-  static std::unique_ptr<Dialer> Start(const Endpoint& endpoint, std::string& error);
+  static Result<std::unique_ptr<Dialer>> Start(const Endpoint& endpoint);
   ~Dialer();
   Dialer(const Dialer&) = delete;
   Dialer& operator=(const Dialer&) = delete;

@@ -28,12 +28,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
-InputFile Failure(FileError error, std::string reason) {
-  InputFile file;
-  file.error = error;
-  file.reason = std::move(reason);
-  return file;
-}
+InputFile Failure(FileError error, std::string reason) { return Fail(error, std::move(reason)); }
 
 // Flushes the stream's buffers and then the operating system's.
 bool FlushToDisk(std::FILE* file) {
@@ -79,14 +74,12 @@ const char* RefusedInputType(fs::file_type type) {
 
 // Opens without blocking, then looks again at what was opened: the name may
 // have come to stand for a FIFO since it was looked at. Answers the file, or
-// null and the reason.
-FilePtr OpenForReading(const fs::path& path, std::string& reason) {
+// the reason.
+Result<FilePtr> OpenForReading(const fs::path& path) {
 #if defined(__unix__) || defined(__APPLE__)
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    reason = SystemReason(errno);
-    return nullptr;
-  }
+  if (fd < 0) return Fail(SystemReason(errno));
+  std::string reason;
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     reason = SystemReason(errno);
@@ -105,11 +98,11 @@ FilePtr OpenForReading(const fs::path& path, std::string& reason) {
     reason = SystemReason(errno);
   }
   ::close(fd);
-  return nullptr;
+  return Fail(std::move(reason));
 #else
   errno = 0;
   FilePtr file(std::fopen(path.string().c_str(), "rb"));
-  if (!file) reason = SystemReason(errno ? errno : EACCES);
+  if (!file) return Fail(SystemReason(errno ? errno : EACCES));
   return file;
 #endif
 }
@@ -117,16 +110,16 @@ FilePtr OpenForReading(const fs::path& path, std::string& reason) {
 // Where an output lands: a symbolic link is followed, so that the file it
 // names is replaced and the link stays. Existing outputs must be regular
 // files: renaming over a FIFO, a device or a socket would remove it.
-std::string ResolveOutput(const fs::path& path, fs::path& target) {
+Result<fs::path> ResolveOutput(const fs::path& path) {
   std::error_code error;
-  target = path;
+  fs::path target = path;
   if (fs::is_symlink(fs::symlink_status(path, error))) {
     target = fs::weakly_canonical(path, error);
-    if (error) return error.message();
+    if (error) return Fail(error.message());
   }
   const fs::file_status status = fs::status(target, error);
-  if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular) return {};
-  return error ? error.message() : NotAFile(status.type());
+  if (status.type() == fs::file_type::not_found || status.type() == fs::file_type::regular) return target;
+  return Fail(error ? error.message() : NotAFile(status.type()));
 }
 
 }  // namespace
@@ -137,12 +130,12 @@ InputFile ReadInputFile(const fs::path& path, std::size_t limit, OverLimit overL
   if (error) return Failure(FileError::OpenFailed, SystemReason(error.value()));
   if (const char* refusal = RefusedInputType(status.type())) return Failure(FileError::OpenFailed, refusal);
 
-  std::string reason;
-  FilePtr file = OpenForReading(path, reason);
-  if (!file) return Failure(FileError::OpenFailed, reason);
+  Result<FilePtr> opened = OpenForReading(path);
+  if (!opened.ok()) return Failure(FileError::OpenFailed, opened.message());
+  const FilePtr file = std::move(opened).value();
 
   // One byte past the limit tells whether there was more.
-  InputFile result;
+  InputBytes result;
   const std::size_t want = limit < SIZE_MAX ? limit + 1 : limit;
   std::size_t total = 0;
   constexpr std::size_t kChunk = 1 << 16;
@@ -170,14 +163,15 @@ std::string DescribeFileError(const fs::path& path, const std::string& reason) {
   return path.string() + ": " + reason;
 }
 
-std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes) {
-  fs::path target;
-  if (std::string refusal = ResolveOutput(path, target); !refusal.empty()) return refusal;
+Status WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes) {
+  const Result<fs::path> resolved = ResolveOutput(path);
+  if (!resolved.ok()) return resolved.error();
+  const fs::path& target = *resolved;
   std::error_code error;
   const fs::path temporary = TemporaryNameBeside(target);
   errno = 0;
   FilePtr file(std::fopen(temporary.string().c_str(), "wb"));
-  if (!file) return SystemReason(errno ? errno : EACCES);
+  if (!file) return Fail(SystemReason(errno ? errno : EACCES));
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
   const int writeError = errno;
   const bool flushed = written && FlushToDisk(file.get());
@@ -186,7 +180,7 @@ std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8
   if (!written || !flushed || !closed) {
     fs::remove(temporary, error);
     const int reason = !written ? writeError : flushError;
-    return SystemReason(reason ? reason : EIO);
+    return Fail(SystemReason(reason ? reason : EIO));
   }
   // A file replaced keeps who may read and write it.
   const fs::file_status old = fs::status(target, error);
@@ -195,22 +189,22 @@ std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8
   if (error) {
     std::error_code ignored;
     fs::remove(temporary, ignored);
-    return error.message();
+    return Fail(error.message());
   }
-  return {};
+  return Ok();
 }
 
-std::string CheckOutputPath(const fs::path& path) {
-  fs::path target;
-  if (std::string refusal = ResolveOutput(path, target); !refusal.empty()) return refusal;
+Status CheckOutputPath(const fs::path& path) {
+  const Result<fs::path> target = ResolveOutput(path);
+  if (!target.ok()) return target.error();
   std::error_code error;
-  const fs::path temporary = TemporaryNameBeside(target);
+  const fs::path temporary = TemporaryNameBeside(*target);
   errno = 0;
   FilePtr file(std::fopen(temporary.string().c_str(), "wb"));
-  if (!file) return SystemReason(errno ? errno : EACCES);
+  if (!file) return Fail(SystemReason(errno ? errno : EACCES));
   file.reset();
   fs::remove(temporary, error);
-  return {};
+  return Ok();
 }
 
 bool SameFile(const fs::path& a, const fs::path& b) {

@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux {
 
 enum class FileError {
-  None,
   OpenFailed,  // missing, not a file (directory, FIFO, socket), no permission
   ReadFailed,  // opened, but reading failed
   TooLarge,    // more than the limit, when the caller refuses that
@@ -23,14 +24,14 @@ enum class FileError {
 // What a read asks for when the file holds more than the limit.
 enum class OverLimit { Cut, Refuse };
 
-struct InputFile {
-  bool ok() const { return error == FileError::None; }
-
-  FileError error = FileError::None;
-  std::string reason;               // the system's words, such as "No such file or directory"
+struct InputBytes {
   std::vector<std::uint8_t> bytes;  // at most the limit
   bool truncated = false;           // the file held more than the limit (OverLimit::Cut)
 };
+
+// The bytes read, or why there are none: the kind and the system's words,
+// such as "No such file or directory".
+using InputFile = Result<InputBytes, KindedError<FileError>>;
 
 // Reads a regular file or a character device (such as /dev/zero, up to the
 // limit). Anything else is refused before it is opened, so a FIFO with no
@@ -45,15 +46,14 @@ std::string DescribeFileError(const std::filesystem::path& path, const std::stri
 // leaves either the old file or the new one. A symbolic link is followed (the
 // file it names is replaced, with its permissions kept); an existing
 // destination that is not a regular file (a FIFO, a device) is refused.
-// Answers an empty string, or the reason it failed (nothing is left behind
-// then).
-std::string WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+// Answers the reason when it fails (nothing is left behind then).
+Status WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // Whether a file could be written at path, checked before a long run: the
 // folder exists and takes a new file, and path is not a directory or any
-// other file that WriteFileAtomically refuses. Answers an empty string or the
-// reason. Nothing is left behind.
-std::string CheckOutputPath(const std::filesystem::path& path);
+// other file that WriteFileAtomically refuses. Answers the reason when it
+// could not. Nothing is left behind.
+Status CheckOutputPath(const std::filesystem::path& path);
 
 // Whether two paths name the same file (same device and inode), whatever
 // their names; false when either does not exist.

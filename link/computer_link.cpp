@@ -43,9 +43,9 @@ std::uint64_t ComputerLink::SendVariables(std::vector<Variable> variables) {
     return id;
   }
   for (const Variable& variable : variables) {
-    if (const std::string problem = CheckSendable(variable); !problem.empty()) {
+    if (const Status sendable = CheckSendable(variable); !sendable.ok()) {
       const std::string name = variable.name.empty() ? std::string("A variable") : QualifiedName(variable);
-      Emit(LinkEventKind::Failed, id, name + " cannot be sent: " + problem + ".");
+      Emit(LinkEventKind::Failed, id, name + " cannot be sent: " + sendable.message() + ".");
       return id;
     }
   }
@@ -422,16 +422,16 @@ void ComputerLink::OnScreenPacket(LinkPacket& packet) {
 // --- Receiving a variable ---
 
 void ComputerLink::BeginReceive(const LinkPacket& var) {
-  VarHeader header = ParseVarHeader(var.data);
+  Result<VarHeader> header = ParseVarHeader(var.data);
   SendHeader(link_command::kAck);
   if (!header.ok()) {
     Send(EncodeLinkPacket(kComputer, link_command::kSkip, std::vector<std::uint8_t>{kSkipExit, 0, 0, 0, 0}));
-    Emit(LinkEventKind::Failed, 0, "Refused a variable from the calculator: " + header.error + ".");
+    Emit(LinkEventKind::Failed, 0, "Refused a variable from the calculator: " + header.message() + ".");
     step_ = Step::Idle;
     return;
   }
-  incoming_ = std::move(header.variable);
-  incomingSize_ = header.size;
+  incoming_ = std::move(header->variable);
+  incomingSize_ = header->size;
   SendHeader(link_command::kCts);
   step_ = Step::RecvCtsAck;
   heard_ = true;
@@ -443,8 +443,9 @@ void ComputerLink::BeginReceive(const LinkPacket& var) {
 void ComputerLink::OnReceivePacket(LinkPacket& packet) {
   if (!IsAwaitedData(packet, Step::RecvCtsAck, Step::RecvData)) return;
   Variable variable = incoming_;
-  if (const std::string problem = TakeVariableData(packet.data, variable); !problem.empty()) {
-    Fail("The calculator's data for " + QualifiedName(incoming_) + " is not a variable: " + problem + ".");
+  if (const Status taken = TakeVariableData(packet.data, variable); !taken.ok()) {
+    Fail("The calculator's data for " + QualifiedName(incoming_) + " is not a variable: " + taken.message() +
+         ".");
     SendHeader(link_command::kAck);
     return;
   }

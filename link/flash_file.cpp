@@ -97,38 +97,33 @@ const char* OtherHardware(std::span<const std::uint8_t> os) {
 }  // namespace
 
 FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes) {
-  FlashFileRead result;
-  const auto fail = [&result](std::string error) {
-    result.parts.clear();
-    result.error = std::move(error);
-    return result;
-  };
-  if (bytes.empty()) return fail("the file is empty");
+  std::vector<FlashPart> parts;
+  if (bytes.empty()) return Fail("the file is empty");
   std::size_t at = 0;
   while (at < bytes.size()) {
-    const std::string part = "part " + std::to_string(result.parts.size() + 1);
+    const std::string part = "part " + std::to_string(parts.size() + 1);
     const auto rest = bytes.subspan(at);
     const std::string_view begins(reinterpret_cast<const char*>(rest.data()),
                                   std::min(rest.size(), kSignature.size()));
     if (begins != kSignature && !(begins.size() < kSignature.size() && kSignature.starts_with(begins))) {
       if (at == 0) {
         if (begins == "**TI92P*")
-          return fail("this is a TI-92 Plus variable file, not an OS or flash application");
-        return fail("this is not a flash file: it begins " + Quoted(begins) + " where such files begin " +
+          return Fail("this is a TI-92 Plus variable file, not an OS or flash application");
+        return Fail("this is not a flash file: it begins " + Quoted(begins) + " where such files begin " +
                     Quoted(kSignature));
       }
-      return fail("the " + std::to_string(rest.size()) + " bytes after " +
-                  std::to_string(result.parts.size()) + (result.parts.size() == 1 ? " part" : " parts") +
-                  " (from byte " + std::to_string(at) + ") are not another part");
+      return Fail("the " + std::to_string(rest.size()) + " bytes after " + std::to_string(parts.size()) +
+                  (parts.size() == 1 ? " part" : " parts") + " (from byte " + std::to_string(at) +
+                  ") are not another part");
     }
     if (rest.size() < kHeaderBytes) {
-      return fail("the file is cut short: it ends at byte " + std::to_string(bytes.size()) +
+      return Fail("the file is cut short: it ends at byte " + std::to_string(bytes.size()) +
                   ", inside the header of " + part);
     }
     FlashPart read;
     const std::size_t nameLength = rest[kNameLengthAt];
     if (nameLength > kNameBytes) {
-      return fail("the header of " + part + " gives its name " + std::to_string(nameLength) +
+      return Fail("the header of " + part + " gives its name " + std::to_string(nameLength) +
                   " characters; there is room for 8");
     }
     read.name = filebytes::FieldText(rest, kNameAt, nameLength);
@@ -138,17 +133,17 @@ FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes) {
     read.dataType = rest[kDataTypeAt];
     const std::size_t length = Le32(rest, kLengthAt);
     if (length > rest.size() - kHeaderBytes) {
-      return fail("the file is cut short: " + part + " (" + Describe(read) + ") says its data are " +
+      return Fail("the file is cut short: " + part + " (" + Describe(read) + ") says its data are " +
                   std::to_string(length) + " bytes, but the file ends " +
                   std::to_string(rest.size() - kHeaderBytes) + " bytes after they begin (at byte " +
                   std::to_string(at + kHeaderBytes) + ")");
     }
     const auto data = rest.subspan(kHeaderBytes, length);
     read.data.assign(data.begin(), data.end());
-    result.parts.push_back(std::move(read));
+    parts.push_back(std::move(read));
     at += kHeaderBytes + length;
   }
-  return result;
+  return parts;
 }
 
 std::vector<std::uint8_t> WriteFlashFile(const FlashPart& part) {
@@ -168,45 +163,35 @@ std::vector<std::uint8_t> WriteFlashFile(const FlashPart& part) {
 }
 
 FlashImage BuildFlashImage(std::span<const std::uint8_t> os) {
-  FlashImage result;
-  if (os.empty()) {
-    result.error = "the OS has no data";
-  } else if (os.size() > kLargestOs) {
-    result.error = "the OS is " + std::to_string(os.size()) + " bytes, but the flash holds at most " +
-                   std::to_string(kLargestOs) + " after its boot sector and certificate";
-  } else {
-    result.image.assign(kRomSize, 0xFF);
-    std::copy(os.begin(), os.end(), result.image.begin() + kOsImageOffset);
+  if (os.empty()) return Fail("the OS has no data");
+  if (os.size() > kLargestOs) {
+    return Fail("the OS is " + std::to_string(os.size()) + " bytes, but the flash holds at most " +
+                std::to_string(kLargestOs) + " after its boot sector and certificate");
   }
-  return result;
+  std::vector<std::uint8_t> image(kRomSize, 0xFF);
+  std::copy(os.begin(), os.end(), image.begin() + kOsImageOffset);
+  return image;
 }
 
 FlashImage FlashImageFromOsFile(std::span<const std::uint8_t> bytes) {
-  FlashImage result;
   if (BeginsWith(bytes, kOsField)) {
-    if (const char* other = OtherHardware(bytes)) {
-      result.error = std::string("this OS is for ") + other + ", not the TI-92 Plus";
-      return result;
-    }
+    if (const char* other = OtherHardware(bytes))
+      return Fail(std::string("this OS is for ") + other + ", not the TI-92 Plus");
     return BuildFlashImage(bytes);
   }
   const FlashFileRead file = ReadFlashFile(bytes);
-  if (!file.ok()) {
-    result.error = file.error;
-    return result;
-  }
-  const auto os = std::find_if(file.parts.begin(), file.parts.end(),
+  if (!file.ok()) return file.error();
+  const std::vector<FlashPart>& parts = *file;
+  const auto os = std::find_if(parts.begin(), parts.end(),
                                [](const FlashPart& part) { return part.dataType == kFlashOs; });
-  if (os == file.parts.end()) {
-    result.error = "this file holds " + Describe(file.parts.front()) + ", not an operating system";
-  } else if (os->deviceType != kDeviceTi92Plus) {
-    result.error = "this file holds " + Describe(*os) + ", not the TI-92 Plus";
-  } else if (const char* other = OtherHardware(os->data)) {
-    result.error = "this file holds " + Describe(*os) + ", but the OS says it is for " + other;
-  } else {
-    return BuildFlashImage(os->data);
+  if (os == parts.end())
+    return Fail("this file holds " + Describe(parts.front()) + ", not an operating system");
+  if (os->deviceType != kDeviceTi92Plus)
+    return Fail("this file holds " + Describe(*os) + ", not the TI-92 Plus");
+  if (const char* other = OtherHardware(os->data)) {
+    return Fail("this file holds " + Describe(*os) + ", but the OS says it is for " + other);
   }
-  return result;
+  return BuildFlashImage(os->data);
 }
 
 }  // namespace pellux

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux {
 
 inline constexpr std::uint8_t kDeviceTi92Plus = 0x88;
@@ -31,14 +33,12 @@ struct FlashPart {
   std::vector<std::uint8_t> data;
 };
 
-struct FlashFileRead {
-  bool ok() const { return error.empty(); }
-  std::vector<FlashPart> parts;  // in the file's order
-  std::string error;             // what is wrong with the bytes, for the user
-};
+// A flash file's parts in the file's order, or what is wrong with the bytes,
+// for the user.
+using FlashFileRead = Result<std::vector<FlashPart>>;
 
 // The parts of a flash file's bytes, or why the bytes are not a flash file.
-// Reads only inside the span; on an error no parts are returned.
+// Reads only inside the span.
 FlashFileRead ReadFlashFile(std::span<const std::uint8_t> bytes);
 
 // A flash file of one part.
@@ -48,11 +48,8 @@ std::vector<std::uint8_t> WriteFlashFile(const FlashPart& part);
 // 8 KB certificate, at 0x412000 in the calculator's memory.
 inline constexpr std::uint32_t kOsImageOffset = 0x12000;
 
-struct FlashImage {
-  bool ok() const { return error.empty(); }
-  std::vector<std::uint8_t> image;  // 2 MB
-  std::string error;
-};
+// A 2 MB flash image, or why none could be made.
+using FlashImage = Result<std::vector<std::uint8_t>>;
 
 // The flash of a calculator that holds only this OS: erased (0xFF), with the
 // OS's data (the "bare OS", as a .tib file holds it) at kOsImageOffset.

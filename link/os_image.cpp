@@ -26,8 +26,8 @@ bool IsOsFile(std::span<const std::uint8_t> bytes) {
 RomFile ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom) {
   if (!IsOsFile(rom.bytes)) return rom;
   FlashImage image = FlashImageFromOsFile(rom.bytes);
-  if (!image.ok()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, image.error));
-  return RomFile{std::move(image.image), {}};
+  if (!image.ok()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, image.message()));
+  return RomFile{std::move(image).value(), {}};
 }
 
 }  // namespace pellux

@@ -33,36 +33,28 @@ bool NameTaken(const std::filesystem::path& path) {
 }  // namespace
 
 VariablesFromFiles ReadVariablesFromFiles(std::span<const std::filesystem::path> paths) {
-  VariablesFromFiles result;
+  std::vector<Variable> variables;
   for (const std::filesystem::path& path : paths) {
     const InputFile file = ReadInputFile(path, kMaxVariableFileBytes, OverLimit::Refuse);
-    if (file.error == FileError::TooLarge) {
-      result.error = DescribeFileError(path, "larger than " + std::to_string(kMaxVariableFileBytes) +
-                                                 " bytes, too large for a variable file");
-    } else if (!file.ok()) {
-      result.error = DescribeFileError(path, file.reason);
-    } else if (VariableFileRead read = ReadVariableFile(file.bytes); !read.ok()) {
-      result.error = DescribeFileError(path, read.error);
-    } else {
-      for (Variable& variable : read.variables) result.variables.push_back(std::move(variable));
-      continue;
+    if (FailedWith(file, FileError::TooLarge)) {
+      return Fail(DescribeFileError(path, "larger than " + std::to_string(kMaxVariableFileBytes) +
+                                              " bytes, too large for a variable file"));
     }
-    result.variables.clear();
-    return result;
+    if (!file.ok()) return Fail(DescribeFileError(path, file.message()));
+    VariableFileRead read = ReadVariableFile(file->bytes);
+    if (!read.ok()) return Fail(DescribeFileError(path, read.message()));
+    for (Variable& variable : read->variables) variables.push_back(std::move(variable));
   }
-  return result;
+  return variables;
 }
 
 SavedVariable SaveReceivedVariable(const std::filesystem::path& folder, const Variable& variable) {
-  SavedVariable saved;
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    saved.error = DescribeFileError(folder, error ? error.message() : "not a folder");
-    return saved;
+    return Fail(DescribeFileError(folder, error ? error.message() : "not a folder"));
   }
-  if (const std::string trouble = VariableTrouble(variable); !trouble.empty()) {
-    saved.error = QualifiedName(variable) + " cannot be written as a file: " + trouble + ".";
-    return saved;
+  if (const Status trouble = VariableTrouble(variable); !trouble.ok()) {
+    return Fail(QualifiedName(variable) + " cannot be written as a file: " + trouble.message() + ".");
   }
   const std::vector<std::uint8_t> bytes = WriteVariableFile(variable);
   const std::string stem = FileStem(variable.name);
@@ -70,16 +62,14 @@ SavedVariable SaveReceivedVariable(const std::filesystem::path& folder, const Va
   for (int n = 1; n <= kMaxNumberedNames; ++n) {
     const std::filesystem::path path = folder / (n == 1 ? stem + extension : stem + "-" + std::to_string(n) + extension);
     if (NameTaken(path)) continue;
-    if (std::string reason = WriteFileAtomically(path, bytes); !reason.empty()) {
-      saved.error = DescribeFileError(path, reason);
-      return saved;
+    if (const Status written = WriteFileAtomically(path, bytes); !written.ok()) {
+      return Fail(DescribeFileError(path, written.message()));
     }
-    saved.path = path;
-    return saved;
+    return path;
   }
-  saved.error = DescribeFileError(folder / (stem + extension),
-                                  "this name and " + std::to_string(kMaxNumberedNames - 1) + " numbered ones are taken");
-  return saved;
+  return Fail(DescribeFileError(
+      folder / (stem + extension),
+      "this name and " + std::to_string(kMaxNumberedNames - 1) + " numbered ones are taken"));
 }
 
 }  // namespace pellux

@@ -10,13 +10,13 @@ std::string QualifiedName(const Variable& variable) {
   return variable.folder.empty() ? variable.name : variable.folder + "\\" + variable.name;
 }
 
-std::string CheckSendable(const Variable& variable) {
-  if (std::string trouble = VariableTrouble(variable); !trouble.empty()) return trouble;
+Status CheckSendable(const Variable& variable) {
+  if (Status trouble = VariableTrouble(variable); !trouble.ok()) return trouble;
   if (variable.data.size() > kMaxVariableData) {
-    return "its " + std::to_string(variable.data.size()) + " bytes are more than one packet carries (" +
-           std::to_string(kMaxVariableData) + ")";
+    return Fail("its " + std::to_string(variable.data.size()) + " bytes are more than one packet carries (" +
+                std::to_string(kMaxVariableData) + ")");
   }
-  return {};
+  return Ok();
 }
 
 std::vector<std::uint8_t> EncodeVarHeader(const Variable& variable) {
@@ -29,44 +29,41 @@ std::vector<std::uint8_t> EncodeVarHeader(const Variable& variable) {
   return header;
 }
 
-VarHeader ParseVarHeader(std::span<const std::uint8_t> data) {
+Result<VarHeader> ParseVarHeader(std::span<const std::uint8_t> data) {
   VarHeader header;
-  if (data.size() < 6) {
-    header.error = "its " + std::to_string(data.size()) + " bytes are too few for a variable's header";
-    return header;
-  }
+  if (data.size() < 6)
+    return Fail("its " + std::to_string(data.size()) + " bytes are too few for a variable's header");
   header.size = filebytes::Le32(data, 0);
   header.variable.type = data[4];
   const std::size_t length = data[5];
   if (6 + length > data.size()) {
-    header.error = "the name's length, " + std::to_string(length) + ", runs past the header's end";
-    return header;
+    return Fail("the name's length, " + std::to_string(length) + ", runs past the header's end");
   }
   const std::string full(data.begin() + 6, data.begin() + 6 + static_cast<std::ptrdiff_t>(length));
   const std::size_t separator = full.find('\\');
   std::string folder = separator == std::string::npos ? "main" : full.substr(0, separator);
   std::string name = separator == std::string::npos ? full : full.substr(separator + 1);
-  header.error = DescribeNameTrouble("the name", name);
-  if (header.error.empty()) header.error = DescribeNameTrouble("the folder name", folder);
-  if (!header.ok()) return header;
+  if (Status trouble = DescribeNameTrouble("the name", name); !trouble.ok()) return trouble.error();
+  if (Status trouble = DescribeNameTrouble("the folder name", folder); !trouble.ok()) return trouble.error();
   header.variable.folder = std::move(folder);
   header.variable.name = std::move(name);
   return header;
 }
 
-std::string TakeVariableData(std::span<const std::uint8_t> xdp, Variable& variable) {
-  if (xdp.size() < 6) return "its " + std::to_string(xdp.size()) + " bytes are too few to hold a variable";
+Status TakeVariableData(std::span<const std::uint8_t> xdp, Variable& variable) {
+  if (xdp.size() < 6)
+    return Fail("its " + std::to_string(xdp.size()) + " bytes are too few to hold a variable");
   if (std::any_of(xdp.begin(), xdp.begin() + 4, [](std::uint8_t byte) { return byte != 0; })) {
-    return "the 4 bytes that lead a variable's data are not zero";
+    return Fail("the 4 bytes that lead a variable's data are not zero");
   }
   const std::span<const std::uint8_t> body = xdp.subspan(4);
   const std::size_t declared = filebytes::Be16(body, 0);
   if (declared + 2 != body.size()) {
-    return "its size word says " + std::to_string(declared) + " bytes but " + std::to_string(body.size() - 2) +
-           " came";
+    return Fail("its size word says " + std::to_string(declared) + " bytes but " +
+                std::to_string(body.size() - 2) + " came");
   }
   variable.data.assign(body.begin(), body.end());
-  return {};
+  return Ok();
 }
 
 std::string RefusalReason(std::span<const std::uint8_t> skipData) {

@@ -20,28 +20,27 @@ constexpr std::size_t kMaxVariableData = 0xFFFF - 4;
 // "folder\name", or the bare name when the folder is empty.
 std::string QualifiedName(const Variable& variable);
 
-// Why the variable cannot be sent as it stands ("" when it can): what keeps
+// Why the variable cannot be sent as it stands: what keeps
 // it out of a file (VariableTrouble), or more data than one packet carries.
-std::string CheckSendable(const Variable& variable);
+Status CheckSendable(const Variable& variable);
 
 // The VAR packet's data for a variable that passed CheckSendable.
 std::vector<std::uint8_t> EncodeVarHeader(const Variable& variable);
 
 struct VarHeader {
-  bool ok() const { return error.empty(); }
   std::uint32_t size = 0;  // the variable's size in memory, as announced
   Variable variable;       // folder, name and type; no data yet
-  std::string error;       // why the header cannot be read
 };
 
 // A VAR packet's data as the calculator sends it. A bare name lands in
-// "main", the folder a calculator starts in.
-VarHeader ParseVarHeader(std::span<const std::uint8_t> data);
+// "main", the folder a calculator starts in. Or why the header cannot be
+// read.
+Result<VarHeader> ParseVarHeader(std::span<const std::uint8_t> data);
 
 // The data of an XDP packet that carries a variable: 4 zero bytes, then the
 // variable as in memory (its 2-byte big-endian size and that many bytes).
-// Answers "" and fills `variable.data`, or says what is wrong.
-std::string TakeVariableData(std::span<const std::uint8_t> xdp, Variable& variable);
+// Fills `variable.data`, or says what is wrong.
+Status TakeVariableData(std::span<const std::uint8_t> xdp, Variable& variable);
 
 // The SKIP packet's reason, in words: "a variable of that name is locked,
 // archived or in use".

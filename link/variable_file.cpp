@@ -72,83 +72,84 @@ std::string Count(std::size_t count, const char* one, const char* many) {
 std::string Bytes(std::size_t count) { return Count(count, "byte", "bytes"); }
 
 // Why the first bytes are not a TI-92 Plus variable file's, or nothing.
-std::optional<std::string> SignatureTrouble(std::span<const std::uint8_t> bytes) {
-  if (bytes.empty()) return "the file is empty";
-  if (StartsWith(bytes, kSignature)) return std::nullopt;
+Status SignatureTrouble(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return Fail("the file is empty");
+  if (StartsWith(bytes, kSignature)) return Ok();
   const std::string_view begins(reinterpret_cast<const char*>(bytes.data()),
                                 std::min(bytes.size(), kSignature.size()));
   if (begins.size() < kSignature.size() && kSignature.starts_with(begins)) {
-    return "the file is cut short: it ends after " + Bytes(bytes.size()) + ", inside its signature";
+    return Fail("the file is cut short: it ends after " + Bytes(bytes.size()) + ", inside its signature");
   }
   for (const ForeignSignature& foreign : kForeign) {
     if (begins == foreign.signature) {
-      return std::string("this is ") + foreign.what + " (it begins " + Quoted(foreign.signature) +
-             "), not a TI-92 Plus variable file";
+      return Fail(std::string("this is ") + foreign.what + " (it begins " + Quoted(foreign.signature) +
+                  "), not a TI-92 Plus variable file");
     }
   }
   if (StartsWith(bytes, "PK\x03\x04")) {
-    return "this is a zip archive (as TI Connect's .tig files are), not a TI-92 Plus variable file";
+    return Fail("this is a zip archive (as TI Connect's .tig files are), not a TI-92 Plus variable file");
   }
-  return "this is not a TI-92 Plus variable file: it begins " + Quoted(begins) + " where such files begin " +
-         Quoted(kSignature);
+  return Fail("this is not a TI-92 Plus variable file: it begins " + Quoted(begins) +
+              " where such files begin " + Quoted(kSignature));
 }
 
 struct Reader {
   std::span<const std::uint8_t> bytes;
-  VariableFileRead out;
+  VariableFile out;
   std::size_t end = 0;  // where the header says the file ends: its size
 
   std::string Entry(std::size_t index, std::string_view name) const {
     return "entry " + std::to_string(index + 1) + " (" + Quoted(name) + ")";
   }
 
-  std::optional<std::string> Header() {
-    if (auto trouble = SignatureTrouble(bytes)) return trouble;
+  Status Header() {
+    if (Status signature = SignatureTrouble(bytes); !signature.ok()) return signature;
     if (bytes.size() < kTableAt) {
-      return "the file is cut short: it ends after " + Bytes(bytes.size()) + ", inside its header";
+      return Fail("the file is cut short: it ends after " + Bytes(bytes.size()) + ", inside its header");
     }
     out.header.folder = filebytes::FieldText(bytes, kFolderAt, kNameBytes);
     out.header.comment = filebytes::FieldText(bytes, kCommentAt, kCommentBytes);
     if (!out.header.folder.empty()) {
-      if (std::string trouble = NameTrouble(out.header.folder); !trouble.empty()) {
-        return "the folder named in the header, " + Quoted(out.header.folder) + ", will not do: " + trouble;
+      if (Status trouble = NameTrouble(out.header.folder); !trouble.ok()) {
+        return Fail("the folder named in the header, " + Quoted(out.header.folder) +
+                    ", will not do: " + trouble.message());
       }
     }
     const std::size_t count = Le16(bytes, kCountAt);
-    if (count == 0) return "the file lists no variables";
+    if (count == 0) return Fail("the file lists no variables");
     const std::size_t tableEnd = kTableAt + count * kEntryBytes;
     if (tableEnd + kTrailerBytes > bytes.size()) {
-      return "the header counts " + Count(count, "entry", "entries") + ", whose table runs to byte " +
-             std::to_string(tableEnd + kTrailerBytes) + ", but the file ends at byte " +
-             std::to_string(bytes.size()) + ": the file is cut short, or the count is wrong";
+      return Fail("the header counts " + Count(count, "entry", "entries") + ", whose table runs to byte " +
+                  std::to_string(tableEnd + kTrailerBytes) + ", but the file ends at byte " +
+                  std::to_string(bytes.size()) + ": the file is cut short, or the count is wrong");
     }
     end = Le32(bytes, tableEnd);
     if (end > bytes.size()) {
-      return "the file is cut short: its header says it is " + Bytes(end) + " long, but it has " +
-             std::to_string(bytes.size());
+      return Fail("the file is cut short: its header says it is " + Bytes(end) + " long, but it has " +
+                  std::to_string(bytes.size()));
     }
     if (end < bytes.size()) {
-      return "the header says the file is " + Bytes(end) + " long, but it has " +
-             std::to_string(bytes.size());
+      return Fail("the header says the file is " + Bytes(end) + " long, but it has " +
+                  std::to_string(bytes.size()));
     }
     if (bytes[tableEnd + 4] != kMarker[0] || bytes[tableEnd + 5] != kMarker[1]) {
-      return "the A5 5A after the entry table (at byte " + std::to_string(tableEnd + 4) +
-             ") is missing: found " + Hex(bytes[tableEnd + 4]) + " " + Hex(bytes[tableEnd + 5]);
+      return Fail("the A5 5A after the entry table (at byte " + std::to_string(tableEnd + 4) +
+                  ") is missing: found " + Hex(bytes[tableEnd + 4]) + " " + Hex(bytes[tableEnd + 5]));
     }
-    return std::nullopt;
+    return Ok();
   }
 
-  std::optional<std::string> Entries() {
+  Status Entries() {
     const std::size_t count = Le16(bytes, kCountAt);
     std::size_t next = kTableAt + count * kEntryBytes + kTrailerBytes;  // where the next variable must begin
     std::string folder = out.header.folder.empty() ? kDefaultFolder : out.header.folder;
     std::size_t folderEntry = 0, folderSays = 0, folderHolds = 0;  // the open folder entry, if any
     std::string previous;                                          // the variable before, for messages
-    const auto closeFolder = [&]() -> std::optional<std::string> {
-      if (!out.group || folderSays == folderHolds) return std::nullopt;
-      return Entry(folderEntry, folder) + " says " +
-             Count(folderSays, "variable follows", "variables follow") + " in its folder, but " +
-             std::to_string(folderHolds) + (folderHolds == 1 ? " does" : " do");
+    const auto closeFolder = [&]() -> Status {
+      if (!out.group || folderSays == folderHolds) return Ok();
+      return Fail(Entry(folderEntry, folder) + " says " +
+                  Count(folderSays, "variable follows", "variables follow") + " in its folder, but " +
+                  std::to_string(folderHolds) + (folderHolds == 1 ? " does" : " do"));
     };
 
     for (std::size_t index = 0; index < count; ++index) {
@@ -158,13 +159,13 @@ struct Reader {
       const std::uint8_t type = bytes[at + 12];
       std::uint8_t attribute = bytes[at + 13];
       const std::string where = Entry(index, name);
-      if (name.empty()) return "entry " + std::to_string(index + 1) + " has no name";
-      if (std::string trouble = NameTrouble(name); !trouble.empty())
-        return where + " has a name that will not do: " + trouble;
+      if (name.empty()) return Fail("entry " + std::to_string(index + 1) + " has no name");
+      if (Status trouble = NameTrouble(name); !trouble.ok())
+        return Fail(where + " has a name that will not do: " + trouble.message());
 
       switch (KindOfType(type)) {
         case TypeKind::Folder:
-          if (auto trouble = closeFolder()) return trouble;
+          if (Status closed = closeFolder(); !closed.ok()) return closed;
           out.group = true;
           folder = name;
           folderEntry = index;
@@ -174,73 +175,74 @@ struct Reader {
         case TypeKind::Variable:
           break;
         case TypeKind::Backup:
-          return where + " is " + DescribeType(type) + "; Pellux reads variables, not backups";
+          return Fail(where + " is " + DescribeType(type) + "; Pellux reads variables, not backups");
         case TypeKind::Flash:
-          return where + " is " + DescribeType(type) +
-                 ", which comes in a \"**TIFL**\" flash file, not a variable file";
+          return Fail(where + " is " + DescribeType(type) +
+                      ", which comes in a \"**TIFL**\" flash file, not a variable file");
         case TypeKind::Unknown:
-          return where + " has " + DescribeType(type) + ", which names no variable of the TI-92 Plus";
+          return Fail(where + " has " + DescribeType(type) + ", which names no variable of the TI-92 Plus");
       }
       if (attribute == kAttributeArchivedToo) attribute = 2;
       if (attribute > 2) {
-        return where + " has attribute " + Hex(attribute) +
-               "; the calculator knows 0 (none), 1 (locked), 2 (archived)";
+        return Fail(where + " has attribute " + Hex(attribute) +
+                    "; the calculator knows 0 (none), 1 (locked), 2 (archived)");
       }
       if (out.group && ++folderHolds > folderSays) {
-        return Entry(folderEntry, folder) + " says " +
-               Count(folderSays, "variable follows", "variables follow") + " in its folder, but more do";
+        return Fail(Entry(folderEntry, folder) + " says " +
+                    Count(folderSays, "variable follows", "variables follow") +
+                    " in its folder, but more do");
       }
 
       // The data: where the entry points, 4 zero bytes, the size word, the
       // data, the checksum; each variable right after the one before.
       if (offset >= end) {
-        return where + " points at byte " + std::to_string(offset) + ", past the end of the file (byte " +
-               std::to_string(end) + ")";
+        return Fail(where + " points at byte " + std::to_string(offset) +
+                    ", past the end of the file (byte " + std::to_string(end) + ")");
       }
       if (offset < next) {
-        return where + " points at byte " + std::to_string(offset) + ", inside " +
-               (previous.empty() ? "the header and entry table" : "the variable " + Quoted(previous)) +
-               ", which ends at byte " + std::to_string(next);
+        return Fail(where + " points at byte " + std::to_string(offset) + ", inside " +
+                    (previous.empty() ? "the header and entry table" : "the variable " + Quoted(previous)) +
+                    ", which ends at byte " + std::to_string(next));
       }
       if (offset > next) {
-        return where + " points at byte " + std::to_string(offset) + ", but " +
-               (previous.empty() ? "the header and entry table end"
-                                 : "the variable " + Quoted(previous) + " ends") +
-               " at byte " + std::to_string(next) + ": " + Bytes(offset - next) +
-               " between belong to no variable";
+        return Fail(where + " points at byte " + std::to_string(offset) + ", but " +
+                    (previous.empty() ? "the header and entry table end"
+                                      : "the variable " + Quoted(previous) + " ends") +
+                    " at byte " + std::to_string(next) + ": " + Bytes(offset - next) +
+                    " between belong to no variable");
       }
       const std::size_t dataAt = offset + kReservedBytes;
       if (dataAt + 2 > end) {
-        return "the file is cut short: it ends at byte " + std::to_string(end) + ", before the size of " +
-               where;
+        return Fail("the file is cut short: it ends at byte " + std::to_string(end) +
+                    ", before the size of " + where);
       }
       const std::size_t size = Be16(bytes, dataAt);
       const std::size_t dataEnd = dataAt + 2 + size;
       if (dataEnd + kChecksumBytes > end) {
-        return "the data of " + where + " are " + Bytes(size) + " by their size word (at byte " +
-               std::to_string(dataAt) + "), running with their checksum to byte " +
-               std::to_string(dataEnd + kChecksumBytes) + ", but the file ends at byte " +
-               std::to_string(end) + ": the file is cut short, or the size is wrong";
+        return Fail("the data of " + where + " are " + Bytes(size) + " by their size word (at byte " +
+                    std::to_string(dataAt) + "), running with their checksum to byte " +
+                    std::to_string(dataEnd + kChecksumBytes) + ", but the file ends at byte " +
+                    std::to_string(end) + ": the file is cut short, or the size is wrong");
       }
       const auto data = bytes.subspan(dataAt, dataEnd - dataAt);
       const std::uint16_t sum = Checksum(data);
       const std::uint16_t stored = Le16(bytes, dataEnd);
       if (stored != sum) {
-        return "the checksum of " + where + " is wrong: the file says " + Hex(stored, 4) + " (at byte " +
-               std::to_string(dataEnd) + "), its data add up to " + Hex(sum, 4) +
-               ": the file is damaged";
+        return Fail("the checksum of " + where + " is wrong: the file says " + Hex(stored, 4) + " (at byte " +
+                    std::to_string(dataEnd) + "), its data add up to " + Hex(sum, 4) +
+                    ": the file is damaged");
       }
       out.variables.push_back(Variable{folder, name, type, attribute, {data.begin(), data.end()}});
       previous = name;
       next = dataEnd + kChecksumBytes;
     }
-    if (auto trouble = closeFolder()) return trouble;
-    if (out.variables.empty()) return "the file lists folders but no variables";
+    if (Status closed = closeFolder(); !closed.ok()) return closed;
+    if (out.variables.empty()) return Fail("the file lists folders but no variables");
     if (next != end) {
-      return "the header says the file is " + Bytes(end) + " long, but its last variable, " +
-             Quoted(previous) + ", ends at byte " + std::to_string(next);
+      return Fail("the header says the file is " + Bytes(end) + " long, but its last variable, " +
+                  Quoted(previous) + ", ends at byte " + std::to_string(next));
     }
-    return std::nullopt;
+    return Ok();
   }
 };
 
@@ -300,13 +302,9 @@ std::string FolderOf(const Variable& variable) {
 
 VariableFileRead ReadVariableFile(std::span<const std::uint8_t> bytes) {
   Reader reader{bytes, {}, 0};
-  std::optional<std::string> trouble = reader.Header();
-  if (!trouble) trouble = reader.Entries();
-  if (trouble) {
-    VariableFileRead failed;
-    failed.error = std::move(*trouble);
-    return failed;
-  }
+  Status read = reader.Header();
+  if (read.ok()) read = reader.Entries();
+  if (!read.ok()) return read.error();
   return std::move(reader.out);
 }
 
@@ -315,7 +313,7 @@ std::vector<std::uint8_t> WriteVariableFile(const Variable& variable) {
 }
 
 std::vector<std::uint8_t> WriteVariableFile(const Variable& variable, std::string_view comment) {
-  if (!VariableTrouble(variable).empty()) return {};
+  if (!VariableTrouble(variable).ok()) return {};
   return Write({OutEntry{variable.name, &variable, 0}},
                VariableFileHeader{FolderOf(variable), std::string(comment)});
 }
@@ -326,11 +324,11 @@ std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables) {
 
 std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables,
                                          const VariableFileHeader& header) {
-  if (!header.folder.empty() && !NameTrouble(header.folder).empty()) return {};
+  if (!header.folder.empty() && !NameTrouble(header.folder).ok()) return {};
   std::vector<OutEntry> entries;
   std::size_t folderEntry = 0;
   for (const Variable& variable : variables) {
-    if (!VariableTrouble(variable).empty()) return {};
+    if (!VariableTrouble(variable).ok()) return {};
     const std::string folder = FolderOf(variable);
     if (entries.empty() || entries[folderEntry].name != folder ||
         entries[folderEntry].folderCount == 0xFFFF) {
@@ -343,12 +341,12 @@ std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables,
   return Write(entries, header);
 }
 
-std::vector<std::uint8_t> RewriteVariableFile(const VariableFileRead& file) {
-  if (!file.ok() || file.variables.empty()) return {};
+std::vector<std::uint8_t> RewriteVariableFile(const VariableFile& file) {
+  if (file.variables.empty()) return {};
   if (file.group || file.variables.size() > 1) return WriteGroupFile(file.variables, file.header);
   // A single variable's folder is the header's; an empty one read as "main".
   const Variable& variable = file.variables.front();
-  if (!VariableTrouble(variable).empty()) return {};
+  if (!VariableTrouble(variable).ok()) return {};
   VariableFileHeader header = file.header;
   if (FolderOf(variable) != (header.folder.empty() ? kDefaultFolder : header.folder))
     header.folder = variable.folder;

@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux {
 
 // One variable as the calculator stores it and the link carries it.
@@ -44,18 +46,18 @@ struct VariableFileHeader {
   std::string comment;  // at most 40 characters
 };
 
-struct VariableFileRead {
-  bool ok() const { return error.empty(); }
+struct VariableFile {
   std::vector<Variable> variables;  // in the file's order
   VariableFileHeader header;
   bool group = false;  // the file names folders in entries of their own (a .9xg)
-  std::string error;   // what is wrong with the bytes, for the user
 };
 
+// A file's variables, or what is wrong with the bytes, for the user.
+using VariableFileRead = Result<VariableFile>;
+
 // The variables of a file's bytes, or why the bytes are not a TI-92 Plus
-// variable file. Reads only inside the span; on an error nothing else is
-// filled in. An attribute of 3 (as some link software writes "archived")
-// reads as 2.
+// variable file. Reads only inside the span. An attribute of 3 (as some
+// link software writes "archived") reads as 2.
 VariableFileRead ReadVariableFile(std::span<const std::uint8_t> bytes);
 
 // A single-variable file, or a group file for several. The writers take
@@ -71,21 +73,19 @@ std::vector<std::uint8_t> WriteGroupFile(std::span<const Variable> variables,
 
 // A file's bytes again from what ReadVariableFile made of them: the same
 // bytes for files written as the link software writes them.
-std::vector<std::uint8_t> RewriteVariableFile(const VariableFileRead& file);
+std::vector<std::uint8_t> RewriteVariableFile(const VariableFile& file);
 
-// What keeps a variable out of a file ("" when nothing does): a name or
+// What keeps a variable out of a file: a name or
 // folder the calculator does not accept, a type id it has no variables of,
 // an unknown attribute, data whose size word does not match their length.
-std::string VariableTrouble(const Variable& variable);
+Status VariableTrouble(const Variable& variable);
 
-// Why a variable or folder name is not one the calculator accepts ("" when
-// it is): 1 to 8 characters, letters of the calculator's alphabet (a-z,
-// A-Z, Greek, accented), digits and '_', not beginning with a digit.
-std::string NameTrouble(std::string_view name);
+// Why a variable or folder name is not one the calculator accepts: 1 to 8 characters, letters of the
+// calculator's alphabet (a-z, A-Z, Greek, accented), digits and '_', not beginning with a digit.
+Status NameTrouble(std::string_view name);
 // The same for a message: "the name "1x" will not do: it begins with a
-// digit", with `what` ("the name", "the folder name") leading; "" when the
-// name is accepted.
-std::string DescribeNameTrouble(std::string_view what, std::string_view name);
+// digit", with `what` ("the name", "the folder name") leading.
+Status DescribeNameTrouble(std::string_view what, std::string_view name);
 
 // The file name extension for a type id (".9xz"; ".9xu" and ".9xk" for the
 // OS and applications, which come in flash files), "" for an id the TI-92

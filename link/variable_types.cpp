@@ -78,46 +78,47 @@ std::string VariableFileExtension(std::uint8_t type) {
   return info ? info->extension : "";
 }
 
-std::string NameTrouble(std::string_view name) {
+Status NameTrouble(std::string_view name) {
   using filebytes::Hex;
-  if (name.empty()) return "it is empty";
+  if (name.empty()) return Fail("it is empty");
   if (name.size() > 8)
-    return "it has " + std::to_string(name.size()) + " characters, and names have at most 8";
+    return Fail("it has " + std::to_string(name.size()) + " characters, and names have at most 8");
   const auto first = static_cast<std::uint8_t>(name[0]);
-  if (first >= '0' && first <= '9') return "it begins with a digit";
+  if (first >= '0' && first <= '9') return Fail("it begins with a digit");
   for (const char c : name) {
     const auto byte = static_cast<std::uint8_t>(c);
     if (!IsCalculatorLetter(byte) && !(byte >= '0' && byte <= '9') && byte != '_') {
-      return "the calculator takes no " + (byte == ' ' ? std::string("space") : "character " + Hex(byte)) +
-             " in names";
+      return Fail("the calculator takes no " +
+                  (byte == ' ' ? std::string("space") : "character " + Hex(byte)) + " in names");
     }
   }
-  return {};
+  return Ok();
 }
 
-std::string DescribeNameTrouble(std::string_view what, std::string_view name) {
-  const std::string trouble = NameTrouble(name);
-  return trouble.empty() ? trouble : std::string(what) + " " + filebytes::Quoted(name) + " will not do: " + trouble;
+Status DescribeNameTrouble(std::string_view what, std::string_view name) {
+  const Status trouble = NameTrouble(name);
+  if (trouble.ok()) return trouble;
+  return Fail(std::string(what) + " " + filebytes::Quoted(name) + " will not do: " + trouble.message());
 }
 
-std::string VariableTrouble(const Variable& variable) {
-  if (std::string trouble = DescribeNameTrouble("the name", variable.name); !trouble.empty()) return trouble;
+Status VariableTrouble(const Variable& variable) {
+  if (Status trouble = DescribeNameTrouble("the name", variable.name); !trouble.ok()) return trouble;
   if (!variable.folder.empty()) {
-    if (std::string trouble = DescribeNameTrouble("the folder name", variable.folder); !trouble.empty())
+    if (Status trouble = DescribeNameTrouble("the folder name", variable.folder); !trouble.ok())
       return trouble;
   }
   if (KindOfType(variable.type) != TypeKind::Variable) {
-    return DescribeType(variable.type) + " is no variable of the TI-92 Plus";
+    return Fail(DescribeType(variable.type) + " is no variable of the TI-92 Plus");
   }
   if (variable.attribute > 2)
-    return "attribute " + std::to_string(variable.attribute) + " is none of 0, 1, 2";
-  if (variable.data.size() < 2) return "its data lack the 2-byte size at their start";
+    return Fail("attribute " + std::to_string(variable.attribute) + " is none of 0, 1, 2");
+  if (variable.data.size() < 2) return Fail("its data lack the 2-byte size at their start");
   const std::size_t said = static_cast<std::size_t>(variable.data[0] << 8 | variable.data[1]);
   if (said != variable.data.size() - 2) {
-    return "its data begin with the size " + std::to_string(said) + " but " +
-           std::to_string(variable.data.size() - 2) + " bytes follow";
+    return Fail("its data begin with the size " + std::to_string(said) + " but " +
+                std::to_string(variable.data.size() - 2) + " bytes follow");
   }
-  return {};
+  return Ok();
 }
 
 }  // namespace pellux

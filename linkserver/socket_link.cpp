@@ -295,18 +295,20 @@ SocketLink::SocketLink(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 SocketLink::~SocketLink() = default;
 
-std::unique_ptr<SocketLink> SocketLink::Listen(const net::Endpoint& endpoint, std::string& error) {
-  std::unique_ptr<net::Listener> listener = net::Listener::Open(endpoint, error);
-  if (!listener) return nullptr;
+Result<std::unique_ptr<SocketLink>> SocketLink::Listen(const net::Endpoint& endpoint) {
+  Result<std::unique_ptr<net::Listener>> opened = net::Listener::Open(endpoint);
+  if (!opened.ok()) return opened.error();
+  std::unique_ptr<net::Listener> listener = std::move(opened).value();
   auto impl = std::make_unique<Impl>();
   if (!listener->loopback()) impl->Tell(OpenPortWarning(listener->Address()));
   impl->listener = std::move(listener);
   return std::unique_ptr<SocketLink>(new SocketLink(std::move(impl)));
 }
 
-std::unique_ptr<SocketLink> SocketLink::Connect(const net::Endpoint& endpoint, std::string& error) {
-  std::unique_ptr<net::Dialer> dialer = net::Dialer::Start(endpoint, error);
-  if (!dialer) return nullptr;
+Result<std::unique_ptr<SocketLink>> SocketLink::Connect(const net::Endpoint& endpoint) {
+  Result<std::unique_ptr<net::Dialer>> started = net::Dialer::Start(endpoint);
+  if (!started.ok()) return started.error();
+  std::unique_ptr<net::Dialer> dialer = std::move(started).value();
   auto impl = std::make_unique<Impl>();
   impl->peer = dialer->Address();
   impl->dialer = std::move(dialer);

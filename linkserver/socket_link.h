@@ -38,13 +38,13 @@ class SocketLink : public LinkPeer {
     Closed,      // the other end went away or the connection failed
   };
 
-  // Waits for another Pellux on the endpoint; null with `error` when it
-  // cannot listen there. Binding anything but loopback adds a warning to the
+  // Waits for another Pellux on the endpoint, or answers why it cannot
+  // listen there. Binding anything but loopback adds a warning to the
   // messages (anyone who reaches the port talks to the calculator).
-  static std::unique_ptr<SocketLink> Listen(const net::Endpoint& endpoint, std::string& error);
-  // Connects to another Pellux that is listening; null with `error` when the
+  static Result<std::unique_ptr<SocketLink>> Listen(const net::Endpoint& endpoint);
+  // Connects to another Pellux that is listening, or answers why the
   // address is wrong. A refused or failed connection shows as Closed.
-  static std::unique_ptr<SocketLink> Connect(const net::Endpoint& endpoint, std::string& error);
+  static Result<std::unique_ptr<SocketLink>> Connect(const net::Endpoint& endpoint);
   // Links over a socket already connected (a socket pair); `peer` names the
   // other end in messages. It shows as Connecting until the other end has
   // introduced itself.

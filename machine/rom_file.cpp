@@ -52,13 +52,14 @@ std::vector<std::string> RomImageWarnings(const std::vector<std::uint8_t>& bytes
 RomFile ReadRomFile(const std::filesystem::path& path) {
   InputFile file = ReadInputFile(path, kRomSize, OverLimit::Cut);
   if (!file.ok()) {
-    const StartError id = file.error == FileError::ReadFailed ? StartError::RomReadFailed : StartError::RomOpenFailed;
-    throw InitErr(id, DescribeFileError(path, file.reason) + "\n" + kRomAdvice);
+    const StartError id =
+        FailedWith(file, FileError::ReadFailed) ? StartError::RomReadFailed : StartError::RomOpenFailed;
+    throw InitErr(id, DescribeFileError(path, file.message()) + "\n" + kRomAdvice);
   }
   RomFile rom;
-  rom.bytes = std::move(file.bytes);
+  rom.bytes = std::move(file->bytes);
   rom.warnings = RomImageWarnings(rom.bytes);
-  if (file.truncated) {
+  if (file->truncated) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     rom.warnings.push_back(error ? "only the first 2 MB of the file are used"

@@ -92,25 +92,22 @@ void AppendFieldSection(std::vector<std::uint8_t>& out, SectionId id, Walk walk)
   AppendSection(out, id, raw);
 }
 
-LoadStateResult Failure(std::string error) {
-  LoadStateResult result;
-  result.error = std::move(error);
-  return result;
+KindedError<StateRefusal> Failure(std::string error) {
+  return Fail(StateRefusal::Unusable, std::move(error));
 }
 
-LoadStateResult NewerVersion(std::uint32_t version) {
-  LoadStateResult result = Failure("the saved state was made by a newer version of Pellux (format version " +
-                                   std::to_string(version) + "; this one reads versions up to " +
-                                   std::to_string(kFormatVersion) + ")");
-  result.newerVersion = true;
-  return result;
+KindedError<StateRefusal> NewerVersion(std::uint32_t version) {
+  return Fail(StateRefusal::NewerVersion,
+              "the saved state was made by a newer version of Pellux (format version " +
+                  std::to_string(version) + "; this one reads versions up to " +
+                  std::to_string(kFormatVersion) + ")");
 }
 
 // The header's checks, cheapest first, so that a cut file is named as one
 // without reading the rest. The version comes before everything a newer
 // format might lay out otherwise.
-std::optional<LoadStateResult> HeaderTrouble(std::span<const std::uint8_t> bytes,
-                                             const RomIdentity& expected) {
+Result<void, KindedError<StateRefusal>> HeaderTrouble(std::span<const std::uint8_t> bytes,
+                                                      const RomIdentity& expected) {
   if (bytes.empty()) return Failure("the file is empty");
   const std::size_t magicBytes = std::min(bytes.size(), kMagic.size());
   if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magicBytes), kMagic.begin())) {
@@ -136,7 +133,7 @@ std::optional<LoadStateResult> HeaderTrouble(std::span<const std::uint8_t> bytes
     return Failure("the saved state is damaged (its checksum does not match)");
   }
   if (GetLe(bytes, kRomAt, 8) != expected.hash) return Failure("this state was made from another ROM image");
-  return std::nullopt;
+  return {};
 }
 
 // A known section as the file holds it.
@@ -150,14 +147,13 @@ using Sections = std::array<FoundSection, kSectionKinds.size()>;
 // Walks the section headers: every section inside the file, each known one
 // once and of its size, unknown ones skipped only when optional, and every
 // section the version requires there.
-std::optional<std::string> FindSections(std::span<const std::uint8_t> bytes, std::uint32_t version,
-                                        Sections& found) {
+Status FindSections(std::span<const std::uint8_t> bytes, std::uint32_t version, Sections& found) {
   const std::uint64_t count = GetLe(bytes, kSectionCountAt, 4);
   const std::size_t end = bytes.size() - kChecksumBytes;
   std::size_t at = kHeaderBytes;
   for (std::uint64_t n = 0; n < count; ++n) {
-    if (at == end) return "the saved state has the wrong number of sections";
-    if (end - at < kSectionHeaderBytes) return "the saved state ends inside a section header";
+    if (at == end) return Fail("the saved state has the wrong number of sections");
+    if (end - at < kSectionHeaderBytes) return Fail("the saved state ends inside a section header");
     const auto id = static_cast<SectionId>(GetLe(bytes, at, 2));
     const auto encoding = static_cast<Encoding>(bytes[at + 2]);
     const std::uint8_t flags = bytes[at + 3];
@@ -167,39 +163,39 @@ std::optional<std::string> FindSections(std::span<const std::uint8_t> bytes, std
     const SectionKind* kind = KindOf(id);
     const std::string name =
         kind ? std::string(kind->name) : "unknown kind " + std::to_string(static_cast<unsigned>(id));
-    if (storedLength > end - at) return "the " + name + " section runs past the end of the saved state";
-    if (version < kFlagsSince && flags != 0) return "the " + name + " section's reserved byte is not 0";
-    if (flags & ~section_flag::kKnown) return "the " + name + " section has unknown flags";
+    if (storedLength > end - at) return Fail("the " + name + " section runs past the end of the saved state");
+    if (version < kFlagsSince && flags != 0) return Fail("the " + name + " section's reserved byte is not 0");
+    if (flags & ~section_flag::kKnown) return Fail("the " + name + " section has unknown flags");
     const std::span<const std::uint8_t> stored = bytes.subspan(at, static_cast<std::size_t>(storedLength));
     at += stored.size();
     if (!kind) {
       if (flags & section_flag::kOptional) continue;  // a later version's, which this machine can do without
-      return "the saved state has a required section of unknown kind " +
-             std::to_string(static_cast<unsigned>(id));
+      return Fail("the saved state has a required section of unknown kind " +
+                  std::to_string(static_cast<unsigned>(id)));
     }
     if (kind->since > version) {
-      return "the saved state has a " + name + " section, which format version " + std::to_string(version) +
-             " does not have";
+      return Fail("the saved state has a " + name + " section, which format version " +
+                  std::to_string(version) + " does not have");
     }
     FoundSection& section = found[static_cast<std::size_t>(kind - kSectionKinds.data())];
-    if (!section.stored.empty()) return "the saved state has its " + name + " section twice";
+    if (!section.stored.empty()) return Fail("the saved state has its " + name + " section twice");
     const bool sizeFits = kind->imageBytes ? rawLength == kind->imageBytes : rawLength <= kMostFieldBytes;
     if (!sizeFits || rawLength == 0 || storedLength == 0)
-      return "the " + name + " section has the wrong size";
+      return Fail("the " + name + " section has the wrong size");
     if (encoding != Encoding::Stored && encoding != Encoding::RunLength) {
-      return "the " + name + " section has an unknown encoding";
+      return Fail("the " + name + " section has an unknown encoding");
     }
     if (encoding == Encoding::Stored && storedLength != rawLength)
-      return "the " + name + " section has the wrong size";
+      return Fail("the " + name + " section has the wrong size");
     section = {encoding, static_cast<std::size_t>(rawLength), stored};
   }
-  if (at != end) return "the saved state has unexpected bytes after its sections";
+  if (at != end) return Fail("the saved state has unexpected bytes after its sections");
   for (std::size_t k = 0; k < kSectionKinds.size(); ++k) {
     if (kSectionKinds[k].since <= version && found[k].stored.empty()) {
-      return std::string("the saved state has no ") + kSectionKinds[k].name + " section";
+      return Fail(std::string("the saved state has no ") + kSectionKinds[k].name + " section");
     }
   }
-  return std::nullopt;
+  return Ok();
 }
 
 }  // namespace
@@ -271,16 +267,18 @@ std::vector<std::uint8_t> SaveState(const Calculator& m, const RomIdentity& rom,
 
 LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected,
                           HostClock& clock) {
-  if (auto trouble = HeaderTrouble(bytes, expected)) return *std::move(trouble);
+  if (auto header = HeaderTrouble(bytes, expected); !header.ok()) return header.error();
   const auto version = static_cast<std::uint32_t>(GetLe(bytes, kVersionAt, 4));
 
   // The section table first, so that no machine is built for a state whose
   // layout is wrong.
   Sections found{};
-  if (auto trouble = FindSections(bytes, version, found)) return Failure(*std::move(trouble));
+  if (const Status sections = FindSections(bytes, version, found); !sections.ok()) {
+    return Failure(sections.message());
+  }
 
   // Images decode straight into the new machine, fields into small buffers.
-  LoadStateResult result;
+  LoadedState result;
   result.machine = BlankMachine();
   Calculator& m = *result.machine;
   std::array<std::array<std::uint8_t, kMostFieldBytes>, kSectionKinds.size()> fieldBytes{};
@@ -318,13 +316,13 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
     const SectionKind& kind = kSectionKinds[k];
     if (kind.imageBytes != 0 || found[k].stored.empty()) continue;
     FieldReader reader(fields[k], version);
-    std::optional<std::string> trouble;
+    Status trouble;
     switch (kind.id) {
       case SectionId::Processor: {
         ConditionBytes conditions{};
         ProcessorFields(reader, m.cpu, conditions);
         trouble = ImpossibleProcessor(m.cpu, conditions);
-        if (!trouble) SetConditionBytes(m.cpu, conditions);
+        if (trouble.ok()) SetConditionBytes(m.cpu, conditions);
         break;
       }
       case SectionId::Chips:
@@ -343,7 +341,7 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
         break;
     }
     if (!reader.exact()) return Failure(std::string("the ") + kind.name + " section has the wrong size");
-    if (trouble) return Failure("the saved state is impossible: " + *trouble);
+    if (!trouble.ok()) return Failure("the saved state is impossible: " + trouble.message());
   }
 
   SetPendingTime(m, clock, pacing);
@@ -352,21 +350,22 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
   return result;
 }
 
-std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
-                          HostClock& clock, Driver::Mode mode) {
+Status SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
+                     HostClock& clock, Driver::Mode mode) {
   const std::vector<std::uint8_t> bytes = SaveState(m, rom, clock, mode);
-  const std::string reason = WriteFileAtomically(path, bytes);
-  return reason.empty() ? reason : DescribeFileError(path, reason);
+  const Status written = WriteFileAtomically(path, bytes);
+  if (!written.ok()) return Fail(DescribeFileError(path, written.message()));
+  return written;
 }
 
 LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected,
                               HostClock& clock) {
   InputFile file = ReadInputFile(path, kMostStateFileBytes, OverLimit::Refuse);
-  if (file.error == FileError::TooLarge)
+  if (FailedWith(file, FileError::TooLarge))
     return Failure(DescribeFileError(path, "too large to be a saved state"));
-  if (!file.ok()) return Failure(DescribeFileError(path, file.reason));
-  LoadStateResult result = LoadState(file.bytes, expected, clock);
-  if (!result.ok()) result.error = DescribeFileError(path, result.error);
+  if (!file.ok()) return Failure(DescribeFileError(path, file.message()));
+  LoadStateResult result = LoadState(file->bytes, expected, clock);
+  if (!result.ok()) return Fail(result.error().kind, DescribeFileError(path, result.message()));
   return result;
 }
 

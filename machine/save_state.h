@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
@@ -50,34 +51,38 @@ std::optional<RomIdentity> StateRomIdentity(std::span<const std::uint8_t> state)
 // short to be a state are left alone.
 void SealState(std::span<std::uint8_t> state);
 
-struct LoadStateResult {
-  bool ok() const { return machine != nullptr; }
-
-  std::unique_ptr<Calculator> machine;        // a new machine, or null when the load failed
+struct LoadedState {
+  std::unique_ptr<Calculator> machine;        // a new machine
   Driver::Mode mode = Driver::Mode::Running;  // for Driver(..., mode, Driver::ClockStart::Kept)
-  std::string error;                          // why the load failed, for the user
-  // The load failed only because a newer Pellux made the state: the file is
-  // sound, so keep it as it is.
-  bool newerVersion = false;
-  // With a loaded machine: what the user should know about it (a link
-  // transfer it was saved in the middle of).
+  // What the user should know about the machine (a link transfer it was
+  // saved in the middle of).
   std::vector<std::string> notes;
 };
+
+enum class StateRefusal {
+  Unusable,
+  // Only a newer Pellux made the state: the file is sound, so keep it as it
+  // is.
+  NewerVersion,
+};
+
+// The machine loaded, or why the load failed, for the user.
+using LoadStateResult = Result<LoadedState, KindedError<StateRefusal>>;
 
 // Builds a new machine from a state made from the ROM image `expected`,
 // paced by `clock` with the same part of a tick pending as when it was
 // saved (drive it with ClockStart::Kept). Anything wrong with the bytes
-// gives an error and no machine; so does a state of a newer Pellux, with
-// newerVersion set.
+// gives an error and no machine; so does a state of a newer Pellux, as
+// StateRefusal::NewerVersion.
 LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity& expected, HostClock& clock);
 
 // The largest file LoadStateFile reads; a state is never near it.
 constexpr std::size_t kMostStateFileBytes = 8u << 20;
 
 // Writes the state atomically (the old file stays whole until the new one is
-// complete). Answers an empty string or "PATH: reason".
-std::string SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
-                          HostClock& clock, Driver::Mode mode = Driver::Mode::Running);
+// complete). Answers "PATH: reason" when it fails.
+Status SaveStateFile(const std::filesystem::path& path, const Calculator& m, const RomIdentity& rom,
+                     HostClock& clock, Driver::Mode mode = Driver::Mode::Running);
 
 // LoadState on a file's bytes; errors read "PATH: reason".
 LoadStateResult LoadStateFile(const std::filesystem::path& path, const RomIdentity& expected,

@@ -76,12 +76,14 @@ void SetPendingTime(Calculator& m, HostClock& clock, const Pacing& p) {
   }
 }
 
-std::optional<std::string> ImpossiblePacing(const Pacing& p) {
-  if (p.countsPerSecond <= 0 || p.countsPerSecond > kFastestClock) return "the clock rate is impossible";
+Status ImpossiblePacing(const Pacing& p) {
+  if (p.countsPerSecond <= 0 || p.countsPerSecond > kFastestClock)
+    return Fail("the clock rate is impossible");
   const std::int64_t mostParts = p.countsPerSecond << kPartBits;
-  if (p.pendingParts < -mostParts || p.pendingParts > mostParts) return "the pending time is out of range";
-  if (p.mode > 1) return "the host loop's mode is unknown";
-  return std::nullopt;
+  if (p.pendingParts < -mostParts || p.pendingParts > mostParts)
+    return Fail("the pending time is out of range");
+  if (p.mode > 1) return Fail("the host loop's mode is unknown");
+  return Ok();
 }
 
 }  // namespace pellux::state

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
@@ -20,7 +21,7 @@ Pacing PendingTime(const Calculator& m, HostClock& clock, Driver::Mode mode);
 // pending.
 void SetPendingTime(Calculator& m, HostClock& clock, const Pacing& p);
 
-// What is wrong with pacing fields no machine leaves, if anything.
-std::optional<std::string> ImpossiblePacing(const Pacing& p);
+// What is wrong with pacing fields no machine leaves.
+Status ImpossiblePacing(const Pacing& p);
 
 }  // namespace pellux::state

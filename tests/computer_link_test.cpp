@@ -386,12 +386,12 @@ TEST(ComputerLink, FilesGoToTheCalculatorAndComeBackAsFiles) {
     SCOPED_TRACE(name);
     const std::filesystem::path original = test::LinkDataDir() / name;
     const VariablesFromFiles read = ReadVariablesFromFiles(std::span(&original, 1));
-    ASSERT_TRUE(read.ok()) << read.error;
+    ASSERT_TRUE(read.ok()) << read.message();
     Cable cable;
-    cable.link.SendVariables(read.variables);
+    cable.link.SendVariables(*read);
     cable.Run();
     ASSERT_EQ(cable.Last().kind, LinkEventKind::Finished) << cable.Messages();
-    ASSERT_EQ(cable.calc.stored.size(), read.variables.size());
+    ASSERT_EQ(cable.calc.stored.size(), read->size());
 
     std::vector<Variable> back;
     for (const Variable& stored : cable.calc.stored) {
@@ -402,16 +402,16 @@ TEST(ComputerLink, FilesGoToTheCalculatorAndComeBackAsFiles) {
       ASSERT_EQ(cable.Last().kind, LinkEventKind::VariableReceived);
       back.push_back(cable.Last().variable);
     }
-    std::vector<Variable> expected = read.variables;
+    std::vector<Variable> expected = *read;
     for (Variable& variable : expected) variable.attribute = 0;
     test::ExpectSameVariables(back, expected);
 
     const SavedVariable saved = SaveReceivedVariable(saves.path(), back[0]);
-    ASSERT_TRUE(saved.ok()) << saved.error;
-    EXPECT_EQ(test::ReadWholeFile(saved.path), WriteVariableFile(back[0]));
+    ASSERT_TRUE(saved.ok()) << saved.message();
+    EXPECT_EQ(test::ReadWholeFile(*saved), WriteVariableFile(back[0]));
     const std::vector<std::uint8_t> originalBytes = test::ReadWholeFile(original);
-    if (originalBytes[18] == 0 && read.variables.size() == 1 && read.variables[0].attribute == 0) {
-      EXPECT_EQ(test::ReadWholeFile(saved.path), originalBytes) << "written without a comment, as it came";
+    if (originalBytes[18] == 0 && read->size() == 1 && (*read)[0].attribute == 0) {
+      EXPECT_EQ(test::ReadWholeFile(*saved), originalBytes) << "written without a comment, as it came";
       sameBytes.push_back(name);
     }
   }

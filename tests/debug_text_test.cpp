@@ -136,8 +136,8 @@ TEST(DebugText, AddressEntry) {
   };
   for (const Case& c : cases) {
     const AddressEntry entry = ParseAddressEntry(c.text, c.table);
-    EXPECT_EQ(entry.address, c.address) << c.text;
-    EXPECT_EQ(entry.error, c.error) << c.text;
+    EXPECT_EQ(entry.ok() ? std::optional(*entry) : std::nullopt, c.address) << c.text;
+    EXPECT_EQ(entry.message(), c.error) << c.text;
   }
   EXPECT_EQ(ParseTypedHex("12 34"), std::nullopt);
   EXPECT_EQ(ParseTypedHex("0x"), std::nullopt);

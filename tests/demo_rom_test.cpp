@@ -279,11 +279,11 @@ TEST_F(DemoRom, BreakpointAtARoutineStopsTheRun) {
 // of the routine to its caller, and over a call in the caller.
 TEST_F(DemoRom, DebuggerStepsThroughTheRomByItsSymbols) {
   const SymbolLoad elf = LoadSymbolFile(std::filesystem::path(kDemoSymbols).parent_path() / "demo.elf");
-  ASSERT_EQ(elf.error, "");
-  const SymbolTable& symbols = elf.table;
+  ASSERT_EQ(elf.message(), "");
+  const SymbolTable& symbols = *elf;
   const AddressEntry entry = ParseAddressEntry("CalcInput", symbols);
-  ASSERT_TRUE(entry.address);
-  calc().breakpoints.Toggle(*entry.address);
+  ASSERT_TRUE(entry.ok());
+  calc().breakpoints.Toggle(*entry);
   RunFor(1.0);
   Keys("0 tap ON\n+0.2 type 12*34\n+0.1 tap ENTER\n");
   ASSERT_EQ(session_->RunUntil(session_->Now() + 2 * kTicksPerSecond), StopReason::Breakpoint);
@@ -301,7 +301,7 @@ TEST_F(DemoRom, DebuggerStepsThroughTheRomByItsSymbols) {
 
   // Over the next call the caller makes: the PC lands after it, the stack
   // where it was.
-  calc().breakpoints.Toggle(*entry.address);
+  calc().breakpoints.Toggle(*entry);
   std::uint32_t call = 0;
   for (int i = 0; i < 2000 && !call; ++i) {
     const std::uint16_t opcode = static_cast<std::uint16_t>(PeekByte(calc(), calc().cpu.pc) << 8 |

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "tests/test_support.h"
@@ -56,18 +57,18 @@ TEST(ReadInputFile, ReadsWhatIsAFileAndRefusesTheRestWithTheReason) {
     fs::path path;
     std::size_t limit;
     OverLimit overLimit;
-    FileError error;
-    const char* reason;  // part of it
+    std::optional<FileError> error;  // none when the file is read
+    const char* reason;              // part of it
     std::size_t size;
     bool truncated;
   };
   const Case cases[] = {
-      {ten, 16, OverLimit::Refuse, FileError::None, "", 10, false},
-      {ten, 10, OverLimit::Refuse, FileError::None, "", 10, false},
-      {ten, 4, OverLimit::Cut, FileError::None, "", 4, true},
+      {ten, 16, OverLimit::Refuse, std::nullopt, "", 10, false},
+      {ten, 10, OverLimit::Refuse, std::nullopt, "", 10, false},
+      {ten, 4, OverLimit::Cut, std::nullopt, "", 4, true},
       {ten, 4, OverLimit::Refuse, FileError::TooLarge, "larger than 4 bytes", 0, false},
-      {empty, 16, OverLimit::Refuse, FileError::None, "", 0, false},
-      {"/dev/zero", 100000, OverLimit::Cut, FileError::None, "", 100000, true},
+      {empty, 16, OverLimit::Refuse, std::nullopt, "", 0, false},
+      {"/dev/zero", 100000, OverLimit::Cut, std::nullopt, "", 100000, true},
       {"/dev/zero", 100000, OverLimit::Refuse, FileError::TooLarge, "larger than 100000 bytes", 0, false},
       {dir.path(), 16, OverLimit::Cut, FileError::OpenFailed, "is a directory", 0, false},
       {dir.path() / "fifo", 16, OverLimit::Cut, FileError::OpenFailed, "is a FIFO", 0, false},
@@ -80,13 +81,14 @@ TEST(ReadInputFile, ReadsWhatIsAFileAndRefusesTheRestWithTheReason) {
   };
   for (const Case& c : cases) {
     const InputFile file = ReadInputFile(c.path, c.limit, c.overLimit);
-    EXPECT_EQ(file.error, c.error) << c.path << ": " << file.reason;
-    EXPECT_NE(file.reason.find(c.reason), std::string::npos) << c.path << ": " << file.reason;
-    EXPECT_EQ(file.bytes.size(), c.size) << c.path;
-    EXPECT_EQ(file.truncated, c.truncated) << c.path;
+    const std::optional<FileError> error = file.ok() ? std::nullopt : std::optional(file.error().kind);
+    EXPECT_EQ(error, c.error) << c.path << ": " << file.message();
+    EXPECT_NE(file.message().find(c.reason), std::string::npos) << c.path << ": " << file.message();
+    EXPECT_EQ(file.ok() ? file->bytes.size() : 0, c.size) << c.path;
+    EXPECT_EQ(file.ok() && file->truncated, c.truncated) << c.path;
   }
   const InputFile read = ReadInputFile(ten, 16);
-  EXPECT_EQ(std::string(read.bytes.begin(), read.bytes.end()), "0123456789");
+  EXPECT_EQ(std::string(read->bytes.begin(), read->bytes.end()), "0123456789");
 }
 
 TEST(ReadInputFile, AFileWithoutReadPermissionSaysSo) {
@@ -95,8 +97,8 @@ TEST(ReadInputFile, AFileWithoutReadPermissionSaysSo) {
   const fs::path secret = dir.Write("secret", "x");
   fs::permissions(secret, fs::perms::none);
   const InputFile file = ReadInputFile(secret, 16);
-  EXPECT_EQ(file.error, FileError::OpenFailed);
-  EXPECT_EQ(file.reason, "Permission denied");
+  EXPECT_TRUE(FailedWith(file, FileError::OpenFailed));
+  EXPECT_EQ(file.message(), "Permission denied");
 }
 
 TEST(OutputFiles, RefusedBeforeAndAtTheWriteWithTheReasonLeavingNothing) {
@@ -119,8 +121,8 @@ TEST(OutputFiles, RefusedBeforeAndAtTheWriteWithTheReasonLeavingNothing) {
   };
   const std::uint8_t bytes[] = {1, 2, 3};
   for (const Case& c : cases) {
-    EXPECT_EQ(CheckOutputPath(c.path), c.reason) << c.path;
-    EXPECT_EQ(WriteFileAtomically(c.path, bytes), c.reason) << c.path;
+    EXPECT_EQ(CheckOutputPath(c.path).message(), c.reason) << c.path;
+    EXPECT_EQ(WriteFileAtomically(c.path, bytes).message(), c.reason) << c.path;
   }
   EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo")) << "the FIFO is still there";
   EXPECT_TRUE(fs::is_empty(dir.path() / "folder"));
@@ -132,17 +134,17 @@ TEST(OutputFiles, RefusedBeforeAndAtTheWriteWithTheReasonLeavingNothing) {
 TEST(OutputFiles, ReplaceTheFileWholeThroughLinksKeepingItsPermissions) {
   const TempDir dir;
   const fs::path fresh = dir.path() / "fresh.png";
-  EXPECT_EQ(CheckOutputPath(fresh), "");
+  EXPECT_EQ(CheckOutputPath(fresh).message(), "");
   EXPECT_FALSE(fs::exists(fresh)) << "checking creates nothing";
   const std::string text = "new contents";
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  EXPECT_EQ(WriteFileAtomically(fresh, bytes), "");
+  EXPECT_EQ(WriteFileAtomically(fresh, bytes).message(), "");
   EXPECT_EQ(Contents(fresh), text);
 
   const fs::path old = dir.Write("old.png", "old contents, longer than the new");
   fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   fs::create_symlink("old.png", dir.path() / "link.png");
-  EXPECT_EQ(WriteFileAtomically(dir.path() / "link.png", bytes), "");
+  EXPECT_EQ(WriteFileAtomically(dir.path() / "link.png", bytes).message(), "");
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.png")) << "the link stays a link";
   EXPECT_EQ(Contents(old), text);
   EXPECT_EQ(fs::status(old).permissions(),

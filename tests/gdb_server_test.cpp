@@ -19,6 +19,7 @@
 
 #include "tests/gdb_client.h"
 #include "tests/test_support.h"
+#include "tests/value_or_empty.h"
 #include "tools/headless_gdb.h"
 #include "tools/headless_session.h"
 
@@ -72,9 +73,8 @@ struct ServerFixture {
 };
 
 std::unique_ptr<net::Listener> Loopback() {
-  std::string error;
-  auto listener = net::Listener::Open(net::Endpoint{"127.0.0.1", 0}, error);
-  EXPECT_TRUE(listener) << error;
+  auto listener = test::ValueOrEmpty(net::Listener::Open(net::Endpoint{"127.0.0.1", 0}));
+  EXPECT_TRUE(listener);
   return listener;
 }
 

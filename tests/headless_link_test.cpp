@@ -15,6 +15,7 @@
 #include "tests/link_files.h"
 #include "tests/pedrom_support.h"
 #include "tests/test_support.h"
+#include "tests/value_or_empty.h"
 
 namespace pellux {
 namespace {
@@ -106,9 +107,8 @@ TEST(HeadlessLink, TwoRunsLinkOverASocket) {
       dir.Write("quiet.rom", std::string(image.bytes().begin(), image.bytes().end())).string();
   std::uint16_t free = 0;
   {
-    std::string error;
-    const std::unique_ptr<net::Listener> probe = net::Listener::Open({"127.0.0.1", 0}, error);
-    ASSERT_TRUE(probe) << error;
+    const std::unique_ptr<net::Listener> probe = test::ValueOrEmpty(net::Listener::Open({"127.0.0.1", 0}));
+    ASSERT_TRUE(probe);
     free = probe->port();
   }
   const std::string port = std::to_string(free);
@@ -122,8 +122,7 @@ TEST(HeadlessLink, TwoRunsLinkOverASocket) {
       test::RunHeadlessTool({rom, "--seconds", "0.2", "--link-connect", port});
   if (connecting.status != 0) {
     // Let the listening run end all the same.
-    std::string error;
-    std::unique_ptr<SocketLink> rescue = SocketLink::Connect({"127.0.0.1", free}, error);
+    std::unique_ptr<SocketLink> rescue = test::ValueOrEmpty(SocketLink::Connect({"127.0.0.1", free}));
     for (int i = 0; rescue && i < 100 && rescue->state() != SocketLink::State::Connected; ++i)
       rescue->Poll(50);
     first.join();

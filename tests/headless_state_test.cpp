@@ -59,10 +59,10 @@ TEST(HeadlessState, ACutRunEndsAsTheWholeRun) {
     HeadlessSession first(std::filesystem::path(kDemoRom), Pacing::Manual);
     first.ScheduleKeys(From(script.events, 0, cut));
     ASSERT_EQ(first.RunUntil(cut), StopReason::TimeUp);
-    ASSERT_EQ(first.SaveStateFile(state.path(), rom), "") << cut;
+    ASSERT_EQ(first.SaveStateFile(state.path(), rom).message(), "") << cut;
 
     HeadlessSession second(std::filesystem::path(kDemoRom), Pacing::Manual);
-    ASSERT_EQ(second.LoadStateFile(state.path(), rom), "") << cut;
+    ASSERT_EQ(second.LoadStateFile(state.path(), rom).message(), "") << cut;
     second.ScheduleKeys(From(script.events, cut, kEnd));
     ASSERT_EQ(second.RunUntil(kEnd - cut), StopReason::TimeUp);
     EXPECT_EQ(test::MachineDifference(whole.calculator(), second.calculator()), "") << "cut at tick " << cut;

@@ -42,14 +42,13 @@ TEST(Endpoint, HostAndPortInEveryForm) {
       {"12x", nullptr, 0, "not '12x'"},
   };
   for (const Case& c : cases) {
-    std::string error;
-    const auto endpoint = ParseEndpoint(c.text, error);
+    const Result<Endpoint> endpoint = ParseEndpoint(c.text);
     if (!c.host) {
-      EXPECT_FALSE(endpoint) << c.text;
-      EXPECT_NE(error.find(c.says), std::string::npos) << c.text << ": " << error;
+      EXPECT_FALSE(endpoint.ok()) << c.text;
+      EXPECT_NE(endpoint.message().find(c.says), std::string::npos) << c.text << ": " << endpoint.message();
       continue;
     }
-    ASSERT_TRUE(endpoint) << c.text << ": " << error;
+    ASSERT_TRUE(endpoint.ok()) << c.text << ": " << endpoint.message();
     EXPECT_EQ(endpoint->host, c.host);
     EXPECT_EQ(endpoint->port, c.port);
   }
@@ -74,16 +73,16 @@ TEST(Listener, BindsIpv4AndIpv6AndKnowsWhoCanReachIt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.endpoint);
-    std::string error;
-    const auto endpoint = ParseEndpoint(c.endpoint, error);
-    ASSERT_TRUE(endpoint);
-    const std::unique_ptr<Listener> listener = Listener::Open(*endpoint, error);
+    const Result<Endpoint> endpoint = ParseEndpoint(c.endpoint);
+    ASSERT_TRUE(endpoint.ok());
+    Result<std::unique_ptr<Listener>> opened = Listener::Open(*endpoint);
     const bool v6 = c.endpoint[0] == '[';
-    if (!listener && v6) {
-      std::printf("skipped %s: %s (no IPv6 here)\n", c.endpoint, error.c_str());
+    if (!opened.ok() && v6) {
+      std::printf("skipped %s: %s (no IPv6 here)\n", c.endpoint, opened.message().c_str());
       continue;
     }
-    ASSERT_TRUE(listener) << error;
+    ASSERT_TRUE(opened.ok()) << opened.message();
+    const std::unique_ptr<Listener> listener = std::move(opened).value();
     EXPECT_NE(listener->port(), 0);
     EXPECT_EQ(listener->Address(), c.shown + std::to_string(listener->port()));
     EXPECT_EQ(listener->loopback(), c.loopback);
@@ -113,9 +112,10 @@ TEST(Listener, BindsIpv4AndIpv6AndKnowsWhoCanReachIt) {
     EXPECT_EQ(peer.substr(0, v6 ? 6 : 10), v6 ? "[::1]:" : "127.0.0.1:");
     close(fd);
   }
-  std::string error;
-  EXPECT_FALSE(Listener::Open(Endpoint{"no-such-host.invalid", 0}, error));
-  EXPECT_NE(error.find("cannot listen on no-such-host.invalid:0"), std::string::npos) << error;
+  const Result<std::unique_ptr<Listener>> nowhere = Listener::Open(Endpoint{"no-such-host.invalid", 0});
+  EXPECT_FALSE(nowhere.ok());
+  EXPECT_NE(nowhere.message().find("cannot listen on no-such-host.invalid:0"), std::string::npos)
+      << nowhere.message();
 }
 
 // The buffers hold what their limits allow and no more: input is read only

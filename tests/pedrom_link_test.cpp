@@ -20,6 +20,7 @@
 #include "linkserver/socket_link.h"
 #include "machine/memory_bus.h"
 #include "tests/pedrom_support.h"
+#include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 
@@ -46,11 +47,10 @@ class PedromLink : public ::testing::TestWithParam<Cable> {
       b_->driver().Plug(&cable_.end(1));
       return;
     }
-    std::string error;
-    listening_ = SocketLink::Listen({"127.0.0.1", 0}, error);
-    ASSERT_TRUE(listening_) << error;
-    connecting_ = SocketLink::Connect({"127.0.0.1", listening_->ListeningPort()}, error);
-    ASSERT_TRUE(connecting_) << error;
+    listening_ = test::ValueOrEmpty(SocketLink::Listen({"127.0.0.1", 0}));
+    ASSERT_TRUE(listening_);
+    connecting_ = test::ValueOrEmpty(SocketLink::Connect({"127.0.0.1", listening_->ListeningPort()}));
+    ASSERT_TRUE(connecting_);
     a_->driver().Plug(listening_.get());
     b_->driver().Plug(connecting_.get());
     // Linked while they boot.

@@ -191,10 +191,10 @@ TEST_F(PedromShell, ArchivedFileSurvivesASavedState) {
   const test::TempDir folder;
   const std::filesystem::path state = folder.path() / "pedrom.state";
   const RomIdentity rom = IdentifyRom(test::ReadWholeFile(test::PedromRom()));
-  ASSERT_EQ(session_->SaveStateFile(state, rom), "");
+  ASSERT_EQ(session_->SaveStateFile(state, rom).message(), "");
 
   session_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
-  ASSERT_EQ(session_->LoadStateFile(state, rom), "");
+  ASSERT_EQ(session_->LoadStateFile(state, rom).message(), "");
   Run(0.5);
   Enter("cat kept");
   EXPECT_EQ(RowAfter(Screen(), ":>cat kept"), "in the state") << Joined(Screen());

@@ -42,9 +42,9 @@ class PedromTransfer : public ::testing::Test {
     font_ = test::FindPedromFont(m());
     ASSERT_FALSE(font_.empty()) << "no banner in PedroM's font on the screen";
     const VariablesFromFiles read = ReadVariablesFromFiles(std::span(&program_, 1));
-    ASSERT_TRUE(read.ok()) << read.error;
-    ASSERT_EQ(read.variables.size(), 1u);
-    lcdfill_ = read.variables[0];
+    ASSERT_TRUE(read.ok()) << read.message();
+    ASSERT_EQ(read->size(), 1u);
+    lcdfill_ = (*read)[0];
   }
 
   Calculator& m() { return session_->calculator(); }
@@ -136,8 +136,8 @@ TEST_F(PedromTransfer, ProgramSentIsListedAndRuns) {
 TEST_F(PedromTransfer, ProgramWaitsForAKeyAndGetsIt) {
   const std::filesystem::path file = test::LinkDataDir() / "keyecho.9xz";
   const VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
-  ASSERT_TRUE(read.ok()) << read.error;
-  const LinkEvent* end = RunUntilJobEnds(link().SendVariables(read.variables), 10.0);
+  ASSERT_TRUE(read.ok()) << read.message();
+  const LinkEvent* end = RunUntilJobEnds(link().SendVariables(*read), 10.0);
   ASSERT_NE(end, nullptr);
   ASSERT_EQ(end->kind, LinkEventKind::Finished) << end->message;
 
@@ -182,9 +182,9 @@ TEST_F(PedromTransfer, SendcalcComesBackAsTheOriginalFile) {
 
   test::TempDir folder;
   const SavedVariable saved = SaveReceivedVariable(folder.path(), received->variable);
-  ASSERT_TRUE(saved.ok()) << saved.error;
-  EXPECT_EQ(saved.path.filename(), "lcdfill.9xz");
-  EXPECT_EQ(test::ReadWholeFile(saved.path), test::ReadWholeFile(program_));
+  ASSERT_TRUE(saved.ok()) << saved.message();
+  EXPECT_EQ(saved->filename(), "lcdfill.9xz");
+  EXPECT_EQ(test::ReadWholeFile(*saved), test::ReadWholeFile(program_));
   EXPECT_FALSE(link().Busy());
 }
 

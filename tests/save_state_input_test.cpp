@@ -44,8 +44,8 @@ std::string LoadError(std::span<const std::uint8_t> bytes, const RomIdentity& ro
   ManualClock clock;
   const LoadStateResult result = LoadState(bytes, rom, clock);
   if (result.ok()) return "(loaded)";
-  EXPECT_TRUE(result.error.size() > 10) << "an error the user can read";
-  return result.error;
+  EXPECT_TRUE(result.message().size() > 10) << "an error the user can read";
+  return result.message();
 }
 
 TEST(SaveStateInput, EveryCutIsRefused) {
@@ -91,16 +91,16 @@ TEST(SaveStateInput, WrongHeadersAreNamed) {
   newer.resize(100);
   ManualClock clock;
   const LoadStateResult newerLoad = LoadState(newer, kRom, clock);
-  EXPECT_EQ(newerLoad.error,
+  EXPECT_EQ(newerLoad.message(),
             "the saved state was made by a newer version of Pellux (format version 3; this one reads "
             "versions up to "
             "2)");
-  EXPECT_TRUE(newerLoad.newerVersion);
+  EXPECT_TRUE(FailedWith(newerLoad, StateRefusal::NewerVersion));
   std::vector<std::uint8_t> zero = state;
   zero.at(8) = 0;
   SealState(zero);
   EXPECT_EQ(LoadError(zero), "the saved state has format version 0, which no Pellux writes");
-  EXPECT_FALSE(LoadState(zero, kRom, clock).newerVersion);
+  EXPECT_FALSE(FailedWith(LoadState(zero, kRom, clock), StateRefusal::NewerVersion));
 
   EXPECT_EQ(LoadError(state, RomIdentity{kRom.hash + 1}), "this state was made from another ROM image");
 }
@@ -196,14 +196,14 @@ TEST(SaveStateFile, RoundTripThroughAFile) {
   CalculatorFixture f(NopRom());
   f.calc->cpu.d(3) = 0xC0FFEE;
   const TempFile file({});
-  ASSERT_EQ(SaveStateFile(file.path(), *f.calc, kRom, f.clock), "");
+  ASSERT_EQ(SaveStateFile(file.path(), *f.calc, kRom, f.clock).message(), "");
   // Saving again replaces the file whole.
   f.calc->cpu.d(3) = 0xBEEF;
-  ASSERT_EQ(SaveStateFile(file.path(), *f.calc, kRom, f.clock), "");
+  ASSERT_EQ(SaveStateFile(file.path(), *f.calc, kRom, f.clock).message(), "");
   ManualClock clock;
   const LoadStateResult loaded = LoadStateFile(file.path(), kRom, clock);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  EXPECT_EQ(loaded.machine->cpu.d(3), 0xBEEFu);
+  ASSERT_TRUE(loaded.ok()) << loaded.message();
+  EXPECT_EQ(loaded->machine->cpu.d(3), 0xBEEFu);
 }
 
 TEST(SaveStateFile, FilesThatCannotBeReadOrWritten) {
@@ -212,18 +212,19 @@ TEST(SaveStateFile, FilesThatCannotBeReadOrWritten) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path();
   const std::filesystem::path missing = folder / "pellux-no-such-folder" / "state.pxs";
 
-  EXPECT_EQ(LoadStateFile(folder, kRom, clock).error, folder.string() + ": is a directory, not a file");
-  EXPECT_EQ(LoadStateFile(missing, kRom, clock).error, missing.string() + ": No such file or directory");
-  EXPECT_EQ(SaveStateFile(missing, *f.calc, kRom, f.clock).rfind(missing.string() + ": ", 0), 0u);
-  EXPECT_NE(SaveStateFile(folder, *f.calc, kRom, f.clock), "");
+  EXPECT_EQ(LoadStateFile(folder, kRom, clock).message(), folder.string() + ": is a directory, not a file");
+  EXPECT_EQ(LoadStateFile(missing, kRom, clock).message(), missing.string() + ": No such file or directory");
+  EXPECT_EQ(SaveStateFile(missing, *f.calc, kRom, f.clock).message().rfind(missing.string() + ": ", 0), 0u);
+  EXPECT_NE(SaveStateFile(folder, *f.calc, kRom, f.clock).message(), "");
 
   const TempFile empty({});
-  EXPECT_EQ(LoadStateFile(empty.path(), kRom, clock).error, empty.path().string() + ": the file is empty");
+  EXPECT_EQ(LoadStateFile(empty.path(), kRom, clock).message(),
+            empty.path().string() + ": the file is empty");
 
   // A file far larger than any state is refused without being read whole.
   const TempFile huge({});
   std::filesystem::resize_file(huge.path(), 64u << 20);
-  EXPECT_EQ(LoadStateFile(huge.path(), kRom, clock).error,
+  EXPECT_EQ(LoadStateFile(huge.path(), kRom, clock).message(),
             huge.path().string() + ": too large to be a saved state");
 }
 
@@ -231,10 +232,10 @@ TEST(SaveStateFile, NoPermission) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   CalculatorFixture f(NopRom());
   const TempFile file({});
-  ASSERT_EQ(SaveStateFile(file.path(), *f.calc, kRom, f.clock), "");
+  ASSERT_EQ(SaveStateFile(file.path(), *f.calc, kRom, f.clock).message(), "");
   std::filesystem::permissions(file.path(), std::filesystem::perms::none);
   ManualClock clock;
-  EXPECT_EQ(LoadStateFile(file.path(), kRom, clock).error, file.path().string() + ": Permission denied");
+  EXPECT_EQ(LoadStateFile(file.path(), kRom, clock).message(), file.path().string() + ": Permission denied");
 }
 
 }  // namespace

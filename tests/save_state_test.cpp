@@ -178,13 +178,13 @@ TEST_P(SaveStateSplits, SaveAndLoadAnywhereGoesOnAsTheWholeRun) {
     const std::vector<std::uint8_t> state = SaveState(cut, identity, cutClock, cutDriver.mode());
     SteppedClock restClock(clocks.loaderFrequency, 7'654'321 + split, cutClock.elapsed());
     LoadStateResult loaded = LoadState(state, identity, restClock);
-    ASSERT_TRUE(loaded.ok()) << loaded.error;
-    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(cut, cutClock))
+    ASSERT_TRUE(loaded.ok()) << loaded.message();
+    EXPECT_EQ(PendingParts(*loaded->machine, restClock), PendingParts(cut, cutClock))
         << "split at pass " << split;
-    Driver rest(*loaded.machine, restClock, loaded.mode, Driver::ClockStart::Kept);
+    Driver rest(*loaded->machine, restClock, loaded->mode, Driver::ClockStart::Kept);
     RunPasses(rest, split, kSteps);
-    EXPECT_EQ(MachineDifference(whole, *loaded.machine), "") << "split at pass " << split;
-    EXPECT_EQ(PendingParts(*loaded.machine, restClock), PendingParts(whole, wholeClock))
+    EXPECT_EQ(MachineDifference(whole, *loaded->machine), "") << "split at pass " << split;
+    EXPECT_EQ(PendingParts(*loaded->machine, restClock), PendingParts(whole, wholeClock))
         << "split at pass " << split;
     EXPECT_EQ(rest.mode(), wholeDriver.mode()) << "split at pass " << split;
   }
@@ -266,16 +266,16 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   ManualClock later;
   later.counter = 1'000'000'000;
   LoadStateResult loaded = LoadState(state, identity, later);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  EXPECT_EQ(MachineDifference(m, *loaded.machine), "");
-  EXPECT_EQ(loaded.mode, Driver::Mode::Idle);
-  EXPECT_EQ(later.counter - static_cast<std::int64_t>(loaded.machine->lastCount),
+  ASSERT_TRUE(loaded.ok()) << loaded.message();
+  EXPECT_EQ(MachineDifference(m, *loaded->machine), "");
+  EXPECT_EQ(loaded->mode, Driver::Mode::Idle);
+  EXPECT_EQ(later.counter - static_cast<std::int64_t>(loaded->machine->lastCount),
             f.clock.counter - static_cast<std::int64_t>(m.lastCount));
-  EXPECT_TRUE(loaded.machine->breakpoints.empty());
-  EXPECT_FALSE(loaded.machine->wire.plugged);
-  EXPECT_TRUE(loaded.machine->wire.toCalculator.empty());
+  EXPECT_TRUE(loaded->machine->breakpoints.empty());
+  EXPECT_FALSE(loaded->machine->wire.plugged);
+  EXPECT_TRUE(loaded->machine->wire.toCalculator.empty());
   // Saving the loaded machine gives the same bytes.
-  EXPECT_EQ(SaveState(*loaded.machine, identity, later, Driver::Mode::Idle), state);
+  EXPECT_EQ(SaveState(*loaded->machine, identity, later, Driver::Mode::Idle), state);
 }
 
 // The processor section holds the condition flags as five bytes, C V Z N X,
@@ -336,8 +336,8 @@ TEST(SaveState, ThePendingPartOfATickCarriesOver) {
   ManualClock other(3 * ManualClock::kDefaultFrequency);
   other.counter = 42;
   LoadStateResult loaded = LoadState(state, RomIdentity{}, other);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  Calculator& resumed = *loaded.machine;
+  ASSERT_TRUE(loaded.ok()) << loaded.message();
+  Calculator& resumed = *loaded->machine;
   other.counter += 3 * 2 * kCountsPerTick / 10;  // 0.9 of a tick now
   resumed.RunSlice(other);
   EXPECT_EQ(resumed.tickCount, 0u);

@@ -48,7 +48,7 @@ LoadStateResult Load(const StateBytes& state) {
 TEST(StateVersions, AnUnknownSectionIsSkippedOnlyWhenOptional) {
   const StateBytes state = RanALittle();
   const LoadStateResult plain = Load(state);
-  ASSERT_TRUE(plain.ok()) << plain.error;
+  ASSERT_TRUE(plain.ok()) << plain.message();
 
   // A later version's section that this machine can do without, whatever
   // its encoding.
@@ -57,22 +57,22 @@ TEST(StateVersions, AnUnknownSectionIsSkippedOnlyWhenOptional) {
   later[test::SectionAt(later, 40) + 2] = 9;
   SealState(later);
   const LoadStateResult skipped = Load(later);
-  ASSERT_TRUE(skipped.ok()) << skipped.error;
-  EXPECT_EQ(test::MachineDifference(*plain.machine, *skipped.machine), "");
+  ASSERT_TRUE(skipped.ok()) << skipped.message();
+  EXPECT_EQ(test::MachineDifference(*plain->machine, *skipped->machine), "");
 
   StateBytes required = state;
   test::AddSection(required, 40, 0, {1, 2, 3});
   SealState(required);
-  EXPECT_EQ(Load(required).error, "the saved state has a required section of unknown kind 40");
-  EXPECT_FALSE(Load(required).newerVersion);
+  EXPECT_EQ(Load(required).message(), "the saved state has a required section of unknown kind 40");
+  EXPECT_FALSE(FailedWith(Load(required), StateRefusal::NewerVersion));
 
   // A known section marked optional is read all the same.
   StateBytes marked = state;
   marked[test::SectionAt(marked, section::kRam) + 3] = kOptional;
   SealState(marked);
   const LoadStateResult read = Load(marked);
-  ASSERT_TRUE(read.ok()) << read.error;
-  EXPECT_EQ(test::MachineDifference(*plain.machine, *read.machine), "");
+  ASSERT_TRUE(read.ok()) << read.message();
+  EXPECT_EQ(test::MachineDifference(*plain->machine, *read->machine), "");
 }
 
 TEST(StateVersions, EverySectionOfTheVersionMustBeThere) {
@@ -89,11 +89,11 @@ TEST(StateVersions, EverySectionOfTheVersionMustBeThere) {
     StateBytes missing = state;
     test::RemoveSection(missing, c.id);
     SealState(missing);
-    EXPECT_EQ(Load(missing).error, c.error);
+    EXPECT_EQ(Load(missing).message(), c.error);
     // An optional section does not stand in for it.
     test::AddSection(missing, 41, kOptional, {0});
     SealState(missing);
-    EXPECT_EQ(Load(missing).error, c.error);
+    EXPECT_EQ(Load(missing).message(), c.error);
   }
 }
 
@@ -168,12 +168,13 @@ TEST(StateVersions, AStateSavedDuringALinkTransferSaysSo) {
     Calculator m(test::NopRom().bytes());
     c.set(m);
     const LoadStateResult loaded = Load(StateOf(m));
-    ASSERT_TRUE(loaded.ok()) << c.what << ": " << loaded.error;
-    EXPECT_EQ(loaded.notes, c.inFlight ? std::vector<std::string>{kTransferNote} : std::vector<std::string>{})
+    ASSERT_TRUE(loaded.ok()) << c.what << ": " << loaded.message();
+    EXPECT_EQ(loaded->notes,
+              c.inFlight ? std::vector<std::string>{kTransferNote} : std::vector<std::string>{})
         << c.what;
-    EXPECT_EQ(test::MachineDifference(m, *loaded.machine), "") << c.what;
-    EXPECT_FALSE(loaded.machine->wire.plugged) << c.what;
-    EXPECT_TRUE(loaded.machine->wire.toCalculator.empty() && loaded.machine->wire.fromCalculator.empty())
+    EXPECT_EQ(test::MachineDifference(m, *loaded->machine), "") << c.what;
+    EXPECT_FALSE(loaded->machine->wire.plugged) << c.what;
+    EXPECT_TRUE(loaded->machine->wire.toCalculator.empty() && loaded->machine->wire.fromCalculator.empty())
         << c.what;
   }
 }

@@ -20,6 +20,7 @@
 #include "machine/memory_bus.h"
 #include "tests/link_programs.h"
 #include "tests/test_support.h"
+#include "tests/value_or_empty.h"
 
 namespace pellux {
 namespace {
@@ -71,16 +72,15 @@ struct Station {
 };
 
 std::unique_ptr<SocketLink> ListenOnLoopback() {
-  std::string error;
-  std::unique_ptr<SocketLink> link = SocketLink::Listen({"127.0.0.1", 0}, error);
-  EXPECT_TRUE(link) << error;
+  std::unique_ptr<SocketLink> link = test::ValueOrEmpty(SocketLink::Listen({"127.0.0.1", 0}));
+  EXPECT_TRUE(link);
   return link;
 }
 
 std::unique_ptr<SocketLink> ConnectTo(const SocketLink& listener) {
-  std::string error;
-  std::unique_ptr<SocketLink> link = SocketLink::Connect({"127.0.0.1", listener.ListeningPort()}, error);
-  EXPECT_TRUE(link) << error;
+  std::unique_ptr<SocketLink> link =
+      test::ValueOrEmpty(SocketLink::Connect({"127.0.0.1", listener.ListeningPort()}));
+  EXPECT_TRUE(link);
   return link;
 }
 
@@ -113,10 +113,9 @@ std::string PassUntilSaid(Station& station, const std::string& text, int rounds)
 
 // A plain connection to the listening station's link, made while it runs.
 std::unique_ptr<net::Connection> DialRaw(Station& listener) {
-  std::string error;
   const std::unique_ptr<net::Dialer> dialer =
-      net::Dialer::Start({"127.0.0.1", listener.link->ListeningPort()}, error);
-  EXPECT_TRUE(dialer) << error;
+      test::ValueOrEmpty(net::Dialer::Start({"127.0.0.1", listener.link->ListeningPort()}));
+  EXPECT_TRUE(dialer);
   std::unique_ptr<net::Connection> client;
   PassUntil(
       {&listener},
@@ -390,10 +389,9 @@ TEST(SocketLink, OnePeerAtATimeAndAPeerThatVanishes) {
 // run that waits for its peer must not wait for ever).
 TEST(SocketLink, APeerThatLinksAndGoesAtOnceIsCounted) {
   const std::unique_ptr<SocketLink> listener = ListenOnLoopback();
-  std::string error;
   const std::unique_ptr<net::Dialer> dialer =
-      net::Dialer::Start({"127.0.0.1", listener->ListeningPort()}, error);
-  ASSERT_TRUE(dialer) << error;
+      test::ValueOrEmpty(net::Dialer::Start({"127.0.0.1", listener->ListeningPort()}));
+  ASSERT_TRUE(dialer);
   std::unique_ptr<net::Connection> client;
   for (int i = 0; i < 2000 && !client && !dialer->failed(); ++i) {
     pollfd ready{dialer->fd(), POLLOUT, 0};
@@ -433,10 +431,9 @@ TEST(SocketLink, ASilentPeerDoesNotKeepThePlace) {
 
   // Another silent one, and a Pellux right behind it: no time passes
   // (Poll), yet the Pellux is linked.
-  std::string error;
   const std::unique_ptr<net::Dialer> silent =
-      net::Dialer::Start({"127.0.0.1", a.link->ListeningPort()}, error);
-  ASSERT_TRUE(silent) << error;
+      test::ValueOrEmpty(net::Dialer::Start({"127.0.0.1", a.link->ListeningPort()}));
+  ASSERT_TRUE(silent);
   std::unique_ptr<net::Connection> second;
   for (int i = 0; i < 2000 && !(second = silent->Finish()); ++i) a.link->Poll(1);
   ASSERT_TRUE(second);
@@ -456,9 +453,8 @@ TEST(SocketLink, ConnectingWhereNobodyListensOrToOtherComputers) {
     const std::unique_ptr<SocketLink> gone = ListenOnLoopback();
     port = gone->ListeningPort();
   }
-  std::string error;
-  std::unique_ptr<SocketLink> link = SocketLink::Connect({"127.0.0.1", port}, error);
-  ASSERT_TRUE(link) << error;
+  std::unique_ptr<SocketLink> link = test::ValueOrEmpty(SocketLink::Connect({"127.0.0.1", port}));
+  ASSERT_TRUE(link);
   Station a(QuietRom());
   a.Plug(std::move(link));
   ASSERT_TRUE(PassUntil(
@@ -467,8 +463,8 @@ TEST(SocketLink, ConnectingWhereNobodyListensOrToOtherComputers) {
             "cannot connect to 127.0.0.1:" + std::to_string(port) + ": Connection refused\n");
   EXPECT_FALSE(LinkPlugged(a.calc()));
 
-  std::unique_ptr<SocketLink> open = SocketLink::Listen({"0.0.0.0", 0}, error);
-  ASSERT_TRUE(open) << error;
+  std::unique_ptr<SocketLink> open = test::ValueOrEmpty(SocketLink::Listen({"0.0.0.0", 0}));
+  ASSERT_TRUE(open);
   EXPECT_TRUE(Has(AllMessages(*open),
                   " is open to other computers: anyone who can reach it can send bytes to "
                   "the calculator"));

@@ -264,10 +264,10 @@ TEST_P(StateFixtures, TheFileLoadsAndRunsOn) {
   ManualClock clock;
   clock.counter = 5'000'000;
   LoadStateResult loaded = LoadState(state, BusyRom(), clock);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  EXPECT_EQ(loaded.notes, fixture.notes);
-  ExpectTheBusyMachine(*loaded.machine, fixture.version);
-  ExpectItRunsOn(*loaded.machine, clock, loaded.mode);
+  ASSERT_TRUE(loaded.ok()) << loaded.message();
+  EXPECT_EQ(loaded->notes, fixture.notes);
+  ExpectTheBusyMachine(*loaded->machine, fixture.version);
+  ExpectItRunsOn(*loaded->machine, clock, loaded->mode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -288,13 +288,13 @@ TEST(StateFixtureRules, AVersionOneFileFollowsItsOwnLayout) {
   std::vector<std::uint8_t> flagged = v1;
   flagged[test::SectionAt(flagged, test::section::kFlash) + 3] = 0x01;
   SealState(flagged);
-  EXPECT_EQ(LoadState(flagged, BusyRom(), clock).error, "the flash section's reserved byte is not 0");
+  EXPECT_EQ(LoadState(flagged, BusyRom(), clock).message(), "the flash section's reserved byte is not 0");
 
   std::vector<std::uint8_t> withLink = v1;
   const std::vector<std::uint8_t> v2 = ReadFixture("busy-v2.state");
   test::AddSection(withLink, test::section::kLink, 0, test::SectionBytes(v2, test::section::kLink));
   SealState(withLink);
-  EXPECT_EQ(LoadState(withLink, BusyRom(), clock).error,
+  EXPECT_EQ(LoadState(withLink, BusyRom(), clock).message(),
             "the saved state has a link port section, which format version 1 does not have");
 }
 

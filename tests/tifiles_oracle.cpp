@@ -138,16 +138,16 @@ TEST(TifilesOracle, WhatTheyWriteWeRead) {
     const std::string path = dir / ("single" + VariableFileExtension(v.type));
     WriteWithTifiles(path, {v}, "single");
     const VariableFileRead ours = ReadVariableFile(test::ReadWholeFile(path));
-    ASSERT_TRUE(ours.ok()) << v.name << ": " << ours.error;
-    test::ExpectSameVariables(ours.variables, {v});
-    EXPECT_EQ(ours.header.comment, "single");
+    ASSERT_TRUE(ours.ok()) << v.name << ": " << ours.message();
+    test::ExpectSameVariables(ours->variables, {v});
+    EXPECT_EQ(ours->header.comment, "single");
   }
   const std::string group = dir / "group.9xg";
   WriteWithTifiles(group, variables, "group");
   const VariableFileRead ours = ReadVariableFile(test::ReadWholeFile(group));
-  ASSERT_TRUE(ours.ok()) << ours.error;
-  EXPECT_TRUE(ours.group);
-  test::ExpectSameVariables(ours.variables, variables);
+  ASSERT_TRUE(ours.ok()) << ours.message();
+  EXPECT_TRUE(ours->group);
+  test::ExpectSameVariables(ours->variables, variables);
 }
 
 TEST(TifilesOracle, WhatWeWriteTheyRead) {
@@ -178,9 +178,9 @@ TEST(TifilesOracle, BothReadTheCommittedFilesAlike) {
     const TheirRead theirs = ReadWithTifiles((test::LinkDataDir() / name).string());
     ASSERT_EQ(theirs.error, 0);
     const VariableFileRead ours = ReadVariableFile(test::LinkDataFile(name));
-    ASSERT_TRUE(ours.ok()) << ours.error;
-    test::ExpectSameVariables(ours.variables, theirs.variables);
-    EXPECT_EQ(ours.header.comment, theirs.comment);
+    ASSERT_TRUE(ours.ok()) << ours.message();
+    test::ExpectSameVariables(ours->variables, theirs.variables);
+    EXPECT_EQ(ours->header.comment, theirs.comment);
   }
 }
 
@@ -242,9 +242,9 @@ TEST(TifilesOracle, FlashFilesBothWays) {
     const std::string theirs = dir / (part.name + "-theirs" + VariableFileExtension(part.dataType));
     WriteFlashWithTifiles(theirs, part);
     const FlashFileRead read = ReadFlashFile(test::ReadWholeFile(theirs));
-    ASSERT_TRUE(read.ok()) << read.error;
-    ASSERT_EQ(read.parts.size(), 1u);
-    ExpectSamePart(read.parts[0], part);
+    ASSERT_TRUE(read.ok()) << read.message();
+    ASSERT_EQ(read->size(), 1u);
+    ExpectSamePart((*read)[0], part);
 
     const std::string ours = dir / (part.name + "-ours" + VariableFileExtension(part.dataType));
     WriteBytes(ours, WriteFlashFile(part));
@@ -252,18 +252,18 @@ TEST(TifilesOracle, FlashFilesBothWays) {
 
     if (part.dataType == kFlashOs) {
       const FlashImage image = FlashImageFromOsFile(test::ReadWholeFile(theirs));
-      ASSERT_TRUE(image.ok()) << image.error;
-      EXPECT_TRUE(image.image == BuildFlashImage(part.data).image);
+      ASSERT_TRUE(image.ok()) << image.message();
+      EXPECT_TRUE(*image == *BuildFlashImage(part.data));
     }
   }
   if (const auto pedrom = test::PedromDir()) {
     const FlashImage image = FlashImageFromOsFile(test::ReadWholeFile(dir / "PedroM-theirs.9xu"));
-    EXPECT_TRUE(image.image == test::ReadWholeFile(*pedrom / "pedrom-ti92p.rom"));
+    EXPECT_TRUE(*image == test::ReadWholeFile(*pedrom / "pedrom-ti92p.rom"));
   }
   for (const char* name : {"tinyos.9xu", "sample.9xk"}) {
     const FlashFileRead ours = ReadFlashFile(test::LinkDataFile(name));
-    ASSERT_TRUE(ours.ok()) << name << ": " << ours.error;
-    ExpectSamePart(ours.parts[0], ReadFlashWithTifiles((test::LinkDataDir() / name).string()));
+    ASSERT_TRUE(ours.ok()) << name << ": " << ours.message();
+    ExpectSamePart((*ours)[0], ReadFlashWithTifiles((test::LinkDataDir() / name).string()));
   }
 }
 

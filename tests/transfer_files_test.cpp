@@ -18,7 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::MakeVariable;
 
-std::vector<std::uint8_t> Contents(const fs::path& path) { return ReadInputFile(path, 1 << 20).bytes; }
+std::vector<std::uint8_t> Contents(const fs::path& path) {
+  InputFile file = ReadInputFile(path, 1 << 20);
+  return file.ok() ? std::move(file->bytes) : std::vector<std::uint8_t>{};
+}
 
 TEST(TransferFiles, SavedVariableIsTheWritersFileAndNeverReplacesOne) {
   test::TempDir dir;
@@ -35,9 +38,9 @@ TEST(TransferFiles, SavedVariableIsTheWritersFileAndNeverReplacesOne) {
   const Step steps[] = {{&hello, "hello.9xz"}, {&hello, "hello-2.9xz"}, {&other, "hello.9xp"}, {&hello, "hello-3.9xz"}};
   for (const Step& step : steps) {
     const SavedVariable saved = SaveReceivedVariable(dir.path(), *step.variable);
-    ASSERT_TRUE(saved.ok()) << saved.error;
-    EXPECT_EQ(saved.path, dir.path() / step.file);
-    EXPECT_EQ(Contents(saved.path), WriteVariableFile(*step.variable));
+    ASSERT_TRUE(saved.ok()) << saved.message();
+    EXPECT_EQ(*saved, dir.path() / step.file);
+    EXPECT_EQ(Contents(*saved), WriteVariableFile(*step.variable));
   }
   // The first file is as it was.
   EXPECT_EQ(Contents(dir.path() / "hello.9xz"), helloFile);
@@ -50,8 +53,8 @@ TEST(TransferFiles, NameTakenByAnythingIsLeftAlone) {
   fs::create_symlink(dir.path() / "nowhere", dir.path() / "hello.9xz");
   fs::create_directory(dir.path() / "hello-2.9xz");
   const SavedVariable saved = SaveReceivedVariable(dir.path(), MakeVariable("main", "hello", 10));
-  ASSERT_TRUE(saved.ok()) << saved.error;
-  EXPECT_EQ(saved.path.filename(), "hello-3.9xz");
+  ASSERT_TRUE(saved.ok()) << saved.message();
+  EXPECT_EQ(saved->filename(), "hello-3.9xz");
   EXPECT_FALSE(fs::exists(dir.path() / "nowhere"));
 }
 
@@ -60,14 +63,15 @@ TEST(TransferFiles, SavingFailsClearly) {
   const Variable hello = MakeVariable("main", "hello", 10);
   const SavedVariable missing = SaveReceivedVariable(dir.path() / "missing", hello);
   EXPECT_FALSE(missing.ok());
-  EXPECT_NE(missing.error.find((dir.path() / "missing").string()), std::string::npos) << missing.error;
-  EXPECT_TRUE(missing.path.empty());
+  EXPECT_NE(missing.message().find((dir.path() / "missing").string()), std::string::npos)
+      << missing.message();
+  EXPECT_TRUE(!missing.ok() || missing->empty());
 
   Variable broken = hello;
   broken.data.push_back(0);  // its size word no longer says its length
   const SavedVariable refused = SaveReceivedVariable(dir.path(), broken);
   EXPECT_FALSE(refused.ok());
-  EXPECT_EQ(refused.error,
+  EXPECT_EQ(refused.message(),
             "main\\hello cannot be written as a file: its data begin with the size 10 but 11 bytes follow.");
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
@@ -84,13 +88,13 @@ TEST(TransferFiles, VariablesFromSeveralFilesInOrder) {
   const fs::path second = dir.Write("bc.9xg", std::string(both.begin(), both.end()));
   const fs::path paths[] = {first, second};
   const VariablesFromFiles read = ReadVariablesFromFiles(paths);
-  ASSERT_TRUE(read.ok()) << read.error;
-  ASSERT_EQ(read.variables.size(), 3u);
+  ASSERT_TRUE(read.ok()) << read.message();
+  ASSERT_EQ(read->size(), 3u);
   const Variable* expected[] = {&a, &b, &c};
   for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(read.variables[i].folder, expected[i]->folder);
-    EXPECT_EQ(read.variables[i].name, expected[i]->name);
-    EXPECT_EQ(read.variables[i].data, expected[i]->data);
+    EXPECT_EQ((*read)[i].folder, expected[i]->folder);
+    EXPECT_EQ((*read)[i].name, expected[i]->name);
+    EXPECT_EQ((*read)[i].data, expected[i]->data);
   }
 
   // One bad file spoils the lot, and is named.
@@ -100,8 +104,8 @@ TEST(TransferFiles, VariablesFromSeveralFilesInOrder) {
     const fs::path list[] = {first, bad};
     const VariablesFromFiles failed = ReadVariablesFromFiles(list);
     EXPECT_FALSE(failed.ok());
-    EXPECT_TRUE(failed.variables.empty());
-    EXPECT_EQ(failed.error.rfind(bad.string() + ": ", 0), 0u) << failed.error;
+    EXPECT_TRUE(!failed.ok() || failed->empty());
+    EXPECT_EQ(failed.message().rfind(bad.string() + ": ", 0), 0u) << failed.message();
   }
 }
 

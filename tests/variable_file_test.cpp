@@ -78,10 +78,10 @@ TEST(VariableFile, FilesOfLdTigccAndLibtifilesReadToTheirVariables) {
     const Bytes bytes = LinkDataFile(c.file);
     ASSERT_FALSE(bytes.empty()) << "missing test file";
     const VariableFileRead read = ReadVariableFile(bytes);
-    ASSERT_TRUE(read.ok()) << read.error;
-    ASSERT_EQ(read.variables.size(), 1u);
-    EXPECT_FALSE(read.group);
-    const Variable& v = read.variables[0];
+    ASSERT_TRUE(read.ok()) << read.message();
+    ASSERT_EQ(read->variables.size(), 1u);
+    EXPECT_FALSE(read->group);
+    const Variable& v = read->variables[0];
     EXPECT_EQ(v.folder, c.folder);
     EXPECT_EQ(v.name, c.name);
     EXPECT_EQ(v.type, c.type);
@@ -97,20 +97,20 @@ TEST(VariableFile, FilesOfLdTigccAndLibtifilesReadToTheirVariables) {
 // own variables: the same data as in their single files, in two folders.
 TEST(VariableFile, GroupHoldsTheSingleFilesVariables) {
   const VariableFileRead group = ReadVariableFile(LinkDataFile("mixed.9xg"));
-  ASSERT_TRUE(group.ok()) << group.error;
-  EXPECT_TRUE(group.group);
-  EXPECT_EQ(group.header.comment, "A group made by libtifiles");
-  EXPECT_EQ(group.header.folder, "");
+  ASSERT_TRUE(group.ok()) << group.message();
+  EXPECT_TRUE(group->group);
+  EXPECT_EQ(group->header.comment, "A group made by libtifiles");
+  EXPECT_EQ(group->header.folder, "");
   const std::pair<const char*, const char*> expected[] = {{"main", "hello.9xs"},  {"main", "lcdfill.9xz"},
                                                           {"main", "answer.9xe"}, {"demo", "primes.9xl"},
                                                           {"demo", "readme.9xt"}, {"demo", "pxdata.9xy"}};
-  ASSERT_EQ(group.variables.size(), std::size(expected));
+  ASSERT_EQ(group->variables.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
     const VariableFileRead single = ReadVariableFile(LinkDataFile(expected[i].second));
-    ASSERT_TRUE(single.ok()) << expected[i].second << ": " << single.error;
-    Variable want = single.variables[0];
+    ASSERT_TRUE(single.ok()) << expected[i].second << ": " << single.message();
+    Variable want = single->variables[0];
     want.folder = expected[i].first;
-    test::ExpectSameVariables({group.variables[i]}, {want});
+    test::ExpectSameVariables({group->variables[i]}, {want});
   }
 }
 
@@ -120,8 +120,8 @@ TEST(VariableFile, EveryCommittedFileIsWrittenBackByteForByte) {
   for (const std::string& name : names) {
     const Bytes bytes = LinkDataFile(name);
     const VariableFileRead read = ReadVariableFile(bytes);
-    ASSERT_TRUE(read.ok()) << name << ": " << read.error;
-    EXPECT_EQ(RewriteVariableFile(read), bytes) << name;
+    ASSERT_TRUE(read.ok()) << name << ": " << read.message();
+    EXPECT_EQ(RewriteVariableFile(*read), bytes) << name;
   }
 }
 
@@ -144,20 +144,20 @@ TEST(VariableFile, WrittenFilesReadBackToTheSameVariables) {
   for (const Variable& v : variables) {
     SCOPED_TRACE(v.name);
     const VariableFileRead single = ReadVariableFile(WriteVariableFile(v, "a comment"));
-    ASSERT_TRUE(single.ok()) << single.error;
+    ASSERT_TRUE(single.ok()) << single.message();
     Variable want = v;
     if (want.folder.empty()) want.folder = "main";
-    test::ExpectSameVariables(single.variables, {want});
-    EXPECT_EQ(single.header.comment, "a comment");
-    EXPECT_FALSE(single.group);
+    test::ExpectSameVariables(single->variables, {want});
+    EXPECT_EQ(single->header.comment, "a comment");
+    EXPECT_FALSE(single->group);
   }
   const VariableFileRead group = ReadVariableFile(WriteGroupFile(variables));
-  ASSERT_TRUE(group.ok()) << group.error;
-  EXPECT_TRUE(group.group);
+  ASSERT_TRUE(group.ok()) << group.message();
+  EXPECT_TRUE(group->group);
   std::vector<Variable> want = variables;
   want.back().folder = "main";
-  test::ExpectSameVariables(group.variables, want);
-  EXPECT_EQ(RewriteVariableFile(group), WriteGroupFile(variables));
+  test::ExpectSameVariables(group->variables, want);
+  EXPECT_EQ(RewriteVariableFile(*group), WriteGroupFile(variables));
 }
 
 TEST(VariableFile, WritersRefuseWhatNoFileCanHold) {
@@ -181,18 +181,19 @@ TEST(VariableFile, WritersRefuseWhatNoFileCanHold) {
   for (const Case& c : cases) {
     Variable v = good;
     c.spoil(v);
-    EXPECT_NE(VariableTrouble(v).find(c.trouble), std::string::npos) << VariableTrouble(v);
+    EXPECT_NE(VariableTrouble(v).message().find(c.trouble), std::string::npos)
+        << VariableTrouble(v).message();
     EXPECT_TRUE(WriteVariableFile(v).empty()) << c.trouble;
     const Variable pair[] = {good, v};
     EXPECT_TRUE(WriteGroupFile(pair).empty()) << c.trouble;
   }
-  EXPECT_EQ(VariableTrouble(good), "");
+  EXPECT_EQ(VariableTrouble(good).message(), "");
   EXPECT_TRUE(WriteGroupFile({}).empty());
 }
 
 TEST(VariableFile, NamesTheCalculatorAccepts) {
   for (const char* name : {"a", "abcdefgh", "x_1", "_meter", "Tetris", "\x84x", "caf\xE9", "\xB5s"}) {
-    EXPECT_EQ(NameTrouble(name), "") << name;
+    EXPECT_EQ(NameTrouble(name).message(), "") << name;
   }
   const std::pair<const char*, const char*> refused[] = {
       {"", "empty"},       {"abcdefghi", "9 characters"}, {"1a", "digit"},
@@ -200,7 +201,8 @@ TEST(VariableFile, NamesTheCalculatorAccepts) {
       {"x\xD7y", "0xD7"},  {"\x95", "character 0x95"},    {"a\nb", "character 0x0A"},
   };
   for (const auto& [name, trouble] : refused) {
-    EXPECT_NE(NameTrouble(name).find(trouble), std::string::npos) << name << ": " << NameTrouble(name);
+    EXPECT_NE(NameTrouble(name).message().find(trouble), std::string::npos)
+        << name << ": " << NameTrouble(name).message();
   }
 }
 

@@ -54,15 +54,17 @@ struct Image {
 Image ReadImage(const std::string& path) {
   InputFile file = ReadInputFile(path, kFlashSize, OverLimit::Cut);
   Image image;
-  if (file.error == FileError::ReadFailed) {
-    image.problem = "cannot read " + Quoted(path, 200) + ": " + file.reason;
+  if (FailedWith(file, FileError::ReadFailed)) {
+    image.problem = "cannot read " + Quoted(path, 200) + ": " + file.message();
   } else if (!file.ok()) {
-    image.problem = "cannot open " + Quoted(path, 200) + ": " + file.reason;
-  } else if (file.bytes.empty()) {
+    image.problem = "cannot open " + Quoted(path, 200) + ": " + file.message();
+  } else if (file->bytes.empty()) {
     image.problem = Quoted(path, 200) + " is empty";
   }
-  image.bytes = std::move(file.bytes);
-  image.truncated = file.truncated;
+  if (file.ok()) {
+    image.bytes = std::move(file->bytes);
+    image.truncated = file->truncated;
+  }
   return image;
 }
 

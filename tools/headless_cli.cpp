@@ -125,8 +125,8 @@ std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs,
     }
   }
   for (const Output& output : outputs) {
-    if (const std::string reason = CheckOutputPath(output.path); !reason.empty()) {
-      return Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + reason);
+    if (const Status writable = CheckOutputPath(output.path); !writable.ok()) {
+      return Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + writable.message());
     }
   }
   return std::nullopt;
@@ -160,9 +160,9 @@ int Runner::Run(std::span<const std::string> arguments) {
   if (options.keys) {
     const InputFile file = ReadInputFile(*options.keys, kLargestKeyScript, OverLimit::Refuse);
     if (!file.ok())
-      return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.reason);
-    const KeyScript script =
-        ParseKeyScript(std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
+      return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.message());
+    const KeyScript script = ParseKeyScript(
+        std::string_view(reinterpret_cast<const char*>(file->bytes.data()), file->bytes.size()));
     if (script.error) {
       return Fail(kExitUsage, options.keys->string() + ":" + std::to_string(script.error->line) + ": " +
                                   script.error->message);
@@ -177,17 +177,17 @@ int Runner::Run(std::span<const std::string> arguments) {
   std::vector<PlannedSend> sends;
   for (const fs::path& file : options.send) {
     VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
-    if (!read.ok()) return Fail(kExitFile, "cannot send " + read.error);
-    sends.push_back({std::nullopt, std::move(read.variables), file.string()});
+    if (!read.ok()) return Fail(kExitFile, "cannot send " + read.message());
+    sends.push_back({std::nullopt, std::move(*read), file.string()});
   }
   for (const ScriptedSend& send : scriptedSends) {
     const fs::path file = send.file;
     VariablesFromFiles read = ReadVariablesFromFiles(std::span(&file, 1));
     if (!read.ok()) {
-      return Fail(kExitFile,
-                  options.keys->string() + ":" + std::to_string(send.line) + ": cannot send " + read.error);
+      return Fail(kExitFile, options.keys->string() + ":" + std::to_string(send.line) + ": cannot send " +
+                                 read.message());
     }
-    sends.push_back({send.tick, std::move(read.variables), send.file});
+    sends.push_back({send.tick, std::move(*read), send.file});
   }
   if (options.receiveDir) {
     std::error_code error;
@@ -216,8 +216,8 @@ int Runner::Run(std::span<const std::string> arguments) {
                                (error.detail.empty() ? "" : "\n" + error.detail));
   }
   if (options.loadState) {
-    if (const std::string problem = session->LoadStateFile(*options.loadState, romIdentity); !problem.empty()) {
-      return Fail(kExitFile, "cannot load the state: " + problem);
+    if (const Status loaded = session->LoadStateFile(*options.loadState, romIdentity); !loaded.ok()) {
+      return Fail(kExitFile, "cannot load the state: " + loaded.message());
     }
   }
   session->SetCalculatorSpeed(options.calculatorSpeed);
@@ -231,11 +231,12 @@ int Runner::Run(std::span<const std::string> arguments) {
   }
   std::unique_ptr<HeadlessSocket> link;
   if (socket) {
-    std::string error;
     const net::Endpoint endpoint =
-        *net::ParseEndpoint(options.linkListen.value_or(options.linkConnect.value_or("")), error);
-    link = HeadlessSocket::Open(endpoint, options.linkListen.has_value(), err_, error);
-    if (!link) return Fail(kExitFile, error);
+        *net::ParseEndpoint(options.linkListen.value_or(options.linkConnect.value_or("")));
+    Result<std::unique_ptr<HeadlessSocket>> opened =
+        HeadlessSocket::Open(endpoint, options.linkListen.has_value(), err_);
+    if (!opened.ok()) return Fail(kExitFile, opened.message());
+    link = std::move(opened).value();
     // The wait is not the calculator's time.
     session->Hold();
     const bool linked = link->WaitForPeer();
@@ -245,8 +246,7 @@ int Runner::Run(std::span<const std::string> arguments) {
   }
   StopReason reason = StopReason::TimeUp;
   if (options.gdb) {
-    std::string error;
-    const net::Endpoint endpoint = *net::ParseEndpoint(*options.gdb, error);
+    const net::Endpoint endpoint = *net::ParseEndpoint(*options.gdb);
     std::optional<std::int64_t> endTick;
     if (options.seconds) endTick = std::llround(*options.seconds * kTicksPerSecond);
     if (RunUnderDebugger(*session, endpoint, endTick) == DebugEnd::ListenFailed) return kExitFile;
@@ -257,10 +257,10 @@ int Runner::Run(std::span<const std::string> arguments) {
   const LcdPicture picture = session->Picture();
   bool written = true;
   for (const Output& output : outputs) {
-    const std::string problem = output.encode ? WriteFileAtomically(output.path, output.encode(picture))
-                                              : session->SaveStateFile(output.path, romIdentity);
-    if (!problem.empty()) {
-      Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + problem);
+    const Status saved = output.encode ? WriteFileAtomically(output.path, output.encode(picture))
+                                       : session->SaveStateFile(output.path, romIdentity);
+    if (!saved.ok()) {
+      Fail(kExitFile, "cannot write " + Describe(output.path) + ": " + saved.message());
       written = false;
     }
   }
@@ -323,16 +323,14 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
     } else if (argument.option == "--pbm") {
       options.pbm = value;
     } else if (argument.option == "--gdb") {
-      std::string error;
-      if (!net::ParseEndpoint(value, error)) {
-        parsed.error = "--gdb wants [HOST:]PORT: " + error;
+      if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(value); !endpoint.ok()) {
+        parsed.error = "--gdb wants [HOST:]PORT: " + endpoint.message();
         return parsed;
       }
       options.gdb = value;
     } else if (argument.option == "--link-listen" || argument.option == "--link-connect") {
-      std::string error;
-      if (!net::ParseEndpoint(value, error)) {
-        parsed.error = std::string(argument.option) + " wants [HOST:]PORT: " + error;
+      if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(value); !endpoint.ok()) {
+        parsed.error = std::string(argument.option) + " wants [HOST:]PORT: " + endpoint.message();
         return parsed;
       }
       (argument.option == "--link-listen" ? options.linkListen : options.linkConnect) = value;

@@ -21,12 +21,12 @@ constexpr int kPassesPerPoll = 64;
 
 DebugEnd RunUnderDebugger(HeadlessSession& session, const net::Endpoint& endpoint,
                           std::optional<std::int64_t> endTick) {
-  std::string error;
-  std::unique_ptr<net::Listener> listener = net::Listener::Open(endpoint, error);
-  if (!listener) {
-    Log(error);
+  Result<std::unique_ptr<net::Listener>> opened = net::Listener::Open(endpoint);
+  if (!opened.ok()) {
+    Log(opened.message());
     return DebugEnd::ListenFailed;
   }
+  std::unique_ptr<net::Listener> listener = std::move(opened).value();
   if (!listener->loopback()) Log("warning: " + gdb::OpenPortWarning(listener->Address()));
   Log("waiting for the debugger on " + listener->Address());
   return RunUnderDebugger(session, std::move(listener), endTick);

@@ -70,12 +70,11 @@ void HeadlessTransfers::Report(LinkEvent& event) {
     case LinkEventKind::VariableReceived: {
       const SavedVariable saved = SaveReceivedVariable(folder_, event.variable);
       if (!saved.ok()) {
-        Say(err_, event.message + " It could not be saved: " + saved.error);
+        Say(err_, event.message + " It could not be saved: " + saved.message());
         failed_ = true;
         break;
       }
-      std::fprintf(out_, "%s Saved as %s.\n", event.message.c_str(),
-                   Quoted(saved.path.string(), 200).c_str());
+      std::fprintf(out_, "%s Saved as %s.\n", event.message.c_str(), Quoted(saved->string(), 200).c_str());
       break;
     }
     case LinkEventKind::ScreenReceived:
@@ -103,12 +102,12 @@ bool HeadlessTransfers::Finish() {
   return done;
 }
 
-std::unique_ptr<HeadlessSocket> HeadlessSocket::Open(const net::Endpoint& endpoint, bool listen,
-                                                     std::FILE* err, std::string& error) {
-  std::unique_ptr<SocketLink> link =
-      listen ? SocketLink::Listen(endpoint, error) : SocketLink::Connect(endpoint, error);
-  if (!link) return nullptr;
-  std::unique_ptr<HeadlessSocket> socket(new HeadlessSocket(std::move(link), endpoint, err));
+Result<std::unique_ptr<HeadlessSocket>> HeadlessSocket::Open(const net::Endpoint& endpoint, bool listen,
+                                                             std::FILE* err) {
+  Result<std::unique_ptr<SocketLink>> link =
+      listen ? SocketLink::Listen(endpoint) : SocketLink::Connect(endpoint);
+  if (!link.ok()) return link.error();
+  std::unique_ptr<HeadlessSocket> socket(new HeadlessSocket(std::move(link).value(), endpoint, err));
   socket->Tell();
   return socket;
 }
@@ -144,12 +143,12 @@ bool HeadlessSocket::WaitToConnect() {
       return false;
     }
     std::this_thread::sleep_for(kRetryWait);
-    std::string error;
-    link_ = SocketLink::Connect(endpoint_, error);
-    if (!link_) {
-      Say(err_, error);
+    Result<std::unique_ptr<SocketLink>> again = SocketLink::Connect(endpoint_);
+    if (!again.ok()) {
+      Say(err_, again.message());
       return false;
     }
+    link_ = std::move(again).value();
   }
   Tell();
   return true;

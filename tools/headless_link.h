@@ -62,10 +62,9 @@ class HeadlessTransfers : public LinkPeer {
 // A socket to another Pellux, its messages on standard error.
 class HeadlessSocket : public LinkPeer {
  public:
-  // --link-listen or --link-connect; null with the reason when it cannot be
-  // opened.
-  static std::unique_ptr<HeadlessSocket> Open(const net::Endpoint& endpoint, bool listen, std::FILE* err,
-                                              std::string& error);
+  // --link-listen or --link-connect, or the reason when it cannot be opened.
+  static Result<std::unique_ptr<HeadlessSocket>> Open(const net::Endpoint& endpoint, bool listen,
+                                                      std::FILE* err);
   // Before the first instruction: waits for the other Pellux. Listening, for
   // as long as it takes; connecting, for up to 10 seconds, trying again
   // while nobody listens yet (so two runs may start in either order).

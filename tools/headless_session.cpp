@@ -82,15 +82,15 @@ StopReason HeadlessSession::RunUntil(std::int64_t tick) {
 std::array<std::uint8_t, kLcdFrameBytes> HeadlessSession::Frame() const { return calc_->LcdFrame(); }
 LcdPicture HeadlessSession::Picture() const { return calc_->Picture(); }
 
-std::string HeadlessSession::LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
+Status HeadlessSession::LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
   LoadStateResult loaded = pellux::LoadStateFile(path, rom, driver_->clock());
-  if (!loaded.ok()) return loaded.error;
-  calc_ = std::move(loaded.machine);
-  driver_->Attach(*calc_, loaded.mode, Driver::ClockStart::Kept);
-  return {};
+  if (!loaded.ok()) return Fail(loaded.message());
+  calc_ = std::move(loaded->machine);
+  driver_->Attach(*calc_, loaded->mode, Driver::ClockStart::Kept);
+  return Ok();
 }
 
-std::string HeadlessSession::SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
+Status HeadlessSession::SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom) {
   return pellux::SaveStateFile(path, *calc_, rom, driver_->clock(), driver_->mode());
 }
 

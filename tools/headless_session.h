@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
@@ -74,11 +75,10 @@ class HeadlessSession {
 
   // Replaces the machine with a state saved from the image `rom`: its loop
   // mode and pending part of a tick come back on this session's clock.
-  // Answers an empty string, or why the state cannot be loaded (the machine
-  // is then untouched).
-  std::string LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom);
-  // Writes the machine's state atomically; an empty string or the reason.
-  std::string SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom);
+  // Answers why the state cannot be loaded (the machine is then untouched).
+  Status LoadStateFile(const std::filesystem::path& path, const RomIdentity& rom);
+  // Writes the machine's state atomically, or answers the reason.
+  Status SaveStateFile(const std::filesystem::path& path, const RomIdentity& rom);
 
  private:
   void ApplyDueKeys();

@@ -128,10 +128,10 @@ bool ReadTest(Cursor& in, VectorTest& test) {
 bool ReadVectorFile(const std::filesystem::path& path, std::vector<VectorTest>& tests, std::string& error) {
   const InputFile file = ReadInputFile(path, kLargestFile, OverLimit::Refuse);
   if (!file.ok()) {
-    error = (file.error == FileError::ReadFailed ? "cannot be read: " : "") + file.reason;
+    error = (FailedWith(file, FileError::ReadFailed) ? "cannot be read: " : "") + file.message();
     return false;
   }
-  const std::vector<std::uint8_t>& bytes = file.bytes;
+  const std::vector<std::uint8_t>& bytes = file->bytes;
   Cursor in(bytes);
   const std::uint32_t magic = in.U32();
   const std::uint32_t count = in.U32();

@@ -40,35 +40,32 @@ void Reseal(Bytes& b) {
 
 std::string CheckVariableFile(const Bytes& bytes) {
   const VariableFileRead read = ReadVariableFile(bytes);
-  if (!read.ok()) {
-    return read.variables.empty() && !read.group ? "" : "a refused variable file with variables left in it";
+  if (!read.ok()) return "";
+  if (read->variables.empty()) return "a variable file read to no variables";
+  for (const Variable& v : read->variables) {
+    if (const Status trouble = VariableTrouble(v); !trouble.ok())
+      return "a variable read that cannot be written: " + trouble.message();
   }
-  if (read.variables.empty()) return "a variable file read to no variables";
-  for (const Variable& v : read.variables) {
-    if (std::string trouble = VariableTrouble(v); !trouble.empty())
-      return "a variable read that cannot be written: " + trouble;
-  }
-  const Bytes written = RewriteVariableFile(read);
+  const Bytes written = RewriteVariableFile(*read);
   const VariableFileRead again = ReadVariableFile(written);
-  if (!again.ok()) return "a written variable file is refused: " + again.error;
-  if (read.variables != again.variables)
-    return "a written variable file reads to other variables";
-  if (again.group != read.group || again.header.comment != read.header.comment) {
+  if (!again.ok()) return "a written variable file is refused: " + again.message();
+  if (read->variables != again->variables) return "a written variable file reads to other variables";
+  if (again->group != read->group || again->header.comment != read->header.comment) {
     return "a written variable file reads to another header";
   }
-  if (RewriteVariableFile(again) != written) return "writing a variable file a second time changed it";
+  if (RewriteVariableFile(*again) != written) return "writing a variable file a second time changed it";
   return {};
 }
 
 std::string CheckFlashFile(const Bytes& bytes) {
   const FlashFileRead read = ReadFlashFile(bytes);
-  if (!read.ok()) return read.parts.empty() ? "" : "a refused flash file with parts left in it";
-  if (read.parts.empty()) return "a flash file read to no parts";
-  for (const FlashPart& part : read.parts) {
+  if (!read.ok()) return "";
+  if (read->empty()) return "a flash file read to no parts";
+  for (const FlashPart& part : *read) {
     const FlashFileRead again = ReadFlashFile(WriteFlashFile(part));
-    if (!again.ok()) return "a written flash part is refused: " + again.error;
-    if (again.parts.size() != 1) return "a written flash part reads to another number of parts";
-    const FlashPart& same = again.parts[0];
+    if (!again.ok()) return "a written flash part is refused: " + again.message();
+    if (again->size() != 1) return "a written flash part reads to another number of parts";
+    const FlashPart& same = (*again)[0];
     if (same.name != part.name || same.deviceType != part.deviceType || same.dataType != part.dataType ||
         same.revisionMajor != part.revisionMajor || same.revisionMinor != part.revisionMinor ||
         same.data != part.data) {
@@ -80,8 +77,8 @@ std::string CheckFlashFile(const Bytes& bytes) {
 
 std::string CheckFlashImage(const Bytes& bytes) {
   const FlashImage image = FlashImageFromOsFile(bytes);
-  if (!image.ok()) return image.image.empty() ? "" : "a refused OS file with an image left";
-  return image.image.size() == kRomSize ? "" : "a flash image that is not 2 MB";
+  if (!image.ok()) return "";
+  return image->size() == kRomSize ? "" : "a flash image that is not 2 MB";
 }
 
 }  // namespace

@@ -24,26 +24,26 @@ std::string LoadStateFromBytes(const std::uint8_t* data, std::size_t size) {
   ManualClock clock;
   LoadStateResult loaded = LoadState(state, expected, clock);
   if (!loaded.ok()) {
-    if (loaded.error.empty()) return "a refused state without a reason";
-    if (loaded.newerVersion && loaded.error.find("newer version of Pellux") == std::string::npos) {
-      return "a newer version's state refused without saying so: " + loaded.error;
+    if (loaded.message().empty()) return "a refused state without a reason";
+    if (FailedWith(loaded, StateRefusal::NewerVersion) &&
+        loaded.message().find("newer version of Pellux") == std::string::npos) {
+      return "a newer version's state refused without saying so: " + loaded.message();
     }
     return "";
   }
-  if (loaded.newerVersion) return "a loaded state marked as a newer version's";
 
-  Calculator& m = *loaded.machine;
-  const std::vector<std::uint8_t> again = SaveState(m, expected, clock, loaded.mode);
+  Calculator& m = *loaded->machine;
+  const std::vector<std::uint8_t> again = SaveState(m, expected, clock, loaded->mode);
   LoadStateResult reloaded = LoadState(again, expected, clock);
-  if (!reloaded.ok()) return "a saved state of a loaded one is refused: " + reloaded.error;
-  if (std::string difference = test::MachineDifference(m, *reloaded.machine); !difference.empty()) {
+  if (!reloaded.ok()) return "a saved state of a loaded one is refused: " + reloaded.message();
+  if (std::string difference = test::MachineDifference(m, *reloaded->machine); !difference.empty()) {
     return "saving and loading again changed " + difference;
   }
-  if (reloaded.mode != loaded.mode) return "saving and loading again changed the loop's mode";
+  if (reloaded->mode != loaded->mode) return "saving and loading again changed the loop's mode";
 
   // The loaded machine runs like any other.
   clock.passTicks = 1;
-  Driver driver(m, clock, loaded.mode, Driver::ClockStart::Kept);
+  Driver driver(m, clock, loaded->mode, Driver::ClockStart::Kept);
   for (int i = 0; i < kPasses; ++i) driver.Pass();
   std::uint8_t frame[kLcdFrameBytes];
   m.GetLcdFrame(frame);

@@ -49,7 +49,7 @@ class FileDrop : public ::testing::Test {
     Calculator machine(rom);
     ManualClock clock;
     statePath_ = dir_.path() / "saved.state";
-    ASSERT_EQ(SaveStateFile(statePath_, machine, IdentifyRom(rom), clock), "");
+    ASSERT_EQ(SaveStateFile(statePath_, machine, IdentifyRom(rom), clock).message(), "");
   }
   test::TempDir dir_;
   std::string romBytes_;

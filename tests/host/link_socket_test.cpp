@@ -115,8 +115,8 @@ TEST(LinkSocketPedrom, TwoWindowsJoinedCarryAVariableAndPartAgain) {
   const VariableFileRead back = ReadVariableFile(FileBytes(saved));
   const VariableFileRead sent = ReadVariableFile(FileBytes(kLinkData / "hello.9xs"));
   ASSERT_TRUE(back.ok() && sent.ok());
-  EXPECT_EQ(back.variables[0].data, sent.variables[0].data);
-  EXPECT_EQ(back.variables[0].name, "hello");
+  EXPECT_EQ(back->variables[0].data, sent->variables[0].data);
+  EXPECT_EQ(back->variables[0].name, "hello");
 
   a->menus().linkDisconnect->trigger();
   EXPECT_EQ(a->Status(), "No longer waiting on 127.0.0.1:" + port + "; the cable is this computer's again");

@@ -61,14 +61,14 @@ TEST(LinkWindowPedrom, SentFilesReachTheCalculatorAndWhatItSendsIsSavedInTheFold
   EXPECT_EQ(f->Status(), "Received main\\hello from the calculator. Saved as " + Q(saved));
   const VariableFileRead back = ReadVariableFile(FileBytes(saved));
   const VariableFileRead sent = ReadVariableFile(FileBytes(kLinkData / "hello.9xs"));
-  ASSERT_TRUE(back.ok()) << back.error;
-  ASSERT_EQ(back.variables.size(), 1u);
-  ASSERT_EQ(sent.variables.size(), 1u);
+  ASSERT_TRUE(back.ok()) << back.message();
+  ASSERT_EQ(back->variables.size(), 1u);
+  ASSERT_EQ(sent->variables.size(), 1u);
   // PedroM's sendcalc calls everything it sends an assembly program (type
   // 0x21, hence .9xz); the rest is the string that went to it.
-  Variable expected = sent.variables[0];
+  Variable expected = sent->variables[0];
   expected.type = 0x21;
-  EXPECT_EQ(back.variables[0], expected);
+  EXPECT_EQ(back->variables[0], expected);
   EXPECT_EQ(f->notices.size(), 1);
 }
 

@@ -107,8 +107,8 @@ inline std::unique_ptr<Calculator> LoadSaved(const std::filesystem::path& state,
                                              const std::vector<std::uint8_t>& rom) {
   ManualClock clock;
   LoadStateResult loaded = LoadStateFile(state, IdentifyRom(rom), clock);
-  if (!loaded.ok()) ADD_FAILURE() << loaded.error;
-  return std::move(loaded.machine);
+  if (!loaded.ok()) ADD_FAILURE() << loaded.message();
+  return std::move(loaded->machine);
 }
 
 // The session file of the image in the folder.
