@@ -70,13 +70,22 @@ PELLUX_ALWAYS_INLINE std::uint32_t RunFromPc(M& m, std::uint32_t left) {
   return DispatchStorage<M>::entries[op](m, left);
 }
 
+// Whether the next opcode can be fetched on the fast path alone. A bus whose
+// instruction fetch has an out-of-line slow path says so here (found by
+// argument-dependent lookup), and the chain hands that fetch to the run loop:
+// a handler that never calls out keeps no stack frame.
+template <class M>
+PELLUX_ALWAYS_INLINE bool FetchIsQuick(const M&) {
+  return true;
+}
+
 // The body, then the step to the next instruction. The call at the end is
 // in tail position with the same signature, which an optimizing compiler
 // turns into a jump.
 template <auto kBody>
 std::uint32_t Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::uint32_t left) {
   kBody(m);
-  if (--left == 0 || NeedsLoop(m)) [[unlikely]]
+  if (--left == 0 || NeedsLoop(m) || !FetchIsQuick(m)) [[unlikely]]
     return left;
   return RunFromPc(m, left);
 }

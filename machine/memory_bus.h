@@ -152,6 +152,12 @@ PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
   return bus::FetchWordRest(m);
 }
 
+// Whether the word at the PC lies in the fetch window: outside it the
+// threaded chain leaves the fetch to the run loop.
+PELLUX_ALWAYS_INLINE bool FetchIsQuick(const Calculator& m) {
+  return std::rotr(m.cpu.pc - m.fetch.start, 1) < m.fetch.words;
+}
+
 PELLUX_ALWAYS_INLINE std::uint32_t FetchLong(Calculator& m) {
   const std::uint32_t pc = m.cpu.pc;
   const std::uint32_t offset = pc - m.fetch.start;
