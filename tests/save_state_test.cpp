@@ -317,9 +317,9 @@ TEST(SaveState, ConditionFlagsSaveAsOneByteEach) {
     EXPECT_EQ(saved, c.flags) << c.what;
 
     LoadStateResult loaded = LoadState(state, identity, f.clock);
-    ASSERT_TRUE(loaded.ok()) << loaded.error;
-    EXPECT_EQ(GetSR(loaded.machine->cpu) & 0x1F, GetSR(m.cpu) & 0x1F) << c.what;
-    EXPECT_EQ(SaveState(*loaded.machine, identity, f.clock), state) << c.what;
+    ASSERT_TRUE(loaded.ok()) << loaded.message();
+    EXPECT_EQ(GetSR(loaded->machine->cpu) & 0x1F, GetSR(m.cpu) & 0x1F) << c.what;
+    EXPECT_EQ(SaveState(*loaded->machine, identity, f.clock), state) << c.what;
   }
 }
 
