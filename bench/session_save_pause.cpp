@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
       saver.Begin(calc, identity, clock, driver.mode());
       saver.Wait();
       writes.push_back(Ms(Clock::now() - t0));
-      if (const auto result = saver.TakeResult(); result && !result->empty()) {
-        std::fprintf(stderr, "a write failed: %s\n", result->c_str());
+      if (const auto result = saver.TakeResult(); result && !result->ok()) {
+        std::fprintf(stderr, "a write failed: %s\n", result->message().c_str());
         return 1;
       }
     }

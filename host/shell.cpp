@@ -121,10 +121,10 @@ bool Shell::OpenLink() {
   link_ = std::make_unique<LinkControl>(*window_, *driver_, *clock_, settings_);
   window_->filesDropped = [this](const QStringList& paths) { OpenDropped(paths); };
   if (!options_.linkListen && !options_.linkConnect) return true;
-  const std::string failure =
+  const Status opened =
       options_.linkListen ? link_->Listen(*options_.linkListen) : link_->Connect(*options_.linkConnect);
-  if (!failure.empty()) {
-    std::fprintf(stderr, "pellux: %s\n", failure.c_str());
+  if (!opened.ok()) {
+    std::fprintf(stderr, "pellux: %s\n", opened.message().c_str());
     return false;
   }
   // Where it waits (the port the system chose, for port 0), for scripts.

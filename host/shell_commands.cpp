@@ -424,14 +424,14 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
 }
 
 void Shell::SaveScreenshot(const std::filesystem::path& path) {
-  const std::string failure = SaveScreenshotPng(path, calc_->Picture(), ScreenshotScale(*window_));
+  const Status saved = SaveScreenshotPng(path, calc_->Picture(), ScreenshotScale(*window_));
   const QString where = QString::fromStdString(path.string());
-  if (failure.empty()) {
+  if (saved.ok()) {
     window_->statusLine().ShowMessage(QStringLiteral("Screenshot saved to %1").arg(where));
     return;
   }
   const QString text = QStringLiteral("The screenshot could not be saved: %1")
-                           .arg(QString::fromStdString(DescribeFileError(path, failure)));
+                           .arg(QString::fromStdString(DescribeFileError(path, saved.message())));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
 }
