@@ -193,8 +193,8 @@ void LinkControl::OnScreen(const LinkEvent& event, QStringList& notices) {
     window_.statusLine().ShowMessage(QStringLiteral("Screen dump saved to %1").arg(Text(path.string())));
     return;
   }
-  const QString text =
-      QStringLiteral("The screen dump could not be saved: %1").arg(Text(DescribeFileError(path, saved.message())));
+  const QString text = QStringLiteral("The screen dump could not be saved: %1")
+                           .arg(Text(DescribeFileError(path, saved.message())));
   window_.statusLine().ShowLastingMessage(text);
   notices << text;
 }

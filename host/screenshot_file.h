@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <filesystem>
+
 #include "base/result.h"
 #include "tools/lcd_image.h"
 
