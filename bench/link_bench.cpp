@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -57,7 +57,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    HeadlessSession session(std::filesystem::path(argv[1]), Pacing::Manual);
+    auto opened = OpenHeadlessSession(std::filesystem::path(argv[1]), Pacing::Manual);
+    if (!opened.ok()) {
+      const ErrMsg error(opened.error());
+      std::fprintf(stderr, "pellux-link-bench: %s\n%s\n", error.what(), error.detail.c_str());
+      return 3;
+    }
+    HeadlessSession& session = **opened;
     ComputerLinkPeer peer;
     session.driver().Plug(&peer);
     session.RunUntil(kSettleTicks);
@@ -86,8 +92,8 @@ int main(int argc, char** argv) {
     std::printf("throughput         %.0f bytes/s of wall time, %.0f bytes/s of calculator time\n", bytes / wall,
                 bytes / (static_cast<double>(units) / kLinkUnitsPerSecond));
     return 0;
-  } catch (const InitErr& error) {
-    std::fprintf(stderr, "pellux-link-bench: %s\n%s\n", error.what(), error.detail.c_str());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "pellux-link-bench: %s\n", StartErrorText(StartError::OutOfMemory));
     return 3;
   }
 }

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -316,14 +317,20 @@ int RunMachine(const Options& options) {
       calc = MachineWithImageInRam(options.image);
       if (!calc) return kExitLoad;
     } else {
-      const RomFile rom = ReadRomFile(options.image);
+      const RomRead read = ReadRomFile(options.image);
+      if (!read.ok()) {
+        std::fprintf(stderr, "pellux-bench: %s\n%s\n", StartErrorText(read.error().kind),
+                     read.message().c_str());
+        return kExitLoad;
+      }
+      const RomFile& rom = *read;
       for (const std::string& warning : rom.warnings) {
         std::fprintf(stderr, "pellux-bench: warning: %s: %s\n", options.image.c_str(), warning.c_str());
       }
       calc = std::make_unique<Calculator>(rom.bytes);
     }
-  } catch (const ErrMsg& error) {
-    std::fprintf(stderr, "pellux-bench: %s\n%s\n", error.what(), error.detail.c_str());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "pellux-bench: %s\n", StartErrorText(StartError::OutOfMemory));
     return kExitLoad;
   }
 

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -71,7 +72,13 @@ int main(int argc, char** argv) {
   }
 
   try {
-    RomFile rom = ReadRomFile(argv[1]);
+    RomRead read = ReadRomFile(argv[1]);
+    if (!read.ok()) {
+      std::fprintf(stderr, "pellux-session-bench: %s %s\n", StartErrorText(read.error().kind),
+                   read.message().c_str());
+      return 1;
+    }
+    RomFile rom = std::move(read).value();
     Calculator calc(rom.bytes);
     std::mt19937 random(92);
     for (std::size_t i = rom.bytes.size(); i < calc.rom.size(); ++i)
@@ -114,8 +121,8 @@ int main(int argc, char** argv) {
       saver.Begin(calc, identity, clock, driver.mode());
       saver.Wait();
       writes.push_back(Ms(Clock::now() - t0));
-      if (const auto result = saver.TakeResult(); result && !result->empty()) {
-        std::fprintf(stderr, "a write failed: %s\n", result->c_str());
+      if (const auto result = saver.TakeResult(); result && !result->ok()) {
+        std::fprintf(stderr, "a write failed: %s\n", result->message().c_str());
         return 1;
       }
     }
@@ -133,8 +140,8 @@ int main(int argc, char** argv) {
                 Percentile(otherPolls, 1.0), otherPolls.size());
     std::printf("worker, one write (serialize, write, fsync, rename): median %.1f ms, longest %.1f ms\n",
                 Percentile(writes, 0.5), Percentile(writes, 1.0));
-  } catch (const ErrMsg& error) {
-    std::fprintf(stderr, "pellux-session-bench: %s %s\n", error.what(), error.detail.c_str());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "pellux-session-bench: %s\n", StartErrorText(StartError::OutOfMemory));
     return 1;
   }
   if (removeFolder) fs::remove_all(folder);

@@ -40,8 +40,8 @@ ClassifiedFile Refused(const std::filesystem::path& path, const std::string& why
   return {path, FileRole::Refused, DescribeFileError(path, why)};
 }
 
-[[noreturn]] void NotAnImage(const std::filesystem::path& path, const std::string& why) {
-  throw InitErr(StartError::RomReadFailed, DescribeFileError(path, why));
+StartFailure NotAnImage(const std::filesystem::path& path, const std::string& why) {
+  return Fail(StartError::RomReadFailed, DescribeFileError(path, why));
 }
 
 }  // namespace
@@ -103,17 +103,18 @@ DropPlan PlanDrop(std::span<const std::filesystem::path> paths) {
   return plan;
 }
 
-RomFile ReadMachineImage(const std::filesystem::path& path) {
-  RomFile rom = ReadRomFile(path);
-  const std::span<const std::uint8_t> bytes = rom.bytes;
+RomRead ReadMachineImage(const std::filesystem::path& path) {
+  RomRead rom = ReadRomFile(path);
+  if (!rom.ok()) return rom;
+  const std::span<const std::uint8_t> bytes = rom->bytes;
   if (BeginsWith(bytes, kVariableSignature)) {
-    NotAnImage(path,
-               "this is a TI-92 Plus variable file, not a ROM image: File > Send to Calculator... sends it");
+    return NotAnImage(
+        path, "this is a TI-92 Plus variable file, not a ROM image: File > Send to Calculator... sends it");
   }
   if (BeginsWith(bytes, kStateMagic)) {
-    NotAnImage(path, "this is a saved state, not a ROM image: File > Load State... loads it");
+    return NotAnImage(path, "this is a saved state, not a ROM image: File > Load State... loads it");
   }
-  return ImageFromRomOrOsFile(path, std::move(rom));
+  return ImageFromRomOrOsFile(path, std::move(rom).value());
 }
 
 }  // namespace pellux

@@ -42,9 +42,9 @@ struct DropPlan {
 DropPlan PlanDrop(std::span<const std::filesystem::path> paths);
 
 // The flash image a file gives the machine: a ROM image as ReadRomFile reads
-// it, or the image built from an OS file. Throws InitErr (as ReadRomFile)
-// when the file cannot be read, is an OS that cannot boot here, or is a
-// variable file or a saved state, which are no images at all.
-RomFile ReadMachineImage(const std::filesystem::path& path);
+// it, or the image built from an OS file. Fails (as ReadRomFile) when the
+// file cannot be read, is an OS that cannot boot here, or is a variable
+// file or a saved state, which are no images at all.
+RomRead ReadMachineImage(const std::filesystem::path& path);
 
 }  // namespace pellux

@@ -188,13 +188,13 @@ void LinkControl::OnScreen(const LinkEvent& event, QStringList& notices) {
   const auto target = screens_.find(event.job);
   if (target == screens_.end()) return;
   const std::filesystem::path& path = target->second.path;
-  const std::string failure = SaveScreenshotPng(path, event.screen, target->second.scale);
-  if (failure.empty()) {
+  const Status saved = SaveScreenshotPng(path, event.screen, target->second.scale);
+  if (saved.ok()) {
     window_.statusLine().ShowMessage(QStringLiteral("Screen dump saved to %1").arg(Text(path.string())));
     return;
   }
-  const QString text =
-      QStringLiteral("The screen dump could not be saved: %1").arg(Text(DescribeFileError(path, failure)));
+  const QString text = QStringLiteral("The screen dump could not be saved: %1")
+                           .arg(Text(DescribeFileError(path, saved.message())));
   window_.statusLine().ShowLastingMessage(text);
   notices << text;
 }

@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/result.h"
 #include "io/connection.h"
 #include "link/computer_link_peer.h"
 #include "linkserver/socket_link.h"
@@ -79,10 +80,10 @@ class LinkControl {
   bool busy() { return computer().Busy(); }
 
   // Link > Wait for Another Pellux... and Connect to Another Pellux...:
-  // answers an empty string, or why there is no socket (nothing changed
-  // then). A socket there was goes first.
-  std::string Listen(const net::Endpoint& endpoint);
-  std::string Connect(const net::Endpoint& endpoint);
+  // the socket opened, or why there is none (nothing changed then). A
+  // socket there was goes first.
+  Status Listen(const net::Endpoint& endpoint);
+  Status Connect(const net::Endpoint& endpoint);
   // Link > Disconnect: the socket goes and the computer's side is plugged in.
   void Disconnect();
   // Whether the computer's side has the cable.
@@ -100,7 +101,7 @@ class LinkControl {
   ComputerLink& computer() { return computer_.link(); }
 
  private:
-  std::string OpenSocket(std::unique_ptr<SocketLink> socket);
+  void OpenSocket(std::unique_ptr<SocketLink> socket);
   // The socket's news, and the cable moved to where it belongs: the socket
   // while another Pellux is connecting or connected, else the computer.
   void PollSocket();

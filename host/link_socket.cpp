@@ -38,26 +38,28 @@ void LinkControl::AskAndOpenSocket(bool listen) {
     notes << QStringLiteral("\"%1\" is no address: %2").arg(answer, Text(endpoint.message()));
   } else {
     settings_.SetLinkAddress(end, answer);
-    const std::string failure = listen ? Listen(*endpoint) : Connect(*endpoint);
-    if (!failure.empty()) notes << Sentence(failure);
+    const Status opened = listen ? Listen(*endpoint) : Connect(*endpoint);
+    if (!opened.ok()) notes << Sentence(opened.message());
   }
   for (const std::string& note : TakeSocketNotes()) notes << Sentence(note);
   if (!notes.isEmpty()) window_.showNotice(notes.join(QLatin1Char('\n')));
 }
 
-std::string LinkControl::Listen(const net::Endpoint& endpoint) {
+Status LinkControl::Listen(const net::Endpoint& endpoint) {
   Result<std::unique_ptr<SocketLink>> socket = SocketLink::Listen(endpoint);
-  if (!socket.ok()) return socket.message();  // "cannot listen on ADDRESS: why"
-  return OpenSocket(std::move(socket).value());
+  if (!socket.ok()) return socket.error();  // "cannot listen on ADDRESS: why"
+  OpenSocket(std::move(socket).value());
+  return Ok();
 }
 
-std::string LinkControl::Connect(const net::Endpoint& endpoint) {
+Status LinkControl::Connect(const net::Endpoint& endpoint) {
   Result<std::unique_ptr<SocketLink>> socket = SocketLink::Connect(endpoint);
-  if (!socket.ok()) return socket.message();  // "cannot connect to ADDRESS: why"
-  return OpenSocket(std::move(socket).value());
+  if (!socket.ok()) return socket.error();  // "cannot connect to ADDRESS: why"
+  OpenSocket(std::move(socket).value());
+  return Ok();
 }
 
-std::string LinkControl::OpenSocket(std::unique_ptr<SocketLink> socket) {
+void LinkControl::OpenSocket(std::unique_ptr<SocketLink> socket) {
   if (socket_) Disconnect();
   socket_ = std::move(socket);
   // Said at once (a warning about who can reach the port), not in passing.
@@ -67,7 +69,6 @@ std::string LinkControl::OpenSocket(std::unique_ptr<SocketLink> socket) {
                                               ? QStringLiteral("Waiting for another Pellux on %1").arg(where)
                                               : QStringLiteral("Connecting to the Pellux at %1").arg(where));
   PollSocket();
-  return {};
 }
 
 void LinkControl::Disconnect() {

@@ -36,12 +36,12 @@ int ScreenshotScale(const MainWindow& window) {
   return window.menus().screenshotAtZoom->isChecked() ? window.zoom() : 1;
 }
 
-std::string SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView frame, int scale) {
-  return WriteFileAtomically(path, EncodePng(frame, scale)).message();
+Status SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView frame, int scale) {
+  return WriteFileAtomically(path, EncodePng(frame, scale));
 }
 
-std::string SaveScreenshotPng(const std::filesystem::path& path, const LcdPicture& picture, int scale) {
-  return WriteFileAtomically(path, EncodePng(picture, scale)).message();
+Status SaveScreenshotPng(const std::filesystem::path& path, const LcdPicture& picture, int scale) {
+  return WriteFileAtomically(path, EncodePng(picture, scale));
 }
 
 }  // namespace pellux

@@ -5,8 +5,8 @@
 #include <QDateTime>
 #include <QString>
 #include <filesystem>
-#include <string>
 
+#include "base/result.h"
 #include "tools/lcd_image.h"
 
 namespace pellux {
@@ -30,9 +30,9 @@ QString ChooseScreenshotFile(MainWindow& window, SettingsStore& settings);
 int ScreenshotScale(const MainWindow& window);
 
 // The frame as a PNG, each LCD pixel a square of `scale` pixels, written
-// atomically. Answers an empty string, or why it could not be written.
-std::string SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView frame, int scale);
+// atomically, or why it could not be written.
+Status SaveScreenshotPng(const std::filesystem::path& path, LcdFrameView frame, int scale);
 // The picture the window shows: 8-bit grey when it holds grey, else as above.
-std::string SaveScreenshotPng(const std::filesystem::path& path, const LcdPicture& picture, int scale);
+Status SaveScreenshotPng(const std::filesystem::path& path, const LcdPicture& picture, int scale);
 
 }  // namespace pellux

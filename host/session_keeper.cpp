@@ -89,7 +89,7 @@ SessionKeeper::Claim SessionKeeper::Ask(const RomIdentity& rom) const {
 void SessionKeeper::Adopt(Claim claim, HostClock& realClock) {
   // The image left gets its last write before another window may take it.
   saver_.Wait();
-  if (const std::optional<std::string> result = saver_.TakeResult()) Report(*result);
+  if (const std::optional<Status> result = saver_.TakeResult()) Report(*result);
   claim_ = std::move(claim);
   adopted_ = true;
   why_.clear();
@@ -125,7 +125,7 @@ SessionStore::Resumed SessionKeeper::Resume(HostClock& clock) const {
 void SessionKeeper::Poll(const Calculator& machine, HostClock& machineClock, Driver::Mode mode,
                          HostClock& realClock) {
   if (!writable()) return;
-  if (const std::optional<std::string> result = saver_.TakeResult()) Report(*result);
+  if (const std::optional<Status> result = saver_.TakeResult()) Report(*result);
   const std::int64_t now = NowNs(realClock);
   if (now - lastSaveNs_ < interval_.count() || saver_.busy()) return;
   lastSaveNs_ = now;
@@ -137,24 +137,24 @@ void SessionKeeper::Poll(const Calculator& machine, HostClock& machineClock, Dri
   }
 }
 
-std::string SessionKeeper::SaveNow(const Calculator& machine, HostClock& machineClock, Driver::Mode mode) {
-  if (!writable()) return {};
+Status SessionKeeper::SaveNow(const Calculator& machine, HostClock& machineClock, Driver::Mode mode) {
+  if (!writable()) return Ok();
   saver_.Wait();
-  if (const std::optional<std::string> result = saver_.TakeResult()) Report(*result);
-  std::string failure = store_.Save(machine, claim_.rom, machineClock, mode).message();
-  if (failure.empty()) savedInstructions_ = machine.cpu.instructionCount;
-  return failure;
+  if (const std::optional<Status> result = saver_.TakeResult()) Report(*result);
+  Status saved = store_.Save(machine, claim_.rom, machineClock, mode);
+  if (saved.ok()) savedInstructions_ = machine.cpu.instructionCount;
+  return saved;
 }
 
-void SessionKeeper::Report(const std::string& failure) {
-  if (failure.empty()) {
+void SessionKeeper::Report(const Status& saved) {
+  if (saved.ok()) {
     if (failureTold_) tell_("The session is saved again.", false);
     failureTold_ = false;
     return;
   }
   if (failureTold_) return;
   failureTold_ = true;
-  tell_("The session could not be saved: " + failure, true);
+  tell_("The session could not be saved: " + saved.message(), true);
 }
 
 }  // namespace pellux

@@ -70,11 +70,11 @@ class SessionKeeper {
   // interval has passed since the last one began, when the processor has
   // run since; tells how a finished save ended.
   void Poll(const Calculator& machine, HostClock& machineClock, Driver::Mode mode, HostClock& realClock);
-  // Saves now, after the write in flight, on this thread; answers an empty
-  // string or the reason. Tells nothing: the caller decides.
-  std::string SaveNow(const Calculator& machine, HostClock& machineClock, Driver::Mode mode);
+  // Saves now, after the write in flight, on this thread; answers whether
+  // it was saved, or why not. Tells nothing: the caller decides.
+  Status SaveNow(const Calculator& machine, HostClock& machineClock, Driver::Mode mode);
   // Tells a failure once, and the first success after one.
-  void Report(const std::string& failure);
+  void Report(const Status& saved);
   // Returns when no background write is in flight (tests, benchmarks).
   void WaitForSave() { saver_.Wait(); }
   // Background saves begun so far.

@@ -75,9 +75,9 @@ void SessionSaver::Wait() {
   changed_.wait(lock, [this] { return !busy_; });
 }
 
-std::optional<std::string> SessionSaver::TakeResult() {
+std::optional<Status> SessionSaver::TakeResult() {
   std::lock_guard lock(mutex_);
-  std::optional<std::string> result = std::move(result_);
+  std::optional<Status> result = std::move(result_);
   result_.reset();
   return result;
 }
@@ -89,18 +89,18 @@ void SessionSaver::Work() {
       changed_.wait(lock, [this] { return busy_ || stop_; });
       if (!busy_) return;
     }
-    std::string failure;
+    Status saved;
     try {
       FrozenClock clock(counterFrequency_, counter_, milliseconds_);
-      failure = SessionStore(folder_).Save(*copy_, rom_, clock, mode_).message();
+      saved = SessionStore(folder_).Save(*copy_, rom_, clock, mode_);
     } catch (const std::bad_alloc&) {
-      failure = "not enough memory";
+      saved = Fail("not enough memory");
     } catch (const std::exception& error) {
-      failure = error.what();
+      saved = Fail(error.what());
     }
     {
       std::lock_guard lock(mutex_);
-      result_ = std::move(failure);
+      result_ = std::move(saved);
       busy_ = false;
     }
     changed_.notify_all();

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "base/result.h"
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
@@ -38,8 +39,8 @@ class SessionSaver {
   // Returns when no write is in flight.
   void Wait();
   // How the last write ended, once: none when none ended since the last
-  // call; else an empty string or the reason it failed.
-  std::optional<std::string> TakeResult();
+  // call; else whether it was written, or why not.
+  std::optional<Status> TakeResult();
 
  private:
   void Work();
@@ -58,7 +59,7 @@ class SessionSaver {
   std::condition_variable changed_;
   bool busy_ = false;
   bool stop_ = false;
-  std::optional<std::string> result_;
+  std::optional<Status> result_;
   std::thread worker_;  // last: starts once the rest is made
 };
 

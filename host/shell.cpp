@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "debugger/symbols.h"
@@ -57,8 +58,16 @@ void Shell::TearDown() {
 bool Shell::Create() {
   window_ = std::make_unique<MainWindow>();
   window_->SetMenus([this](WindowMenus& menus) { return MenuItems(menus); });
+  // The start's error box, and nothing left half built.
+  const auto refuse = [this](const ErrMsg& error) {
+    options_.showError(error, window_.get());
+    TearDown();
+    return false;
+  };
   try {
-    RomFile rom = ReadMachineImage(options_.romPath);
+    RomRead read = ReadMachineImage(options_.romPath);
+    if (!read.ok()) return refuse(ErrMsg(read.error()));
+    RomFile rom = std::move(read).value();
     for (const std::string& warning : rom.warnings)
       startNotes_.push_back(ImageNote(options_.romPath, warning));
     romIdentity_ = IdentifyRom(rom.bytes);
@@ -77,15 +86,13 @@ bool Shell::Create() {
       driver_ = std::make_unique<Driver>(*calc_, speedClock_);
     }
     romImage_ = std::move(rom.bytes);
-    if (!window_->Attach(driver_.get())) throw InitErr(StartError::OutOfResources);
+    if (!window_->Attach(driver_.get())) return refuse(ErrMsg(StartError::OutOfResources));
     if (!OpenGdbPort()) {
       TearDown();
       return false;
     }
-  } catch (const ErrMsg& error) {
-    options_.showError(error, window_.get());
-    TearDown();
-    return false;
+  } catch (const std::bad_alloc&) {
+    return refuse(ErrMsg(StartError::OutOfMemory));
   }
   if (!OpenLink()) {
     TearDown();
@@ -121,10 +128,10 @@ bool Shell::OpenLink() {
   link_ = std::make_unique<LinkControl>(*window_, *driver_, *clock_, settings_);
   window_->filesDropped = [this](const QStringList& paths) { OpenDropped(paths); };
   if (!options_.linkListen && !options_.linkConnect) return true;
-  const std::string failure =
+  const Status opened =
       options_.linkListen ? link_->Listen(*options_.linkListen) : link_->Connect(*options_.linkConnect);
-  if (!failure.empty()) {
-    std::fprintf(stderr, "pellux: %s\n", failure.c_str());
+  if (!opened.ok()) {
+    std::fprintf(stderr, "pellux: %s\n", opened.message().c_str());
     return false;
   }
   // Where it waits (the port the system chose, for port 0), for scripts.

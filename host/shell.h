@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "host/session_keeper.h"
 #include "host/session_prompts.h"
 #include "host/settings_store.h"
@@ -96,8 +97,8 @@ class Shell {
   // saved session that could not be read.
   const std::vector<std::string>& startNotes() const { return startNotes_; }
   // Saves the session of the image now (when this window keeps it), after
-  // the background write in flight; answers an empty string or the reason.
-  std::string SaveSession();
+  // the background write in flight; answers whether it was saved, or why not.
+  Status SaveSession();
   // The session kept for the image; null when sessions are not kept.
   SessionKeeper* sessions() const { return sessions_.get(); }
 

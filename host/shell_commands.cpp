@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <chrono>
+#include <new>
 
 #include "host/file_drop.h"
 #include "host/gdb_port.h"
@@ -372,17 +373,28 @@ void Shell::Reset() {
     const QString cancelled = Replace(std::make_unique<Calculator>(romImage_));
     window_->statusLine().ShowMessage(cancelled.isEmpty() ? QStringLiteral("Reset")
                                                           : QStringLiteral("Reset; ") + cancelled);
-  } catch (const ErrMsg& error) {
-    window_->showError(error);
+  } catch (const std::bad_alloc&) {
+    window_->showError(ErrMsg(StartError::OutOfMemory));
   }
 }
 
 bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
+  const auto refuse = [this](const ErrMsg& error) {
+    window_->statusLine().ShowMessage(QString::fromUtf8(error.what()));
+    // Not the start's error: the box is titled with what failed.
+    ErrMsg shown = error;
+    shown.captionText = kOpenRomCaption;
+    window_->showError(shown);
+    return false;
+  };
   try {
-    RomFile rom = ReadMachineImage(path);
+    RomRead read = ReadMachineImage(path);
+    if (!read.ok()) return refuse(ErrMsg(read.error()));
+    RomFile rom = std::move(read).value();
     // An empty file starts a machine with nothing to run: not worth leaving
     // the running one for.
-    if (rom.bytes.empty()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, "the file is empty"));
+    if (rom.bytes.empty())
+      return refuse(ErrMsg(StartError::RomReadFailed, DescribeFileError(path, "the file is empty")));
     auto fresh = std::make_unique<Calculator>(rom.bytes);
     const RomIdentity identity = IdentifyRom(rom.bytes);
     // The image left keeps its session for the next time it runs; the one
@@ -413,25 +425,20 @@ bool Shell::OpenRom(const std::filesystem::path& path, bool coldBoot) {
     }
     if (!resumed.message.empty()) window_->showWarning(QString::fromStdString(resumed.message));
     return true;
-  } catch (const ErrMsg& error) {
-    window_->statusLine().ShowMessage(QString::fromUtf8(error.what()));
-    // Not the start's error: the box is titled with what failed.
-    ErrMsg shown = error;
-    shown.captionText = kOpenRomCaption;
-    window_->showError(shown);
-    return false;
+  } catch (const std::bad_alloc&) {
+    return refuse(ErrMsg(StartError::OutOfMemory));
   }
 }
 
 void Shell::SaveScreenshot(const std::filesystem::path& path) {
-  const std::string failure = SaveScreenshotPng(path, calc_->Picture(), ScreenshotScale(*window_));
+  const Status saved = SaveScreenshotPng(path, calc_->Picture(), ScreenshotScale(*window_));
   const QString where = QString::fromStdString(path.string());
-  if (failure.empty()) {
+  if (saved.ok()) {
     window_->statusLine().ShowMessage(QStringLiteral("Screenshot saved to %1").arg(where));
     return;
   }
   const QString text = QStringLiteral("The screenshot could not be saved: %1")
-                           .arg(QString::fromStdString(DescribeFileError(path, failure)));
+                           .arg(QString::fromStdString(DescribeFileError(path, saved.message())));
   window_->statusLine().ShowMessage(text);
   window_->showWarning(text);
 }

@@ -78,9 +78,9 @@ QString Shell::SaveForLeaving(bool& failed) {
     return QStringLiteral("This window's calculator is not saved as the session: %1.")
         .arg(Text(sessions_->why()));
   }
-  const std::string problem = SaveSession();
-  failed = !problem.empty();
-  return failed ? QStringLiteral("The session could not be saved: %1").arg(Text(problem)) : QString();
+  const Status saved = SaveSession();
+  failed = !saved.ok();
+  return failed ? QStringLiteral("The session could not be saved: %1").arg(Text(saved.message())) : QString();
 }
 
 UnsavedAnswer Shell::AskUnsaved(const QString& text, const QString& goText, bool canStay) {
@@ -99,8 +99,8 @@ bool Shell::LeaveSession(const QString& goText) {
   return text.isEmpty() || AskUnsaved(text, goText, true) == UnsavedAnswer::Go;
 }
 
-std::string Shell::SaveSession() {
-  if (!sessions_ || !calc_) return {};
+Status Shell::SaveSession() {
+  if (!sessions_ || !calc_) return Ok();
   return sessions_->SaveNow(*calc_, speedClock_, driver_->mode());
 }
 

@@ -23,10 +23,10 @@ bool IsOsFile(std::span<const std::uint8_t> bytes) {
   return begins(kFlashSignature) || begins(kBareOs);
 }
 
-RomFile ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom) {
+RomRead ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom) {
   if (!IsOsFile(rom.bytes)) return rom;
   FlashImage image = FlashImageFromOsFile(rom.bytes);
-  if (!image.ok()) throw InitErr(StartError::RomReadFailed, DescribeFileError(path, image.message()));
+  if (!image.ok()) return Fail(StartError::RomReadFailed, DescribeFileError(path, image.message()));
   return RomFile{std::move(image).value(), {}};
 }
 

@@ -16,10 +16,9 @@ namespace pellux {
 bool IsOsFile(std::span<const std::uint8_t> bytes);
 
 // `rom`, read from `path` by ReadRomFile, as the machine's image: unchanged
-// unless it is an OS file, which becomes the image made of it. Throws
-// InitErr (the ROM cannot be read) naming the path and what is wrong when
-// the OS cannot boot on this calculator (another calculator's, a flash
-// application, damaged).
-RomFile ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom);
+// unless it is an OS file, which becomes the image made of it. Fails with
+// RomReadFailed naming the path and what is wrong when the OS cannot boot
+// on this calculator (another calculator's, a flash application, damaged).
+RomRead ImageFromRomOrOsFile(const std::filesystem::path& path, RomFile rom);
 
 }  // namespace pellux

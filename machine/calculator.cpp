@@ -3,10 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "cpu/core.h"
-#include "machine/errors.h"
 #include "machine/memory_bus.h"
 #include "machine/ports.h"
 #include "machine/rom_file.h"
@@ -20,12 +18,10 @@ constexpr std::uint32_t kVectorTableBytes = 256;
 }  // namespace
 
 Calculator::Calculator(std::span<const std::uint8_t> romImage) {
-  try {
-    ram.assign(kRamSize, 0);
-    rom.assign(kRomSize, 0);
-  } catch (const std::bad_alloc&) {
-    throw InitErr(StartError::OutOfMemory);
-  }
+  // Without the memory, std::bad_alloc goes to the program's edge, which
+  // says "Not enough free memory."
+  ram.assign(kRamSize, 0);
+  rom.assign(kRomSize, 0);
   std::copy_n(romImage.begin(), std::min<std::size_t>(romImage.size(), kRomSize), rom.begin());
   std::memcpy(ram.data(), rom.data() + FindVectorTable(rom.data(), rom.size()), kVectorTableBytes);
 

@@ -77,8 +77,8 @@ constexpr std::uint32_t kAll = 0x3F;       // what every run slice starts from
 class Calculator {
  public:
   // Starts the machine on a flash image of up to 2 MB (a shorter one leaves
-  // the rest of the flash zero, bytes past 2 MB are not used). Throws InitErr
-  // 84 when memory cannot be had.
+  // the rest of the flash zero, bytes past 2 MB are not used). Throws
+  // std::bad_alloc when memory cannot be had.
   explicit Calculator(std::span<const std::uint8_t> romImage);
 
   // Takes the clock's frequency and present reading as the point from which

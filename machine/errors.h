@@ -2,9 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <utility>
+
+#include "base/result.h"
 
 namespace pellux {
 
@@ -24,13 +25,17 @@ const char* StartErrorText(StartError error);
 inline constexpr char kInitErrorCaption[] = "Initialization Error";
 inline constexpr char kOpenRomCaption[] = "Open ROM: the Image Was Not Opened";
 
+// Why the calculator could not start; the message is the detail below.
+using StartFailure = KindedError<StartError>;
+
 // An error to be shown to the user in an error box: what went wrong, under
 // the caption "Initialization Error" unless the shell names another.
-class ErrMsg : public std::exception {
+class ErrMsg {
  public:
   explicit ErrMsg(StartError kind, std::string detail = {}) : kind(kind), detail(std::move(detail)) {}
+  explicit ErrMsg(const StartFailure& failure) : ErrMsg(failure.kind, failure.message) {}
 
-  const char* what() const noexcept override { return StartErrorText(kind); }
+  const char* what() const noexcept { return StartErrorText(kind); }
   const char* caption() const noexcept { return captionText; }
 
   StartError kind;
@@ -38,12 +43,6 @@ class ErrMsg : public std::exception {
   // What the text alone cannot say: the file tried, the system's reason and
   // what the user can do. May be empty.
   std::string detail;
-};
-
-// Thrown by the Calculator's constructor.
-class InitErr : public ErrMsg {
- public:
-  using ErrMsg::ErrMsg;
 };
 
 }  // namespace pellux

@@ -49,12 +49,12 @@ std::vector<std::string> RomImageWarnings(const std::vector<std::uint8_t>& bytes
   return warnings;
 }
 
-RomFile ReadRomFile(const std::filesystem::path& path) {
+RomRead ReadRomFile(const std::filesystem::path& path) {
   InputFile file = ReadInputFile(path, kRomSize, OverLimit::Cut);
   if (!file.ok()) {
     const StartError id =
         FailedWith(file, FileError::ReadFailed) ? StartError::RomReadFailed : StartError::RomOpenFailed;
-    throw InitErr(id, DescribeFileError(path, file.message()) + "\n" + kRomAdvice);
+    return Fail(id, DescribeFileError(path, file.message()) + "\n" + kRomAdvice);
   }
   RomFile rom;
   rom.bytes = std::move(file->bytes);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "machine/errors.h"
+
 namespace pellux {
 
 struct RomFile {
@@ -15,10 +17,12 @@ struct RomFile {
   std::vector<std::string> warnings;  // what looks wrong, one sentence each
 };
 
-// Throws InitErr RomOpenFailed when the file cannot be opened (missing, a
+using RomRead = Result<RomFile, StartFailure>;
+
+// Fails with RomOpenFailed when the file cannot be opened (missing, a
 // directory, FIFO or socket, no permission) and RomReadFailed when it cannot
-// be read; the error's detail names the path and the system's reason.
-RomFile ReadRomFile(const std::filesystem::path& path);
+// be read; the error's message names the path and the system's reason.
+RomRead ReadRomFile(const std::filesystem::path& path);
 
 // The warnings about an image: empty, no vector table marker, all zero.
 std::vector<std::string> RomImageWarnings(const std::vector<std::uint8_t>& bytes);

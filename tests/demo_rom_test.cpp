@@ -15,6 +15,7 @@
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
 #include "machine/memory_bus.h"
+#include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 #include "tools/lcd_image.h"
@@ -52,7 +53,8 @@ class DemoRom : public ::testing::Test {
     if (!kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
     symbols_ = LoadSymbols();
     ASSERT_TRUE(symbols_.count("gFont")) << "no symbol table at " << kDemoSymbols;
-    session_ = std::make_unique<HeadlessSession>(kDemoRom, Pacing::Manual);
+    session_ = test::ValueOrEmpty(OpenHeadlessSession(kDemoRom, Pacing::Manual));
+    ASSERT_TRUE(session_);
   }
 
   Calculator& calc() { return session_->calculator(); }

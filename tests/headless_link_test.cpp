@@ -57,7 +57,7 @@ TEST(HeadlessLink, SendsToPedromAndSavesWhatItSendsBack) {
   EXPECT_EQ(test::ReadWholeFile(saved), test::ReadWholeFile(lcdfill));
 
   // The screen as written, read with PedroM's font.
-  HeadlessSession booted(test::PedromRom(), Pacing::Manual);
+  HeadlessSession booted(test::PedromImage(), Pacing::Manual);
   booted.RunUntil(3 * kTicksPerSecond);
   const test::PedromFont font = test::FindPedromFont(booted.calculator());
   ASSERT_FALSE(font.empty()) << "no banner in PedroM's font on the screen";

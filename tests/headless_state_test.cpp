@@ -10,6 +10,7 @@
 #include "machine/save_state.h"
 #include "tests/machine_compare.h"
 #include "tests/test_support.h"
+#include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
 
 namespace pellux {
@@ -44,10 +45,11 @@ TEST(HeadlessState, ACutRunEndsAsTheWholeRun) {
   if (!kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
   const KeyScript script = ParseKeyScript(kKeys);
   ASSERT_FALSE(script.error);
-  const RomIdentity rom = IdentifyRom(ReadRomFile(kDemoRom).bytes);
+  const std::vector<std::uint8_t> image = test::ValueOrEmpty(ReadRomFile(kDemoRom)).bytes;
+  const RomIdentity rom = IdentifyRom(image);
   constexpr std::int64_t kEnd = 2 * kTicksPerSecond;
 
-  HeadlessSession whole(std::filesystem::path(kDemoRom), Pacing::Manual);
+  HeadlessSession whole(image, Pacing::Manual);
   whole.ScheduleKeys(script.events);
   ASSERT_EQ(whole.RunUntil(kEnd), StopReason::TimeUp);
 
@@ -56,12 +58,12 @@ TEST(HeadlessState, ACutRunEndsAsTheWholeRun) {
   for (const std::int64_t cut : {std::int64_t{1}, std::int64_t{40}, std::int64_t{517}, std::int64_t{1000},
                                  std::int64_t{1100}, std::int64_t{1500}, kEnd - 1}) {
     const test::TempFile state({});
-    HeadlessSession first(std::filesystem::path(kDemoRom), Pacing::Manual);
+    HeadlessSession first(image, Pacing::Manual);
     first.ScheduleKeys(From(script.events, 0, cut));
     ASSERT_EQ(first.RunUntil(cut), StopReason::TimeUp);
     ASSERT_EQ(first.SaveStateFile(state.path(), rom).message(), "") << cut;
 
-    HeadlessSession second(std::filesystem::path(kDemoRom), Pacing::Manual);
+    HeadlessSession second(image, Pacing::Manual);
     ASSERT_EQ(second.LoadStateFile(state.path(), rom).message(), "") << cut;
     second.ScheduleKeys(From(script.events, cut, kEnd));
     ASSERT_EQ(second.RunUntil(kEnd - cut), StopReason::TimeUp);

@@ -40,8 +40,9 @@ class PedromLink : public ::testing::TestWithParam<Cable> {
  protected:
   void SetUp() override {
     if (const std::string missing = test::PedromMissing(); !missing.empty()) GTEST_SKIP() << missing;
-    a_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
-    b_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
+    a_ = test::ValueOrEmpty(OpenHeadlessSession(test::PedromRom(), Pacing::Manual));
+    b_ = test::ValueOrEmpty(OpenHeadlessSession(test::PedromRom(), Pacing::Manual));
+    ASSERT_TRUE(a_ && b_);
     if (GetParam() == Cable::InProcess) {
       a_->driver().Plug(&cable_.end(0));
       b_->driver().Plug(&cable_.end(1));

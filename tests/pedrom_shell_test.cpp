@@ -22,6 +22,7 @@
 #include "tests/link_files.h"
 #include "tests/pedrom_support.h"
 #include "tests/test_support.h"
+#include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 
@@ -35,7 +36,7 @@ class PedromShell : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!test::PedromMissing().empty()) return;
-    HeadlessSession boot(test::PedromRom(), Pacing::Manual);
+    HeadlessSession boot(test::PedromImage(), Pacing::Manual);
     boot.RunUntil(3 * kTicksPerSecond);
     booted_ = std::make_unique<Calculator>(boot.calculator());
     font_ = test::FindPedromFont(*booted_);
@@ -193,7 +194,8 @@ TEST_F(PedromShell, ArchivedFileSurvivesASavedState) {
   const RomIdentity rom = IdentifyRom(test::ReadWholeFile(test::PedromRom()));
   ASSERT_EQ(session_->SaveStateFile(state, rom).message(), "");
 
-  session_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
+  session_ = test::ValueOrEmpty(OpenHeadlessSession(test::PedromRom(), Pacing::Manual));
+  ASSERT_TRUE(session_);
   ASSERT_EQ(session_->LoadStateFile(state, rom).message(), "");
   Run(0.5);
   Enter("cat kept");

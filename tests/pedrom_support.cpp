@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "machine/rom_file.h"
+#include "tests/value_or_empty.h"
 #include "tools/key_script.h"
 
 namespace pellux::test {
@@ -29,6 +31,8 @@ Glyph Cell(const std::array<std::uint8_t, kLcdFrameBytes>& frame, int row, int c
 std::filesystem::path PedromRom() {
   return std::filesystem::path(PELLUX_PROJECT_DIR) / "../shared/pedrom/pedrom-ti92p.rom";
 }
+
+std::vector<std::uint8_t> PedromImage() { return ValueOrEmpty(ReadRomFile(PedromRom())).bytes; }
 
 std::string PedromMissing() {
   if (std::filesystem::exists(PedromRom())) return {};
@@ -58,7 +62,7 @@ PedromFont FindPedromFont(const Calculator& m) {
 }
 
 PedromFont BootedPedromFont() {
-  HeadlessSession session(PedromRom(), Pacing::Manual);
+  HeadlessSession session(PedromImage(), Pacing::Manual);
   session.RunUntil(3 * kTicksPerSecond);
   return FindPedromFont(session.calculator());
 }

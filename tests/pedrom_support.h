@@ -26,6 +26,8 @@ namespace pellux::test {
 
 // ../shared/pedrom/pedrom-ti92p.rom from the project's root.
 std::filesystem::path PedromRom();
+// Its bytes (none, with the failure recorded, when it cannot be read).
+std::vector<std::uint8_t> PedromImage();
 // Why the tests that run PedroM are skipped ("" when its image is there).
 std::string PedromMissing();
 

@@ -23,6 +23,7 @@
 #include "tests/link_files.h"
 #include "tests/pedrom_support.h"
 #include "tests/test_support.h"
+#include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 
@@ -36,7 +37,8 @@ class PedromTransfer : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const std::string missing = test::PedromMissing(); !missing.empty()) GTEST_SKIP() << missing;
-    session_ = std::make_unique<HeadlessSession>(test::PedromRom(), Pacing::Manual);
+    session_ = test::ValueOrEmpty(OpenHeadlessSession(test::PedromRom(), Pacing::Manual));
+    ASSERT_TRUE(session_);
     session_->driver().Plug(&peer_);
     Run(3.0);
     font_ = test::FindPedromFont(m());

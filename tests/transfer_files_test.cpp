@@ -65,7 +65,6 @@ TEST(TransferFiles, SavingFailsClearly) {
   EXPECT_FALSE(missing.ok());
   EXPECT_NE(missing.message().find((dir.path() / "missing").string()), std::string::npos)
       << missing.message();
-  EXPECT_TRUE(!missing.ok() || missing->empty());
 
   Variable broken = hello;
   broken.data.push_back(0);  // its size word no longer says its length
@@ -104,7 +103,6 @@ TEST(TransferFiles, VariablesFromSeveralFilesInOrder) {
     const fs::path list[] = {first, bad};
     const VariablesFromFiles failed = ReadVariablesFromFiles(list);
     EXPECT_FALSE(failed.ok());
-    EXPECT_TRUE(!failed.ok() || failed->empty());
     EXPECT_EQ(failed.message().rfind(bad.string() + ": ", 0), 0u) << failed.message();
   }
 }

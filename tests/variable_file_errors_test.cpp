@@ -37,7 +37,6 @@ void Reseal(Bytes& b, std::size_t sizeWord) {
 void ExpectRefused(const Bytes& bytes, const std::string& message, const std::string& what) {
   const VariableFileRead read = ReadVariableFile(bytes);
   EXPECT_FALSE(read.ok()) << what;
-  EXPECT_TRUE(!read.ok() || read->variables.empty()) << what;
   EXPECT_NE(read.message().find(message), std::string::npos) << what << "\n  said: " << read.message();
 }
 

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "cpu/exceptions.h"
@@ -199,8 +200,16 @@ int Runner::Run(std::span<const std::string> arguments) {
 
   std::unique_ptr<HeadlessSession> session;
   RomIdentity romIdentity;
+  const auto refuse = [&](const ErrMsg& error) {
+    return Fail(kExitFile, std::string(error.caption()) + ": " + error.what() +
+                               (error.detail.empty() ? "" : "\n" + error.detail));
+  };
   try {
-    const RomFile rom = ImageFromRomOrOsFile(options.rom, ReadRomFile(options.rom));
+    RomRead file = ReadRomFile(options.rom);
+    if (!file.ok()) return refuse(ErrMsg(file.error()));
+    const RomRead image = ImageFromRomOrOsFile(options.rom, std::move(file).value());
+    if (!image.ok()) return refuse(ErrMsg(image.error()));
+    const RomFile& rom = *image;
     romIdentity = IdentifyRom(rom.bytes);
     for (const std::string& warning : rom.warnings) {
       std::fprintf(err_, "pellux-headless: warning: %s: %s\n", Describe(options.rom).c_str(),
@@ -211,9 +220,8 @@ int Runner::Run(std::span<const std::string> arguments) {
     // other catches up.
     session = std::make_unique<HeadlessSession>(
         rom.bytes, options.realtime || socket ? Pacing::Realtime : Pacing::Manual);
-  } catch (const ErrMsg& error) {
-    return Fail(kExitFile, std::string(error.caption()) + ": " + error.what() +
-                               (error.detail.empty() ? "" : "\n" + error.detail));
+  } catch (const std::bad_alloc&) {
+    return refuse(ErrMsg(StartError::OutOfMemory));
   }
   if (options.loadState) {
     if (const Status loaded = session->LoadStateFile(*options.loadState, romIdentity); !loaded.ok()) {

@@ -30,8 +30,14 @@ void HeadlessSession::SetCalculatorSpeed(bool on) { pacedClock_->SetCalculatorSp
 HeadlessSession::HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacing)
     : HeadlessSession(Calculator(rom), pacing) {}
 
-HeadlessSession::HeadlessSession(const std::filesystem::path& rom, Pacing pacing)
-    : HeadlessSession(ImageFromRomOrOsFile(rom, ReadRomFile(rom)).bytes, pacing) {}
+Result<std::unique_ptr<HeadlessSession>, StartFailure> OpenHeadlessSession(const std::filesystem::path& rom,
+                                                                           Pacing pacing) {
+  RomRead file = ReadRomFile(rom);
+  if (!file.ok()) return file.error();
+  const RomRead image = ImageFromRomOrOsFile(rom, std::move(file).value());
+  if (!image.ok()) return image.error();
+  return std::make_unique<HeadlessSession>(image->bytes, pacing);
+}
 
 std::int64_t HeadlessSession::Now() const {
   const std::int64_t elapsed = heldSince_.value_or(clock_->Counter()) - startCount_;

@@ -23,6 +23,7 @@
 #include "machine/calculator.h"
 #include "machine/clock.h"
 #include "machine/driver.h"
+#include "machine/errors.h"
 #include "machine/save_state.h"
 #include "machine/speed_clock.h"
 #include "machine/stop_reason.h"
@@ -34,10 +35,8 @@ enum class Pacing { Manual, Realtime };
 
 class HeadlessSession {
  public:
-  // Boots the ROM image (its bytes, or the file, read as the window reads
-  // it); throws InitErr when the machine cannot be built.
+  // Boots the ROM image's bytes (OpenHeadlessSession reads a file).
   HeadlessSession(std::span<const std::uint8_t> rom, Pacing pacing);
-  HeadlessSession(const std::filesystem::path& rom, Pacing pacing);
   // Runs a machine as it stands, such as one restored from a saved state.
   HeadlessSession(Calculator machine, Pacing pacing);
 
@@ -94,5 +93,10 @@ class HeadlessSession {
   std::vector<KeyEvent> keys_;  // pending, in time order
   std::size_t nextKey_ = 0;
 };
+
+// A session booting the image file, read as the window reads it, or why the
+// file gives no image.
+Result<std::unique_ptr<HeadlessSession>, StartFailure> OpenHeadlessSession(const std::filesystem::path& rom,
+                                                                           Pacing pacing);
 
 }  // namespace pellux

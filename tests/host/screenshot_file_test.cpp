@@ -33,7 +33,8 @@ TEST(ScreenshotFile, PngReadsBackAsTheLcdAtEachScale) {
   const auto frame = PatternFrame();
   for (int scale : {1, 3, 5}) {
     const std::filesystem::path path = dir.filePath(QStringLiteral("shot%1.png").arg(scale)).toStdString();
-    ASSERT_EQ(SaveScreenshotPng(path, frame, scale), "");
+    const Status saved = SaveScreenshotPng(path, frame, scale);
+    ASSERT_TRUE(saved.ok()) << saved.message();
     const QImage image(QString::fromStdString(path.string()), "PNG");
     ASSERT_EQ(image.width(), 240 * scale);
     ASSERT_EQ(image.height(), 128 * scale);
@@ -50,10 +51,14 @@ TEST(ScreenshotFile, UnwritableFolderGivesTheReasonAndLeavesNothing) {
   QTemporaryDir dir;
   const std::filesystem::path folder = dir.path().toStdString();
   const std::filesystem::path missing = folder / "no such folder" / "shot.png";
-  EXPECT_NE(SaveScreenshotPng(missing, PatternFrame(), 1), "");
   const std::filesystem::path blocked = folder / "a folder";
   std::filesystem::create_directory(blocked);
-  EXPECT_NE(SaveScreenshotPng(blocked, PatternFrame(), 1), "");  // a directory is in the way
+  // No folder to write in, and a directory in the way.
+  for (const std::filesystem::path& path : {missing, blocked}) {
+    const Status saved = SaveScreenshotPng(path, PatternFrame(), 1);
+    EXPECT_FALSE(saved.ok()) << path;
+    EXPECT_FALSE(saved.message().empty()) << path;
+  }
   EXPECT_TRUE(std::filesystem::is_directory(blocked));
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;

@@ -26,6 +26,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Whether the session was written; the reason shows when it was not.
+testing::AssertionResult Saved(const Status& saved) {
+  if (saved.ok()) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << saved.message();
+}
+
 class TempFolder {
  public:
   TempFolder() {
@@ -86,7 +92,7 @@ std::vector<fs::path> FilesIn(const fs::path& folder) {
 fs::path SaveOneSession(const fs::path& rom, const fs::path& sessions) {
   auto shell = StartShell(rom, sessions);
   shell->shell->Pass();
-  EXPECT_EQ(shell->shell->SaveSession(), "");
+  EXPECT_TRUE(Saved(shell->shell->SaveSession()));
   const std::vector<fs::path> saved = FilesIn(sessions);
   EXPECT_EQ(saved.size(), 1u);
   return saved.size() == 1 ? sessions / saved[0] : fs::path();
@@ -101,7 +107,7 @@ TEST(Session, TheMachineComesBackAsItWasClosed) {
     for (int pass = 0; pass < 50; ++pass) first->shell->Pass();
     first->shell->calculator()->ram[0x1234] = 0x5A;  // a "variable" of the user's
     closed = *first->shell->calculator();
-    EXPECT_EQ(first->shell->SaveSession(), "");
+    EXPECT_TRUE(Saved(first->shell->SaveSession()));
   }
   {
     // One window at a time keeps an image's session.
@@ -204,7 +210,7 @@ TEST(Session, ASecondWindowOnTheSameImageRunsOnACopyOrNotAtAll) {
   ASSERT_TRUE(first->created);
   first->Passes(20);
   first->calc().ram[kVariable] = 0x11;
-  ASSERT_EQ(first->shell->SaveSession(), "");
+  ASSERT_TRUE(Saved(first->shell->SaveSession()));
 
   // Refused: nothing starts, and the question said whose session it is.
   testing::internal::CaptureStderr();
@@ -268,7 +274,7 @@ TEST(Session, ANewerPelluxsSessionIsLeftInPlace) {
   EXPECT_NE(note.find("kept as it is"), std::string::npos) << note;
   EXPECT_EQ(second->shell->calculator()->tickCount, 0u) << "a cold boot";
   for (int pass = 0; pass < 20; ++pass) second->shell->Pass();
-  EXPECT_EQ(second->shell->SaveSession(), "");
+  EXPECT_TRUE(Saved(second->shell->SaveSession()));
   EXPECT_EQ(FilesIn(sessions.path()), saved);
   EXPECT_EQ(BytesOf(state), newer);
 }
@@ -280,7 +286,7 @@ TEST(Session, ASessionClosedDuringALinkTransferResumesWithANote) {
     auto first = StartShell(rom.path(), sessions.path());
     first->shell->Pass();
     first->shell->calculator()->link.rxFull = true;  // a byte received, not yet read
-    ASSERT_EQ(first->shell->SaveSession(), "");
+    ASSERT_TRUE(Saved(first->shell->SaveSession()));
   }
   auto second = StartShell(rom.path(), sessions.path());
   EXPECT_TRUE(second->shell->calculator()->link.rxFull);

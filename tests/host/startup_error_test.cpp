@@ -110,13 +110,13 @@ TEST(StartupError, TheBoxShowsTheTextOfEachError) {
   for (const auto& [id, text] : cases) {
     ShownBox seen;
     CloseTheNextBox(seen);
-    MakeErrorBox(InitErr(id), nullptr)->exec();
+    MakeErrorBox(ErrMsg(id), nullptr)->exec();
     EXPECT_EQ(seen.shown, 1);
     EXPECT_EQ(seen.caption, "Initialization Error");
     EXPECT_EQ(seen.text, text);
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
     EXPECT_EQ(seen.buttons, QMessageBox::Ok);
-    EXPECT_EQ(ErrorText(InitErr(id)), std::string("pellux: Initialization Error: ") + text);
+    EXPECT_EQ(ErrorText(ErrMsg(id)), std::string("pellux: Initialization Error: ") + text);
   }
 }
 
