@@ -168,17 +168,17 @@ std::optional<Peek> ParsePeek(std::string_view text, std::string& problem) {
 }
 
 constexpr OptionSpec kOptions[] = {
-    {"-h", false}, {"--help", false}, {"--max", true}, {"--peek", true}, {"--machine", true},
-    {"--machine-ram", true},
+    {"-h", false},    {"--help", false},   {"--max", true},
+    {"--peek", true}, {"--machine", true}, {"--machine-ram", true},
 };
 
 // Parses the command line; returns an exit status when the run must not go on.
 std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const SplitArguments split = SplitCommandLine(arguments, kOptions);
-  if (!split.error.empty()) return UsageError(split.error);
+  if (!split.ok()) return UsageError(split.message());
   std::vector<std::string> positional;
-  for (const Argument& argument : split.items) {
+  for (const Argument& argument : *split) {
     const std::string& value = argument.value;
     std::string problem;
     if (argument.option == "-h" || argument.option == "--help") {

@@ -42,22 +42,20 @@ const EndpointOption* FindEndpointOption(std::string_view name) {
 
 }  // namespace
 
-CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
+Result<CommandLine> ParseCommandLine(std::span<const std::string_view> arguments) {
   CommandLine line;
   const SplitArguments split = SplitCommandLine(arguments, kOptions);
   // The items come before any argument the split refused: checked first,
   // the first mistake on the line is the one reported.
-  for (const Argument& item : split.items) {
+  for (const Argument& item : split.ok() ? *split : split.error().before) {
     if (const EndpointOption* option = FindEndpointOption(item.option)) {
       if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(item.value); !endpoint.ok()) {
-        line.error = std::string(option->name) + " wants " + option->form + ": " + endpoint.message();
-        return line;
+        return Fail(std::string(option->name) + " wants " + option->form + ": " + endpoint.message());
       }
       line.*(option->field) = item.value;
     } else if (item.option == "--symbols") {
       if (item.value.empty()) {
-        line.error = "option '--symbols' needs a file";
-        return line;
+        return Fail("option '--symbols' needs a file");
       }
       line.symbols = std::filesystem::path(item.value);
     } else if (item.option == "-h" || item.option == "--help") {
@@ -67,17 +65,14 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
     } else if (item.option == "--fresh") {
       line.fresh = true;
     } else if (line.rom) {
-      line.error = "more than one ROM image given ('" + line.rom->string() + "', '" + item.value + "')";
-      return line;
+      return Fail("more than one ROM image given ('" + line.rom->string() + "', '" + item.value + "')");
     } else {
       line.rom = std::filesystem::path(item.value);
     }
   }
-  if (!split.error.empty()) {
-    line.error = split.error;
-  } else if (line.linkListen && line.linkConnect) {
-    line.error = "--link-listen and --link-connect are the two ends of one cable: give one of them";
-  }
+  if (!split.ok()) return Fail(split.message());
+  if (line.linkListen && line.linkConnect)
+    return Fail("--link-listen and --link-connect are the two ends of one cable: give one of them");
   return line;
 }
 

@@ -49,11 +49,12 @@ std::optional<std::chrono::milliseconds> SaveIntervalFromEnvironment() {
 int main(int argc, char** argv) {
   // Help and version need no display: answered before the toolkit starts.
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const pellux::CommandLine line = pellux::ParseCommandLine(arguments);
-  if (!line.error.empty()) {
-    std::fprintf(stderr, "pellux: %s\nTry 'pellux --help'.\n", line.error.c_str());
+  const pellux::Result<pellux::CommandLine> parsed = pellux::ParseCommandLine(arguments);
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "pellux: %s\nTry 'pellux --help'.\n", parsed.message().c_str());
     return 2;
   }
+  const pellux::CommandLine& line = *parsed;
   if (line.help) {
     std::fputs(pellux::CommandLineUsage().c_str(), stdout);
     return 0;
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
   options.watchSignals = true;
   if (const auto interval = SaveIntervalFromEnvironment()) options.sessionSaveInterval = *interval;
   const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  if (!dataFolder.isEmpty()) options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
+  if (!dataFolder.isEmpty())
+    options.sessionFolder = std::filesystem::path(dataFolder.toStdString()) / "sessions";
   // The command line checked the addresses.
   const auto endpoint = [](const std::string& text) -> std::optional<pellux::net::Endpoint> {
     const pellux::Result<pellux::net::Endpoint> parsed = pellux::net::ParseEndpoint(text);

@@ -15,9 +15,9 @@ constexpr OptionSpec kOptions[] = {{"-h", false}, {"--quiet", false}, {"--keys",
 // The split as one text: "option=value" or "value" per item, or the error.
 std::string Split(std::vector<std::string> args) {
   const SplitArguments split = SplitCommandLine(args, kOptions);
-  if (!split.error.empty()) return "error: " + split.error;
+  if (!split.ok()) return "error: " + split.message();
   std::string text;
-  for (const Argument& item : split.items) {
+  for (const Argument& item : *split) {
     if (!text.empty()) text += " ";
     text += item.option.empty() ? item.value : std::string(item.option) + "=" + item.value;
   }
@@ -38,6 +38,19 @@ TEST(CommandLine, SplitsOptionsAndOperandsAndSaysWhatIsWrong) {
       {{"-x"}, "error: unknown option '-x'"},
   };
   for (const auto& [args, expected] : cases) EXPECT_EQ(Split(args), expected);
+}
+
+// A refused argument keeps what came before it, so that a caller checking
+// those first reports the first mistake on the line.
+TEST(CommandLine, AFailedSplitKeepsTheItemsBeforeTheFault) {
+  const std::vector<std::string> args = {"rom", "--keys", "k", "-x", "late"};
+  const SplitArguments split = SplitCommandLine(args, kOptions);
+  ASSERT_FALSE(split.ok());
+  EXPECT_EQ(split.message(), "unknown option '-x'");
+  ASSERT_EQ(split.error().before.size(), 2u);
+  EXPECT_EQ(split.error().before[0].value, "rom");
+  EXPECT_EQ(split.error().before[1].option, "--keys");
+  EXPECT_EQ(split.error().before[1].value, "k");
 }
 
 TEST(CommandLine, NumbersThatOverflowAreTooLargeNotBad) {

@@ -41,7 +41,8 @@ std::map<std::string, std::uint32_t> LoadSymbols() {
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     std::string address, type, name;
-    if (fields >> address >> type >> name) symbols[name] = static_cast<std::uint32_t>(std::stoul(address, nullptr, 16));
+    if (fields >> address >> type >> name)
+      symbols[name] = static_cast<std::uint32_t>(std::stoul(address, nullptr, 16));
   }
   return symbols;
 }
@@ -77,9 +78,9 @@ class DemoRom : public ::testing::Test {
 
   // Keys from a script whose times count from now.
   void Keys(const std::string& text) {
-    const KeyScript script = ParseKeyScript(text);
-    ASSERT_FALSE(script.error) << script.error->message;
-    std::vector<KeyEvent> events = script.events;
+    const auto script = ParseKeyScript(text);
+    ASSERT_TRUE(script.ok()) << script.message();
+    std::vector<KeyEvent> events = script->events;
     for (KeyEvent& e : events) e.tick += session_->Now();
     session_->ScheduleKeys(events);
   }
@@ -137,13 +138,15 @@ TEST_F(DemoRom, BootsToItsTitleScreen) {
   // the ROM's title screen, look at the new frame and then store it:
   //   pellux-headless build/release/run/ti92p.rom --seconds 2 --pbm tests/data/demo_home.pbm
   std::ifstream in(std::string(PELLUX_TEST_DATA_DIR) + "/demo_home.pbm", std::ios::binary);
-  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
   const std::vector<std::uint8_t> expected = DecodePbm(file);
   ASSERT_EQ(expected.size(), kLcdFrameBytes) << "tests/data/demo_home.pbm is missing or not a 240 x 128 PBM";
   const Frame frame = session_->Frame();
   int differ = 0;
   for (int y = 0; y < 128; ++y) {
-    for (int x = 0; x < 240; ++x) differ += Pixel(frame, x, y) != (expected[y * 30 + x / 8] >> (7 - x % 8) & 1);
+    for (int x = 0; x < 240; ++x)
+      differ += Pixel(frame, x, y) != (expected[y * 30 + x / 8] >> (7 - x % 8) & 1);
   }
   EXPECT_EQ(differ, 0) << "pixels differing from tests/data/demo_home.pbm";
   // A black-and-white program: its picture holds no grey, and its PNG is
@@ -165,7 +168,9 @@ TEST_F(DemoRom, FlashSelfCheckPasses) {
   EXPECT_TRUE(Shows("OK", 1, false));
 
   const std::uint8_t* image = &calc().rom[block & 0x1FFFFF];
-  auto word = [&](std::uint32_t i) { return static_cast<std::uint16_t>(image[2 * i] << 8 | image[2 * i + 1]); };
+  auto word = [&](std::uint32_t i) {
+    return static_cast<std::uint16_t>(image[2 * i] << 8 | image[2 * i + 1]);
+  };
   std::uint16_t seed = 0xACE1;  // the ROM's pattern generator
   for (std::uint32_t i = 0; i < 2048; ++i) {
     seed = static_cast<std::uint16_t>((seed >> 1) ^ ((seed & 1) ? 0xB400 : 0));
@@ -198,7 +203,7 @@ TEST_F(DemoRom, CalculatorHandlesPrecedenceSignsAndErrors) {
       {"type 1+2*3", "7"},
       {"type *100", "700"},  // an operator first continues from the answer
       {"type 7-10/3", "4"},
-      {"type -7/2", "-3"},   // division rounds toward zero
+      {"type -7/2", "-3"},  // division rounds toward zero
       {"type 2147483647+1", "Overflow"},
       {"type 65536*65536", "Overflow"},
       {"type 5/0", "Division by zero"},
@@ -218,8 +223,8 @@ TEST_F(DemoRom, CalculatorHandlesPrecedenceSignsAndErrors) {
 TEST_F(DemoRom, OnKeySwitchesScreens) {
   RunFor(1.0);
   const char* const tabs[] = {"Calc", "Keys", "Machine", "Home"};
-  const char* const contents[] = {"Type a sum, e.g. 12*34, then ENTER.", "Press a key on the", "Level 1: timer, 256/s",
-                                  "TI-92 Plus demo ROM"};
+  const char* const contents[] = {"Type a sum, e.g. 12*34, then ENTER.", "Press a key on the",
+                                  "Level 1: timer, 256/s", "TI-92 Plus demo ROM"};
   for (int i = 0; i < 4; ++i) {
     Keys("0 tap ON\n");
     RunFor(0.5);
@@ -290,7 +295,8 @@ TEST_F(DemoRom, DebuggerStepsThroughTheRomByItsSymbols) {
   Keys("0 tap ON\n+0.2 type 12*34\n+0.1 tap ENTER\n");
   ASSERT_EQ(session_->RunUntil(session_->Now() + 2 * kTicksPerSecond), StopReason::Breakpoint);
   CalculatorTarget target(calc());
-  EXPECT_EQ(DescribeStop({StopReason::Breakpoint, calc().cpu.pc}, symbols), "Breakpoint at 40064e (CalcInput)");
+  EXPECT_EQ(DescribeStop({StopReason::Breakpoint, calc().cpu.pc}, symbols),
+            "Breakpoint at 40064e (CalcInput)");
 
   // Out of CalcInput: back in its caller, the stack as before the call.
   const std::uint32_t stack = calc().cpu.a(7);

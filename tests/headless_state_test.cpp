@@ -43,14 +43,14 @@ std::vector<KeyEvent> From(const std::vector<KeyEvent>& events, std::int64_t sta
 
 TEST(HeadlessState, ACutRunEndsAsTheWholeRun) {
   if (!kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
-  const KeyScript script = ParseKeyScript(kKeys);
-  ASSERT_FALSE(script.error);
+  const auto script = ParseKeyScript(kKeys);
+  ASSERT_TRUE(script.ok()) << script.message();
   const std::vector<std::uint8_t> image = test::ValueOrEmpty(ReadRomFile(kDemoRom)).bytes;
   const RomIdentity rom = IdentifyRom(image);
   constexpr std::int64_t kEnd = 2 * kTicksPerSecond;
 
   HeadlessSession whole(image, Pacing::Manual);
-  whole.ScheduleKeys(script.events);
+  whole.ScheduleKeys(script->events);
   ASSERT_EQ(whole.RunUntil(kEnd), StopReason::TimeUp);
 
   // From the first instructions to the last ticks: in the flash check, in the
@@ -59,13 +59,13 @@ TEST(HeadlessState, ACutRunEndsAsTheWholeRun) {
                                  std::int64_t{1100}, std::int64_t{1500}, kEnd - 1}) {
     const test::TempFile state({});
     HeadlessSession first(image, Pacing::Manual);
-    first.ScheduleKeys(From(script.events, 0, cut));
+    first.ScheduleKeys(From(script->events, 0, cut));
     ASSERT_EQ(first.RunUntil(cut), StopReason::TimeUp);
     ASSERT_EQ(first.SaveStateFile(state.path(), rom).message(), "") << cut;
 
     HeadlessSession second(image, Pacing::Manual);
     ASSERT_EQ(second.LoadStateFile(state.path(), rom).message(), "") << cut;
-    second.ScheduleKeys(From(script.events, cut, kEnd));
+    second.ScheduleKeys(From(script->events, cut, kEnd));
     ASSERT_EQ(second.RunUntil(kEnd - cut), StopReason::TimeUp);
     EXPECT_EQ(test::MachineDifference(whole.calculator(), second.calculator()), "") << "cut at tick " << cut;
   }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/headless_cli.h"
 #include "tests/test_support.h"
+#include "tools/headless_cli.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
 #include "tools/lcd_image.h"
@@ -39,7 +39,7 @@ TEST(KeyNames, NamesAndCodesTranslateBothWays) {
 }
 
 TEST(KeyScript, TimesActionsAndOrder) {
-  const KeyScript script = ParseKeyScript(
+  const auto script = ParseKeyScript(
       "# computing\n"
       "\n"
       "2.0 release K5   # out of order: sorted by time\n"
@@ -47,12 +47,12 @@ TEST(KeyScript, TimesActionsAndOrder) {
       "+250ms tap enter\n"
       "+0.1 type 1+\n"
       "1.5s press K3\n");
-  ASSERT_FALSE(script.error) << script.error->message;
+  ASSERT_TRUE(script.ok()) << script.message();
   const std::vector<KeyEvent> expected = {
-      {1024, 128, true},           // 1 s
-      {1024 + 256, 73, true},      // 250 ms later
+      {1024, 128, true},             // 1 s
+      {1024 + 256, 73, true},        // 250 ms later
       {1024 + 256 + 51, 73, false},  // a tap is held 50 ms
-      {1536, 3, true},             // 1.5 s (the next line counts from the tap's release)
+      {1536, 3, true},               // 1.5 s (the next line counts from the tap's release)
       {1024 + 256 + 51 + 102, 13, true},
       {1024 + 256 + 51 + 102 + 51, 13, false},
       {1024 + 256 + 51 + 204, 68, true},
@@ -60,38 +60,38 @@ TEST(KeyScript, TimesActionsAndOrder) {
       {2048, 5, false},
   };
   std::vector<KeyEvent> sorted = expected;
-  std::stable_sort(sorted.begin(), sorted.end(), [](const KeyEvent& a, const KeyEvent& b) { return a.tick < b.tick; });
-  ASSERT_EQ(script.events.size(), sorted.size());
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const KeyEvent& a, const KeyEvent& b) { return a.tick < b.tick; });
+  ASSERT_EQ(script->events.size(), sorted.size());
   for (std::size_t i = 0; i < sorted.size(); ++i) {
-    EXPECT_EQ(script.events[i].tick, sorted[i].tick) << i;
-    EXPECT_EQ(script.events[i].code, sorted[i].code) << i;
-    EXPECT_EQ(script.events[i].down, sorted[i].down) << i;
+    EXPECT_EQ(script->events[i].tick, sorted[i].tick) << i;
+    EXPECT_EQ(script->events[i].code, sorted[i].code) << i;
+    EXPECT_EQ(script->events[i].down, sorted[i].down) << i;
   }
 }
 
 // A send line names a file with the rest of the line, and times the next
 // line as a key would.
 TEST(KeyScript, SendLinesNameTheRestOfTheLine) {
-  const KeyScript script = ParseKeyScript(
+  const auto script = ParseKeyScript(
       "1 tap ON\n"
       "+0.5 send my file.9xz  # two words\n"
       "0.2 SEND a.9xp\n"
       "+1 tap ENTER\n");
-  ASSERT_FALSE(script.error) << script.error->message;
-  ASSERT_EQ(script.sends.size(), 2u);
-  EXPECT_EQ(script.sends[0].tick, 205);
-  EXPECT_EQ(script.sends[0].file, "a.9xp");
-  EXPECT_EQ(script.sends[0].line, 3);
-  EXPECT_EQ(script.sends[1].tick, 1024 + 51 + 512);
-  EXPECT_EQ(script.sends[1].file, "my file.9xz");
-  EXPECT_EQ(script.sends[1].line, 2);
-  ASSERT_EQ(script.events.size(), 4u);
-  EXPECT_EQ(script.events[2].tick, 205 + 1024) << "ENTER counts from the send at 0.2 s";
-  const KeyScript bad = ParseKeyScript("1 tap ON\n2 send   \n");
-  ASSERT_TRUE(bad.error);
-  EXPECT_EQ(bad.error->line, 2);
-  EXPECT_EQ(bad.error->message, "expected TIME send FILE, found no file");
-  EXPECT_TRUE(bad.sends.empty());
+  ASSERT_TRUE(script.ok()) << script.message();
+  ASSERT_EQ(script->sends.size(), 2u);
+  EXPECT_EQ(script->sends[0].tick, 205);
+  EXPECT_EQ(script->sends[0].file, "a.9xp");
+  EXPECT_EQ(script->sends[0].line, 3);
+  EXPECT_EQ(script->sends[1].tick, 1024 + 51 + 512);
+  EXPECT_EQ(script->sends[1].file, "my file.9xz");
+  EXPECT_EQ(script->sends[1].line, 2);
+  ASSERT_EQ(script->events.size(), 4u);
+  EXPECT_EQ(script->events[2].tick, 205 + 1024) << "ENTER counts from the send at 0.2 s";
+  const auto bad = ParseKeyScript("1 tap ON\n2 send   \n");
+  ASSERT_FALSE(bad.ok());
+  EXPECT_EQ(bad.error().line, 2);
+  EXPECT_EQ(bad.message(), "expected TIME send FILE, found no file");
 }
 
 TEST(KeyScript, ErrorsNameTheirLine) {
@@ -121,63 +121,63 @@ TEST(KeyScript, ErrorsNameTheirLine) {
       {"86399.5 type 1234567890\n+0 tap ENTER\n", 1, "past a day"},
   };
   for (const Case& c : cases) {
-    const KeyScript script = ParseKeyScript(c.text);
-    ASSERT_TRUE(script.error) << c.text;
-    EXPECT_EQ(script.error->line, c.line) << c.text;
-    EXPECT_NE(script.error->message.find(c.says), std::string::npos) << script.error->message;
-    EXPECT_TRUE(script.events.empty());
+    const auto script = ParseKeyScript(c.text);
+    ASSERT_FALSE(script.ok()) << c.text;
+    EXPECT_EQ(script.error().line, c.line) << c.text;
+    EXPECT_NE(script.message().find(c.says), std::string::npos) << script.message();
   }
 }
 
 TEST(KeyScript, ALongBadWordIsCutInTheMessage) {
   const std::string script = "1 tap " + std::string(10 << 20, 'X') + "\n";
-  const KeyScript parsed = ParseKeyScript(script);
-  ASSERT_TRUE(parsed.error);
-  EXPECT_EQ(parsed.error->message, "unknown key '" + std::string(40, 'X') + "'... (10485760 bytes)");
+  const auto parsed = ParseKeyScript(script);
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.message(), "unknown key '" + std::string(40, 'X') + "'... (10485760 bytes)");
 }
 
 TEST(KeyScript, AByteOrderMarkStartsTheFileUnseen) {
-  const KeyScript script = ParseKeyScript(
+  const auto script = ParseKeyScript(
       "\xEF\xBB\xBF"
       "1 press ON\n");
-  ASSERT_FALSE(script.error) << script.error->message;
-  ASSERT_EQ(script.events.size(), 1u);
-  EXPECT_EQ(script.events[0].code, 128u);
-  EXPECT_TRUE(ParseKeyScript("1 press ON\n\xEF\xBB\xBF"
-                             "2 press ON\n")
-                  .error)
+  ASSERT_TRUE(script.ok()) << script.message();
+  ASSERT_EQ(script->events.size(), 1u);
+  EXPECT_EQ(script->events[0].code, 128u);
+  EXPECT_FALSE(ParseKeyScript("1 press ON\n\xEF\xBB\xBF"
+                              "2 press ON\n")
+                   .ok())
       << "only at the start";
 }
 
 TEST(HeadlessArguments, AcceptsTheDocumentedForms) {
-  const std::vector<std::string> args = {"rom.bin", "--seconds", "2.5", "--keys=k.txt", "--png", "a.png",
-                                         "--pbm",   "b.pbm",     "--realtime", "--calculator-speed"};
-  const ParsedArguments parsed = ParseHeadlessArguments(args);
-  ASSERT_EQ(parsed.error, "");
-  EXPECT_EQ(parsed.options.rom, "rom.bin");
-  EXPECT_EQ(parsed.options.seconds, 2.5);
-  EXPECT_EQ(parsed.options.keys, "k.txt");
-  EXPECT_EQ(parsed.options.png, "a.png");
-  EXPECT_EQ(parsed.options.pbm, "b.pbm");
-  EXPECT_TRUE(parsed.options.realtime);
-  EXPECT_TRUE(parsed.options.calculatorSpeed);
-  EXPECT_FALSE(ParseHeadlessArguments(std::vector<std::string>{"rom.bin"}).options.calculatorSpeed);
-  EXPECT_TRUE(ParseHeadlessArguments(std::vector<std::string>{"--help"}).options.help);
-  const ParsedArguments linked = ParseHeadlessArguments(
+  const std::vector<std::string> args = {
+      "rom.bin", "--seconds", "2.5",   "--keys=k.txt", "--png",
+      "a.png",   "--pbm",     "b.pbm", "--realtime",   "--calculator-speed"};
+  const Result<HeadlessOptions> parsed = ParseHeadlessArguments(args);
+  ASSERT_TRUE(parsed.ok()) << parsed.message();
+  EXPECT_EQ(parsed->rom, "rom.bin");
+  EXPECT_EQ(parsed->seconds, 2.5);
+  EXPECT_EQ(parsed->keys, "k.txt");
+  EXPECT_EQ(parsed->png, "a.png");
+  EXPECT_EQ(parsed->pbm, "b.pbm");
+  EXPECT_TRUE(parsed->realtime);
+  EXPECT_TRUE(parsed->calculatorSpeed);
+  EXPECT_FALSE(ParseHeadlessArguments(std::vector<std::string>{"rom.bin"})->calculatorSpeed);
+  EXPECT_TRUE(ParseHeadlessArguments(std::vector<std::string>{"--help"})->help);
+  const Result<HeadlessOptions> linked = ParseHeadlessArguments(
       std::vector<std::string>{"a.rom", "--send", "a.9xz", "--send=b c.9xg", "--receive-dir", "in"});
-  ASSERT_EQ(linked.error, "");
-  EXPECT_EQ(linked.options.send, (std::vector<std::filesystem::path>{"a.9xz", "b c.9xg"}));
-  EXPECT_EQ(linked.options.receiveDir, "in");
-  EXPECT_EQ(ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--link-listen", "[::1]:5000"})
-                .options.linkListen,
-            "[::1]:5000");
+  ASSERT_TRUE(linked.ok()) << linked.message();
+  EXPECT_EQ(linked->send, (std::vector<std::filesystem::path>{"a.9xz", "b c.9xg"}));
+  EXPECT_EQ(linked->receiveDir, "in");
   EXPECT_EQ(
-      ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--link-connect", "5000"}).options.linkConnect,
-      "5000");
+      ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--link-listen", "[::1]:5000"})->linkListen,
+      "[::1]:5000");
+  EXPECT_EQ(ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--link-connect", "5000"})->linkConnect,
+            "5000");
   for (const char* gdb : {"1234", "0", "0.0.0.0:2159", "localhost:65535"}) {
-    const ParsedArguments withGdb = ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--gdb", gdb});
-    EXPECT_EQ(withGdb.error, "") << gdb;
-    EXPECT_EQ(withGdb.options.gdb, gdb);
+    const Result<HeadlessOptions> withGdb =
+        ParseHeadlessArguments(std::vector<std::string>{"a.rom", "--gdb", gdb});
+    ASSERT_TRUE(withGdb.ok()) << gdb << ": " << withGdb.message();
+    EXPECT_EQ(withGdb->gdb, gdb);
   }
 }
 
@@ -204,7 +204,9 @@ TEST(HeadlessArguments, RefusesBadOnes) {
       {"a.rom", "--link-connect", "2", "--receive-dir", "."},
   };
   for (const auto& args : cases) {
-    EXPECT_NE(ParseHeadlessArguments(args).error, "") << (args.empty() ? "(none)" : args.back());
+    const Result<HeadlessOptions> parsed = ParseHeadlessArguments(args);
+    ASSERT_FALSE(parsed.ok()) << (args.empty() ? "(none)" : args.back());
+    EXPECT_NE(parsed.message(), "") << (args.empty() ? "(none)" : args.back());
   }
 }
 
@@ -223,7 +225,8 @@ std::array<std::uint8_t, kLcdFrameBytes> TestFrame() {
 }
 
 std::uint32_t BigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at] << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3]);
+  return static_cast<std::uint32_t>(bytes[at] << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+                                    bytes[at + 3]);
 }
 
 // Reads the PNG back chunk by chunk, checking every length and checksum,
@@ -287,7 +290,8 @@ TEST(LcdImage, PbmStoresDarkAsOneAndReadsBack) {
   const std::string header = "P4\n240 128\n";
   ASSERT_EQ(pbm.size(), header.size() + kLcdFrameBytes);
   EXPECT_TRUE(std::equal(header.begin(), header.end(), pbm.begin()));
-  EXPECT_TRUE(std::equal(frame.begin(), frame.end(), pbm.begin() + static_cast<std::ptrdiff_t>(header.size())));
+  EXPECT_TRUE(
+      std::equal(frame.begin(), frame.end(), pbm.begin() + static_cast<std::ptrdiff_t>(header.size())));
   EXPECT_EQ(DecodePbm(pbm), std::vector<std::uint8_t>(frame.begin(), frame.end()));
   std::vector<std::uint8_t> wrong = pbm;
   wrong[3] = '9';

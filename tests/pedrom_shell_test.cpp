@@ -61,11 +61,11 @@ class PedromShell : public ::testing::Test {
   }
   // Key script lines, times relative to now.
   void Keys(std::string_view script) {
-    KeyScript keys = ParseKeyScript(script);
-    ASSERT_FALSE(keys.error) << keys.error->message;
+    auto keys = ParseKeyScript(script);
+    ASSERT_TRUE(keys.ok()) << keys.message();
     std::int64_t last = session_->Now();
-    for (KeyEvent& event : keys.events) last = event.tick += session_->Now();
-    session_->ScheduleKeys(keys.events);
+    for (KeyEvent& event : keys->events) last = event.tick += session_->Now();
+    session_->ScheduleKeys(keys->events);
     session_->RunUntil(last);
     Run(0.6);
   }

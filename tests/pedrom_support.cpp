@@ -51,7 +51,8 @@ PedromFont FindPedromFont(const Calculator& m) {
   };
   for (std::size_t base = 0; base + 256 * 8 <= m.rom.size(); base += 2) {
     bool all = true;
-    for (std::size_t i = 0; i < kPedromBanner.size() && all; ++i) all = glyphAt(base, kPedromBanner[i]) == banner[i];
+    for (std::size_t i = 0; i < kPedromBanner.size() && all; ++i)
+      all = glyphAt(base, kPedromBanner[i]) == banner[i];
     if (!all) continue;
     PedromFont font;
     for (unsigned char c = 126; c >= 32; --c)
@@ -71,7 +72,8 @@ std::vector<std::string> ScreenText(const Calculator& m, const PedromFont& font)
   return ScreenText(m.LcdFrame(), font);
 }
 
-std::vector<std::string> ScreenText(const std::array<std::uint8_t, kLcdFrameBytes>& frame, const PedromFont& font) {
+std::vector<std::string> ScreenText(const std::array<std::uint8_t, kLcdFrameBytes>& frame,
+                                    const PedromFont& font) {
   std::vector<std::string> rows;
   for (int row = 0; row < kRows; ++row) {
     std::string text;
@@ -129,14 +131,17 @@ std::string TypedLine(std::string_view line) {
 }
 
 std::int64_t TypeLine(HeadlessSession& session, std::string_view line) {
-  KeyScript script = ParseKeyScript(TypedLine(line));
-  EXPECT_FALSE(script.error) << script.error->message;
+  auto script = ParseKeyScript(TypedLine(line));
+  if (!script.ok()) {
+    ADD_FAILURE() << script.message();
+    return session.Now();
+  }
   std::int64_t last = session.Now();
-  for (KeyEvent& event : script.events) {
+  for (KeyEvent& event : script->events) {
     event.tick += session.Now();
     last = event.tick;
   }
-  session.ScheduleKeys(script.events);
+  session.ScheduleKeys(script->events);
   return last;
 }
 

@@ -147,9 +147,9 @@ TEST_F(PedromTransfer, ProgramWaitsForAKeyAndGetsIt) {
   std::vector<std::string> rows = Screen();
   EXPECT_EQ(rows[0], "Press a key") << Joined(rows);
   EXPECT_EQ(rows[2], "") << "nothing yet\n" << Joined(rows);
-  const KeyScript key = ParseKeyScript("0 tap Q\n");
-  ASSERT_FALSE(key.error);
-  std::vector<KeyEvent> events = key.events;
+  const auto key = ParseKeyScript("0 tap Q\n");
+  ASSERT_TRUE(key.ok()) << key.message();
+  std::vector<KeyEvent> events = key->events;
   for (KeyEvent& event : events) event.tick += session_->Now();
   session_->ScheduleKeys(events);
   Run(1.0);

@@ -43,12 +43,13 @@ std::size_t PrintableUtf8Length(std::string_view text) {
 }  // namespace
 
 SplitArguments SplitCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> options) {
-  SplitArguments split;
+  std::vector<Argument> items;
+  auto fail = [&](std::string message) { return SplitError{std::move(message), std::move(items)}; };
   bool operandsOnly = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (operandsOnly || arg.size() < 2 || arg[0] != '-') {
-      split.items.push_back({{}, std::string(arg)});
+      items.push_back({{}, std::string(arg)});
       continue;
     }
     if (arg == "--") {
@@ -58,16 +59,11 @@ SplitArguments SplitCommandLine(std::span<const std::string_view> args, std::spa
     const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
     const std::string_view name = arg.substr(0, equals);
     const OptionSpec* known = FindOption(options, name);
-    if (!known) {
-      split.error = "unknown option " + Quoted(name);
-      return split;
-    }
+    if (!known) return fail("unknown option " + Quoted(name));
     if (!known->takesValue) {
-      if (equals != std::string_view::npos) {
-        split.error = "option '" + std::string(known->name) + "' takes no value";
-        return split;
-      }
-      split.items.push_back({known->name, {}});
+      if (equals != std::string_view::npos)
+        return fail("option '" + std::string(known->name) + "' takes no value");
+      items.push_back({known->name, {}});
       continue;
     }
     std::string value;
@@ -76,13 +72,11 @@ SplitArguments SplitCommandLine(std::span<const std::string_view> args, std::spa
     } else if (i + 1 < args.size()) {
       value = args[++i];
     }
-    if (value.empty() && !known->emptyValueIsCallers) {
-      split.error = "option '" + std::string(known->name) + "' needs a value";
-      return split;
-    }
-    split.items.push_back({known->name, std::move(value)});
+    if (value.empty() && !known->emptyValueIsCallers)
+      return fail("option '" + std::string(known->name) + "' needs a value");
+    items.push_back({known->name, std::move(value)});
   }
-  return split;
+  return items;
 }
 
 SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<const OptionSpec> options) {

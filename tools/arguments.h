@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "debugger/numbers.h"
 
 namespace pellux {
@@ -30,15 +31,19 @@ struct Argument {
   std::string value;
 };
 
-struct SplitArguments {
-  std::vector<Argument> items;  // in command-line order
-  std::string error;            // empty when every argument was understood
+// A split that failed: what is wrong, and the items before the argument at
+// fault, so that a caller that checks them first reports the first mistake on
+// the line.
+struct SplitError {
+  std::string message;
+  std::vector<Argument> before;  // in command-line order
 };
 
+// The arguments in command-line order, or why they cannot be split.
+using SplitArguments = Result<std::vector<Argument>, SplitError>;
+
 // Splits the arguments by the table of options. A lone "-" is an operand;
-// after "--" everything is. A split that fails keeps the items before the
-// argument at fault, so a caller that checks them first reports the first
-// mistake on the line.
+// after "--" everything is.
 SplitArguments SplitCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> options);
 SplitArguments SplitCommandLine(std::span<const std::string> args, std::span<const OptionSpec> options);
 

@@ -100,9 +100,9 @@ std::string Hex(std::uint32_t value) {
 int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
   const std::vector<std::string> arguments(args.begin(), args.end());
   const SplitArguments split = SplitCommandLine(arguments, kOptions);
-  if (!split.error.empty()) return BadArguments(err, split.error);
+  if (!split.ok()) return BadArguments(err, split.message());
   std::vector<std::string> operands;
-  for (const Argument& argument : split.items) {
+  for (const Argument& argument : *split) {
     if (!argument.option.empty()) {
       out << kUsage;
       return kDone;

@@ -134,9 +134,9 @@ std::optional<int> Runner::CheckOutputs(const std::vector<Output>& outputs,
 }
 
 int Runner::Run(std::span<const std::string> arguments) {
-  const ParsedArguments parsed = ParseHeadlessArguments(arguments);
-  if (!parsed.error.empty()) return Fail(kExitUsage, parsed.error);
-  const HeadlessOptions& options = parsed.options;
+  const Result<HeadlessOptions> parsed = ParseHeadlessArguments(arguments);
+  if (!parsed.ok()) return Fail(kExitUsage, parsed.message());
+  const HeadlessOptions& options = *parsed;
   if (options.help) {
     std::fputs(HeadlessUsage().c_str(), out_);
     return kExitDone;
@@ -148,10 +148,12 @@ int Runner::Run(std::span<const std::string> arguments) {
   for (const fs::path& file : options.send) inputs.push_back({"a file to send", file});
   std::vector<Output> outputs;
   if (options.png) {
-    outputs.push_back({"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
+    outputs.push_back(
+        {"--png", *options.png, [](const LcdPicture& picture) { return EncodePng(picture, 1); }});
   }
   if (options.pbm) {
-    outputs.push_back({"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
+    outputs.push_back(
+        {"--pbm", *options.pbm, [](const LcdPicture& picture) { return EncodePbm(picture.frame); }});
   }
   if (options.saveState) outputs.push_back({"--save-state", *options.saveState, nullptr});
   if (const auto refused = CheckOutputs(outputs, inputs)) return *refused;
@@ -162,14 +164,14 @@ int Runner::Run(std::span<const std::string> arguments) {
     const InputFile file = ReadInputFile(*options.keys, kLargestKeyScript, OverLimit::Refuse);
     if (!file.ok())
       return Fail(kExitFile, "cannot read the key script " + Describe(*options.keys) + ": " + file.message());
-    const KeyScript script = ParseKeyScript(
+    const Result<KeyScript, KeyScriptError> script = ParseKeyScript(
         std::string_view(reinterpret_cast<const char*>(file->bytes.data()), file->bytes.size()));
-    if (script.error) {
-      return Fail(kExitUsage, options.keys->string() + ":" + std::to_string(script.error->line) + ": " +
-                                  script.error->message);
+    if (!script.ok()) {
+      return Fail(kExitUsage, options.keys->string() + ":" + std::to_string(script.error().line) + ": " +
+                                  script.message());
     }
-    keys = script.events;
-    scriptedSends = script.sends;
+    keys = script->events;
+    scriptedSends = script->sends;
   }
   const bool socket = options.linkListen || options.linkConnect;
   const bool computer = !options.send.empty() || options.receiveDir || !scriptedSends.empty();
@@ -298,16 +300,12 @@ void Runner::Report(const HeadlessOptions& options, HeadlessSession& session, St
 
 }  // namespace
 
-ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
-  ParsedArguments parsed;
-  HeadlessOptions& options = parsed.options;
+Result<HeadlessOptions> ParseHeadlessArguments(std::span<const std::string> arguments) {
+  HeadlessOptions options;
   const SplitArguments split = SplitCommandLine(arguments, kOptions);
-  if (!split.error.empty()) {
-    parsed.error = split.error;
-    return parsed;
-  }
+  if (!split.ok()) return Fail(split.message());
   bool haveRom = false;
-  for (const Argument& argument : split.items) {
+  for (const Argument& argument : *split) {
     const std::string& value = argument.value;
     if (argument.option == "-h" || argument.option == "--help") {
       options.help = true;
@@ -320,8 +318,7 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
       if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(seconds) ||
           seconds < 0 || seconds > kLongestRun) {
-        parsed.error = "--seconds wants a number of seconds from 0 to 86400, not " + Quoted(value);
-        return parsed;
+        return Fail("--seconds wants a number of seconds from 0 to 86400, not " + Quoted(value));
       }
       options.seconds = seconds;
     } else if (argument.option == "--keys") {
@@ -332,14 +329,12 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
       options.pbm = value;
     } else if (argument.option == "--gdb") {
       if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(value); !endpoint.ok()) {
-        parsed.error = "--gdb wants [HOST:]PORT: " + endpoint.message();
-        return parsed;
+        return Fail("--gdb wants [HOST:]PORT: " + endpoint.message());
       }
       options.gdb = value;
     } else if (argument.option == "--link-listen" || argument.option == "--link-connect") {
       if (const Result<net::Endpoint> endpoint = net::ParseEndpoint(value); !endpoint.ok()) {
-        parsed.error = std::string(argument.option) + " wants [HOST:]PORT: " + endpoint.message();
-        return parsed;
+        return Fail(std::string(argument.option) + " wants [HOST:]PORT: " + endpoint.message());
       }
       (argument.option == "--link-listen" ? options.linkListen : options.linkConnect) = value;
     } else if (argument.option == "--send") {
@@ -351,21 +346,19 @@ ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments) {
     } else if (argument.option == "--save-state") {
       options.saveState = value;
     } else if (haveRom) {
-      parsed.error =
-          "more than one ROM image given (" + Quoted(options.rom.string()) + ", " + Quoted(value) + ")";
-      return parsed;
+      return Fail("more than one ROM image given (" + Quoted(options.rom.string()) + ", " + Quoted(value) +
+                  ")");
     } else {
       options.rom = value;
       haveRom = true;
     }
   }
-  if (!haveRom && !options.help) parsed.error = "no ROM image given";
-  if (parsed.error.empty() && options.linkListen && options.linkConnect)
-    parsed.error = "--link-listen and --link-connect are the two ends of one cable: give one of them";
-  if (parsed.error.empty() && (options.linkListen || options.linkConnect) &&
-      (!options.send.empty() || options.receiveDir))
-    parsed.error = kOneOtherEnd;
-  return parsed;
+  if (!haveRom && !options.help) return Fail("no ROM image given");
+  if (options.linkListen && options.linkConnect)
+    return Fail("--link-listen and --link-connect are the two ends of one cable: give one of them");
+  if ((options.linkListen || options.linkConnect) && (!options.send.empty() || options.receiveDir))
+    return Fail(kOneOtherEnd);
+  return options;
 }
 
 std::string HeadlessUsage() {

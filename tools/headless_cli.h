@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux {
 
 struct HeadlessOptions {
@@ -25,12 +27,8 @@ struct HeadlessOptions {
   bool help = false;
 };
 
-struct ParsedArguments {
-  HeadlessOptions options;
-  std::string error;  // empty when the arguments are good
-};
-
-ParsedArguments ParseHeadlessArguments(std::span<const std::string> arguments);
+// What the arguments ask for, or the first mistake on the line.
+Result<HeadlessOptions> ParseHeadlessArguments(std::span<const std::string> arguments);
 
 std::string HeadlessUsage();
 

@@ -64,16 +64,11 @@ std::optional<unsigned> KeyOfCharacter(char c) {
 
 }  // namespace
 
-KeyScript ParseKeyScript(std::string_view text) {
+Result<KeyScript, KeyScriptError> ParseKeyScript(std::string_view text) {
   KeyScript script;
   std::int64_t lineEnd = 0;  // the last event of the previous line
   int lineNumber = 0;
-  auto fail = [&](std::string message) {
-    script.events.clear();
-    script.sends.clear();
-    script.error = KeyScriptError{lineNumber, std::move(message)};
-    return script;
-  };
+  auto fail = [&](std::string message) { return KeyScriptError{lineNumber, std::move(message)}; };
   // Editors on some systems start a UTF-8 file with a byte-order mark.
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   while (!text.empty()) {

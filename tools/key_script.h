@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "machine/keys.h"
 
 namespace pellux {
@@ -40,20 +41,20 @@ struct ScriptedSend {
   int line;           // 1-based, for messages
 };
 
+// The first mistake in a script: its line and what is wrong there.
 struct KeyScriptError {
   int line;  // 1-based
   std::string message;
 };
 
-// Events in the order they happen (ties keep the script's order), or the
-// first error.
+// Events in the order they happen (ties keep the script's order).
 struct KeyScript {
   std::vector<KeyEvent> events;
   std::vector<ScriptedSend> sends;  // in time order
-  std::optional<KeyScriptError> error;
 };
 
-KeyScript ParseKeyScript(std::string_view text);
+// The script's events and sends, or its first mistake.
+Result<KeyScript, KeyScriptError> ParseKeyScript(std::string_view text);
 
 // The text of the --help section on key scripts, key names included.
 std::string KeyScriptHelp();

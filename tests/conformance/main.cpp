@@ -30,10 +30,10 @@ int main(int argc, char** argv) {
   using namespace pellux::conformance;
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const pellux::SplitArguments split = pellux::SplitCommandLine(arguments, kOptions);
-  if (!split.error.empty()) return UsageError(split.error);
+  if (!split.ok()) return UsageError(split.message());
   std::vector<std::string> files;
   std::uint64_t show = 3;
-  for (const pellux::Argument& argument : split.items) {
+  for (const pellux::Argument& argument : *split) {
     if (argument.option == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
       }
     }
     const char* base = std::strrchr(path.c_str(), '/');
-    std::printf("%s: %ld passed / %ld skipped / %ld failed\n", base ? base + 1 : path.c_str(), passed, skipped,
-                failed);
+    std::printf("%s: %ld passed / %ld skipped / %ld failed\n", base ? base + 1 : path.c_str(), passed,
+                skipped, failed);
     std::fflush(stdout);
     totalPassed += passed;
     totalFailed += failed;

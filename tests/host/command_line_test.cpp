@@ -1,11 +1,11 @@
 // pellux's command line: the symbols option and the addresses beside the
 // others.
+#include "host/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string_view>
 #include <vector>
-
-#include "host/command_line.h"
 
 namespace pellux {
 namespace {
@@ -26,11 +26,12 @@ TEST(CommandLine, SymbolsFileInEitherFormAndItsErrors) {
       {{"--symbols="}, std::nullopt, std::nullopt, "option '--symbols' needs a file"},
   };
   for (const Case& c : cases) {
-    const CommandLine line = ParseCommandLine(c.arguments);
-    EXPECT_EQ(line.error, c.error) << c.arguments.size();
-    if (line.error.empty()) {
-      EXPECT_EQ(line.rom, c.rom);
-      EXPECT_EQ(line.symbols, c.symbols);
+    const Result<CommandLine> line = ParseCommandLine(c.arguments);
+    EXPECT_EQ(line.message(), c.error) << c.arguments.size();
+    EXPECT_EQ(line.ok(), std::string_view(c.error).empty()) << c.arguments.size();
+    if (line.ok()) {
+      EXPECT_EQ(line->rom, c.rom);
+      EXPECT_EQ(line->symbols, c.symbols);
     }
   }
   EXPECT_NE(CommandLineUsage().find("--symbols FILE"), std::string::npos);
@@ -54,11 +55,12 @@ TEST(CommandLine, SplitLikeTheToolsLines) {
       {{"a.rom", "b.rom"}, std::nullopt, false, "more than one ROM image given ('a.rom', 'b.rom')"},
   };
   for (const Case& c : cases) {
-    const CommandLine line = ParseCommandLine(c.arguments);
-    EXPECT_EQ(line.error, c.error) << c.arguments.front();
-    if (!line.error.empty()) continue;
-    EXPECT_EQ(line.rom, c.rom);
-    EXPECT_EQ(line.fresh, c.fresh);
+    const Result<CommandLine> line = ParseCommandLine(c.arguments);
+    EXPECT_EQ(line.message(), c.error) << c.arguments.front();
+    EXPECT_EQ(line.ok(), std::string_view(c.error).empty()) << c.arguments.front();
+    if (!line.ok()) continue;
+    EXPECT_EQ(line->rom, c.rom);
+    EXPECT_EQ(line->fresh, c.fresh);
   }
 }
 
@@ -72,23 +74,30 @@ TEST(CommandLine, AddressesForGdbAndTheLinkInEitherFormAndTheirErrors) {
       {{"--link-listen", "5000", "a.rom"}, std::nullopt, "5000", std::nullopt, ""},
       {{"--link-connect=peer.lan:5000", "--gdb", "1234"}, "1234", std::nullopt, "peer.lan:5000", ""},
       {{"--link-listen=[::1]:5000"}, std::nullopt, "[::1]:5000", std::nullopt, ""},
-      {{"--link-listen", "5000", "--link-connect", "127.0.0.1:5001"}, std::nullopt, std::nullopt, std::nullopt,
+      {{"--link-listen", "5000", "--link-connect", "127.0.0.1:5001"},
+       std::nullopt,
+       std::nullopt,
+       std::nullopt,
        "--link-listen and --link-connect are the two ends of one cable: give one of them"},
       {{"--link-connect"}, std::nullopt, std::nullopt, std::nullopt, "--link-connect wants HOST:PORT: "},
-      {{"--link-listen=host:"}, std::nullopt, std::nullopt, std::nullopt, "--link-listen wants [HOST:]PORT: "},
+      {{"--link-listen=host:"},
+       std::nullopt,
+       std::nullopt,
+       std::nullopt,
+       "--link-listen wants [HOST:]PORT: "},
       {{"--link-listenx", "1"}, std::nullopt, std::nullopt, std::nullopt, "unknown option '--link-listenx'"},
       // The first mistake on the line is the one reported.
       {{"--gdb", "host:", "--nope"}, std::nullopt, std::nullopt, std::nullopt, "--gdb wants [HOST:]PORT: "},
       {{"--nope", "--gdb", "host:"}, std::nullopt, std::nullopt, std::nullopt, "unknown option '--nope'"},
   };
   for (const Case& c : cases) {
-    const CommandLine line = ParseCommandLine(c.arguments);
-    EXPECT_EQ(line.error.substr(0, std::string_view(c.error).size()), c.error) << line.error;
-    EXPECT_EQ(line.error.empty(), std::string_view(c.error).empty()) << line.error;
-    if (!line.error.empty()) continue;
-    EXPECT_EQ(line.gdb, c.gdb);
-    EXPECT_EQ(line.linkListen, c.listen);
-    EXPECT_EQ(line.linkConnect, c.connect);
+    const Result<CommandLine> line = ParseCommandLine(c.arguments);
+    EXPECT_EQ(line.message().substr(0, std::string_view(c.error).size()), c.error) << line.message();
+    EXPECT_EQ(line.ok(), std::string_view(c.error).empty()) << line.message();
+    if (!line.ok()) continue;
+    EXPECT_EQ(line->gdb, c.gdb);
+    EXPECT_EQ(line->linkListen, c.listen);
+    EXPECT_EQ(line->linkConnect, c.connect);
   }
   EXPECT_NE(CommandLineUsage().find("--link-listen [HOST:]PORT"), std::string::npos);
   EXPECT_NE(CommandLineUsage().find("--link-connect HOST:PORT"), std::string::npos);
