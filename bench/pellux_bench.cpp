@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "cpu/core.h"
 #include "cpu/flat_machine.h"
 #include "io/files.h"
@@ -109,7 +110,7 @@ int UsageError(const std::string& message) {
 
 // A decimal count, or hexadecimal after 0x, with an optional k, M or G;
 // a message when it is neither or does not fit in 64 bits.
-std::optional<std::uint64_t> ParseCount(std::string_view text, std::string& problem) {
+Result<std::uint64_t> ParseCount(std::string_view text) {
   const std::string shown = Quoted(text);
   std::uint64_t scale = 1;
   if (!text.empty()) {
@@ -133,36 +134,30 @@ std::optional<std::uint64_t> ParseCount(std::string_view text, std::string& prob
   }
   const ParsedNumber number = ParseUnsigned(text, base);
   if (number.error == NumberError::NotANumber) {
-    problem = "is not a count: " + shown;
-    return std::nullopt;
+    return Fail("is not a count: " + shown);
   }
   if (number.error == NumberError::TooLarge || number.value > UINT64_MAX / scale) {
-    problem = "is too large: " + shown + " (at most 18446744073709551615)";
-    return std::nullopt;
+    return Fail("is too large: " + shown + " (at most 18446744073709551615)");
   }
   return number.value * scale;
 }
 
 // ADDR:LEN, the address hexadecimal (0x optional), the length a count.
-std::optional<Peek> ParsePeek(std::string_view text, std::string& problem) {
+Result<Peek> ParsePeek(std::string_view text) {
   const std::size_t colon = text.find(':');
   if (colon == std::string_view::npos) {
-    problem = "--peek wants ADDR:LEN, not " + Quoted(text);
-    return std::nullopt;
+    return Fail("--peek wants ADDR:LEN, not " + Quoted(text));
   }
   std::string_view address = text.substr(0, colon);
   if (address.starts_with("0x") || address.starts_with("0X")) address.remove_prefix(2);
   const ParsedNumber a = ParseUnsigned(address, 16, UINT32_MAX);
   if (a.error != NumberError::None) {
-    problem = "--peek address " + Quoted(text.substr(0, colon)) +
-              (a.error == NumberError::TooLarge ? " is too large: at most ffffffff" : " is not hexadecimal");
-    return std::nullopt;
+    return Fail("--peek address " + Quoted(text.substr(0, colon)) +
+                (a.error == NumberError::TooLarge ? " is too large: at most ffffffff" : " is not hexadecimal"));
   }
-  std::string countProblem;
-  const auto n = ParseCount(text.substr(colon + 1), countProblem);
-  if (!n || *n == 0 || *n > kMaxPeek) {
-    problem = "--peek length wants 1 to 4096 bytes, not " + Quoted(text.substr(colon + 1));
-    return std::nullopt;
+  const Result<std::uint64_t> n = ParseCount(text.substr(colon + 1));
+  if (!n.ok() || *n == 0 || *n > kMaxPeek) {
+    return Fail("--peek length wants 1 to 4096 bytes, not " + Quoted(text.substr(colon + 1)));
   }
   return Peek{static_cast<std::uint32_t>(a.value), static_cast<std::uint32_t>(*n)};
 }
@@ -180,18 +175,17 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
   std::vector<std::string> positional;
   for (const Argument& argument : *split) {
     const std::string& value = argument.value;
-    std::string problem;
     if (argument.option == "-h" || argument.option == "--help") {
       std::fputs(kUsage, stdout);
       return kExitStopped;
     } else if (argument.option == "--max") {
-      const auto n = ParseCount(value, problem);
-      if (!n) return UsageError("--max " + problem);
+      const Result<std::uint64_t> n = ParseCount(value);
+      if (!n.ok()) return UsageError("--max " + n.message());
       if (*n == 0) return UsageError("--max wants a positive count, not " + Quoted(value));
       options.max = *n;
     } else if (argument.option == "--peek") {
-      const auto peek = ParsePeek(value, problem);
-      if (!peek) return UsageError(problem);
+      const Result<Peek> peek = ParsePeek(value);
+      if (!peek.ok()) return UsageError(peek.message());
       options.peeks.push_back(*peek);
     } else if (argument.option == "--machine" || argument.option == "--machine-ram") {
       if (options.machine) return UsageError("--machine or --machine-ram given twice");

@@ -19,9 +19,9 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 }
 
 TEST(ConformanceReader, ReadsAVectorFile) {
-  std::vector<VectorTest> tests;
-  std::string error;
-  ASSERT_TRUE(ReadVectorFile(PELLUX_VECTOR_DIR "/NOP.json.bin", tests, error)) << error;
+  const Result<std::vector<VectorTest>> read = ReadVectorFile(PELLUX_VECTOR_DIR "/NOP.json.bin");
+  ASSERT_TRUE(read.ok()) << read.message();
+  const std::vector<VectorTest>& tests = *read;
   ASSERT_EQ(tests.size(), 250u);
   EXPECT_EQ(tests[0].initial.prefetch[0], 0x4E71u);
   EXPECT_NE(tests[0].name.find("NOP"), std::string::npos);
@@ -43,9 +43,9 @@ TEST(ConformanceReader, DamagedFilesAreRefusedNotOverrun) {
   damaged.back().push_back(0);
   for (std::size_t i = 0; i < damaged.size(); ++i) {
     test::TempFile file(damaged[i]);
-    std::vector<VectorTest> tests;
-    std::string error;
-    EXPECT_FALSE(ReadVectorFile(file.path(), tests, error)) << "case " << i;
+    const Result<std::vector<VectorTest>> read = ReadVectorFile(file.path());
+    EXPECT_FALSE(read.ok()) << "case " << i;
+    const std::string error = read.message();
     EXPECT_FALSE(error.empty()) << "case " << i;
     EXPECT_EQ(error.find(file.path().string()), std::string::npos) << "the caller names the file: " << error;
   }
@@ -65,10 +65,9 @@ TEST(ConformanceReader, WhatIsNoFileIsRefusedWithTheReason) {
       {"/dev/zero", "is larger than 67108864 bytes"},
   };
   for (const auto& [path, reason] : cases) {
-    std::vector<VectorTest> tests;
-    std::string error;
-    EXPECT_FALSE(ReadVectorFile(path, tests, error)) << path;
-    EXPECT_EQ(error, reason) << path;
+    const Result<std::vector<VectorTest>> read = ReadVectorFile(path);
+    EXPECT_FALSE(read.ok()) << path;
+    EXPECT_EQ(read.message(), reason) << path;
   }
 }
 

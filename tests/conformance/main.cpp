@@ -54,13 +54,13 @@ int main(int argc, char** argv) {
   long totalPassed = 0, totalFailed = 0;
   bool unreadable = false;
   for (const std::string& path : files) {
-    std::vector<VectorTest> tests;
-    std::string error;
-    if (!ReadVectorFile(path, tests, error)) {
-      std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+    const pellux::Result<std::vector<VectorTest>> read = ReadVectorFile(path);
+    if (!read.ok()) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), read.message().c_str());
       unreadable = true;
       continue;
     }
+    const std::vector<VectorTest>& tests = *read;
     long passed = 0, skipped = 0, failed = 0;
     for (const VectorTest& test : tests) {
       const Outcome outcome = RunVector(machine, test);

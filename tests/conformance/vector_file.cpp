@@ -125,35 +125,25 @@ bool ReadTest(Cursor& in, VectorTest& test) {
 
 }  // namespace
 
-bool ReadVectorFile(const std::filesystem::path& path, std::vector<VectorTest>& tests, std::string& error) {
+Result<std::vector<VectorTest>> ReadVectorFile(const std::filesystem::path& path) {
   const InputFile file = ReadInputFile(path, kLargestFile, OverLimit::Refuse);
-  if (!file.ok()) {
-    error = (FailedWith(file, FileError::ReadFailed) ? "cannot be read: " : "") + file.message();
-    return false;
-  }
+  if (!file.ok()) return Fail((FailedWith(file, FileError::ReadFailed) ? "cannot be read: " : "") + file.message());
   const std::vector<std::uint8_t>& bytes = file->bytes;
   Cursor in(bytes);
   const std::uint32_t magic = in.U32();
   const std::uint32_t count = in.U32();
-  if (!in.ok() || magic != kFileMagic) {
-    error = "not a test vector file";
-    return false;
-  }
-  tests.clear();
+  if (!in.ok() || magic != kFileMagic) return Fail("not a test vector file");
+  std::vector<VectorTest> tests;
   tests.reserve(count < 100000 ? count : 0);
   for (std::uint32_t i = 0; i < count; ++i) {
     VectorTest test;
     if (!ReadTest(in, test)) {
-      error = "malformed test " + std::to_string(i) + " at byte " + std::to_string(in.position());
-      return false;
+      return Fail("malformed test " + std::to_string(i) + " at byte " + std::to_string(in.position()));
     }
     tests.push_back(std::move(test));
   }
-  if (!in.AtEnd()) {
-    error = "bytes after the last test";
-    return false;
-  }
-  return true;
+  if (!in.AtEnd()) return Fail("bytes after the last test");
+  return tests;
 }
 
 }  // namespace pellux::conformance

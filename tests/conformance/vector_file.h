@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux::conformance {
 
 struct RamWord {
@@ -37,6 +39,6 @@ struct VectorTest {
 
 // Reads a whole file; when it cannot be read or is malformed, returns false
 // with the reason (without the file's name).
-bool ReadVectorFile(const std::filesystem::path& path, std::vector<VectorTest>& tests, std::string& error);
+Result<std::vector<VectorTest>> ReadVectorFile(const std::filesystem::path& path);
 
 }  // namespace pellux::conformance
