@@ -142,20 +142,19 @@ std::uint32_t FetchWordRest(Calculator& m);
 std::uint32_t FetchLongRest(Calculator& m);
 }  // namespace bus
 
-PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
-  const std::uint32_t pc = m.cpu.pc;
-  const std::uint32_t offset = pc - m.fetch.start;
-  if (std::rotr(offset, 1) < m.fetch.words) [[likely]] {
-    m.cpu.pc = pc + 2;
-    return SignExtend16(LoadBe16(m.fetch.data + offset));
-  }
-  return bus::FetchWordRest(m);
-}
-
 // Whether the word at the PC lies in the fetch window: outside it the
 // threaded chain leaves the fetch to the run loop.
 PELLUX_ALWAYS_INLINE bool FetchIsQuick(const Calculator& m) {
   return std::rotr(m.cpu.pc - m.fetch.start, 1) < m.fetch.words;
+}
+
+PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
+  if (FetchIsQuick(m)) [[likely]] {
+    const std::uint32_t pc = m.cpu.pc;
+    m.cpu.pc = pc + 2;
+    return SignExtend16(LoadBe16(m.fetch.data + (pc - m.fetch.start)));
+  }
+  return bus::FetchWordRest(m);
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t FetchLong(Calculator& m) {
