@@ -133,13 +133,13 @@ Result<std::uint64_t> ParseCount(std::string_view text) {
     text.remove_prefix(2);
   }
   const ParsedNumber number = ParseUnsigned(text, base);
-  if (number.error == NumberError::NotANumber) {
+  if (FailedWith(number, NumberError::NotANumber)) {
     return Fail("is not a count: " + shown);
   }
-  if (number.error == NumberError::TooLarge || number.value > UINT64_MAX / scale) {
+  if (!number.ok() || *number > UINT64_MAX / scale) {
     return Fail("is too large: " + shown + " (at most 18446744073709551615)");
   }
-  return number.value * scale;
+  return *number * scale;
 }
 
 // ADDR:LEN, the address hexadecimal (0x optional), the length a count.
@@ -151,15 +151,15 @@ Result<Peek> ParsePeek(std::string_view text) {
   std::string_view address = text.substr(0, colon);
   if (address.starts_with("0x") || address.starts_with("0X")) address.remove_prefix(2);
   const ParsedNumber a = ParseUnsigned(address, 16, UINT32_MAX);
-  if (a.error != NumberError::None) {
+  if (!a.ok()) {
     return Fail("--peek address " + Quoted(text.substr(0, colon)) +
-                (a.error == NumberError::TooLarge ? " is too large: at most ffffffff" : " is not hexadecimal"));
+                (FailedWith(a, NumberError::TooLarge) ? " is too large: at most ffffffff" : " is not hexadecimal"));
   }
   const Result<std::uint64_t> n = ParseCount(text.substr(colon + 1));
   if (!n.ok() || *n == 0 || *n > kMaxPeek) {
     return Fail("--peek length wants 1 to 4096 bytes, not " + Quoted(text.substr(colon + 1)));
   }
-  return Peek{static_cast<std::uint32_t>(a.value), static_cast<std::uint32_t>(*n)};
+  return Peek{static_cast<std::uint32_t>(*a), static_cast<std::uint32_t>(*n)};
 }
 
 constexpr OptionSpec kOptions[] = {
@@ -278,7 +278,7 @@ int RunFlat(const Options& options) {
   std::printf("image: %s (flat memory, %zu bytes)\n", options.image.c_str(), image->size());
   const RunReport report = Measure(options.max, kChunk, [&](std::uint32_t budget) {
     const std::uint64_t before = m->cpu.instructionCount;
-    const bool stopped = RunInstructions(*m, budget, nullptr) == RunResult::Stopped;
+    const bool stopped = RunInstructions(*m, budget, nullptr) == RunResult::Asleep;
     return Step{static_cast<std::uint32_t>(m->cpu.instructionCount - before), stopped};
   });
   PrintReport(report, false);

@@ -18,9 +18,9 @@ enum class RunState : std::uint8_t {
 // What RunInstructions answers its caller.
 enum class RunResult : std::uint32_t {
   Completed = 0,
-  Stopped = 1,
+  Asleep = 1,  // STOP or the low-power port: the processor waits for an interrupt
   ProtectViolation = 2,
-  BreakpointHit = 3,
+  Breakpoint = 3,  // the PC reached a breakpoint, or the watching core stopped the run
   DeviceRequest = 4,  // ended after an instruction that a device must answer
 };
 

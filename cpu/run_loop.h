@@ -79,7 +79,7 @@ template <class M>
   }
   switch (SettleFault(m)) {  // illegal or address error: counted, never traced
     case RunState::StopRequest:
-      return RunResult::Stopped;
+      return RunResult::Asleep;
     case RunState::ProtectFault:
       return RunResult::ProtectViolation;
     default:
@@ -96,7 +96,7 @@ PELLUX_ALWAYS_INLINE RunResult RunLoop(M& m, std::uint32_t& left, const Breakpoi
   for (;;) {
     std::uint32_t chain = 1;
     if constexpr (kTestBreakpoints) {
-      if (breakpoints->Contains(m.cpu.pc)) return RunResult::BreakpointHit;
+      if (breakpoints->Contains(m.cpu.pc)) return RunResult::Breakpoint;
     } else {
       chain = left < kChainLength ? left : kChainLength;
     }

@@ -530,7 +530,7 @@ void Advance(Stub& stub, Driver& driver, const std::function<StopReason()>& pass
     case Resume::Step:
       break;
   }
-  if (driver.mode() == Driver::Mode::Idle) {
+  if (driver.mode() == Driver::Mode::Asleep) {
     // Asleep: the step is the wake-up, and ends where the loop stands then.
     const StopReason why = pass();
     if (IsDebugStop(why)) {

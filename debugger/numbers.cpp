@@ -11,16 +11,18 @@ ParsedNumber ParseUnsigned(std::string_view digits, unsigned base, std::uint64_t
   // from_chars reads every digit, also past an overflow, and takes no sign
   // or prefix for an unsigned type: stopping short of the end is a non-digit.
   const auto [stop, problem] = std::from_chars(digits.data(), end, value, static_cast<int>(base));
-  if (digits.empty() || stop != end) return {0, NumberError::NotANumber};
-  if (problem == std::errc::result_out_of_range || value > largest) return {0, NumberError::TooLarge};
-  return {value, NumberError::None};
+  if (digits.empty() || stop != end) return Fail(NumberError::NotANumber, "is not a number");
+  if (problem == std::errc::result_out_of_range || value > largest) {
+    return Fail(NumberError::TooLarge, "is too large");
+  }
+  return value;
 }
 
 std::optional<std::uint32_t> ParseHex(std::string_view digits) {
   if (digits.size() > 8) return std::nullopt;
   const ParsedNumber number = ParseUnsigned(digits, 16, UINT32_MAX);
-  if (number.error != NumberError::None) return std::nullopt;
-  return static_cast<std::uint32_t>(number.value);
+  if (!number.ok()) return std::nullopt;
+  return static_cast<std::uint32_t>(*number);
 }
 
 std::optional<std::uint32_t> ParseTypedHex(std::string_view text) {

@@ -6,14 +6,15 @@
 #include <optional>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace pellux {
 
-enum class NumberError { None, NotANumber, TooLarge };
+enum class NumberError { NotANumber, TooLarge };
 
-struct ParsedNumber {
-  std::uint64_t value = 0;
-  NumberError error = NumberError::None;
-};
+// The number, or which way the text failed to be one (the caller words the
+// message: it knows what the number was for).
+using ParsedNumber = Result<std::uint64_t, KindedError<NumberError>>;
 
 // Digits in the base (10 or 16; hex in either case) and nothing else: no
 // sign, no prefix, no blanks. Leading zeros are digits like any other. A

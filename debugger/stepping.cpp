@@ -57,7 +57,7 @@ bool RunChecked(DebugTarget& target, DebugStop& reason) {
   const OneInstruction ran = target.RunOne();
   ++reason.instructions;
   reason.pc = cpu.pc;
-  if (ran.result == RunResult::Stopped) {
+  if (ran.result == RunResult::Asleep) {
     reason.kind = StopReason::Asleep;
     return true;
   }

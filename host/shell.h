@@ -176,10 +176,11 @@ class Shell {
   // running could not be saved and stays).
   bool EnterSession(const std::filesystem::path& path, const RomIdentity& rom, bool cold,
                     SessionStore::Resumed& resumed);
-  // Saves the session where this window keeps it; answers what the user
-  // must know when the machine would go unsaved (empty: it is saved), and
-  // whether a save failed.
-  QString SaveForLeaving(bool& failed);
+  // Why a machine leaving would go unsaved.
+  enum class Unsaved { NotTheSession, SaveFailed };
+  // Saves the session where this window keeps it; fails with what the user
+  // must know when the machine would go unsaved.
+  Result<void, KindedError<Unsaved>> SaveForLeaving();
   // What the user does about a machine that would go unsaved.
   UnsavedAnswer AskUnsaved(const QString& text, const QString& goText, bool canStay);
   // The running machine's session saved, or the user's leave to go without.

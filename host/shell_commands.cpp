@@ -325,7 +325,7 @@ void Shell::UpdateStatus() {
     gdb_->ShowStatus(status);
     return;
   }
-  status.SetState(driver_->mode() == Driver::Mode::Idle ? MachineState::Asleep : MachineState::Running);
+  status.SetState(driver_->mode() == Driver::Mode::Asleep ? MachineState::Asleep : MachineState::Running);
   // Real time from the host's clock, calculator time from the ticks counted.
   const double seconds =
       static_cast<double>(clock_->Counter()) / static_cast<double>(clock_->CounterFrequency());

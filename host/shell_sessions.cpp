@@ -71,16 +71,15 @@ bool Shell::EnterSession(const std::filesystem::path& path, const RomIdentity& r
   return true;
 }
 
-QString Shell::SaveForLeaving(bool& failed) {
-  failed = false;
+Result<void, KindedError<Shell::Unsaved>> Shell::SaveForLeaving() {
   if (!sessions_ || !sessions_->adopted()) return {};
   if (!sessions_->writable()) {
-    return QStringLiteral("This window's calculator is not saved as the session: %1.")
-        .arg(Text(sessions_->why()));
+    return Fail(Unsaved::NotTheSession, "This window's calculator is not saved as the session: " +
+                                            sessions_->why() + ".");
   }
   const Status saved = SaveSession();
-  failed = !saved.ok();
-  return failed ? QStringLiteral("The session could not be saved: %1").arg(Text(saved.message())) : QString();
+  if (!saved.ok()) return Fail(Unsaved::SaveFailed, "The session could not be saved: " + saved.message());
+  return {};
 }
 
 UnsavedAnswer Shell::AskUnsaved(const QString& text, const QString& goText, bool canStay) {
@@ -94,9 +93,8 @@ UnsavedAnswer Shell::AskUnsaved(const QString& text, const QString& goText, bool
 }
 
 bool Shell::LeaveSession(const QString& goText) {
-  bool failed = false;
-  const QString text = SaveForLeaving(failed);
-  return text.isEmpty() || AskUnsaved(text, goText, true) == UnsavedAnswer::Go;
+  const auto saved = SaveForLeaving();
+  return saved.ok() || AskUnsaved(Text(saved.message()), goText, true) == UnsavedAnswer::Go;
 }
 
 Status Shell::SaveSession() {
@@ -120,15 +118,15 @@ void Shell::TellSession(const std::string& message, bool problem) {
 }
 
 int Shell::CloseSession() {
-  bool failed = false;
-  const QString text = SaveForLeaving(failed);
-  if (!text.isEmpty()) {
+  const auto saved = SaveForLeaving();
+  if (!saved.ok()) {
+    const QString text = Text(saved.message());
     SayOnStandardError(text);
     // Asked to end by a signal, the program ends: nobody may be there to answer.
     if (!closedBySignal_) AskUnsaved(text, QStringLiteral("Quit Without Saving"), false);
   }
   sessions_.reset();  // the lock goes with it
-  return failed ? kExitSessionNotSaved : 0;
+  return FailedWith(saved, Unsaved::SaveFailed) ? kExitSessionNotSaved : 0;
 }
 
 void Shell::WatchForTheEnd() {

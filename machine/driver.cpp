@@ -32,7 +32,7 @@ StopReason Driver::Pass() {
     outcome = machine_->RunSlice(*clock_);
     ++stats_.slices;
     stats_.runningCounts += clock_->Counter() - before;
-    if (outcome == StopReason::Asleep) mode_ = Mode::Idle;
+    if (outcome == StopReason::Asleep) mode_ = Mode::Asleep;
   } else {
     clock_->WaitIdle();
     outcome = machine_->IdleCatchUp(*clock_);

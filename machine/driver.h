@@ -1,7 +1,7 @@
 // The main loop of every program that runs the calculator: the window, the
 // headless runner, the benchmark and the fuzzer.
 //
-// Running: run slices back to back. Idle: the processor sleeps; each pass
+// Running: run slices back to back. Asleep: the processor sleeps; each pass
 // waits on the clock (a real clock sleeps 3 ms, a manual one moves on) and
 // charges the time that passed in one catch-up. A key that asks the machine
 // to run wakes the loop before the host's next event. Whatever is plugged
@@ -25,10 +25,10 @@ struct DriverStats {
 
 class Driver {
  public:
-  // What runs next: the processor's instructions, or (Idle) nothing but
+  // What runs next: the processor's instructions, or (Asleep) nothing but
   // time until an interrupt wakes it. A machine held by a debugger keeps its
   // mode; what the debugger lets run is gdb::Resume.
-  enum class Mode { Running, Idle };
+  enum class Mode { Running, Asleep };
   // Where time is charged from: the clock's present reading, or the point
   // the machine already holds (one restored from a saved state on this
   // clock keeps the part of a tick it had pending).
@@ -59,7 +59,7 @@ class Driver {
   bool ReleaseAllKeys();
   void Wake() { mode_ = Mode::Running; }
   // The processor went to sleep outside a pass (a debugger's step).
-  void Sleep() { mode_ = Mode::Idle; }
+  void Sleep() { mode_ = Mode::Asleep; }
 
   Calculator& machine() const { return *machine_; }
   HostClock& clock() const { return *clock_; }

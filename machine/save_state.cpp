@@ -345,7 +345,7 @@ LoadStateResult LoadState(std::span<const std::uint8_t> bytes, const RomIdentity
   }
 
   SetPendingTime(m, clock, pacing);
-  result.mode = pacing.mode == 1 ? Driver::Mode::Idle : Driver::Mode::Running;
+  result.mode = pacing.mode == 1 ? Driver::Mode::Asleep : Driver::Mode::Running;
   if (link.transferInFlight) result.notes.push_back(kTransferNote);
   return result;
 }

@@ -47,7 +47,7 @@ std::int64_t PendingPartsAt(const Pacing& p, std::int64_t countsPerSecond) {
 // beyond behaves the same.
 Pacing PendingTime(const Calculator& m, HostClock& clock, Driver::Mode mode) {
   Pacing p;
-  p.mode = mode == Driver::Mode::Idle ? 1 : 0;
+  p.mode = mode == Driver::Mode::Asleep ? 1 : 0;
   std::int64_t counts;
   if (m.hasCounter) {
     p.countsPerSecond = std::min(m.counterFrequency, kFastestClock);

@@ -52,8 +52,8 @@ constexpr bool IsDebugStop(StopReason why) {
 // A run's result as the machine hands it on: a breakpoint hit is a watch
 // stop when the watching core set one.
 inline StopReason StopOf(RunResult result, const DebugWatch& watch) {
-  if (result == RunResult::Stopped) return StopReason::Asleep;
-  if (result != RunResult::BreakpointHit) return StopReason::None;
+  if (result == RunResult::Asleep) return StopReason::Asleep;
+  if (result != RunResult::Breakpoint) return StopReason::None;
   if (!watch.stop) return StopReason::Breakpoint;
   return watch.stop->cause == WatchStop::Cause::Exception ? StopReason::Exception : StopReason::Watchpoint;
 }

@@ -108,7 +108,7 @@ bool ChargeLink(Calculator& m, std::uint32_t ran, bool wasTransmitting) {
     left -= ran;
     const bool linkAsked = ChargeLink(m, ran, transmitting);
     // The link may wake the processor the last instruction put to sleep.
-    if (result == RunResult::Stopped && linkAsked && (m.wakeMask & wake::kLink)) return RunResult::Completed;
+    if (result == RunResult::Asleep && linkAsked && (m.wakeMask & wake::kLink)) return RunResult::Completed;
     if ((result != RunResult::Completed && result != RunResult::DeviceRequest) || left == 0) {
       return Settled(m, result);
     }

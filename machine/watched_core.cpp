@@ -95,10 +95,10 @@ RunResult RunWatched(Calculator& m, std::uint32_t count, const BreakpointSet* br
     if (watching.caught) {
       m.cpu = before;
       watch.stop = WatchStop{WatchStop::Cause::Exception, {}, 0, *watching.caught};
-      return RunResult::BreakpointHit;
+      return RunResult::Breakpoint;
     }
     if (result != RunResult::Completed) return result;
-    if (watch.stop) return RunResult::BreakpointHit;
+    if (watch.stop) return RunResult::Breakpoint;
   }
   return RunResult::Completed;
 }

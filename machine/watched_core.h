@@ -13,7 +13,7 @@ class Calculator;
 
 // Runs up to count instructions as RunInstructions does, through the
 // watching core when the machine's watch is active. A watchpoint met or an
-// exception caught ends the run with BreakpointHit and m.watch.stop saying
+// exception caught ends the run with Breakpoint and m.watch.stop saying
 // which: a watchpoint after the instruction that touched it, a caught
 // exception before the instruction that raised it (registers as they were,
 // the PC on its opcode; memory the instruction wrote before faulting stays

@@ -44,7 +44,7 @@ struct DebugWatch {
   // An exception vector let through once, at the next instruction: the
   // debugger passes on the exception it stopped at.
   std::optional<unsigned> passVector;
-  // Set by the watching core when it stops; the run then answers BreakpointHit.
+  // Set by the watching core when it stops; the run then answers Breakpoint.
   std::optional<WatchStop> stop;
 
   bool Active() const { return !watchpoints.empty() || caughtVectors != 0; }

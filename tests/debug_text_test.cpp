@@ -92,7 +92,7 @@ TEST(DebugText, RegisterEdits) {
 TEST(DebugText, TraceWrittenBetweenInstructionsTracesTheNextOne) {
   test::FlatFixture f;
   f.Load({0x4E72, 0xA700, 0x4E71, 0x4E71});  // stop #$a700; nop; nop
-  ASSERT_EQ(RunInstructions(f.m, 1, nullptr), RunResult::Stopped);
+  ASSERT_EQ(RunInstructions(f.m, 1, nullptr), RunResult::Asleep);
   ASSERT_EQ(f.m.cpu.t, 1);
   SetRegister(f.m.cpu, RegisterId::Sr, 0xA700);
   EXPECT_EQ(RegisterValue(f.m.cpu, RegisterId::Sr), ReadSystemRegister(f.m.cpu, SystemRegister::Sr));

@@ -218,7 +218,7 @@ TEST(HeadlessUnderGdb, TheTimeTheMachineIsHeldIsNotEmulatedTime) {
                           Pacing::Manual);
   auto& clock = static_cast<ManualClock&>(session.clock());
   session.RunUntil(100);
-  ASSERT_EQ(session.driver().mode(), Driver::Mode::Idle);
+  ASSERT_EQ(session.driver().mode(), Driver::Mode::Asleep);
   const std::int64_t now = session.Now();
   const std::uint32_t ticks = session.calculator().tickCount;
   session.Hold();

@@ -33,33 +33,33 @@ TEST(Grey, APlaneSwitchingProgramGivesThreeLevelsInItsScreenshot) {
   const LcdPicture picture = session.Picture();
   ASSERT_TRUE(picture.grey);
 
-  const StoredPng png = ReadStoredPng(EncodePng(picture, 1));
-  ASSERT_EQ(png.error, "");
-  EXPECT_EQ(png.width, 240u);
-  EXPECT_EQ(png.height, 128u);
-  EXPECT_EQ(png.depth, 8u) << "8-bit grey";
-  EXPECT_EQ(png.colourType, 0u);
+  const Result<StoredPng> png = ReadStoredPng(EncodePng(picture, 1));
+  ASSERT_TRUE(png.ok()) << png.message();
+  EXPECT_EQ(png->width, 240u);
+  EXPECT_EQ(png->height, 128u);
+  EXPECT_EQ(png->depth, 8u) << "8-bit grey";
+  EXPECT_EQ(png->colourType, 0u);
 
   std::set<unsigned> values;
   for (std::uint32_t y = 0; y < 128; ++y) {
-    for (std::uint32_t x = 0; x < 240; ++x) values.insert(png.Grey(x, y));
+    for (std::uint32_t x = 0; x < 240; ++x) values.insert(png->Grey(x, y));
   }
   EXPECT_EQ(values, (std::set<unsigned>{0, 127, 255}));
   // Each plane shown half the time: a pixel dark in one plane is mid grey.
   const Seen seen[] = {{0, "both", 0}, {1, "A only", 127}, {2, "B only", 127}, {3, "neither", 255}};
   for (const std::uint32_t y : {0u, 77u, 127u}) {
     for (const Seen& s : seen) {
-      EXPECT_EQ(png.Grey(s.x + 232, y), s.grey) << s.planes << " on row " << y;
+      EXPECT_EQ(png->Grey(s.x + 232, y), s.grey) << s.planes << " on row " << y;
     }
   }
 
   // At 3X each LCD pixel is a 3 x 3 square of its grey.
-  const StoredPng large = ReadStoredPng(EncodePng(picture, 3));
-  ASSERT_EQ(large.error, "");
-  ASSERT_EQ(large.width, 720u);
+  const Result<StoredPng> large = ReadStoredPng(EncodePng(picture, 3));
+  ASSERT_TRUE(large.ok()) << large.message();
+  ASSERT_EQ(large->width, 720u);
   for (const Seen& s : seen) {
     for (std::uint32_t dy = 0; dy < 3; ++dy) {
-      for (std::uint32_t dx = 0; dx < 3; ++dx) EXPECT_EQ(large.Grey(3 * s.x + dx, 30 + dy), s.grey) << s.planes;
+      for (std::uint32_t dx = 0; dx < 3; ++dx) EXPECT_EQ(large->Grey(3 * s.x + dx, 30 + dy), s.grey) << s.planes;
     }
   }
 }
@@ -72,11 +72,11 @@ TEST(Grey, ABlackAndWhiteProgramStaysTwoValuedAndKeepsItsOneBitScreenshot) {
     EXPECT_FALSE(picture.grey) << "at tick " << tick;
     EXPECT_EQ(EncodePng(picture, 1), EncodePng(session.Frame(), 1)) << "the 1-bit PNG, byte for byte";
   }
-  const StoredPng png = ReadStoredPng(EncodePng(session.Picture(), 1));
-  ASSERT_EQ(png.error, "");
-  EXPECT_EQ(png.depth, 1u);
-  EXPECT_EQ(png.Grey(0, 5), 0u) << "dark in plane A";
-  EXPECT_EQ(png.Grey(2, 5), 255u);
+  const Result<StoredPng> png = ReadStoredPng(EncodePng(session.Picture(), 1));
+  ASSERT_TRUE(png.ok()) << png.message();
+  EXPECT_EQ(png->depth, 1u);
+  EXPECT_EQ(png->Grey(0, 5), 0u) << "dark in plane A";
+  EXPECT_EQ(png->Grey(2, 5), 255u);
 }
 
 // The blend, tick by tick: the frame in RAM set before each tick, the

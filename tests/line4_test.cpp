@@ -153,7 +153,7 @@ TEST(Line4, RteToUserStateKeepsThePoppedSupervisorStack) {
 TEST(Line4, StopEndsTheRunPastItsImmediate) {
   FlatFixture f;
   f.Load({0x4E72, 0x2700, 0x4E71});
-  EXPECT_EQ(RunInstructions(f.m, 10, nullptr), RunResult::Stopped);
+  EXPECT_EQ(RunInstructions(f.m, 10, nullptr), RunResult::Asleep);
   EXPECT_EQ(f.m.cpu.pc, kCode + 4);
   EXPECT_EQ(GetSR(f.m.cpu), 0x2700u);
   EXPECT_EQ(f.m.cpu.runState, RunState::Running);

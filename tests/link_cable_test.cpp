@@ -164,7 +164,7 @@ TEST(LinkCable, TheDriverHook) {
   driver.Plug(&peer);
   EXPECT_TRUE(LinkPlugged(*f.calc));
   driver.Pass();
-  EXPECT_EQ(driver.mode(), Driver::Mode::Idle);
+  EXPECT_EQ(driver.mode(), Driver::Mode::Asleep);
   driver.Pass();
   EXPECT_EQ(peer.calls, 2) << "after a slice and after an idle pass";
   EXPECT_EQ(peer.machine, f.calc.get());

@@ -106,7 +106,7 @@ TEST_P(PedromLink, BootsWithTheLinkChipInPlace) {
     // activity and on errors, engine and time-outs on.
     EXPECT_EQ(PeekByte(m, 0x60000C), 0x8D);
     EXPECT_EQ(PeekByte(m, 0x60000D), 0x40);
-    EXPECT_EQ(session->driver().mode(), Driver::Mode::Idle) << "asleep at its prompt";
+    EXPECT_EQ(session->driver().mode(), Driver::Mode::Asleep) << "asleep at its prompt";
   }
 }
 

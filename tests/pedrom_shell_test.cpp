@@ -93,7 +93,7 @@ TEST_F(PedromShell, BootsToItsPromptAndSleeps) {
   EXPECT_EQ(rows[0].substr(0, test::kPedromBanner.size()), test::kPedromBanner) << Joined(rows);
   EXPECT_EQ(rows[3].substr(0, 2), ":>") << Joined(rows);
   Run(0.5);
-  EXPECT_EQ(session_->driver().mode(), Driver::Mode::Idle) << "asleep at its prompt, waiting for a key";
+  EXPECT_EQ(session_->driver().mode(), Driver::Mode::Asleep) << "asleep at its prompt, waiting for a key";
 }
 
 // Each case on a fresh copy of the booted machine: the lines typed, and the
@@ -210,7 +210,7 @@ TEST_F(PedromShell, ArchivedFileSurvivesASavedState) {
 TEST_F(PedromShell, SwitchesItselfOffAndOnWakesIt) {
   Run(200.0);
   EXPECT_EQ(PeekByte(session_->calculator(), 0x600015), 0) << "timers and LCD off";
-  EXPECT_EQ(session_->driver().mode(), Driver::Mode::Idle);
+  EXPECT_EQ(session_->driver().mode(), Driver::Mode::Asleep);
   Keys("+0.1 tap ON\n");
   Enter("1+1");
   EXPECT_EQ(RowAfter(Screen(), ":>1+1"), "2.000000000000000") << Joined(Screen());

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace pellux::test {
 
 struct StoredPng {
-  std::string error;  // empty when the file read back whole
   std::vector<std::string> chunkTypes;
   std::uint32_t width = 0, height = 0;
   unsigned depth = 0, colourType = 0;
@@ -18,6 +19,7 @@ struct StoredPng {
   unsigned Grey(std::uint32_t x, std::uint32_t y) const;
 };
 
-StoredPng ReadStoredPng(const std::vector<std::uint8_t>& png);
+// The image, or what in the file is not as Pellux writes it.
+Result<StoredPng> ReadStoredPng(const std::vector<std::uint8_t>& png);
 
 }  // namespace pellux::test

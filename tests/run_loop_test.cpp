@@ -41,9 +41,9 @@ TEST(RunLoop, BreakpointStopsBeforeTheInstructionEveryTime) {
   f.Load({kNop, kNop, kNop});
   BreakpointSet breakpoints;
   breakpoints.Toggle(FlatFixture::kCode + 4);
-  EXPECT_EQ(RunInstructions(f.m, 10, &breakpoints), RunResult::BreakpointHit);
+  EXPECT_EQ(RunInstructions(f.m, 10, &breakpoints), RunResult::Breakpoint);
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 4);
-  EXPECT_EQ(RunInstructions(f.m, 10, &breakpoints), RunResult::BreakpointHit);
+  EXPECT_EQ(RunInstructions(f.m, 10, &breakpoints), RunResult::Breakpoint);
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 4);
   EXPECT_EQ(RunInstructions(f.m, 1, nullptr), RunResult::Completed) << "stepping without the set goes past it";
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 6);
@@ -59,13 +59,13 @@ TEST(RunLoop, CountsTheInstructionsItExecutes) {
   EXPECT_EQ(f.m.cpu.instructionCount, 2u);
   BreakpointSet breakpoints;
   breakpoints.Toggle(FlatFixture::kCode + 4);
-  EXPECT_EQ(RunInstructions(f.m, 5, &breakpoints), RunResult::BreakpointHit);
+  EXPECT_EQ(RunInstructions(f.m, 5, &breakpoints), RunResult::Breakpoint);
   EXPECT_EQ(f.m.cpu.instructionCount, 2u);
   RunInstructions(f.m, 2, nullptr);  // a NOP, then the line-A opcode that faults
   EXPECT_EQ(f.m.cpu.instructionCount, 4u);
   f.Load({kNop, 0x4E72, 0x2700, kNop});  // STOP ends the run and counts
   EXPECT_EQ(f.m.cpu.instructionCount, 0u) << "reset clears it";
-  EXPECT_EQ(RunInstructions(f.m, 10, nullptr), RunResult::Stopped);
+  EXPECT_EQ(RunInstructions(f.m, 10, nullptr), RunResult::Asleep);
   EXPECT_EQ(f.m.cpu.instructionCount, 2u);
 }
 

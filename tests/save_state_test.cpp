@@ -262,20 +262,20 @@ TEST(SaveState, RoundTripRestoresEveryField) {
   f.clock.counter += 600;  // 0.6 of a tick pending
 
   const RomIdentity identity{0x0123456789ABCDEFull};
-  const std::vector<std::uint8_t> state = SaveState(m, identity, f.clock, Driver::Mode::Idle);
+  const std::vector<std::uint8_t> state = SaveState(m, identity, f.clock, Driver::Mode::Asleep);
   ManualClock later;
   later.counter = 1'000'000'000;
   LoadStateResult loaded = LoadState(state, identity, later);
   ASSERT_TRUE(loaded.ok()) << loaded.message();
   EXPECT_EQ(MachineDifference(m, *loaded->machine), "");
-  EXPECT_EQ(loaded->mode, Driver::Mode::Idle);
+  EXPECT_EQ(loaded->mode, Driver::Mode::Asleep);
   EXPECT_EQ(later.counter - static_cast<std::int64_t>(loaded->machine->lastCount),
             f.clock.counter - static_cast<std::int64_t>(m.lastCount));
   EXPECT_TRUE(loaded->machine->breakpoints.empty());
   EXPECT_FALSE(loaded->machine->wire.plugged);
   EXPECT_TRUE(loaded->machine->wire.toCalculator.empty());
   // Saving the loaded machine gives the same bytes.
-  EXPECT_EQ(SaveState(*loaded->machine, identity, later, Driver::Mode::Idle), state);
+  EXPECT_EQ(SaveState(*loaded->machine, identity, later, Driver::Mode::Asleep), state);
 }
 
 // The processor section holds the condition flags as five bytes, C V Z N X,

@@ -225,7 +225,7 @@ void ExpectTheBusyMachine(const Calculator& m, std::uint32_t version) {
 // each tick wakes it at most once, the key held interrupts on odd ticks, the
 // periodic level on every fourth, the timer every 16th.
 void ExpectItRunsOn(Calculator& m, ManualClock& clock, Driver::Mode mode) {
-  ASSERT_EQ(mode, Driver::Mode::Idle);
+  ASSERT_EQ(mode, Driver::Mode::Asleep);
   clock.counter += 399;
   m.IdleCatchUp(clock);
   EXPECT_EQ(m.tickCount, 60u) << "0.999 of a tick";
@@ -236,7 +236,7 @@ void ExpectItRunsOn(Calculator& m, ManualClock& clock, Driver::Mode mode) {
   EXPECT_EQ(m.cpu.d(5), 22u);
 
   clock.passTicks = 1;
-  Driver driver(m, clock, Driver::Mode::Idle, Driver::ClockStart::Kept);
+  Driver driver(m, clock, Driver::Mode::Asleep, Driver::ClockStart::Kept);
   for (int pass = 0; pass < 100 && m.tickCount < 80; ++pass) driver.Pass();
   ASSERT_EQ(m.tickCount, 80u);
   EXPECT_EQ(m.cpu.d(6), 15u + 5) << "ticks 64 to 80";

@@ -110,11 +110,11 @@ TEST(ThreadedChain, EndsInsideALongStretch) {
 
   BreakpointSet breakpoints;
   breakpoints.Toggle(FlatFixture::kCode + 2 * 600);
-  EXPECT_EQ(RunInstructions(f.m, 5000, &breakpoints), RunResult::BreakpointHit);
+  EXPECT_EQ(RunInstructions(f.m, 5000, &breakpoints), RunResult::Breakpoint);
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 2 * 600);
   EXPECT_EQ(f.m.cpu.instructionCount, 600u);
 
-  EXPECT_EQ(RunInstructions(f.m, 5000, nullptr), RunResult::Stopped);
+  EXPECT_EQ(RunInstructions(f.m, 5000, nullptr), RunResult::Asleep);
   EXPECT_EQ(f.m.cpu.pc, FlatFixture::kCode + 2 * kStretch + 4);
   EXPECT_EQ(f.m.cpu.instructionCount, kStretch + 1u) << "the STOP counts";
   EXPECT_EQ(GetSR(f.m.cpu), 0x2700u);

@@ -64,7 +64,7 @@ Outcome HostReference() {
 template <class M>
 bool RunToStop(M& m) {
   for (std::uint32_t done = 0; done < kBudget; done += 1024) {
-    if (RunInstructions(m, 1024, nullptr) == RunResult::Stopped) return true;
+    if (RunInstructions(m, 1024, nullptr) == RunResult::Asleep) return true;
   }
   return false;
 }
@@ -137,7 +137,7 @@ TEST(Workload, CodeInCalculatorRamRunsInLockstepWithTheFlatMemory) {
 
   std::uint32_t steps = 0;
   RunResult result = RunResult::Completed;
-  for (; steps < kBudget && result != RunResult::Stopped; ++steps) {
+  for (; steps < kBudget && result != RunResult::Asleep; ++steps) {
     const std::uint32_t pc = flat->cpu.pc;
     result = RunInstructions(*flat, 1, nullptr);
     ASSERT_EQ(RunInstructions(*calc, 1, nullptr), result) << std::hex << "at PC " << pc;
@@ -147,7 +147,7 @@ TEST(Workload, CodeInCalculatorRamRunsInLockstepWithTheFlatMemory) {
       ASSERT_EQ(calc->cpu.regs[r], flat->cpu.regs[r]) << std::hex << "register " << r << " after " << pc;
     }
   }
-  ASSERT_EQ(result, RunResult::Stopped) << "no STOP within " << std::dec << kBudget << " instructions";
+  ASSERT_EQ(result, RunResult::Asleep) << "no STOP within " << std::dec << kBudget << " instructions";
   ExpectSameOutcome(ReadOutcome(calc->ram.data()), HostReference());
 }
 

@@ -117,24 +117,24 @@ int RunDisasm(std::span<const std::string_view> args, std::ostream& out, std::os
     std::string_view text = operands[1];
     if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
     const ParsedNumber address = ParseUnsigned(text, 16, UINT32_MAX);
-    if (address.error == NumberError::TooLarge) {
+    if (FailedWith(address, NumberError::TooLarge)) {
       return BadArguments(err, "ADDRESS " + Quoted(operands[1]) + " is too large: at most ffffffff");
     }
-    if (address.error != NumberError::None) {
+    if (!address.ok()) {
       return BadArguments(err, "ADDRESS must be hexadecimal, not " + Quoted(operands[1]));
     }
-    start = static_cast<std::uint32_t>(address.value);
+    start = static_cast<std::uint32_t>(*address);
   }
   std::size_t maxLines = std::numeric_limits<std::size_t>::max();
   if (operands.size() == 3) {
     const ParsedNumber lines = ParseUnsigned(operands[2], 10, std::numeric_limits<std::size_t>::max());
-    if (lines.error == NumberError::TooLarge) {
+    if (FailedWith(lines, NumberError::TooLarge)) {
       return BadArguments(err, "LINES " + Quoted(operands[2]) + " is too large");
     }
-    if (lines.error != NumberError::None || lines.value == 0) {
+    if (!lines.ok() || *lines == 0) {
       return BadArguments(err, "LINES must be a positive decimal count, not " + Quoted(operands[2]));
     }
-    maxLines = lines.value;
+    maxLines = *lines;
   }
 
   const std::string& path = operands[0];

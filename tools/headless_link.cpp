@@ -37,7 +37,7 @@ void HeadlessTransfers::Plan(PlannedSend send) { planned_.push_back(std::move(se
 void HeadlessTransfers::Exchange(Calculator& m) {
   const std::int64_t now = session_.Now();
   if (!ready_) {
-    if (session_.driver().mode() == Driver::Mode::Idle) {
+    if (session_.driver().mode() == Driver::Mode::Asleep) {
       if (!asleepSince_) asleepSince_ = now;
       ready_ = now - *asleepSince_ >= kReadyIdleTicks;
     } else {

@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
     }
     if (argument.option == "--show") {
       const pellux::ParsedNumber count = pellux::ParseUnsigned(argument.value, 10);
-      if (count.error != pellux::NumberError::None) {
+      if (!count.ok()) {
         return UsageError("--show wants a count of failures, not " + pellux::Quoted(argument.value));
       }
-      show = count.value;
+      show = *count;
     } else {
       files.push_back(argument.value);
     }

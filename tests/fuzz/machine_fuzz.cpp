@@ -78,7 +78,7 @@ class Session {
     const RunResult result = RunInstructions(calc, count, ActiveBreakpoints(calc.breakpoints));
     switch (result) {
       case RunResult::Completed:
-      case RunResult::Stopped:
+      case RunResult::Asleep:
         break;
       case RunResult::ProtectViolation:
         RequestInterrupt(calc, 7);
@@ -86,7 +86,7 @@ class Session {
       case RunResult::DeviceRequest:
         AdvanceLink(calc, 0);
         break;
-      case RunResult::BreakpointHit:
+      case RunResult::Breakpoint:
         if (!calc.breakpoints.Contains(calc.cpu.pc)) return "a breakpoint hit away from any breakpoint";
         // Step over it as the debugger's Step does.
         RunInstructions(calc, 1, nullptr);

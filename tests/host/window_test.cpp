@@ -348,7 +348,7 @@ TEST(MainLoop, ASleepingMachineIdlesAndAKeyWakesIt) {
   ShellFixture f(test::SleepingRom(true));
   ASSERT_TRUE(f.created);
   for (int pass = 0; pass < 20 && f.shell().mode() == Driver::Mode::Running; ++pass) f.shell().Pass();
-  ASSERT_EQ(f.shell().mode(), Driver::Mode::Idle);
+  ASSERT_EQ(f.shell().mode(), Driver::Mode::Asleep);
   Key(f.window(), QEvent::KeyPress, Qt::Key_A, 1);
   f.shell().Pass();
   EXPECT_TRUE(Down(f.calc(), kCodeA));
@@ -359,7 +359,7 @@ TEST(MainLoop, ABreakpointMetWhileIdleIsReachedThroughARunSlice) {
   ShellFixture f(test::SleepingRom(false));
   ASSERT_TRUE(f.created);
   for (int pass = 0; pass < 20 && f.shell().mode() == Driver::Mode::Running; ++pass) f.shell().Pass();
-  ASSERT_EQ(f.shell().mode(), Driver::Mode::Idle);
+  ASSERT_EQ(f.shell().mode(), Driver::Mode::Asleep);
   // The next wake-up interrupt enters the sleep code, in a burst of the idle
   // catch-up, and the debugger opens.
   f.calc().breakpoints.Toggle(test::kSleepingRomSleep);
