@@ -36,8 +36,9 @@ struct CpuState {
   // exactly 0 or 1.
   std::uint8_t c, v, x;
   std::uint8_t s, t;
-  // Set when SetSR turns T on, so that the instruction that did it is not traced.
-  std::uint8_t traceJustSet;
+  // What the instruction asks of the run loop. Right after t, so that the
+  // chain tests both with one 16-bit load (NeedsLoop, cpu/threaded.h).
+  RunState runState;
 
   // N and Z in one word, so that an instruction sets both by storing its
   // result sign-extended instead of testing it: Z is its low 32 bits being
@@ -55,7 +56,8 @@ struct CpuState {
   // Address of the current opcode word, where refused and privileged opcodes return.
   std::uint32_t opPc;
 
-  RunState runState;
+  // Set when SetSR turns T on, so that the instruction that did it is not traced.
+  std::uint8_t traceJustSet;
   std::uint8_t intMask;      // 0..7
   std::uint8_t pendingInts;  // bit n: level n was requested while masked
 
