@@ -50,11 +50,13 @@ struct CpuState {
   // D0-D7 then A0-A7; A7 is the active stack pointer. A brief extension word's
   // register number 0..15 indexes this array directly.
   std::uint32_t regs[16];
+  // Address of the current opcode word, where refused and privileged opcodes
+  // return. Not next to pc: the compiler would pack the two stores of every
+  // opcode fetch into one vector store, which costs more than two plain ones.
+  std::uint32_t opPc;
   // The inactive stack pointer: USP while s = 1, SSP while s = 0.
   std::uint32_t otherSp;
   std::uint32_t pc;
-  // Address of the current opcode word, where refused and privileged opcodes return.
-  std::uint32_t opPc;
 
   // Set when SetSR turns T on, so that the instruction that did it is not traced.
   std::uint8_t traceJustSet;

@@ -170,7 +170,7 @@ void PacingFields(Fields& f, P& p) {
       lcdBlend             // not saved: display only, refilled within a few ticks of the load
   ] = m;
   [[maybe_unused]] auto& [  // processor, all of it (c, v, x and nz as the five condition bytes)
-      opcode, c, v, x, s, t, runState, nz, regs, otherSp, pc, opPc, traceJustSet, intMask, pendingInts,
+      opcode, c, v, x, s, t, runState, nz, regs, opPc, otherSp, pc, traceJustSet, intMask, pendingInts,
       instructionCount
   ] = m.cpu;
   [[maybe_unused]] auto& [  // link port, all of it
