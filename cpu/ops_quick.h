@@ -13,6 +13,13 @@
 
 namespace pellux {
 
+// Z as the top bit of a word: the low 32 bits of nz minus 1 borrow into
+// it exactly when they are 0. With N already nz's top bit, the conditions
+// that join Z with another flag take one OR and one shift, no compare.
+PELLUX_ALWAYS_INLINE std::uint64_t ZeroAtTop(const CpuState& cpu) {
+  return std::uint64_t{static_cast<std::uint32_t>(cpu.nz)} - 1;
+}
+
 // Conditions come in pairs (cc bits 3-1): this is the truth of the odd one
 // of the pair; the even one is its negation. Relies on flags being 0 or 1.
 PELLUX_ALWAYS_INLINE unsigned ConditionPairValue(const CpuState& cpu, unsigned pair) {
@@ -20,7 +27,7 @@ PELLUX_ALWAYS_INLINE unsigned ConditionPairValue(const CpuState& cpu, unsigned p
     case 0:  // T, F
       return 0;
     case 1:  // HI, LS
-      return cpu.c | cpu.FlagZ();
+      return static_cast<unsigned>((ZeroAtTop(cpu) | std::uint64_t{cpu.c} << 63) >> 63);
     case 2:  // CC, CS
       return cpu.c;
     case 3:  // NE, EQ
@@ -30,9 +37,9 @@ PELLUX_ALWAYS_INLINE unsigned ConditionPairValue(const CpuState& cpu, unsigned p
     case 5:  // PL, MI
       return cpu.FlagN();
     case 6:  // GE, LT
-      return cpu.FlagN() ^ cpu.v;
+      return static_cast<unsigned>((cpu.nz ^ std::uint64_t{cpu.v} << 63) >> 63);
     default:  // GT, LE
-      return (cpu.FlagN() ^ cpu.v) | cpu.FlagZ();
+      return static_cast<unsigned>(((cpu.nz ^ std::uint64_t{cpu.v} << 63) | ZeroAtTop(cpu)) >> 63);
   }
 }
 
@@ -41,10 +48,16 @@ inline bool TestCondition(const CpuState& cpu, unsigned cc) {
   return ConditionPairValue(cpu, cc >> 1) == (cc & 1);
 }
 
-// Whether condition kCc holds: with the condition a constant, one test.
+// Whether condition kCc holds: with the condition a constant, one test (the
+// odd one of a pair as the value being nonzero, which needs no compare).
 template <unsigned kCc>
 PELLUX_ALWAYS_INLINE bool ConditionHolds(const CpuState& cpu) {
-  return ConditionPairValue(cpu, kCc >> 1) == (kCc & 1);
+  const unsigned value = ConditionPairValue(cpu, kCc >> 1);
+  if constexpr ((kCc & 1) != 0) {
+    return value != 0;
+  } else {
+    return value == 0;
+  }
 }
 
 // ADDQ, SUBQ #q,ea with q = bits 11-9 (0 meaning 8), by the destination's

@@ -159,6 +159,53 @@ TEST(Scc, WritesMemoryWithoutReadingIt) {
   }
 }
 
+// The condition codes as the MC68000 manual gives them, over the flags the
+// status register shows: T F HI LS CC CS NE EQ VC VS PL MI GE LT GT LE.
+bool ManualCondition(unsigned cc, std::uint32_t ccr) {
+  const bool c = ccr & 1, v = ccr & 2, z = ccr & 4, n = ccr & 8;
+  const bool odd[8] = {false, c || z, c, z, v, n, n != v, z || n != v};
+  return (cc & 1) ? odd[cc >> 1] : !odd[cc >> 1];
+}
+
+// Every condition, tested by Scc, after instructions that leave N and Z in
+// their different stored forms (byte, word and long results, a zero with
+// carry, overflow both ways) and after MOVE to CCR with each of the 16
+// N Z V C combinations, N and Z both set among them.
+TEST(Conditions, AgreeWithTheFlagsAfterEveryKindOfResult) {
+  struct Setter {
+    const char* what;
+    std::vector<std::uint16_t> code;
+    std::uint32_t d0, d1;
+  };
+  std::vector<Setter> setters = {
+      {"TST.B of a zero byte under set bits", {0x4A00}, 0xFFFFFF00, 0},
+      {"TST.B of a negative byte", {0x4A00}, 0x00000080, 0},
+      {"TST.W of a zero word under set bits", {0x4A40}, 0x12340000, 0},
+      {"TST.W of a negative word", {0x4A40}, 0x00008000, 0},
+      {"TST.L of a positive long", {0x4A80}, 0x7FFFFFFF, 0},
+      {"ADD.L to zero with a carry", {0xD081}, 0xFFFFFFFF, 1},
+      {"CMP.L overflowing to positive", {0xB081}, 0x80000000, 1},
+      {"CMP.L overflowing to negative", {0xB081}, 0x7FFFFFFF, 0xFFFFFFFF},
+      {"CMP.L of equal longs", {0xB081}, 0x80000000, 0x80000000},
+  };
+  for (std::uint16_t nzvc = 0; nzvc < 16; ++nzvc) setters.push_back({"MOVE to CCR", {0x44FC, nzvc}, 0, 0});
+  for (const Setter& setter : setters) {
+    for (unsigned cc = 0; cc < 16; ++cc) {
+      std::vector<std::uint16_t> code = setter.code;
+      code.push_back(static_cast<std::uint16_t>(0x50C2 | cc << 8));  // Scc D2
+      Program p(code);
+      p.cpu().d(0) = setter.d0;
+      p.cpu().d(1) = setter.d1;
+      p.Step();
+      const std::uint32_t ccr = Ccr(p.cpu());
+      p.Step();
+      const std::uint32_t expected = ManualCondition(cc, ccr) ? 0xFF : 0x00;
+      EXPECT_EQ(p.cpu().d(2) & 0xFF, expected)
+          << setter.what << " (d0 " << std::hex << setter.d0 << ", CCR " << ccr << "), condition " << std::dec << cc;
+    }
+  }
+}
+
 // Quotients that do not fit leave Dn and the undefined N and Z alone; a zero
 // divisor takes vector 5 after the instruction with C cleared. 0x80000000 / -1
 // is the one case a host division would trap on.
