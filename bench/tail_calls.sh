@@ -33,6 +33,8 @@ for name in flat_core.cpp.o calculator_core.cpp.o watched_core.cpp.o; do
       if (verdict == "jump") ++jumps
       else if (++bad <= 10) print "  " verdict ": " handler
     }
+    # A handler'"'"'s cold part, split off by the compiler, is no handler of its own.
+    /^[0-9a-f]+ <.*pellux::Threaded<.*\[clone \.cold\]>:$/ { finish(); handler = ""; next }
     /^[0-9a-f]+ <.*pellux::Threaded</ {
       finish()
       handler = $0; sub(/^[0-9a-f]+ </, "", handler); sub(/>:$/, "", handler)

@@ -56,13 +56,15 @@ PELLUX_ALWAYS_INLINE bool WriteProtected(Calculator& m, std::uint32_t a) {
 // Each access decodes plain RAM and readable flash inline, as one or two
 // range tests; the empty region, the status mode, the ports, protected
 // writes, flash commands and longs that wrap go to the out-of-line rest.
+// The rest is marked cold: a handler then saves what it needs across the
+// call only on the way to it, instead of pushing registers on every pass.
 namespace bus {
-std::uint32_t ReadByteRest(Calculator& m, std::uint32_t a);
-std::uint32_t ReadWordRest(Calculator& m, std::uint32_t a);
-std::uint32_t ReadLongRest(Calculator& m, std::uint32_t address);
-void WriteByteRest(Calculator& m, std::uint32_t a, std::uint32_t value);
-void WriteWordRest(Calculator& m, std::uint32_t a, std::uint32_t value);
-void WriteLongRest(Calculator& m, std::uint32_t address, std::uint32_t value);
+[[gnu::cold]] std::uint32_t ReadByteRest(Calculator& m, std::uint32_t a);
+[[gnu::cold]] std::uint32_t ReadWordRest(Calculator& m, std::uint32_t a);
+[[gnu::cold]] std::uint32_t ReadLongRest(Calculator& m, std::uint32_t address);
+[[gnu::cold]] void WriteByteRest(Calculator& m, std::uint32_t a, std::uint32_t value);
+[[gnu::cold]] void WriteWordRest(Calculator& m, std::uint32_t a, std::uint32_t value);
+[[gnu::cold]] void WriteLongRest(Calculator& m, std::uint32_t address, std::uint32_t value);
 
 // Flash that reads its contents (not in the status mode), a = address AND 0xFFFFFF.
 PELLUX_ALWAYS_INLINE bool ReadableFlash(const Calculator& m, std::uint32_t a) {
@@ -138,8 +140,8 @@ PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::u
 // the empty region, the ports and the flash's status mode behave exactly as
 // the bus makes them.
 namespace bus {
-std::uint32_t FetchWordRest(Calculator& m);
-std::uint32_t FetchLongRest(Calculator& m);
+[[gnu::cold]] std::uint32_t FetchWordRest(Calculator& m);
+[[gnu::cold]] std::uint32_t FetchLongRest(Calculator& m);
 }  // namespace bus
 
 // Whether the word at the PC lies in the fetch window: outside it the
