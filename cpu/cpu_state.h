@@ -36,8 +36,8 @@ struct CpuState {
   // exactly 0 or 1.
   std::uint8_t c, v, x;
   std::uint8_t s, t;
-  // What the instruction asks of the run loop. Right after t, so that the
-  // chain tests both with one 16-bit load (NeedsLoop, cpu/threaded.h).
+  // What the instruction asks of the run loop. Set it with Ask, which also
+  // ends the chain of instructions running without the loop.
   RunState runState;
 
   // N and Z in one word, so that an instruction sets both by storing its
@@ -66,6 +66,28 @@ struct CpuState {
   // Instructions executed by RunInstructions since reset (faulting ones
   // included), for the tools' statistics.
   std::uint64_t instructionCount;
+
+  // The chain of instructions running without the loop (cpu/threaded.h):
+  // how many it may still run, the current one included, and how many it
+  // gave up when something asked for the loop. Per run, never saved.
+  std::uint32_t chainLeft;
+  std::uint32_t chainGivenUp;
+
+  // Ends the chain after the current instruction: what is left beyond it is
+  // given up, so that the handler's one test of the count stops the chain.
+  // Whatever needs the loop after an instruction (a fault, a stop, a device
+  // request, the trace flag turned on) calls this. Out of line: inlined, the
+  // compiler would keep the count in a register for it and decrement it by
+  // load, subtract, store and test instead of one subtract in memory.
+  void EndChain() {
+    chainGivenUp += chainLeft - 1;
+    chainLeft = 1;
+  }
+  // Records what the instruction asks of the run loop and ends the chain.
+  void Ask(RunState state) {
+    runState = state;
+    EndChain();
+  }
 
   std::uint32_t& d(unsigned n) { return regs[n]; }
   std::uint32_t& a(unsigned n) { return regs[8 + n]; }

@@ -33,7 +33,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t BriefIndex(const CpuState& cpu, std::uint32_t
 }
 
 PELLUX_ALWAYS_INLINE bool Refuse(CpuState& cpu) {
-  cpu.runState = RunState::IllegalOp;
+  cpu.Ask(RunState::IllegalOp);
   return false;
 }
 

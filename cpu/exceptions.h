@@ -82,6 +82,7 @@ inline void WriteSystemRegister(CpuState& cpu, SystemRegister which, std::uint32
       cpu.intMask = (value >> sr::kMaskShift) & 7;
       cpu.t = (value & sr::kTrace) != 0;
       cpu.traceJustSet = 0;
+      if (cpu.t) cpu.EndChain();
       return;
     }
     case SystemRegister::Usp:
@@ -93,13 +94,13 @@ inline void WriteSystemRegister(CpuState& cpu, SystemRegister which, std::uint32
   }
 }
 
-inline void RequestStop(CpuState& cpu) { cpu.runState = RunState::StopRequest; }
+inline void RequestStop(CpuState& cpu) { cpu.Ask(RunState::StopRequest); }
 
 // A device touched by the current instruction has to act before the next
 // one (a request for an interrupt, a transfer that starts): the run ends
 // after this instruction. A fault or stop already recorded ends it anyway.
 inline void RequestDeviceService(CpuState& cpu) {
-  if (cpu.runState == RunState::Running) cpu.runState = RunState::DeviceRequest;
+  if (cpu.runState == RunState::Running) cpu.Ask(RunState::DeviceRequest);
 }
 
 // A machine that wants to see exceptions (a debugger's watching bus) has

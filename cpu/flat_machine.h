@@ -31,7 +31,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t ReadByte(FlatMachine& m, std::uint32_t addres
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(FlatMachine& m, std::uint32_t address) {
   if (address & 1) [[unlikely]] {
-    m.cpu.runState = RunState::AddressFault;
+    m.cpu.Ask(RunState::AddressFault);
     return 1;
   }
   return SignExtend16(LoadBe16(&m.memory[address & FlatMachine::kAddressMask]));
@@ -39,7 +39,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(FlatMachine& m, std::uint32_t addres
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadLong(FlatMachine& m, std::uint32_t address) {
   if (address & 1) [[unlikely]] {
-    m.cpu.runState = RunState::AddressFault;
+    m.cpu.Ask(RunState::AddressFault);
     return 1;
   }
   const std::uint32_t a = address & FlatMachine::kAddressMask;
@@ -55,7 +55,7 @@ PELLUX_ALWAYS_INLINE void WriteByte(FlatMachine& m, std::uint32_t address, std::
 
 PELLUX_ALWAYS_INLINE void WriteWord(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
   if (address & 1) [[unlikely]] {
-    m.cpu.runState = RunState::AddressFault;
+    m.cpu.Ask(RunState::AddressFault);
     return;
   }
   StoreBe16(&m.memory[address & FlatMachine::kAddressMask], value);
@@ -63,7 +63,7 @@ PELLUX_ALWAYS_INLINE void WriteWord(FlatMachine& m, std::uint32_t address, std::
 
 PELLUX_ALWAYS_INLINE void WriteLong(FlatMachine& m, std::uint32_t address, std::uint32_t value) {
   if (address & 1) [[unlikely]] {
-    m.cpu.runState = RunState::AddressFault;
+    m.cpu.Ask(RunState::AddressFault);
     return;
   }
   const std::uint32_t a = address & FlatMachine::kAddressMask;

@@ -29,10 +29,17 @@ void Reset(M& m) {
 
 // Fetches the opcode at pc and runs it and the instructions that follow,
 // `chain` at most, returning to the loop early when one needs it. Answers
-// how many of them ran.
+// how many of them ran: what was given, less what is left and what was
+// given up. A state that already needs the loop runs one instruction.
 template <class M>
 PELLUX_ALWAYS_INLINE std::uint32_t ExecuteChain(M& m, std::uint32_t chain) {
-  return chain - RunFromPc(m, chain);
+  CpuState& cpu = m.cpu;
+  cpu.chainLeft = chain;
+  cpu.chainGivenUp = 0;
+  if (NeedsLoop(m)) [[unlikely]]
+    cpu.EndChain();
+  RunFromPc(m);
+  return chain - cpu.chainLeft - cpu.chainGivenUp;
 }
 
 // Settles a fault the instruction recorded: a refused mode is replayed as an

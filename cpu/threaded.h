@@ -5,12 +5,14 @@
 //
 // The instruction bodies stay plain `void(M&)` functions; Threaded<&Body>
 // wraps one body with the step to the next instruction. The chain hands
-// control back to the run loop whenever something needs the loop: a fault,
-// a stop or a device request recorded by the instruction, the trace flag,
-// or the end of the count it was given. That count is at most kChainLength,
-// so where the compiler keeps the call to the next handler a real call (an
-// unoptimized or instrumented build) the stack still holds no more than
-// kChainLength frames.
+// control back to the run loop at the end of the count it was given
+// (CpuState::chainLeft), which is also how anything that needs the loop
+// stops it: a fault, a stop or a device request recorded by the instruction,
+// or the trace flag turned on, gives up the rest of the count
+// (CpuState::EndChain), so that one test after each instruction covers them
+// all. The count is at most kChainLength, so where the compiler keeps the
+// call to the next handler a real call (an unoptimized or instrumented
+// build) the stack still holds no more than kChainLength frames.
 #pragma once
 
 #include <array>
@@ -27,10 +29,10 @@ template <class M>
 using Handler = void (*)(M&);
 
 // Runs the instruction whose opcode was just fetched, then as many that
-// follow as `left` allows; answers what is left of `left` (0 when it ran
-// out). At least one instruction, the first, always runs.
+// follow as cpu.chainLeft allows, taking each off it. At least one
+// instruction, the first, always runs.
 template <class M>
-using ThreadedHandler = std::uint32_t (*)(M&, std::uint32_t left);
+using ThreadedHandler = void (*)(M&);
 
 template <class M>
 using DispatchTable = std::array<ThreadedHandler<M>, 0x10000>;
@@ -54,22 +56,21 @@ struct BodyMachine<void (*)(M&)> {
 };
 
 // True when the instruction that just finished needs the loop: a recorded
-// fault, stop or device request, or the trace flag. The two bytes are
-// neighbours and the test is written as one 16-bit word of them, which the
-// compiler reads with one load.
+// fault, stop or device request, or the trace flag. The chain itself does
+// not test this (what sets them ends the chain); the loop does, after it.
 template <class M>
 PELLUX_ALWAYS_INLINE bool NeedsLoop(const M& m) {
-  return (static_cast<unsigned>(m.cpu.runState) << 8 | m.cpu.t) != 0;
+  return m.cpu.runState != RunState::Running || m.cpu.t;
 }
 
-// Fetches the opcode at pc and runs its handler with the budget left.
+// Fetches the opcode at pc and runs its handler, and the chain from there.
 template <class M>
-PELLUX_ALWAYS_INLINE std::uint32_t RunFromPc(M& m, std::uint32_t left) {
+PELLUX_ALWAYS_INLINE void RunFromPc(M& m) {
   CpuState& cpu = m.cpu;
   cpu.opPc = cpu.pc;
   const std::uint32_t op = FetchWord(m) & 0xFFFF;
   cpu.opcode = static_cast<std::uint16_t>(op);
-  return DispatchStorage<M>::entries[op](m, left);
+  DispatchStorage<M>::entries[op](m);
 }
 
 // Whether the next opcode can be fetched on the fast path alone. A bus whose
@@ -85,11 +86,11 @@ PELLUX_ALWAYS_INLINE bool FetchIsQuick(const M&) {
 // in tail position with the same signature, which an optimizing compiler
 // turns into a jump.
 template <auto kBody>
-std::uint32_t Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::uint32_t left) {
+void Threaded(typename BodyMachine<decltype(kBody)>::Type& m) {
   kBody(m);
-  if (--left == 0 || NeedsLoop(m) || !FetchIsQuick(m)) [[unlikely]]
-    return left;
-  return RunFromPc(m, left);
+  if (--m.cpu.chainLeft == 0 || !FetchIsQuick(m)) [[unlikely]]
+    return;
+  RunFromPc(m);
 }
 
 }  // namespace pellux

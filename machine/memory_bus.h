@@ -37,7 +37,7 @@ constexpr std::uint32_t kProtectedEnd = 0x400;
 
 PELLUX_ALWAYS_INLINE bool AddressFault(Calculator& m, std::uint32_t address) {
   if (address & 1) [[unlikely]] {
-    m.cpu.runState = RunState::AddressFault;
+    m.cpu.Ask(RunState::AddressFault);
     return true;
   }
   return false;
@@ -46,7 +46,7 @@ PELLUX_ALWAYS_INLINE bool AddressFault(Calculator& m, std::uint32_t address) {
 // The write protection of the first 1 KB of RAM (not of its mirrors).
 PELLUX_ALWAYS_INLINE bool WriteProtected(Calculator& m, std::uint32_t a) {
   if (a < kProtectedEnd && (m.ports[port::kProtection] & 0x04)) {
-    m.cpu.runState = RunState::ProtectFault;
+    m.cpu.Ask(RunState::ProtectFault);
     return true;
   }
   return false;

@@ -169,9 +169,10 @@ void PacingFields(Fields& f, P& p) {
       frameSerial,         // not saved: a host's repaint counter; the loaded machine's starts anew
       lcdBlend             // not saved: display only, refilled within a few ticks of the load
   ] = m;
-  [[maybe_unused]] auto& [  // processor, all of it (c, v, x and nz as the five condition bytes)
+  [[maybe_unused]] auto& [  // processor (c, v, x and nz as the five condition bytes)
       opcode, c, v, x, s, t, runState, nz, regs, opPc, otherSp, pc, traceJustSet, intMask, pendingInts,
-      instructionCount
+      instructionCount,
+      chainLeft, chainGivenUp  // not saved: the count of one run's chain, set anew by every chain
   ] = m.cpu;
   [[maybe_unused]] auto& [  // link port, all of it
       time, error, txFull, txByte, txUnits, txWaited, arriving, arrivingByte, arrivingUnits, rxFull, peerLines,

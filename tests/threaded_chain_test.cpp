@@ -14,6 +14,7 @@
 
 #include "cpu/core.h"
 #include "cpu/exceptions.h"
+#include "cpu/threaded.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -96,6 +97,60 @@ TEST(ThreadedChain, LongRunsEndAsOneInstructionAtATime) {
   EXPECT_LE(p.m.cpu.d(7), 2 * p.m.cpu.d(6)) << "two traced instructions a pass";
   EXPECT_GE(p.m.cpu.d(7) + 2, 2 * p.m.cpu.d(6)) << "two traced instructions a pass";
   EXPECT_GT(p.m.cpu.d(4), 20'000u / 4) << "the inner loop";
+}
+
+// One unusual instruction as the last of a chain's worth of NOPs, in a
+// loop: what it asks of the run loop (sometimes twice, sometimes taken back
+// within the same instruction) must end the chain with every instruction
+// counted, whatever the run's length.
+struct ChainEndCase {
+  const char* what;
+  std::vector<std::uint16_t> instruction;
+  std::uint32_t srBefore;      // loaded before the run
+  unsigned pendingLevel;       // requested before the run, 0 for none
+};
+
+RunResult RunOneByOne(FlatMachine& m, std::uint32_t count) {
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const RunResult result = RunInstructions(m, 1, nullptr);
+    if (result != RunResult::Completed) return result;
+  }
+  return RunResult::Completed;
+}
+
+TEST(ThreadedChain, WhatAnInstructionAsksEndsTheChainWithEveryInstructionCounted) {
+  const ChainEndCase cases[] = {
+      // move.w 1(a0),3(a0): the read and the write both fault.
+      {"two address faults in one instruction", {0x3168, 0x0001, 0x0003}, 0x2700, 0},
+      // stop #$2000 lets the waiting level 5 in, which ends the stop at once.
+      {"a stop ended by the interrupt it unmasks", {0x4E72, 0x2000}, 0x2700, 5},
+      {"the trace flag on from the start", {kNop}, 0xA700, 0},
+  };
+  constexpr std::uint32_t kStretch = kChainLength - 1;  // the instruction is a chain's last
+  for (const ChainEndCase& c : cases) {
+    for (const std::uint32_t count : {1u, kStretch, kStretch + 1, kStretch + 2, 3 * kChainLength, 5000u}) {
+      FlatFixture whole, single;
+      for (FlatFixture* f : {&whole, &single}) {
+        for (std::uint32_t i = 0; i < kStretch; ++i) Poke(f->m, FlatFixture::kCode + 2 * i, {kNop});
+        std::uint32_t at = FlatFixture::kCode + 2 * kStretch;
+        for (const std::uint16_t word : c.instruction) {
+          Poke(f->m, at, {word});
+          at += 2;
+        }
+        Poke(f->m, at, {0x6000, static_cast<std::uint16_t>(FlatFixture::kCode - at - 2)});  // bra.w
+        for (const unsigned vector : {3u, 9u, 29u}) Poke(f->m, FlatFixture::HandlerOf(vector), {0x4E73});
+        Reset(f->m);
+        f->m.cpu.a(0) = 0x4000;
+        WriteSystemRegister(f->m.cpu, SystemRegister::Sr, c.srBefore);
+        if (c.pendingLevel) RequestInterrupt(f->m, c.pendingLevel);
+      }
+      EXPECT_EQ(RunInstructions(whole.m, count, nullptr), RunOneByOne(single.m, count)) << c.what << ", " << count;
+      EXPECT_EQ(Snapshot(whole.m), Snapshot(single.m)) << c.what << ", " << count;
+      if (count == 5000u) {
+        EXPECT_GT(whole.m.cpu.instructionCount, 2 * kChainLength) << c.what;
+      }
+    }
+  }
 }
 
 // A run that meets a STOP or a breakpoint deep into a stretch of plain
