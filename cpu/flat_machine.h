@@ -5,6 +5,7 @@
 // accesses are address faults exactly as on the calculator's bus.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 
@@ -73,6 +74,51 @@ PELLUX_ALWAYS_INLINE void WriteLong(FlatMachine& m, std::uint32_t address, std::
     return;
   }
   StoreBe32(&m.memory[a], value);
+}
+
+// The instruction stream (found before the generic fetch of
+// cpu/instruction_stream.h). A PC that is even and inside the 24 bits reads
+// memory directly, with one test; any other (odd, or with high bits that the
+// bus would mask off) takes the rest, which reads through ReadWord and
+// ReadLong as any data read does.
+namespace flat {
+[[gnu::cold, gnu::noinline]] inline std::uint32_t FetchWordRest(FlatMachine& m) {
+  const std::uint32_t word = ReadWord(m, m.cpu.pc);
+  m.cpu.pc += 2;
+  return word;
+}
+
+[[gnu::cold, gnu::noinline]] inline std::uint32_t FetchLongRest(FlatMachine& m) {
+  const std::uint32_t value = ReadLong(m, m.cpu.pc);
+  m.cpu.pc += 4;
+  return value;
+}
+}  // namespace flat
+
+// Whether the word at the PC is read without the rest: otherwise the
+// threaded chain leaves the fetch to the run loop.
+PELLUX_ALWAYS_INLINE bool FetchIsQuick(const FlatMachine& m) {
+  return (m.cpu.pc & (~FlatMachine::kAddressMask | 1)) == 0;
+}
+
+PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(FlatMachine& m) {
+  const std::uint32_t pc = m.cpu.pc;
+  if (FetchIsQuick(m)) [[likely]] {
+    m.cpu.pc = pc + 2;
+    return SignExtend16(LoadBe16(&m.memory[pc]));
+  }
+  return flat::FetchWordRest(m);
+}
+
+PELLUX_ALWAYS_INLINE std::uint32_t FetchLong(FlatMachine& m) {
+  const std::uint32_t pc = m.cpu.pc;
+  // Even and at most kSize - 4 (bit 0 rotated to the top): the long does
+  // not wrap to address 0.
+  if (std::rotr(pc, 1) <= (FlatMachine::kSize - 4) / 2) [[likely]] {
+    m.cpu.pc = pc + 4;
+    return LoadBe32(&m.memory[pc]);
+  }
+  return flat::FetchLongRest(m);
 }
 
 // The core on this machine is compiled once, in cpu/flat_core.cpp: a file
