@@ -76,9 +76,7 @@ struct CpuState {
   // Ends the chain after the current instruction: what is left beyond it is
   // given up, so that the handler's one test of the count stops the chain.
   // Whatever needs the loop after an instruction (a fault, a stop, a device
-  // request, the trace flag turned on) calls this. Out of line: inlined, the
-  // compiler would keep the count in a register for it and decrement it by
-  // load, subtract, store and test instead of one subtract in memory.
+  // request, the trace flag turned on) calls this.
   void EndChain() {
     chainGivenUp += chainLeft - 1;
     chainLeft = 1;

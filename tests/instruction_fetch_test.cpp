@@ -1,7 +1,8 @@
-// The calculator's instruction stream: what the processor fetches at the
-// edges of RAM and flash, when the flash stops reading its contents under
-// the running code, after a debugger patches the code, and in a copy of a
-// running machine.
+// The instruction stream: on the calculator, what the processor fetches at
+// the edges of RAM and flash, when the flash stops reading its contents
+// under the running code, after a debugger patches the code, and in a copy
+// of a running machine; on the flat bus, what it fetches at the top of
+// memory, past 24 bits and at an odd PC.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,6 +19,7 @@ namespace pellux {
 namespace {
 
 using test::CalculatorFixture;
+using test::FlatFixture;
 using test::RomBuilder;
 
 constexpr std::uint16_t kMoveLongToD0 = 0x203C;  // MOVE.L #imm,D0
@@ -143,6 +145,48 @@ TEST(InstructionFetch, OddPcInRamIsAnAddressError) {
   EXPECT_EQ(calc.cpu.pc, 0x1001u);
   ASSERT_EQ(RunInstructions(calc, 1, nullptr), RunResult::Completed);
   EXPECT_EQ(calc.cpu.pc, RomBuilder::kDefaultHandler) << "the address error was taken";
+}
+
+// The flat bus reads most of its instruction stream without the bus's
+// mask: a PC with bits above the 24 still reads the memory the bus would,
+// a long immediate on the last word wraps to address 0, and an odd PC is an
+// address error, in a long run as in a single step.
+TEST(InstructionFetch, FlatBusAtTheTopOfMemoryPast24BitsAndOdd) {
+  struct Case {
+    const char* name;
+    std::uint32_t at;     // where the code is stored
+    std::uint32_t pc;     // where the run starts
+    std::uint32_t count;  // instructions run: the MOVE, then NOPs
+    std::uint32_t d0;     // after MOVE.L #imm,D0
+  };
+  const Case cases[] = {
+      {"the immediate ends on the last byte", 0xFFFFFA, 0xFFFFFA, 1, 0x12345678},
+      {"the immediate wraps to address 0", 0xFFFFFC, 0xFFFFFC, 1, 0x12340000 | FlatFixture::kStack >> 16},
+      {"the PC has bits above 24", 0x002000, 0xAB002000, 1, 0x12345678},
+      {"the PC has bits above 24, then NOPs", 0x002000, 0xAB002000, 3, 0x12345678},
+      {"the PC has bits above 24 at the top", 0xFFFFFA, 0x01FFFFFA, 1, 0x12345678},
+  };
+  for (const Case& c : cases) {
+    FlatFixture f;
+    Reset(f.m);
+    test::Poke(f.m, c.at, {kMoveLongToD0, 0x1234});
+    // The low word of the immediate, unless it wraps onto the reset vector.
+    if (c.at != 0xFFFFFC) test::Poke(f.m, c.at + 4, {0x5678});
+    if (c.at + 6 < FlatMachine::kSize) test::Poke(f.m, c.at + 6, {kNop, kNop});
+    f.m.cpu.pc = c.pc;
+    ASSERT_EQ(RunInstructions(f.m, c.count, nullptr), RunResult::Completed) << c.name;
+    EXPECT_EQ(f.m.cpu.d(0), c.d0) << c.name;
+    EXPECT_EQ(f.m.cpu.pc, c.pc + 6 + 2 * (c.count - 1)) << c.name;
+    EXPECT_EQ(f.m.cpu.runState, RunState::Running) << c.name;
+  }
+
+  FlatFixture f;
+  Reset(f.m);
+  test::Poke(f.m, 0x2000, {kNop, kNop});
+  f.m.cpu.pc = 0x2001;
+  ASSERT_EQ(RunInstructions(f.m, 1, nullptr), RunResult::Completed);
+  EXPECT_EQ(f.VectorTaken(), 3) << "an odd PC is an address error";
+  EXPECT_EQ(f.m.cpu.instructionCount, 1u);
 }
 
 }  // namespace
