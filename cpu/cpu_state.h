@@ -68,18 +68,26 @@ struct CpuState {
   std::uint64_t instructionCount;
 
   // The chain of instructions running without the loop (cpu/threaded.h):
-  // how many it may still run, the current one included, and how many it
-  // gave up when something asked for the loop. Per run, never saved.
+  // how many it may still run after the current one, in the low bits, and
+  // the top two bits set when something asked for the loop. Per run, never
+  // saved.
   std::uint32_t chainLeft;
-  std::uint32_t chainGivenUp;
+  static constexpr std::uint32_t kChainEnded = 0xC0000000;
 
-  // Ends the chain after the current instruction: what is left beyond it is
-  // given up, so that the handler's one test of the count stops the chain.
-  // Whatever needs the loop after an instruction (a fault, a stop, a device
-  // request, the trace flag turned on) calls this.
+  // Ends the chain after the current instruction: the count reads as
+  // negative from now on, even once the handler has taken the current
+  // instruction off it, so that its one test stops the chain; the low bits
+  // still say how many are left. One OR into memory, whatever needs the
+  // loop after an instruction (a fault, a stop, a device request, the trace
+  // flag turned on) and however often.
   void EndChain() {
-    chainGivenUp += chainLeft - 1;
-    chainLeft = 1;
+    chainLeft |= kChainEnded;
+#if defined(__GNUC__) || defined(__clang__)
+    // Stored here, on the rare path: otherwise the compiler carries the
+    // count in a register to where the paths meet, and the common path then
+    // loads, subtracts and stores it instead of one subtract in memory.
+    asm volatile("" : "+m"(chainLeft));
+#endif
   }
   // Records what the instruction asks of the run loop and ends the chain.
   void Ask(RunState state) {

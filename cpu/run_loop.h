@@ -29,17 +29,16 @@ void Reset(M& m) {
 
 // Fetches the opcode at pc and runs it and the instructions that follow,
 // `chain` at most, returning to the loop early when one needs it. Answers
-// how many of them ran: what was given, less what is left and what was
-// given up. A state that already needs the loop runs one instruction.
+// how many of them ran: what was given less what is left. A state that
+// already needs the loop runs one instruction.
 template <class M>
 PELLUX_ALWAYS_INLINE std::uint32_t ExecuteChain(M& m, std::uint32_t chain) {
   CpuState& cpu = m.cpu;
-  cpu.chainLeft = chain;
-  cpu.chainGivenUp = 0;
+  cpu.chainLeft = chain - 1;
   if (NeedsLoop(m)) [[unlikely]]
     cpu.EndChain();
   RunFromPc(m);
-  return chain - cpu.chainLeft - cpu.chainGivenUp;
+  return chain - ((cpu.chainLeft + 1) & ~CpuState::kChainEnded);
 }
 
 // Settles a fault the instruction recorded: a refused mode is replayed as an

@@ -8,11 +8,11 @@
 // control back to the run loop at the end of the count it was given
 // (CpuState::chainLeft), which is also how anything that needs the loop
 // stops it: a fault, a stop or a device request recorded by the instruction,
-// or the trace flag turned on, gives up the rest of the count
-// (CpuState::EndChain), so that one test after each instruction covers them
-// all. The count is at most kChainLength, so where the compiler keeps the
-// call to the next handler a real call (an unoptimized or instrumented
-// build) the stack still holds no more than kChainLength frames.
+// or the trace flag turned on, marks the count ended (CpuState::EndChain),
+// so that one test after each instruction covers them all. The count is at
+// most kChainLength, so where the compiler keeps the call to the next
+// handler a real call (an unoptimized or instrumented build) the stack
+// still holds no more than kChainLength frames.
 #pragma once
 
 #include <array>
@@ -88,7 +88,8 @@ PELLUX_ALWAYS_INLINE bool FetchIsQuick(const M&) {
 template <auto kBody>
 void Threaded(typename BodyMachine<decltype(kBody)>::Type& m) {
   kBody(m);
-  if (--m.cpu.chainLeft == 0 || !FetchIsQuick(m)) [[unlikely]]
+  // Ran out, or ended: the count went negative.
+  if (static_cast<std::int32_t>(--m.cpu.chainLeft) < 0 || !FetchIsQuick(m)) [[unlikely]]
     return;
   RunFromPc(m);
 }

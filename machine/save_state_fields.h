@@ -172,7 +172,7 @@ void PacingFields(Fields& f, P& p) {
   [[maybe_unused]] auto& [  // processor (c, v, x and nz as the five condition bytes)
       opcode, c, v, x, s, t, runState, nz, regs, opPc, otherSp, pc, traceJustSet, intMask, pendingInts,
       instructionCount,
-      chainLeft, chainGivenUp  // not saved: the count of one run's chain, set anew by every chain
+      chainLeft  // not saved: the count of one run's chain, set anew by every chain
   ] = m.cpu;
   [[maybe_unused]] auto& [  // link port, all of it
       time, error, txFull, txByte, txUnits, txWaited, arriving, arrivingByte, arrivingUnits, rxFull, peerLines,
