@@ -71,64 +71,73 @@ PELLUX_ALWAYS_INLINE bool ReadableFlash(const Calculator& m, std::uint32_t a) {
   return a - kFlashStart < kRomSize && m.flashState != FlashState::StatusRead;
 }
 
-// RAM that takes writes without the protection test: past the first 1 KB.
-PELLUX_ALWAYS_INLINE bool PlainRam(std::uint32_t a) {
-  return a - kProtectedEnd < kEmptyStart - kProtectedEnd;
+// RAM and its mirrors, for any address (the top byte is not decoded): one
+// test of the bits that choose the region.
+PELLUX_ALWAYS_INLINE bool InRam(std::uint32_t address) {
+  return (address & (kAddressMask & ~(kEmptyStart - 1))) == 0;
+}
+
+// RAM at an even address: a word or long that neither faults nor leaves it
+// for another region, with one test.
+PELLUX_ALWAYS_INLINE bool EvenInRam(std::uint32_t address) {
+  return (address & ((kAddressMask & ~(kEmptyStart - 1)) | 1)) == 0;
+}
+
+// RAM that takes writes without the protection test: past the first 1 KB
+// (of RAM, not of its mirrors), for any address.
+PELLUX_ALWAYS_INLINE bool PlainRam(std::uint32_t address) {
+  return InRam(address) && (address & (kEmptyStart - kProtectedEnd)) != 0;
 }
 }  // namespace bus
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadByte(Calculator& m, std::uint32_t address) {
+  if (bus::InRam(address)) return SignExtend8(m.ram[address & bus::kRamMask]);
   const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) return SignExtend8(m.ram[a & bus::kRamMask]);
   if (bus::ReadableFlash(m, a)) return SignExtend8(m.rom[a & bus::kFlashMask]);
   return bus::ReadByteRest(m, a);
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadWord(Calculator& m, std::uint32_t address) {
+  if (bus::EvenInRam(address)) return SignExtend16(LoadBe16(&m.ram[address & bus::kRamMask]));
   if (bus::AddressFault(m, address)) return 1;
   const std::uint32_t a = address & bus::kAddressMask;
-  if (a < bus::kEmptyStart) return SignExtend16(LoadBe16(&m.ram[a & bus::kRamMask]));
   if (bus::ReadableFlash(m, a)) return SignExtend16(LoadBe16(&m.rom[a & bus::kFlashMask]));
   return bus::ReadWordRest(m, a);
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t ReadLong(Calculator& m, std::uint32_t address) {
+  // A long at the end of a 64 KB stretch wraps through the mirrors: the rest.
+  const bool wraps = (address & 0xFFFF) == 0xFFFE;
+  if (bus::EvenInRam(address) && !wraps) return LoadBe32(&m.ram[address & bus::kRamMask]);
   if (bus::AddressFault(m, address)) return 1;
   const std::uint32_t a = address & bus::kAddressMask;
-  // A long at the end of a 64 KB stretch wraps through the mirrors: the rest.
-  if ((a & 0xFFFF) != 0xFFFE) {
-    if (a < bus::kEmptyStart) return LoadBe32(&m.ram[a & bus::kRamMask]);
-    if (bus::ReadableFlash(m, a)) return LoadBe32(&m.rom[a & bus::kFlashMask]);
-  }
+  if (bus::ReadableFlash(m, a) && !wraps) return LoadBe32(&m.rom[a & bus::kFlashMask]);
   return bus::ReadLongRest(m, address);
 }
 
 PELLUX_ALWAYS_INLINE void WriteByte(Calculator& m, std::uint32_t address, std::uint32_t value) {
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (bus::PlainRam(a)) {
-    m.ram[a & bus::kRamMask] = static_cast<std::uint8_t>(value);
+  if (bus::PlainRam(address)) {
+    m.ram[address & bus::kRamMask] = static_cast<std::uint8_t>(value);
     return;
   }
-  bus::WriteByteRest(m, a, value);
+  bus::WriteByteRest(m, address & bus::kAddressMask, value);
 }
 
 PELLUX_ALWAYS_INLINE void WriteWord(Calculator& m, std::uint32_t address, std::uint32_t value) {
-  if (bus::AddressFault(m, address)) return;
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (bus::PlainRam(a)) {
-    StoreBe16(&m.ram[a & bus::kRamMask], value);
+  if (bus::EvenInRam(address) && bus::PlainRam(address)) {
+    StoreBe16(&m.ram[address & bus::kRamMask], value);
     return;
   }
-  bus::WriteWordRest(m, a, value);
+  if (bus::AddressFault(m, address)) return;
+  bus::WriteWordRest(m, address & bus::kAddressMask, value);
 }
 
 PELLUX_ALWAYS_INLINE void WriteLong(Calculator& m, std::uint32_t address, std::uint32_t value) {
-  if (bus::AddressFault(m, address)) return;
-  const std::uint32_t a = address & bus::kAddressMask;
-  if (bus::PlainRam(a) && (a & 0xFFFF) < 0xFFFE) {
-    StoreBe32(&m.ram[a & bus::kRamMask], value);
+  if (bus::EvenInRam(address) && bus::PlainRam(address) && (address & 0xFFFF) != 0xFFFE) {
+    StoreBe32(&m.ram[address & bus::kRamMask], value);
     return;
   }
+  if (bus::AddressFault(m, address)) return;
   bus::WriteLongRest(m, address, value);
 }
 

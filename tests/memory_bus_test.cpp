@@ -39,6 +39,10 @@ TEST_F(MemoryBus, ReadsAcrossTheMap) {
       {"word from RAM, sign-extended", ReadWord, 0x012344, 0xFFFF8001},
       {"a RAM mirror", ReadWord, 0x1D2344, 0xFFFF8001},
       {"top byte of the address ignored", ReadWord, 0xFF012344, 0xFFFF8001},
+      {"top byte ignored, byte", ReadByte, 0x80000001, 0xFFFFFF80},
+      {"top byte ignored, long", ReadLong, 0x01012344, 0x80010000 | LoadBe16(&m.ram[0x12346])},
+      {"top byte ignored, long wrapping at the end of RAM", ReadLong, 0xFF03FFFE, 0xABCD0000 | LoadBe16(&m.ram[0])},
+      {"top byte ignored, flash", ReadWord, 0xAB400100, 0x1234},
       {"long wrapping at the end of RAM", ReadLong, 0x03FFFE, 0xABCD0000 | LoadBe16(&m.ram[0])},
       {"long wrapping at the end of the mirrors", ReadLong, 0x1FFFFE, 0xABCD0000},
       {"empty region", ReadWord, 0x240000, 0},
@@ -114,6 +118,9 @@ TEST_F(MemoryBus, ProtectedLowRam) {
       {"byte just past it", WriteByte, 0x000400, true},
       {"byte through the mirror", WriteByte, 0x040000, true},
       {"word at 0", WriteWord, 0x000000, false},
+      {"word with the top byte set", WriteWord, 0xFF000100, false},
+      {"long through the mirror, top byte set", WriteLong, 0x01040000, true},
+      {"byte with the top byte set", WriteByte, 0xA00003FF, false},
   };
   for (const Case& c : cases) {
     m.cpu.runState = RunState::Running;
