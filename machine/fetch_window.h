@@ -15,14 +15,16 @@ namespace pellux {
 // runs off its stretch is checked anew at its next fetch.
 //
 // It is a cache of the memory map, never saved and never copied: a copy of
-// the machine starts with it empty, since `data` points into the original's
+// the machine starts with it empty, since it points into the original's
 // buffers. Whatever changes what a stretch reads (the flash leaving or
 // entering its read mode, a state loaded, the buffers replaced) empties it.
 struct FetchWindow {
   std::uint32_t start = 0;
   std::uint32_t words = 0;  // the stretch's size / 2
   std::uint32_t longs = 0;  // words - 1: a long needs both its words inside
-  const std::uint8_t* data = nullptr;
+  // The host address of the stretch's first byte less `start`: the PC's
+  // bytes are at host + pc, one addition with no offset to work out first.
+  std::uintptr_t host = 0;
 
   FetchWindow() = default;
   FetchWindow(const FetchWindow&) noexcept {}
@@ -35,9 +37,12 @@ struct FetchWindow {
     start = first;
     words = size / 2;
     longs = words - 1;
-    data = bytes;
+    host = reinterpret_cast<std::uintptr_t>(bytes) - first;
   }
   void Clear() { words = longs = 0; }
+
+  // Where the bytes at pc are, for a pc inside the window.
+  const std::uint8_t* At(std::uint32_t pc) const { return reinterpret_cast<const std::uint8_t*>(host + pc); }
 };
 
 }  // namespace pellux

@@ -163,18 +163,17 @@ PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
   if (FetchIsQuick(m)) [[likely]] {
     const std::uint32_t pc = m.cpu.pc;
     m.cpu.pc = pc + 2;
-    return SignExtend16(LoadBe16(m.fetch.data + (pc - m.fetch.start)));
+    return SignExtend16(LoadBe16(m.fetch.At(pc)));
   }
   return bus::FetchWordRest(m);
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t FetchLong(Calculator& m) {
   const std::uint32_t pc = m.cpu.pc;
-  const std::uint32_t offset = pc - m.fetch.start;
   // Both words inside: a long on the stretch's last word goes to the bus.
-  if (std::rotr(offset, 1) < m.fetch.longs) [[likely]] {
+  if (std::rotr(pc - m.fetch.start, 1) < m.fetch.longs) [[likely]] {
     m.cpu.pc = pc + 4;
-    return LoadBe32(m.fetch.data + offset);
+    return LoadBe32(m.fetch.At(pc));
   }
   return bus::FetchLongRest(m);
 }
