@@ -5,8 +5,8 @@
 // A machine type M holds `CpuState cpu` and is served by the free functions
 // ReadByte, ReadWord, ReadLong, WriteByte, WriteWord and WriteLong taking
 // (M&, address): they return byte and word values sign-extended, and report
-// odd word and long addresses by setting cpu.runState to AddressFault (the
-// read then yields 1, the write stores nothing).
+// odd word and long addresses by cpu.Ask(RunState::AddressFault), which also
+// ends the threaded chain (the read then yields 1, the write stores nothing).
 #pragma once
 
 #include <cstdint>
