@@ -91,15 +91,13 @@ inline constexpr auto kJmpHandlers = ByKind<M, kControlKinds, kAddressingKinds>(
   return &JmpTo<kind(), M>;
 });
 
-// The handler of a valid opcode of lines 0-3, decoded by row.
+// The handler of a valid opcode of line 0, decoded by row.
 template <class M>
-ThreadedHandler<M> HandlerForLines0To3(const isa::Instruction& row, unsigned op) {
+ThreadedHandler<M> HandlerForLine0(const isa::Instruction& row, unsigned op) {
   using enum isa::Operation;
   const unsigned bytes = isa::SizeOf(row, op).bytes;
   const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
-  const unsigned destinationKind = AddressingKind((op >> 6) & 7, (op >> 9) & 7);
   switch (row.operation) {
-    // Line 0.
     case MovepToRegister:
       return BySize(bytes, [](auto s) { return &Threaded<&Movep<decltype(s), false, M>>; });
     case MovepToMemory:
@@ -145,15 +143,22 @@ ThreadedHandler<M> HandlerForLines0To3(const isa::Instruction& row, unsigned op)
     case Cmpi:
       return BySize(bytes, [&](auto s) { return kCmpiHandlers<decltype(s), M>[kind]; });
 
-    // Lines 1-3.
-    case MoveToAddress:
-    case Move:
-      return BySize(bytes, [&](auto s) { return kMoveHandlers<decltype(s), M>[destinationKind][kind]; });
-
     default:
       break;
   }
   return &Threaded<&IllegalEntry<M>>;
+}
+
+// The handler of a valid opcode of lines 1-3: MOVE and MOVEA, by size and
+// both addressing kinds.
+template <class M>
+ThreadedHandler<M> HandlerForLines1To3(const isa::Instruction& row, unsigned op) {
+  using enum isa::Operation;
+  if (row.operation != Move && row.operation != MoveToAddress) return &Threaded<&IllegalEntry<M>>;
+  const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
+  const unsigned destinationKind = AddressingKind((op >> 6) & 7, (op >> 9) & 7);
+  return BySize(isa::SizeOf(row, op).bytes,
+                [&](auto s) { return kMoveHandlers<decltype(s), M>[destinationKind][kind]; });
 }
 
 // The handler of a valid opcode of lines 4-7, decoded by row.
@@ -340,15 +345,17 @@ ThreadedHandler<M> HandlerForLines8ToF(const isa::Instruction& row, unsigned op)
   return &Threaded<&IllegalEntry<M>>;
 }
 
-// The table is filled in three parts, each by its own function, so that the
-// handlers of one machine can be compiled in three translation units: a
-// machine's core file declares the parts `extern template` and three files
-// instantiate one each. The parts cover lines 0-3 (MOVE's few hundred
-// handlers and the immediate forms), 4-7 and 8-F of the opcode map.
-enum class DispatchPart { Lines0To3, Lines4To7, Lines8ToF };
+// The table is filled in four parts, each by its own function, so that the
+// handlers of one machine can be compiled in four translation units: a
+// machine's core file declares the parts `extern template` and four files
+// instantiate one each. The parts are lines of the opcode map: line 0 (the
+// immediate forms and the bits), lines 1-3 (MOVE's few hundred handlers),
+// 4-7 and 8-F, which take about as long to compile.
+enum class DispatchPart { Line0, Lines1To3, Lines4To7, Lines8ToF };
 
 constexpr DispatchPart PartOfLine(unsigned line) {
-  return line < 4 ? DispatchPart::Lines0To3 : line < 8 ? DispatchPart::Lines4To7 : DispatchPart::Lines8ToF;
+  if (line == 0) return DispatchPart::Line0;
+  return line < 4 ? DispatchPart::Lines1To3 : line < 8 ? DispatchPart::Lines4To7 : DispatchPart::Lines8ToF;
 }
 
 // The entry of one opcode word of the part's lines.
@@ -364,8 +371,10 @@ ThreadedHandler<M> DispatchEntry(unsigned op) {
     return row->privilege == isa::Privilege::Supervisor ? &Threaded<&PrivilegedIllegal<M>>
                                                         : &Threaded<&IllegalEntry<M>>;
   }
-  if constexpr (kPart == DispatchPart::Lines0To3) {
-    return HandlerForLines0To3<M>(*row, op);
+  if constexpr (kPart == DispatchPart::Line0) {
+    return HandlerForLine0<M>(*row, op);
+  } else if constexpr (kPart == DispatchPart::Lines1To3) {
+    return HandlerForLines1To3<M>(*row, op);
   } else if constexpr (kPart == DispatchPart::Lines4To7) {
     return HandlerForLines4To7<M>(*row, op);
   } else {
@@ -387,7 +396,8 @@ template <class M>
 const DispatchTable<M>& Dispatch() {
   static const bool filled = [] {
     DispatchTable<M>& entries = DispatchStorage<M>::entries;
-    FillDispatch<M, DispatchPart::Lines0To3>(entries);
+    FillDispatch<M, DispatchPart::Line0>(entries);
+    FillDispatch<M, DispatchPart::Lines1To3>(entries);
     FillDispatch<M, DispatchPart::Lines4To7>(entries);
     FillDispatch<M, DispatchPart::Lines8ToF>(entries);
     return true;

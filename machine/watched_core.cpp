@@ -12,7 +12,9 @@
 
 namespace pellux {
 
-extern template void FillDispatch<WatchingCalculator, DispatchPart::Lines0To3>(
+extern template void FillDispatch<WatchingCalculator, DispatchPart::Line0>(
+    DispatchTable<WatchingCalculator>&);
+extern template void FillDispatch<WatchingCalculator, DispatchPart::Lines1To3>(
     DispatchTable<WatchingCalculator>&);
 extern template void FillDispatch<WatchingCalculator, DispatchPart::Lines4To7>(
     DispatchTable<WatchingCalculator>&);

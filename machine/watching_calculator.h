@@ -1,7 +1,7 @@
 // The calculator seen through a machine that hears its own bus: every data
 // access can be checked against the watchpoints and every exception against
 // the caught vectors, then passed on to the calculator unchanged. The core on
-// it is machine/watched_core.cpp; its handlers are compiled in the three
+// it is machine/watched_core.cpp; its handlers are compiled in the four
 // watched_core_*.cpp files beside it.
 #pragma once
 
