@@ -4,8 +4,9 @@
 #
 #   bash bench/tail_calls.sh [--build DIR]
 #
-# Reads the core objects of an optimized build (flat_core.cpp.o,
-# calculator_core.cpp.o and watched_core.cpp.o) with objdump -dr. In each Threaded<...> function,
+# Reads the core objects of an optimized build (flat_core*.cpp.o,
+# calculator_core*.cpp.o and watched_core*.cpp.o: each core's run loop and
+# the parts of its dispatch) with objdump -dr. In each Threaded<...> function,
 # the first branch after the load from the dispatch table must be an
 # indirect jmp. Prints the count per object and the names of the first
 # handlers that call instead; exits 1 if there is one.
@@ -23,10 +24,11 @@ done
 command -v objdump >/dev/null || { echo "tail_calls.sh: objdump is not installed (binutils)" >&2; exit 1; }
 
 status=0
-for name in flat_core.cpp.o calculator_core.cpp.o watched_core.cpp.o; do
-  object=$(find "$build" -name "$name" | head -n 1)
-  [ -n "$object" ] || { echo "tail_calls.sh: $name not found under $build: build first" >&2; exit 1; }
-  objdump -dr --no-show-raw-insn -C "$object" | awk -v object="$name" '
+for core in flat_core calculator_core watched_core; do
+  name=$core*.cpp.o
+  mapfile -t objects < <(find "$build" -name "$name" | sort)
+  [ ${#objects[@]} -gt 0 ] || { echo "tail_calls.sh: $name not found under $build: build first" >&2; exit 1; }
+  objdump -dr --no-show-raw-insn -C "${objects[@]}" | awk -v object="$name" '
     function finish() {
       if (handler == "") return
       ++handlers

@@ -1,13 +1,13 @@
 // The dispatch: one handler for each of the 65,536 opcode words, derived
 // from the instruction table (cpu/instruction_set.h) once, on first use.
 //
-// Each row of the table names an operation; HandlerFor turns the operation
-// and the opcode's fields into a handler specialized at compile time where
-// that pays: MOVE by size and both addressing kinds, the ea,Dn and ea,An
-// forms of ADD, SUB, CMP, AND and OR, the quick and immediate forms, TST
-// and CLR by size and addressing kind, Bcc, Scc and DBcc by condition, LEA,
-// PEA, JSR and JMP by addressing kind. The others take their size from the row and read the rest
-// of the opcode as they run. An opcode no row claims is the illegal
+// Each row of the table names an operation; the HandlerFor functions turn
+// the operation and the opcode's fields into a handler specialized at compile
+// time where that pays: MOVE by size and both addressing kinds, the ea,Dn and
+// ea,An forms of ADD, SUB, CMP, AND and OR, the quick and immediate forms,
+// TST and CLR by size and addressing kind, Bcc, Scc and DBcc by condition,
+// LEA, PEA, JSR and JMP by addressing kind. The others take their size from
+// the row and read the rest of the opcode as they run. An opcode no row claims is the illegal
 // instruction, or the line A or line F trap; one whose effective address is
 // outside the row's class is the illegal instruction (after the privilege
 // test for a privileged row). Every entry is its body wrapped by Threaded
@@ -75,29 +75,29 @@ void JmpTo(M& m) {
 }
 
 template <class M>
-inline constexpr auto kLeaHandlers =
-    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &LeaTo<kind(), M>; });
+inline constexpr auto kLeaHandlers = ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) {
+  return &LeaTo<kind(), M>;
+});
 template <class M>
-inline constexpr auto kPeaHandlers =
-    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &PeaFrom<kind(), M>; });
+inline constexpr auto kPeaHandlers = ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) {
+  return &PeaFrom<kind(), M>;
+});
 template <class M>
-inline constexpr auto kJsrHandlers =
-    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &JsrTo<kind(), M>; });
+inline constexpr auto kJsrHandlers = ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) {
+  return &JsrTo<kind(), M>;
+});
 template <class M>
-inline constexpr auto kJmpHandlers =
-    ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) { return &JmpTo<kind(), M>; });
+inline constexpr auto kJmpHandlers = ByKind<M, kControlKinds, kAddressingKinds>([](auto kind) {
+  return &JmpTo<kind(), M>;
+});
 
-// The handler of a valid opcode decoded by row.
+// The handler of a valid opcode of line 0, decoded by row.
 template <class M>
-ThreadedHandler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
+ThreadedHandler<M> HandlerForLine0(const isa::Instruction& row, unsigned op) {
   using enum isa::Operation;
   const unsigned bytes = isa::SizeOf(row, op).bytes;
   const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
-  const unsigned destinationKind = AddressingKind((op >> 6) & 7, (op >> 9) & 7);
-  const unsigned cc = (op >> 8) & 15;
-  const bool left = (op & 0x100) != 0;
   switch (row.operation) {
-    // Line 0.
     case MovepToRegister:
       return BySize(bytes, [](auto s) { return &Threaded<&Movep<decltype(s), false, M>>; });
     case MovepToMemory:
@@ -143,11 +143,32 @@ ThreadedHandler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case Cmpi:
       return BySize(bytes, [&](auto s) { return kCmpiHandlers<decltype(s), M>[kind]; });
 
-    // Lines 1-3.
-    case MoveToAddress:
-    case Move:
-      return BySize(bytes, [&](auto s) { return kMoveHandlers<decltype(s), M>[destinationKind][kind]; });
+    default:
+      break;
+  }
+  return &Threaded<&IllegalEntry<M>>;
+}
 
+// The handler of a valid opcode of lines 1-3: MOVE and MOVEA, by size and
+// both addressing kinds.
+template <class M>
+ThreadedHandler<M> HandlerForLines1To3(const isa::Instruction& row, unsigned op) {
+  using enum isa::Operation;
+  if (row.operation != Move && row.operation != MoveToAddress) return &Threaded<&IllegalEntry<M>>;
+  const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
+  const unsigned destinationKind = AddressingKind((op >> 6) & 7, (op >> 9) & 7);
+  return BySize(isa::SizeOf(row, op).bytes,
+                [&](auto s) { return kMoveHandlers<decltype(s), M>[destinationKind][kind]; });
+}
+
+// The handler of a valid opcode of lines 4-7, decoded by row.
+template <class M>
+ThreadedHandler<M> HandlerForLines4To7(const isa::Instruction& row, unsigned op) {
+  using enum isa::Operation;
+  const unsigned bytes = isa::SizeOf(row, op).bytes;
+  const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
+  const unsigned cc = (op >> 8) & 15;
+  switch (row.operation) {
     // Line 4.
     case Chk:
       return &Threaded<&pellux::Chk<M>>;
@@ -230,6 +251,20 @@ ThreadedHandler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
     case Moveq:
       return &Threaded<&pellux::Moveq<M>>;
 
+    default:
+      break;
+  }
+  return &Threaded<&IllegalEntry<M>>;
+}
+
+// The handler of a valid opcode of lines 8-F, decoded by row.
+template <class M>
+ThreadedHandler<M> HandlerForLines8ToF(const isa::Instruction& row, unsigned op) {
+  using enum isa::Operation;
+  const unsigned bytes = isa::SizeOf(row, op).bytes;
+  const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
+  const bool left = (op & 0x100) != 0;
+  switch (row.operation) {
     // Line 8.
     case OrToRegister:
       return BySize(bytes, [&](auto s) { return kEaToDataRegister<alu::Or, decltype(s), M>[kind]; });
@@ -304,12 +339,27 @@ ThreadedHandler<M> HandlerFor(const isa::Instruction& row, unsigned op) {
         return left ? &Threaded<&pellux::ShiftRegister<decltype(s), true, M>>
                     : &Threaded<&pellux::ShiftRegister<decltype(s), false, M>>;
       });
+    default:
+      break;
   }
   return &Threaded<&IllegalEntry<M>>;
 }
 
-// The entry of one opcode word.
-template <class M>
+// The table is filled in four parts, each by its own function, so that the
+// handlers of one machine can be compiled in four translation units: a
+// machine's core file declares the parts `extern template` and four files
+// instantiate one each. The parts are lines of the opcode map: line 0 (the
+// immediate forms and the bits), lines 1-3 (MOVE's few hundred handlers),
+// 4-7 and 8-F, which take about as long to compile.
+enum class DispatchPart { Line0, Lines1To3, Lines4To7, Lines8ToF };
+
+constexpr DispatchPart PartOfLine(unsigned line) {
+  if (line == 0) return DispatchPart::Line0;
+  return line < 4 ? DispatchPart::Lines1To3 : line < 8 ? DispatchPart::Lines4To7 : DispatchPart::Lines8ToF;
+}
+
+// The entry of one opcode word of the part's lines.
+template <class M, DispatchPart kPart>
 ThreadedHandler<M> DispatchEntry(unsigned op) {
   const isa::Instruction* row = isa::FindInstruction(op);
   if (!row) {
@@ -321,7 +371,24 @@ ThreadedHandler<M> DispatchEntry(unsigned op) {
     return row->privilege == isa::Privilege::Supervisor ? &Threaded<&PrivilegedIllegal<M>>
                                                         : &Threaded<&IllegalEntry<M>>;
   }
-  return HandlerFor<M>(*row, op);
+  if constexpr (kPart == DispatchPart::Line0) {
+    return HandlerForLine0<M>(*row, op);
+  } else if constexpr (kPart == DispatchPart::Lines1To3) {
+    return HandlerForLines1To3<M>(*row, op);
+  } else if constexpr (kPart == DispatchPart::Lines4To7) {
+    return HandlerForLines4To7<M>(*row, op);
+  } else {
+    return HandlerForLines8ToF<M>(*row, op);
+  }
+}
+
+// Writes the entries of the part's lines, and no others.
+template <class M, DispatchPart kPart>
+void FillDispatch(DispatchTable<M>& entries) {
+  for (unsigned line = 0; line < 16; ++line) {
+    if (PartOfLine(line) != kPart) continue;
+    for (unsigned op = line << 12; op < (line + 1) << 12; ++op) entries[op] = DispatchEntry<M, kPart>(op);
+  }
 }
 
 // The handlers by opcode word, built on first use.
@@ -329,7 +396,10 @@ template <class M>
 const DispatchTable<M>& Dispatch() {
   static const bool filled = [] {
     DispatchTable<M>& entries = DispatchStorage<M>::entries;
-    for (unsigned op = 0; op < 0x10000; ++op) entries[op] = DispatchEntry<M>(op);
+    FillDispatch<M, DispatchPart::Line0>(entries);
+    FillDispatch<M, DispatchPart::Lines1To3>(entries);
+    FillDispatch<M, DispatchPart::Lines4To7>(entries);
+    FillDispatch<M, DispatchPart::Lines8ToF>(entries);
     return true;
   }();
   static_cast<void>(filled);

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "tests/conformance/conformance.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -19,7 +20,7 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 }
 
 TEST(ConformanceReader, ReadsAVectorFile) {
-  const Result<std::vector<VectorTest>> read = ReadVectorFile(PELLUX_VECTOR_DIR "/NOP.json.bin");
+  const Result<std::vector<VectorTest>> read = ReadVectorFile(std::string(test::kVectorDir) + "/NOP.json.bin");
   ASSERT_TRUE(read.ok()) << read.message();
   const std::vector<VectorTest>& tests = *read;
   ASSERT_EQ(tests.size(), 250u);
@@ -29,7 +30,7 @@ TEST(ConformanceReader, ReadsAVectorFile) {
 }
 
 TEST(ConformanceReader, DamagedFilesAreRefusedNotOverrun) {
-  const std::vector<std::uint8_t> good = ReadBytes(PELLUX_VECTOR_DIR "/NOP.json.bin");
+  const std::vector<std::uint8_t> good = ReadBytes(std::string(test::kVectorDir) + "/NOP.json.bin");
   ASSERT_GT(good.size(), 1000u);
   std::vector<std::vector<std::uint8_t>> damaged = {
       {},

@@ -15,6 +15,7 @@
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
 #include "machine/memory_bus.h"
+#include "tests/test_paths.h"
 #include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
 #include "tools/key_script.h"
@@ -23,13 +24,8 @@
 namespace pellux {
 namespace {
 
-#ifdef PELLUX_DEMO_ROM
-constexpr const char* kDemoRom = PELLUX_DEMO_ROM;
-constexpr const char* kDemoSymbols = PELLUX_DEMO_SYMBOLS;
-#else
-constexpr const char* kDemoRom = nullptr;
-constexpr const char* kDemoSymbols = nullptr;
-#endif
+using test::kDemoRom;
+using test::kDemoSymbols;
 
 using Frame = std::array<std::uint8_t, kLcdFrameBytes>;
 
@@ -137,7 +133,7 @@ TEST_F(DemoRom, BootsToItsTitleScreen) {
   // The whole frame, against the one kept with the tests. After a change to
   // the ROM's title screen, look at the new frame and then store it:
   //   pellux-headless build/release/run/ti92p.rom --seconds 2 --pbm tests/data/demo_home.pbm
-  std::ifstream in(std::string(PELLUX_TEST_DATA_DIR) + "/demo_home.pbm", std::ios::binary);
+  std::ifstream in(std::string(test::kTestDataDir) + "/demo_home.pbm", std::ios::binary);
   const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)),
                                        std::istreambuf_iterator<char>());
   const std::vector<std::uint8_t> expected = DecodePbm(file);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 #include "tools/disasm_cli.h"
 
@@ -190,7 +191,7 @@ TEST(DisasmTool, TheProgram) {
   const TempFile output(std::vector<std::uint8_t>{});
   const auto run = [&](const std::string& args) {
     std::ostringstream command;
-    command << '"' << PELLUX_DISASM_BINARY << "\" " << args << " >" << output.path() << " 2>&1";
+    command << '"' << test::kDisasmBinary << "\" " << args << " >" << output.path() << " 2>&1";
     const int status = std::system(command.str().c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   };

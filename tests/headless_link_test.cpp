@@ -14,6 +14,7 @@
 #include "tests/headless_tool.h"
 #include "tests/link_files.h"
 #include "tests/pedrom_support.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 #include "tests/value_or_empty.h"
 
@@ -76,24 +77,21 @@ TEST(HeadlessLink, SendsToPedromAndSavesWhatItSendsBack) {
 // answer and the send fails, while the ROM goes on exactly as it would have
 // with nothing sent (it drops the bytes its link interrupt takes).
 TEST(HeadlessLink, TheDemoRomLetsASendTimeOutAndRunsOn) {
-#ifdef PELLUX_DEMO_ROM
+  if (!test::kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
   test::TempDir dir;
   const fs::path quiet = dir.path() / "quiet.pbm";
   const fs::path sent = dir.path() / "sent.pbm";
   const test::ToolOutcome alone =
-      test::RunHeadlessTool({PELLUX_DEMO_ROM, "--seconds", "8", "--pbm", quiet.string()});
+      test::RunHeadlessTool({test::kDemoRom, "--seconds", "8", "--pbm", quiet.string()});
   ASSERT_EQ(alone.status, 0) << alone.err;
   const test::ToolOutcome sending =
-      test::RunHeadlessTool({PELLUX_DEMO_ROM, "--seconds", "8", "--pbm", sent.string(), "--send",
+      test::RunHeadlessTool({test::kDemoRom, "--seconds", "8", "--pbm", sent.string(), "--send",
                              (test::LinkDataDir() / "lcdfill.9xz").string()});
   EXPECT_EQ(sending.status, 3);
   EXPECT_TRUE(Has(sending.err, "No answer from the calculator in 5 seconds (sending main\\lcdfill)"))
       << sending.err;
   EXPECT_TRUE(test::ReadWholeFile(sent) == test::ReadWholeFile(quiet))
       << "the screen differs from the run with nothing sent";
-#else
-  GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
-#endif
 }
 
 // One run listens, the other connects: the listening one waits for it

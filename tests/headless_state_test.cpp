@@ -9,6 +9,7 @@
 #include "machine/rom_file.h"
 #include "machine/save_state.h"
 #include "tests/machine_compare.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 #include "tests/value_or_empty.h"
 #include "tools/headless_session.h"
@@ -16,11 +17,7 @@
 namespace pellux {
 namespace {
 
-#ifdef PELLUX_DEMO_ROM
-constexpr const char* kDemoRom = PELLUX_DEMO_ROM;
-#else
-constexpr const char* kDemoRom = nullptr;
-#endif
+using test::kDemoRom;
 
 // ON to the calculator screen, a sum typed with a key held in the middle.
 constexpr const char* kKeys =

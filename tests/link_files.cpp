@@ -6,9 +6,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/test_paths.h"
+
 namespace pellux::test {
 
-std::filesystem::path LinkDataDir() { return std::filesystem::path(PELLUX_TEST_DATA_DIR) / "link"; }
+std::filesystem::path LinkDataDir() { return std::filesystem::path(test::kTestDataDir) / "link"; }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -33,7 +35,7 @@ std::vector<std::string> LinkVariableFileNames() {
 
 std::optional<std::filesystem::path> PedromDir() {
   const std::filesystem::path dir =
-      std::filesystem::path(PELLUX_TEST_DATA_DIR).parent_path().parent_path().parent_path() / "shared" /
+      std::filesystem::path(test::kTestDataDir).parent_path().parent_path().parent_path() / "shared" /
       "pedrom";
   std::error_code error;
   if (!std::filesystem::is_regular_file(dir / "pedrom-ti92p.rom", error) ||

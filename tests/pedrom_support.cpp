@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "machine/rom_file.h"
+#include "tests/test_paths.h"
 #include "tests/value_or_empty.h"
 #include "tools/key_script.h"
 
@@ -29,7 +30,7 @@ Glyph Cell(const std::array<std::uint8_t, kLcdFrameBytes>& frame, int row, int c
 }  // namespace
 
 std::filesystem::path PedromRom() {
-  return std::filesystem::path(PELLUX_PROJECT_DIR) / "../shared/pedrom/pedrom-ti92p.rom";
+  return std::filesystem::path(test::kProjectDir) / "../shared/pedrom/pedrom-ti92p.rom";
 }
 
 std::vector<std::uint8_t> PedromImage() { return ValueOrEmpty(ReadRomFile(PedromRom())).bytes; }

@@ -29,6 +29,7 @@
 #include "machine/save_state.h"
 #include "tests/machine_compare.h"
 #include "tests/state_edit.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -36,7 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kFixtureDir = fs::path(PELLUX_TEST_DATA_DIR) / "saved_states";
+const fs::path kFixtureDir = fs::path(test::kTestDataDir) / "saved_states";
 
 // Where the program and its interrupt handlers stand in RAM: the program
 // programs the flash, and while the flash reports its status every fetch

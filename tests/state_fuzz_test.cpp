@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "machine/save_state.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -44,7 +45,7 @@ std::string LoadInput(const std::vector<std::uint8_t>& input) {
 // The kept version-1 file (see state_fixtures_test.cpp), for the older
 // reader's paths.
 std::vector<std::uint8_t> VersionOneSeed(std::uint8_t options) {
-  std::ifstream in(std::string(PELLUX_TEST_DATA_DIR) + "/saved_states/busy-v1.state", std::ios::binary);
+  std::ifstream in(std::string(test::kTestDataDir) + "/saved_states/busy-v1.state", std::ios::binary);
   std::vector<std::uint8_t> input{options};
   input.insert(input.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return input;

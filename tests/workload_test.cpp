@@ -3,7 +3,7 @@
 // instruction the compiler chose for them has to behave exactly.
 #include <gtest/gtest.h>
 
-#ifdef PELLUX_WORKLOAD_IMAGE
+#ifdef PELLUX_HAVE_WORKLOAD
 
 #include <algorithm>
 #include <array>
@@ -19,6 +19,7 @@
 #include "cpu/flat_machine.h"
 #include "kernels.h"
 #include "machine/calculator.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 
 namespace pellux {
@@ -93,7 +94,7 @@ void ExpectSameOutcome(const Outcome& emulated, const Outcome& reference) {
 }
 
 TEST(Workload, FlatRunMatchesTheHostBuild) {
-  std::vector<std::uint8_t> image = ReadFile(PELLUX_WORKLOAD_IMAGE);
+  std::vector<std::uint8_t> image = ReadFile(test::kWorkloadImage);
   PatchPasses(image, WORKLOAD_RESULTS_ADDRESS);
   ASSERT_LE(image.size(), FlatMachine::kSize);
   auto m = std::make_unique<FlatMachine>();
@@ -105,7 +106,7 @@ TEST(Workload, FlatRunMatchesTheHostBuild) {
 }
 
 TEST(Workload, CalculatorRunMatchesTheHostBuildAndShowsTheFrame) {
-  std::vector<std::uint8_t> image = ReadFile(PELLUX_WORKLOAD_ROM);
+  std::vector<std::uint8_t> image = ReadFile(test::kWorkloadRom);
   PatchPasses(image, WORKLOAD_ROM_RESULTS_OFFSET);
   auto calc = std::make_unique<Calculator>(image);
 
@@ -125,7 +126,7 @@ TEST(Workload, CalculatorRunMatchesTheHostBuildAndShowsTheFrame) {
 // window, the flat memory through its plain reads, and every register, the
 // status register and the PC agree after every instruction.
 TEST(Workload, CodeInCalculatorRamRunsInLockstepWithTheFlatMemory) {
-  std::vector<std::uint8_t> image = ReadFile(PELLUX_WORKLOAD_IMAGE);
+  std::vector<std::uint8_t> image = ReadFile(test::kWorkloadImage);
   PatchPasses(image, WORKLOAD_RESULTS_ADDRESS);
   ASSERT_LE(image.size(), kRamSize);
   auto flat = std::make_unique<FlatMachine>();

@@ -11,13 +11,14 @@
 
 #include "machine/errors.h"
 #include "machine/save_state.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 #include "tests/value_or_empty.h"
 
 namespace pellux {
 namespace {
 
-const std::filesystem::path kLinkData = std::filesystem::path(PELLUX_PROJECT_DIR) / "tests/data/link";
+const std::filesystem::path kLinkData = std::filesystem::path(test::kProjectDir) / "tests/data/link";
 
 std::string Bytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -28,14 +28,15 @@
 #include "host/status_line.h"
 #include "machine/errors.h"
 #include "tests/host/shell_fixture.h"
+#include "tests/test_paths.h"
 #include "tests/test_support.h"
 
 namespace pellux::test {
 
 namespace fs = std::filesystem;
 
-inline const fs::path kLinkData = fs::path(PELLUX_PROJECT_DIR) / "tests/data/link";
-inline const fs::path kPedromRom = fs::path(PELLUX_PROJECT_DIR) / "../shared/pedrom/pedrom-ti92p.rom";
+inline const fs::path kLinkData = fs::path(test::kProjectDir) / "tests/data/link";
+inline const fs::path kPedromRom = fs::path(test::kProjectDir) / "../shared/pedrom/pedrom-ti92p.rom";
 
 inline std::vector<std::uint8_t> FileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/host/test_roms.h"
+#include "tests/test_paths.h"
 
 namespace pellux {
 namespace {
@@ -236,7 +237,7 @@ class XvfbSmoke : public ::testing::Test {
 
   void StartPellux() {
     // Settings and sessions of its own, not the user's: every run starts alike.
-    pellux_ = std::make_unique<Process>(std::vector<std::string>{PELLUX_BINARY},
+    pellux_ = std::make_unique<Process>(std::vector<std::string>{test::kWindowBinary},
                                         Env{{"DISPLAY", display_},
                                             {"QT_QPA_PLATFORM", "xcb"},
                                             {"XDG_CONFIG_HOME", (dir_ / "config").string()},
