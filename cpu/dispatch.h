@@ -7,11 +7,12 @@
 // ea,An forms of ADD, SUB, CMP, AND and OR, the quick and immediate forms,
 // TST and CLR by size and addressing kind, Bcc, Scc and DBcc by condition,
 // LEA, PEA, JSR and JMP by addressing kind. The others take their size from
-// the row and read the rest of the opcode as they run. An opcode no row claims is the illegal
-// instruction, or the line A or line F trap; one whose effective address is
-// outside the row's class is the illegal instruction (after the privilege
-// test for a privileged row). Every entry is its body wrapped by Threaded
-// (cpu/threaded.h), which goes on to the next instruction's entry itself.
+// the row and read the rest of the opcode as they run. An opcode no row
+// claims is the illegal instruction, or the line A or line F trap; one whose
+// effective address is outside the row's class is the illegal instruction
+// (after the privilege test for a privileged row). Every entry is its body
+// wrapped by Threaded (cpu/threaded.h), which goes on to the next
+// instruction's entry itself.
 #pragma once
 
 #include <array>

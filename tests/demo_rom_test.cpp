@@ -47,7 +47,7 @@ std::map<std::string, std::uint32_t> LoadSymbols() {
 class DemoRom : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
+    if (!kDemoRom) GTEST_SKIP() << test::kNoDemoRom;
     symbols_ = LoadSymbols();
     ASSERT_TRUE(symbols_.count("gFont")) << "no symbol table at " << kDemoSymbols;
     session_ = test::ValueOrEmpty(OpenHeadlessSession(kDemoRom, Pacing::Manual));

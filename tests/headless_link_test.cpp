@@ -77,7 +77,7 @@ TEST(HeadlessLink, SendsToPedromAndSavesWhatItSendsBack) {
 // answer and the send fails, while the ROM goes on exactly as it would have
 // with nothing sent (it drops the bytes its link interrupt takes).
 TEST(HeadlessLink, TheDemoRomLetsASendTimeOutAndRunsOn) {
-  if (!test::kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
+  if (!test::kDemoRom) GTEST_SKIP() << test::kNoDemoRom;
   test::TempDir dir;
   const fs::path quiet = dir.path() / "quiet.pbm";
   const fs::path sent = dir.path() / "sent.pbm";

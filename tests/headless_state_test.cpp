@@ -39,7 +39,7 @@ std::vector<KeyEvent> From(const std::vector<KeyEvent>& events, std::int64_t sta
 }
 
 TEST(HeadlessState, ACutRunEndsAsTheWholeRun) {
-  if (!kDemoRom) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
+  if (!kDemoRom) GTEST_SKIP() << test::kNoDemoRom;
   const auto script = ParseKeyScript(kKeys);
   ASSERT_TRUE(script.ok()) << script.message();
   const std::vector<std::uint8_t> image = test::ValueOrEmpty(ReadRomFile(kDemoRom)).bytes;

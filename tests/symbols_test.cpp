@@ -239,7 +239,7 @@ TEST(Symbols, FilesBesideTheRomAndTheirErrors) {
 
 // The demo ROM's ELF file and its nm listing agree on every routine.
 TEST(Symbols, TheDemoRomsElfAgreesWithNm) {
-  if (!test::kDemoSymbols) GTEST_SKIP() << "the demo ROM was not built (no 68000 cross compiler)";
+  if (!test::kDemoSymbols) GTEST_SKIP() << test::kNoDemoRom;
   const std::filesystem::path text = test::kDemoSymbols;
   const SymbolLoad nm = LoadSymbolFile(text);
   const SymbolLoad elf = LoadSymbolFile(text.parent_path() / "demo.elf");

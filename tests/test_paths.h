@@ -21,6 +21,8 @@ extern const char* const kWindowBinary;
 // cross compiler).
 extern const char* const kDemoRom;
 extern const char* const kDemoSymbols;
+// Why a test that needs them skips when they are null.
+inline constexpr const char* kNoDemoRom = "the demo ROM was not built (no 68000 cross compiler)";
 
 // The benchmark workload's flat image and flash image, or null when they
 // were not built.
