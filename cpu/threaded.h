@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "cpu/always_inline.h"
@@ -28,11 +29,12 @@ namespace pellux {
 template <class M>
 using Handler = void (*)(M&);
 
-// Runs the instruction whose opcode was just fetched, then as many that
+// Runs the instruction whose opcode word was just fetched, then as many that
 // follow as cpu.chainLeft allows, taking each off it. At least one
-// instruction, the first, always runs.
+// instruction, the first, always runs. The opcode comes in a register as
+// well as in cpu.opcode, so that the body's fields need no load.
 template <class M>
-using ThreadedHandler = void (*)(M&);
+using ThreadedHandler = void (*)(M&, std::size_t opcode);
 
 template <class M>
 using DispatchTable = std::array<ThreadedHandler<M>, 0x10000>;
@@ -68,9 +70,8 @@ template <class M>
 PELLUX_ALWAYS_INLINE void RunFromPc(M& m) {
   CpuState& cpu = m.cpu;
   cpu.opPc = cpu.pc;
-  const std::uint32_t op = FetchWord(m) & 0xFFFF;
-  cpu.opcode = static_cast<std::uint16_t>(op);
-  DispatchStorage<M>::entries[op](m);
+  const std::size_t op = FetchWord(m) & 0xFFFF;
+  DispatchStorage<M>::entries[op](m, op);
 }
 
 // Whether the next opcode can be fetched on the fast path alone. A bus whose
@@ -86,7 +87,8 @@ PELLUX_ALWAYS_INLINE bool FetchIsQuick(const M&) {
 // in tail position with the same signature, which an optimizing compiler
 // turns into a jump.
 template <auto kBody>
-void Threaded(typename BodyMachine<decltype(kBody)>::Type& m) {
+void Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::size_t opcode) {
+  m.cpu.opcode = static_cast<std::uint16_t>(opcode);
   kBody(m);
   // Ran out, or ended: the count went negative.
   if (static_cast<std::int32_t>(--m.cpu.chainLeft) < 0 || !FetchIsQuick(m)) [[unlikely]]
