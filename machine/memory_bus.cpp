@@ -4,6 +4,8 @@
 // Addresses named a are already masked to 24 bits.
 #include "machine/memory_bus.h"
 
+#include <bit>
+
 namespace pellux::bus {
 
 std::uint32_t ReadByteRest(Calculator& m, std::uint32_t a) {
@@ -79,6 +81,7 @@ namespace {
 // status mode. An odd pc takes its even neighbour's stretch but still misses
 // the window, so that it faults on the bus.
 void SetFetchWindow(Calculator& m, std::uint32_t pc) {
+  static_assert(std::has_single_bit(kRamSize) && std::has_single_bit(kRomSize), "a window is aligned on its size");
   const std::uint32_t a = pc & kAddressMask;
   if (a < kEmptyStart) {
     m.fetch.Set(pc & ~kRamMask, kRamSize, m.ram.data());

@@ -156,7 +156,7 @@ namespace bus {
 // Whether the word at the PC lies in the fetch window: outside it the
 // threaded chain leaves the fetch to the run loop.
 PELLUX_ALWAYS_INLINE bool FetchIsQuick(const Calculator& m) {
-  return std::rotr(m.cpu.pc - m.fetch.start, 1) < m.fetch.words;
+  return m.fetch.HoldsWord(m.cpu.pc);
 }
 
 PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
