@@ -11,6 +11,7 @@
 #include <xcb/xcb.h>
 
 #include <QImage>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -81,6 +82,7 @@ class Process {
   }
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -256,6 +258,20 @@ class XvfbSmoke : public ::testing::Test {
     return {};
   }
 
+  // Waits until the program shows at least `count` windows (a popup menu
+  // is a window of its own), for up to 10 seconds: a key sent before the
+  // menu is up would go to the calculator instead.
+  bool WaitForWindows(std::size_t count) {
+    const std::vector<std::string> search{"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pellux_->Pid())};
+    for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+      if (const auto out = Output(search, X())) {
+        if (static_cast<std::size_t>(std::count(out->begin(), out->end(), '\n')) >= count) return true;
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+
   QImage Screenshot(const std::string& window) {
     const fs::path dump = dir_ / "shot.xwd";
     if (!Succeeds({"xwd", "-silent", "-id", window, "-out", dump.string()}, X())) return {};
@@ -341,11 +357,11 @@ TEST_F(XvfbSmoke, TheWindowShowsTheLcdTakesKeysZoomsAndCloses) {
   shot = WaitForPicture(window, "key-shift-0-up", [](const QImage& s) { return ShowsLcd(s, 3, 0xFF); });
   EXPECT_TRUE(ShowsLcd(shot, 3, 0xFF)) << "0 released: no key stuck";
 
-  // The context menu: Size, 5X.
+  // The context menu: Size, 5X, each key sent once its menu is up.
   ASSERT_TRUE(Succeeds({"xdotool", "mousemove", "--window", window, "100", "100", "click", "3"}, X()));
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(WaitForWindows(2)) << "the context menu did not open";
   ASSERT_TRUE(Succeeds({"xdotool", "key", "s"}, X()));
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(WaitForWindows(3)) << "the Size menu did not open";
   ASSERT_TRUE(Succeeds({"xdotool", "key", "5"}, X()));
   shot = WaitForPicture(window, "zoom-5", [](const QImage& s) { return ShowsLcd(s, 5, 0xFF); });
   EXPECT_EQ(shot.width(), 1200) << "the window follows the zoom";
