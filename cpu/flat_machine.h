@@ -101,6 +101,10 @@ PELLUX_ALWAYS_INLINE bool FetchIsQuick(const FlatMachine& m) {
   return (m.cpu.pc & (~FlatMachine::kAddressMask | 1)) == 0;
 }
 
+PELLUX_ALWAYS_INLINE std::uint32_t OpcodeAt(FlatMachine& m, std::uint32_t pc) {
+  return LoadBe16(&m.memory[pc]);
+}
+
 PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(FlatMachine& m) {
   const std::uint32_t pc = m.cpu.pc;
   if (FetchIsQuick(m)) [[likely]] {

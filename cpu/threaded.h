@@ -31,10 +31,12 @@ using Handler = void (*)(M&);
 
 // Runs the instruction whose opcode word was just fetched, then as many that
 // follow as cpu.chainLeft allows, taking each off it. At least one
-// instruction, the first, always runs. The opcode comes in a register as
-// well as in cpu.opcode, so that the body's fields need no load.
+// instruction, the first, always runs. The opcode and the PC past it come
+// in registers, and the handler stores them in cpu.opcode and cpu.pc: the
+// body's fields need no load, and the PC passes from one instruction to the
+// next without a round trip through memory.
 template <class M>
-using ThreadedHandler = void (*)(M&, std::size_t opcode);
+using ThreadedHandler = void (*)(M&, std::size_t opcode, std::uint32_t pc);
 
 template <class M>
 using DispatchTable = std::array<ThreadedHandler<M>, 0x10000>;
@@ -71,7 +73,7 @@ PELLUX_ALWAYS_INLINE void RunFromPc(M& m) {
   CpuState& cpu = m.cpu;
   cpu.opPc = cpu.pc;
   const std::size_t op = FetchWord(m) & 0xFFFF;
-  DispatchStorage<M>::entries[op](m, op);
+  DispatchStorage<M>::entries[op](m, op, cpu.pc);
 }
 
 // Whether the next opcode can be fetched on the fast path alone. A bus whose
@@ -83,17 +85,29 @@ PELLUX_ALWAYS_INLINE bool FetchIsQuick(const M&) {
   return true;
 }
 
+// The opcode word at pc, where FetchIsQuick holds. A bus that can read it
+// without the PC moving says so here (found by argument-dependent lookup):
+// the next handler stores the PC. Otherwise it is an ordinary fetch.
+template <class M>
+PELLUX_ALWAYS_INLINE std::uint32_t OpcodeAt(M& m, std::uint32_t) {
+  return FetchWord(m);
+}
+
 // The body, then the step to the next instruction. The call at the end is
 // in tail position with the same signature, which an optimizing compiler
 // turns into a jump.
 template <auto kBody>
-void Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::size_t opcode) {
+void Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::size_t opcode, std::uint32_t pc) {
   m.cpu.opcode = static_cast<std::uint16_t>(opcode);
+  m.cpu.pc = pc;
   kBody(m);
   // Ran out, or ended: the count went negative.
   if (static_cast<std::int32_t>(--m.cpu.chainLeft) < 0 || !FetchIsQuick(m)) [[unlikely]]
     return;
-  RunFromPc(m);
+  const std::uint32_t next = m.cpu.pc;
+  m.cpu.opPc = next;
+  const std::size_t op = OpcodeAt(m, next) & 0xFFFF;
+  DispatchStorage<typename BodyMachine<decltype(kBody)>::Type>::entries[op](m, op, next + 2);
 }
 
 }  // namespace pellux

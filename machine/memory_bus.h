@@ -159,6 +159,11 @@ PELLUX_ALWAYS_INLINE bool FetchIsQuick(const Calculator& m) {
   return m.fetch.HoldsWord(m.cpu.pc);
 }
 
+// The opcode word at a PC inside the window; the PC itself does not move.
+PELLUX_ALWAYS_INLINE std::uint32_t OpcodeAt(Calculator& m, std::uint32_t pc) {
+  return LoadBe16(m.fetch.At(pc));
+}
+
 PELLUX_ALWAYS_INLINE std::uint32_t FetchWord(Calculator& m) {
   if (FetchIsQuick(m)) [[likely]] {
     const std::uint32_t pc = m.cpu.pc;
