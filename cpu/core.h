@@ -7,6 +7,11 @@
 // (M&, address): they return byte and word values sign-extended, and report
 // odd word and long addresses by cpu.Ask(RunState::AddressFault), which also
 // ends the threaded chain (the read then yields 1, the write stores nothing).
+// A machine may also give its own instruction stream, found by
+// argument-dependent lookup: FetchWord and FetchLong (else reads at the PC),
+// FetchIsQuick, where the next opcode can be read without an out-of-line
+// path (else always), and OpcodeAt(M&, pc), that word read without the PC
+// moving (else a FetchWord).
 #pragma once
 
 #include <cstdint>
@@ -22,8 +27,9 @@ template <class M>
 void Reset(M& m);
 
 // Runs up to count instructions; stops early on STOP or the low-power port
-// (Stopped), a protected write (ProtectViolation) or a breakpoint found
-// before an instruction (BreakpointHit). breakpoints may be null.
+// (Asleep), a protected write (ProtectViolation), a device that must act
+// (DeviceRequest) or a breakpoint found before an instruction (Breakpoint).
+// breakpoints may be null.
 template <class M>
 RunResult RunInstructions(M& m, std::uint32_t count, const BreakpointSet* breakpoints);
 
