@@ -147,7 +147,7 @@ ThreadedHandler<M> HandlerForLine0(const isa::Instruction& row, unsigned op) {
     default:
       break;
   }
-  return &Threaded<&IllegalEntry<M>>;
+  return kIllegalHandler<M>;
 }
 
 // The handler of a valid opcode of lines 1-3: MOVE and MOVEA, by size and
@@ -155,7 +155,7 @@ ThreadedHandler<M> HandlerForLine0(const isa::Instruction& row, unsigned op) {
 template <class M>
 ThreadedHandler<M> HandlerForLines1To3(const isa::Instruction& row, unsigned op) {
   using enum isa::Operation;
-  if (row.operation != Move && row.operation != MoveToAddress) return &Threaded<&IllegalEntry<M>>;
+  if (row.operation != Move && row.operation != MoveToAddress) return kIllegalHandler<M>;
   const unsigned kind = AddressingKind((op >> 3) & 7, op & 7);
   const unsigned destinationKind = AddressingKind((op >> 6) & 7, (op >> 9) & 7);
   return BySize(isa::SizeOf(row, op).bytes,
@@ -204,7 +204,7 @@ ThreadedHandler<M> HandlerForLines4To7(const isa::Instruction& row, unsigned op)
     case Tst:
       return BySize(bytes, [&](auto s) { return kTstHandlers<decltype(s), M>[kind]; });
     case IllegalInstruction:
-      return &Threaded<&IllegalEntry<M>>;
+      return kIllegalHandler<M>;
     case Tas:
       return &Threaded<&pellux::Tas<M>>;
     case MovemToRegisters:
@@ -255,7 +255,7 @@ ThreadedHandler<M> HandlerForLines4To7(const isa::Instruction& row, unsigned op)
     default:
       break;
   }
-  return &Threaded<&IllegalEntry<M>>;
+  return kIllegalHandler<M>;
 }
 
 // The handler of a valid opcode of lines 8-F, decoded by row.
@@ -343,7 +343,7 @@ ThreadedHandler<M> HandlerForLines8ToF(const isa::Instruction& row, unsigned op)
     default:
       break;
   }
-  return &Threaded<&IllegalEntry<M>>;
+  return kIllegalHandler<M>;
 }
 
 // The table is filled in four parts, each by its own function, so that the
@@ -366,11 +366,11 @@ ThreadedHandler<M> DispatchEntry(unsigned op) {
   if (!row) {
     if ((op >> 12) == 0xA) return &Threaded<&LineAEntry<M>>;
     if ((op >> 12) == 0xF) return &Threaded<&LineFEntry<M>>;
-    return &Threaded<&IllegalEntry<M>>;
+    return kIllegalHandler<M>;
   }
   if (!isa::IsValid(*row, op)) {
     return row->privilege == isa::Privilege::Supervisor ? &Threaded<&PrivilegedIllegal<M>>
-                                                        : &Threaded<&IllegalEntry<M>>;
+                                                        : kIllegalHandler<M>;
   }
   if constexpr (kPart == DispatchPart::Line0) {
     return HandlerForLine0<M>(*row, op);

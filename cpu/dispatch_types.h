@@ -43,6 +43,10 @@ void IllegalEntry(M& m) {
   RaiseIllegal(m);
 }
 
+// The handler of every opcode that is the illegal instruction.
+template <class M>
+inline constexpr ThreadedHandler<M> kIllegalHandler = &Threaded<&IllegalEntry<M>>;
+
 // make(kind) for each addressing kind in the set kKinds (bit k for kind k),
 // IllegalEntry for the kinds never chosen, so that they are not compiled.
 template <class M, unsigned kKinds, class Make, unsigned kKind>
@@ -50,7 +54,7 @@ constexpr ThreadedHandler<M> KindEntry() {
   if constexpr (((kKinds >> kKind) & 1) != 0) {
     return HandlerEntry<Make, kKind>();
   } else {
-    return &Threaded<&IllegalEntry<M>>;
+    return kIllegalHandler<M>;
   }
 }
 

@@ -98,6 +98,7 @@ PELLUX_ALWAYS_INLINE std::uint32_t OpcodeAt(M& m, std::uint32_t) {
 // turns into a jump.
 template <auto kBody>
 void Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::size_t opcode, std::uint32_t pc) {
+  using M = typename BodyMachine<decltype(kBody)>::Type;
   m.cpu.opcode = static_cast<std::uint16_t>(opcode);
   m.cpu.pc = pc;
   kBody(m);
@@ -107,7 +108,7 @@ void Threaded(typename BodyMachine<decltype(kBody)>::Type& m, std::size_t opcode
   const std::uint32_t next = m.cpu.pc;
   m.cpu.opPc = next;
   const std::size_t op = OpcodeAt(m, next) & 0xFFFF;
-  DispatchStorage<typename BodyMachine<decltype(kBody)>::Type>::entries[op](m, op, next + 2);
+  DispatchStorage<M>::entries[op](m, op, next + 2);
 }
 
 }  // namespace pellux
